@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Talvex need.
+# Does nothing when they are all present; otherwise one non-interactive apt-get.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake g++ make pkg-config clang-format
+  # toolkit and resources
+  qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-qpa-plugins libqt6opengl6-dev
+  # X11 and OpenGL
+  libx11-dev libxext-dev libxcomposite-dev libxrender-dev libxrandr-dev libxfixes-dev libxtst-dev
+  libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

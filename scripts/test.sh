@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds Talvex with its tests and runs them under X (a private Xvfb when there is no
+# display), installing missing Debian packages first. With --sanitizers it then runs
+# the suite again in an ASan/UBSan build and the capture-and-draw tests under TSan.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+"$TALVEX_ROOT/scripts/install-deps.sh"
+
+sanitizers=0
+[ "${1:-}" = "--sanitizers" ] && sanitizers=1
+
+build="$TALVEX_ROOT/build-test"
+configure_and_build "$build"
+run_with_display ctest --test-dir "$build" --output-on-failure -j"$JOBS"
+
+if [ "$sanitizers" = 1 ]; then
+  configure_and_build "$TALVEX_ROOT/build-asan" -DTALVEX_SANITIZE=address -DTALVEX_BUILD_BENCH=OFF
+  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_with_display ctest --test-dir "$TALVEX_ROOT/build-asan" --output-on-failure -j"$JOBS"
+  configure_and_build "$TALVEX_ROOT/build-tsan" -DTALVEX_SANITIZE=thread -DTALVEX_BUILD_BENCH=OFF
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$TALVEX_ROOT/tests/tsan.supp" \
+    run_with_display ctest --test-dir "$TALVEX_ROOT/build-tsan" --output-on-failure -L tsan
+fi

@@ -1,0 +1,19 @@
+#pragma once
+
+// The two queues of the application: the main queue (the Qt event loop of the main
+// thread) and a global concurrent queue (a thread pool). Both run work items
+// asynchronously, in submission order per queue as far as the queue's nature allows.
+#include <functional>
+
+namespace talvex::dispatch {
+
+// Runs `work` on the main thread, in a later pass of the event loop.
+void mainAsync(std::function<void()> work);
+
+// Runs `work` on a worker thread of the global concurrent queue.
+void globalAsync(std::function<void()> work);
+
+// Blocks until every work item submitted to the global queue has finished (tests, exit).
+void waitForGlobalQueue();
+
+}  // namespace talvex::dispatch

@@ -1,0 +1,58 @@
+#pragma once
+
+// Plain geometry in points (double precision). Which coordinate space a value is in
+// is stated where it is used: screen (y up, origin bottom-left of the main display),
+// view (y up, origin bottom-left of the view) or global display (y down, origin
+// top-left of the main display). Conversions to and from X and Qt live in
+// platform/x11/DisplayGeometry.
+#include <cmath>
+
+namespace talvex {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Size {
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
+struct Rect {
+    Point origin;
+    Size size;
+
+    constexpr Rect() = default;
+    constexpr Rect(double x, double y, double w, double h) : origin{x, y}, size{w, h} {}
+
+    double x() const { return origin.x; }
+    double y() const { return origin.y; }
+    double width() const { return size.width; }
+    double height() const { return size.height; }
+    double minX() const { return origin.x; }
+    double minY() const { return origin.y; }
+    double maxX() const { return origin.x + size.width; }
+    double maxY() const { return origin.y + size.height; }
+
+    // Point-in-rectangle with the window server's rule: the minimum edges belong to
+    // the rectangle, the maximum edges do not. An empty rectangle contains nothing.
+    bool contains(Point p) const {
+        return size.width > 0 && size.height > 0 && p.x >= minX() && p.x < maxX() &&
+               p.y >= minY() && p.y < maxY();
+    }
+    Rect offsetBy(double dx, double dy) const {
+        return {origin.x + dx, origin.y + dy, size.width, size.height};
+    }
+    Rect insetBy(double dx, double dy) const {
+        return {origin.x + dx, origin.y + dy, size.width - 2 * dx, size.height - 2 * dy};
+    }
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// Nearest whole number, halves away from zero (150.5 -> 151, -0.5 -> -1).
+inline double nearest(double v) { return std::round(v); }
+
+}  // namespace talvex

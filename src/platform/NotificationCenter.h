@@ -1,0 +1,43 @@
+#pragma once
+
+// The default notification centre: synchronous delivery on the posting thread.
+// Observers are identified by an opaque pointer (usually `this`); a name of "" or an
+// object of nullptr in a registration matches any. An observer may remove itself, or
+// others, while a notification is being delivered: removed registrations are not
+// called again, even later in the same delivery.
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace talvex {
+
+struct Notification {
+    std::string name;
+    const void* object = nullptr;
+};
+
+class NotificationCenter {
+public:
+    using Handler = std::function<void(const Notification&)>;
+
+    static NotificationCenter& defaultCenter();
+
+    void addObserver(const void* observer, std::string name, const void* object, Handler handler);
+    // Ends every registration of `observer`.
+    void removeObserver(const void* observer);
+    // Ends the registrations of `observer` for exactly this name and object.
+    void removeObserver(const void* observer, const std::string& name, const void* object);
+    void post(const std::string& name, const void* object = nullptr);
+
+    // Number of live registrations (for tests and leak checks).
+    std::size_t registrationCount() const;
+
+private:
+    struct Registration;
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<Registration>> registrations_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,68 @@
+#pragma once
+
+// The user-defaults store. Two domains are consulted in order:
+//   1. the persistent domain: values the user stored, kept in a file in the user's
+//      XDG config folder ($XDG_CONFIG_HOME/Talvex/, else ~/.config/Talvex/);
+//   2. the registration domain: registerDefaults(), in memory only, never written.
+// Every write posts "NSUserDefaultsDidChangeNotification" on the default notification
+// centre (object: the store), even when the value does not change. Reads and writes
+// are safe from any thread; the notification is delivered on the writing thread.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace talvex {
+
+class UserDefaults {
+public:
+    // A registered or stored value. A boolean reads as integer 1 (YES) or 0 (NO).
+    using Value = std::variant<bool, std::int64_t>;
+
+    static constexpr const char* didChangeNotification = "NSUserDefaultsDidChangeNotification";
+
+    // The process's store, backed by the default settings file.
+    static UserDefaults& standard();
+    // The default settings file: <XDG config>/Talvex/defaults.json.
+    static std::filesystem::path defaultFilePath();
+
+    // A store backed by `file` (tests, tools). The file need not exist.
+    explicit UserDefaults(std::filesystem::path file);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    void registerDefaults(const std::map<std::string, Value>& defaults);
+
+    // The stored value, else the registered one, as an integer; 0 when absent.
+    std::int64_t integerForKey(const std::string& key) const;
+    bool boolForKey(const std::string& key) const { return integerForKey(key) != 0; }
+    // The value in the persistent domain only, if any.
+    std::optional<Value> persistentValueForKey(const std::string& key) const;
+
+    // Stores `value` under `key` durably, then posts the change notification.
+    void setIntegerForKey(std::int64_t value, const std::string& key);
+    void removeObjectForKey(const std::string& key);
+
+    const std::filesystem::path& filePath() const { return file_; }
+
+    // Re-reads the file; posts the change notification when its content differs from
+    // what the store holds. Called when another process changed the file.
+    void reloadFromDisk();
+
+private:
+    class Persistence;
+    std::filesystem::path file_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Value> registered_;
+    std::map<std::string, Value> persistent_;
+    std::unique_ptr<Persistence> persistence_;
+
+    void postDidChange();
+};
+
+}  // namespace talvex

@@ -1,0 +1,40 @@
+#pragma once
+
+// What a pixel buffer view needs from the filter it draws through: the two program
+// texts, the attribute table (bound by name before linking), per-view parameters
+// taken at each reshape, and per-frame parameters set right before the quad is drawn.
+#include <cstdint>
+
+#include "platform/Geometry.h"
+
+namespace talvex {
+
+// The view state a filter reads at reshape time.
+class ShaderFilterView {
+public:
+    virtual ~ShaderFilterView() = default;
+    // Bounds of the view in points (only width and height matter to filters).
+    virtual Rect bounds() const = 0;
+    virtual bool mirrorTransform() const = 0;
+    // Backing scale factor of the view's window (device pixels per point); 0 without window.
+    virtual double backingScaleFactor() const = 0;
+};
+
+class OpenGLShaderFilter {
+public:
+    virtual ~OpenGLShaderFilter() = default;
+
+    // Copies bounds, mirror flag and backing scale; touches no GL state.
+    virtual void prepareForView(const ShaderFilterView& view) = 0;
+    // Sets the vertex inputs for one draw of a texture of width × height pixels.
+    // Needs the program in use and a current context.
+    virtual void applyParametersForTextureOfWidth(std::uint64_t width, std::uint64_t height) = 0;
+
+    virtual const char* vertexSource() const = 0;
+    virtual const char* fragmentSource() const = 0;
+    virtual std::int32_t attributeCount() const = 0;
+    virtual const std::int32_t* attributeLocations() const = 0;
+    virtual const char* const* attributeNames() const = 0;
+};
+
+}  // namespace talvex

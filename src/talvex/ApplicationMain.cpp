@@ -1,0 +1,17 @@
+#include "talvex/ApplicationMain.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace talvex {
+
+int applicationMain(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("talvex %s\n", TALVEX_VERSION);
+        return 0;
+    }
+    std::fprintf(stderr, "talvex: nothing to run yet\n");
+    return 1;
+}
+
+}  // namespace talvex
