@@ -19,5 +19,5 @@ if [ "$sanitizers" = 1 ]; then
     run_with_display ctest --test-dir "$TALVEX_ROOT/build-asan" --output-on-failure -j"$JOBS"
   configure_and_build "$TALVEX_ROOT/build-tsan" -DTALVEX_SANITIZE=thread -DTALVEX_BUILD_BENCH=OFF
   TSAN_OPTIONS="halt_on_error=1 suppressions=$TALVEX_ROOT/tests/tsan.supp" \
-    run_with_display ctest --test-dir "$TALVEX_ROOT/build-tsan" --output-on-failure -L tsan
+    run_with_display ctest --test-dir "$TALVEX_ROOT/build-tsan" --output-on-failure -R "Threaded\."
 fi
