@@ -1,0 +1,150 @@
+#include "platform/gl/GLXWindowContext.h"
+
+#include <atomic>
+#include <string>
+
+#include "platform/SystemLog.h"
+
+// Xlib and GLX last: their macros collide with names in other headers.
+#include <GL/glx.h>
+#include <GL/glxext.h>
+#include <X11/Xlib.h>
+
+namespace talvex {
+
+namespace {
+
+struct DisplayCloser {
+    void operator()(Display* d) const {
+        if (d) XCloseDisplay(d);
+    }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p) XFree(p);
+    }
+};
+
+// The frame-buffer configuration whose visual is the window's own: GLX can only draw
+// into a window through a configuration of the window's visual.
+GLXFBConfig configForVisual(Display* dpy, int screen, VisualID visual, bool& doubleBuffered) {
+    int count = 0;
+    std::unique_ptr<GLXFBConfig, XFreeDeleter> configs(glXGetFBConfigs(dpy, screen, &count));
+    GLXFBConfig best = nullptr;
+    for (int i = 0; i < count && configs; ++i) {
+        GLXFBConfig c = configs.get()[i];
+        int vid = 0, drawable = 0, render = 0, db = 0;
+        glXGetFBConfigAttrib(dpy, c, GLX_VISUAL_ID, &vid);
+        glXGetFBConfigAttrib(dpy, c, GLX_DRAWABLE_TYPE, &drawable);
+        glXGetFBConfigAttrib(dpy, c, GLX_RENDER_TYPE, &render);
+        glXGetFBConfigAttrib(dpy, c, GLX_DOUBLEBUFFER, &db);
+        if (static_cast<VisualID>(vid) != visual || !(drawable & GLX_WINDOW_BIT) ||
+            !(render & GLX_RGBA_BIT)) {
+            continue;
+        }
+        // Prefer double buffering: a frame is presented whole, never half drawn.
+        if (!best || (db && !doubleBuffered)) {
+            best = c;
+            doubleBuffered = db != 0;
+        }
+    }
+    return best;
+}
+
+GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
+    using CreateContextAttribs =
+        GLXContext (*)(Display*, GLXFBConfig, GLXContext, Bool, const int*);
+    auto create = reinterpret_cast<CreateContextAttribs>(
+        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCreateContextAttribsARB")));
+    if (create) {
+        const int attributes[] = {GLX_CONTEXT_MAJOR_VERSION_ARB,
+                                  2,
+                                  GLX_CONTEXT_MINOR_VERSION_ARB,
+                                  1,
+                                  GLX_CONTEXT_PROFILE_MASK_ARB,
+                                  GLX_CONTEXT_COMPATIBILITY_PROFILE_BIT_ARB,
+                                  None};
+        if (GLXContext c = create(dpy, config, nullptr, True, attributes)) return c;
+    }
+    return glXCreateNewContext(dpy, config, GLX_RGBA_TYPE, nullptr, True);
+}
+
+}  // namespace
+
+struct GLXWindowContext::State {
+    DisplayPtr display;
+    Window window = 0;
+    GLXContext context = nullptr;
+    bool doubleBuffered = false;
+    std::atomic<bool> detached{false};
+};
+
+std::unique_ptr<GLXWindowContext> GLXWindowContext::create(std::uint32_t window) {
+    auto state = std::make_unique<State>();
+    state->display.reset(XOpenDisplay(nullptr));
+    if (!state->display || window == 0) return nullptr;
+    Display* dpy = state->display.get();
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual) return nullptr;
+    GLXFBConfig config = configForVisual(dpy, XScreenNumberOfScreen(attributes.screen),
+                                         XVisualIDFromVisual(attributes.visual),
+                                         state->doubleBuffered);
+    if (!config) {
+        systemLog("No OpenGL configuration matches the window's visual.");
+        return nullptr;
+    }
+    state->context = createCompatibilityContext(dpy, config);
+    if (!state->context) {
+        systemLog("Could not create an OpenGL context for the window.");
+        return nullptr;
+    }
+    state->window = window;
+    return std::unique_ptr<GLXWindowContext>(new GLXWindowContext(std::move(state)));
+}
+
+GLXWindowContext::GLXWindowContext(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+GLXWindowContext::~GLXWindowContext() {
+    Display* dpy = state_->display.get();
+    if (glXGetCurrentContext() == state_->context) glXMakeContextCurrent(dpy, None, None, nullptr);
+    glXDestroyContext(dpy, state_->context);
+    XSync(dpy, False);
+}
+
+bool GLXWindowContext::makeCurrent() {
+    if (state_->detached) return false;
+    return glXMakeContextCurrent(state_->display.get(), state_->window, state_->window,
+                                 state_->context) == True;
+}
+
+void GLXWindowContext::clearCurrent() {
+    if (glXGetCurrentContext() == state_->context) {
+        glXMakeContextCurrent(state_->display.get(), None, None, nullptr);
+    }
+}
+
+bool GLXWindowContext::isCurrent() const { return glXGetCurrentContext() == state_->context; }
+
+void GLXWindowContext::flushBuffer() {
+    if (state_->detached) return;
+    if (state_->doubleBuffered) {
+        glXSwapBuffers(state_->display.get(), state_->window);
+    } else {
+        glFlush();
+    }
+    // Push the frame to the server now; a capture thread may not issue another request
+    // for a while.
+    XFlush(state_->display.get());
+}
+
+void GLXWindowContext::detach() {
+    if (state_->detached.exchange(true)) return;
+    clearCurrent();
+    XSync(state_->display.get(), False);
+}
+
+bool GLXWindowContext::isDoubleBuffered() const { return state_->doubleBuffered; }
+
+}  // namespace talvex

@@ -1,0 +1,40 @@
+#pragma once
+
+// An OpenGL 2.1 compatibility-profile context that draws into an existing X window
+// through GLX, on a Display connection of its own (not the toolkit's), so that the
+// capture thread can draw while the main thread runs the event loop. The process must
+// have called XInitThreads() before its first Xlib call.
+//
+// The window belongs to someone else (the toolkit creates and destroys it). Before the
+// window goes away the owner calls detach(): afterwards the context never touches the
+// drawable again and makeCurrent() fails.
+#include <cstdint>
+#include <memory>
+
+#include "platform/gl/GLContext.h"
+
+namespace talvex {
+
+class GLXWindowContext final : public GLContext {
+public:
+    // A context for `window` (an X window id). None when the window's visual has no
+    // matching GLX frame-buffer configuration or GLX is not available.
+    static std::unique_ptr<GLXWindowContext> create(std::uint32_t window);
+    ~GLXWindowContext() override;
+
+    bool makeCurrent() override;
+    void clearCurrent() override;
+    bool isCurrent() const override;
+    void flushBuffer() override;
+
+    // Stops all use of the window. Call under the context lock, from any thread.
+    void detach();
+    bool isDoubleBuffered() const;
+
+private:
+    struct State;
+    explicit GLXWindowContext(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace talvex
