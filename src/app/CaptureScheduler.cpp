@@ -1,0 +1,49 @@
+#include "app/CaptureScheduler.h"
+
+#include "app/CaptureGeometry.h"
+
+namespace talvex {
+
+void CaptureScheduler::setUpdateInterval(double seconds) {
+    updateInterval_ = seconds;
+    view_.prepareTimer();
+}
+
+void CaptureScheduler::setResizingOrMoving(bool value) {
+    resizingOrMoving_ = value;
+    updateCapturingState();
+}
+
+void CaptureScheduler::setOccluded(bool value) {
+    occluded_ = value;
+    updateCapturingState();
+}
+
+void CaptureScheduler::updateFromDefaults(RefreshSpeed speed, ViewArea area) {
+    setUpdateInterval(refreshInterval(speed));
+    viewArea_ = area;
+}
+
+void CaptureScheduler::updateCapturingState() {
+    if (resizingOrMoving_ || occluded_) {
+        view_.setCapturingDisabled(true);
+        view_.setHidden(true);
+        return;
+    }
+    // The view stays hidden until a fresh picture has been shown: never a stale one.
+    view_.setCapturingDisabled(false);
+    view_.redrawCaptureAsync();
+    view_.setUnhideOnNextDisplay(true);
+}
+
+void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView,
+                                         Point pointerOnScreen) {
+    view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
+    ++counter_;
+    if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_) return;
+    counter_ = 0;
+    lastMouseLocation_ = pointerOnScreen;
+    view_.redrawCaptureAsync();
+}
+
+}  // namespace talvex

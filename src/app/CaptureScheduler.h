@@ -1,0 +1,77 @@
+#pragma once
+
+// When the lens captures: the refresh interval, the pause switch (live resize, move or
+// drag of the panel, or the panel not visible), the tick with its skip rule and the
+// click-through decision. Plain C++ on the main thread; the view it schedules for is
+// reached through CaptureSchedulerView, so the rules run without a display.
+//
+// Properties with a follow-up run it after every assignment, even when the value does
+// not change: updateInterval -> prepareTimer, resizingOrMoving and occluded ->
+// updateCapturingState.
+#include <cstdint>
+
+#include "platform/Geometry.h"
+#include "talvex/Settings.h"
+
+namespace talvex {
+
+// What the scheduler asks of the view it drives.
+class CaptureSchedulerView {
+public:
+    virtual ~CaptureSchedulerView() = default;
+    virtual void setCapturingDisabled(bool disabled) = 0;
+    virtual void setUnhideOnNextDisplay(bool unhide) = 0;
+    virtual void setHidden(bool hidden) = 0;
+    virtual void redrawCaptureAsync() = 0;
+    virtual void prepareTimer() = 0;
+    virtual void setIgnoresMouseEvents(bool ignore) = 0;
+};
+
+class CaptureScheduler {
+public:
+    // Bit of a window's occlusion state that is set while any part of it is visible.
+    static constexpr std::uint64_t occlusionStateVisible = 2;
+    // A resting pointer captures on every sixth tick.
+    static constexpr std::int64_t maxSkippedTicks = 5;
+
+    explicit CaptureScheduler(CaptureSchedulerView& view) : view_(view) {}
+
+    double updateInterval() const { return updateInterval_; }
+    void setUpdateInterval(double seconds);
+    bool resizingOrMoving() const { return resizingOrMoving_; }
+    void setResizingOrMoving(bool value);
+    bool occluded() const { return occluded_; }
+    void setOccluded(bool value);
+    ViewArea viewArea() const { return viewArea_; }
+    std::int64_t counter() const { return counter_; }
+    Point lastMouseLocation() const { return lastMouseLocation_; }
+    void setLastMouseLocation(Point p) { lastMouseLocation_ = p; }
+
+    // Re-reads speed and view area: the interval is assigned (and the timer replaced)
+    // even when it has not changed.
+    void updateFromDefaults(RefreshSpeed speed, ViewArea area);
+
+    void updateCapturingState();
+    void windowWillStartLiveResizeOrMove() { setResizingOrMoving(true); }
+    void windowDidEndLiveResizeOrMove() { setResizingOrMoving(false); }
+    void windowDidChangeOcclusionState(std::uint64_t occlusionState) {
+        setOccluded((occlusionState & occlusionStateVisible) == 0);
+    }
+
+    // One tick of the refresh timer. `bounds` and `pointerInView` are in view
+    // coordinates, `pointerOnScreen` in screen coordinates. The pointer location of
+    // every tick that captures is kept, so a moving pointer captures at once and a
+    // resting one on every sixth tick.
+    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnScreen);
+
+private:
+    CaptureSchedulerView& view_;
+    double updateInterval_ = 0.05;
+    bool resizingOrMoving_ = false;
+    bool occluded_ = false;
+    ViewArea viewArea_ = ViewArea::underWindow;
+    std::int64_t counter_ = 0;
+    Point lastMouseLocation_{0, 0};
+};
+
+}  // namespace talvex
