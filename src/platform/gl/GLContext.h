@@ -5,9 +5,21 @@
 // context, unlock (ContextLock does all four). The lock stands in for the platform
 // context lock that keeps a reshape on the main thread and a display on the capture
 // thread apart.
+#include <memory>
 #include <mutex>
 
 namespace talvex {
+
+// Whatever context (of any API the platform layer knows) was current on a thread at
+// one moment, so that it can be made current there again.
+class CurrentBinding {
+public:
+    virtual ~CurrentBinding() = default;
+    // True when no context was current.
+    virtual bool isNone() const = 0;
+    // Makes the remembered binding current on the calling thread again.
+    virtual void restore() = 0;
+};
 
 class GLContext {
 public:
@@ -26,6 +38,13 @@ public:
     virtual bool isCurrent() const = 0;
     // Presents the frame drawn since the last flush.
     virtual void flushBuffer() = 0;
+    // Stops all use of the drawable: afterwards makeCurrent() fails and nothing is
+    // presented. Called under the lock before the drawable goes away; contexts whose
+    // drawable they own themselves need not do anything.
+    virtual void detach() {}
+    // The binding current on the calling thread, when this kind of context can tell;
+    // null when it cannot (callers then release this context instead of restoring).
+    virtual std::unique_ptr<CurrentBinding> currentBinding() const { return nullptr; }
 
 protected:
     GLContext() = default;

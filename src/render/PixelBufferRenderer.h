@@ -1,0 +1,98 @@
+#pragma once
+
+// The OpenGL core of a pixel buffer view: builds the filter's program, keeps the
+// viewport and the filter's view parameters in step with the view's size and backing
+// scale, and draws each captured image through the filter as one full-view quad. It
+// knows no toolkit: an on-screen view hands it a context bound to its window, the
+// still-image mode one bound to an offscreen drawable.
+//
+// Threading contract:
+// - prepareOpenGL(), reshape(), reset() and detach(): the owner's thread (the main
+//   thread for a view). displayImage(): any one thread at a time (the capture thread).
+// - The context lock (GLContext::lock) guards every GL call and the fields program_,
+//   frame_, viewBounds_, backingScale_, detached_ and the filter's state. Every
+//   operation above takes it for itself: never call them with the lock held.
+//   program_, frame_ and detached_ are also atomics so that any thread may read them.
+// - filter() creates the filter on first use, once, from whichever thread asks first.
+// - The four flags are atomics, read and written from any thread without the lock.
+// - After detach() nothing draws again: a capture still in flight when the view goes
+//   away returns without touching the drawable.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/CapturedImage.h"
+#include "platform/Geometry.h"
+#include "platform/gl/GLContext.h"
+#include "render/OpenGLShaderFilter.h"
+
+namespace talvex {
+
+class PixelBufferRenderer {
+public:
+    using FilterFactory = std::function<std::unique_ptr<OpenGLShaderFilter>()>;
+
+    // The texture object that holds the picture, used by name without generating it.
+    static constexpr unsigned textureName = 13;
+
+    PixelBufferRenderer(std::unique_ptr<GLContext> context, FilterFactory makeFilter);
+    // Detaches and deletes the program.
+    ~PixelBufferRenderer();
+    PixelBufferRenderer(const PixelBufferRenderer&) = delete;
+    PixelBufferRenderer& operator=(const PixelBufferRenderer&) = delete;
+
+    // Builds the filter's program and finds its "videoframe" sampler. Logs "Error
+    // creating the program" when the build fails; the renderer then draws nothing.
+    void prepareOpenGL();
+    // Records the view's bounds (points) and backing scale, hands them to the filter and
+    // sets the viewport to the bounds in device pixels (truncated).
+    void reshape(Rect bounds, double backingScale);
+    // Uploads the image unchanged as a texture and draws it through the filter, then
+    // presents the frame. 32-bit BGRA and 16-bit 1-5-5-5 images are drawn; any other
+    // pixel size, an image whose bytes do not cover its rows, a missing program or a
+    // detached renderer draw nothing and leave the previous picture. `scale` does not
+    // influence the drawing.
+    void displayImage(const CapturedImage& image, double scale);
+    // Deletes the program (its handle becomes 0). Restores whatever context was current
+    // on this thread before, or leaves none current.
+    void reset();
+    // Stops drawing for good: deletes the program, then detaches the context from its
+    // drawable (GLContext::detach). Call before the drawable goes away.
+    void detach();
+
+    OpenGLShaderFilter& filter();
+    GLContext& context() { return *context_; }
+    unsigned program() const;
+    int frameUniform() const;
+    bool isDetached() const;
+    // How many frames displayImage() has drawn and presented.
+    std::uint64_t framesPresented() const { return framesPresented_; }
+
+    std::atomic<bool> unhideOnNextDisplay{false};
+    std::atomic<bool> capturingDisabled{false};
+    std::atomic<bool> capturing{false};
+    std::atomic<bool> mirrorTransform{false};
+
+private:
+    class ViewState;
+
+    std::unique_ptr<GLContext> context_;
+    FilterFactory makeFilter_;
+    std::once_flag filterMade_;
+    std::unique_ptr<OpenGLShaderFilter> filter_;
+    std::unique_ptr<ViewState> view_;
+    std::atomic<unsigned> program_{0};
+    std::atomic<int> frame_{-1};
+    std::atomic<bool> detached_{false};
+    int maxTextureSize_ = 0;
+    std::atomic<std::uint64_t> framesPresented_{0};
+
+    bool isDrawable(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
+    void upload(const CapturedImage& image, const std::vector<std::uint8_t>& bytes);
+    void deleteProgram();
+};
+
+}  // namespace talvex

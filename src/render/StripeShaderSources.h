@@ -1,0 +1,15 @@
+#pragma once
+
+// The two programs of the stripe filter, in the OpenGL Shading Language 1.10 (no
+// version line): a pass-through vertex program and the fragment program that lays
+// diagonal stripes over reddish and greenish colours.
+//
+// Vertex inputs (bound by name): position, texturecoordinate, scale (backing scale
+// factor), showred, showgreen (the stripe switches). Fragment uniform: videoframe,
+// the captured picture on texture unit 0.
+namespace talvex {
+
+extern const char* const stripeVertexSource;
+extern const char* const stripeFragmentSource;
+
+}  // namespace talvex

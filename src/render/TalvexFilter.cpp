@@ -1,0 +1,127 @@
+#include "render/TalvexFilter.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cmath>
+
+#include "platform/UserDefaults.h"
+#include "render/StripeShaderSources.h"
+#include "talvex/Settings.h"
+
+namespace talvex {
+
+namespace {
+
+enum Attribute : std::int32_t { position = 0, texturecoordinate, scale, showred, showgreen };
+
+constexpr std::int32_t attributeLocationTable[] = {position, texturecoordinate, scale, showred,
+                                                   showgreen};
+constexpr const char* attributeNameTable[] = {"position", "texturecoordinate", "scale", "showred",
+                                              "showgreen"};
+
+bool isPositive(double v) {
+    return std::isfinite(v) && v > 0;
+}
+
+// The centred fraction of the texture's width (e) and height (f) that the view shows
+// when the picture is scaled to cover the view with its aspect ratio kept.
+struct VisibleFraction {
+    double e = 1;
+    double f = 1;
+};
+
+VisibleFraction visibleFraction(double W, double H, std::uint64_t width, std::uint64_t height) {
+    if (!isPositive(W) || !isPositive(H) || width == 0 || height == 0)
+        return {};
+    const double w = static_cast<double>(width);
+    const double h = static_cast<double>(height);
+    const double rw = W / w;
+    const double rh = H / h;
+    if (rh > rw)
+        return {W / (rh * w), 1};  // fill the height, crop the width
+    return {1, H / (rw * h)};      // fill the width, crop the height
+}
+
+}  // namespace
+
+void TalvexFilter::registerDefaults() {
+    UserDefaults::standard().registerDefaults(
+        {{keys::talvexsEnabled, true}, {keys::greenStripesEnabled, true}});
+}
+
+void TalvexFilter::prepareForView(const ShaderFilterView& view) {
+    viewBounds_ = view.bounds();
+    mirror_ = view.mirrorTransform();
+    scale_ = view.backingScaleFactor();
+}
+
+void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::uint64_t height) {
+    // 1-2. Per-draw constants: the switches as the store has them now, and the scale.
+    glVertexAttrib1f(showred, static_cast<float>(redSetting()));
+    glVertexAttrib1f(showgreen, static_cast<float>(greenSetting()));
+    glVertexAttrib1f(scale, patternScale(scale_));
+
+    // 3. The quad.
+    glVertexAttribPointer(position, 2, GL_FLOAT, GL_FALSE, 0, quadVertices().data());
+    glEnableVertexAttribArray(position);
+
+    // 4-7. The visible part of the texture, read in place by the draw.
+    passThroughTextureVertices_ =
+        textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+    glVertexAttribPointer(texturecoordinate, 2, GL_FLOAT, GL_FALSE, 0,
+                          passThroughTextureVertices_.data());
+    glEnableVertexAttribArray(texturecoordinate);
+}
+
+std::array<float, 8> TalvexFilter::textureVertices(double viewWidth, double viewHeight, bool mirror,
+                                                   std::uint64_t width, std::uint64_t height) {
+    const VisibleFraction v = visibleFraction(viewWidth, viewHeight, width, height);
+    float left = static_cast<float>((1 - v.e) / 2);
+    float right = static_cast<float>((1 + v.e) / 2);
+    const float top = static_cast<float>((1 - v.f) / 2);
+    const float bottom = static_cast<float>((1 + v.f) / 2);
+    if (mirror)
+        std::swap(left, right);
+    // Lower left, lower right, upper left, upper right.
+    return {left, bottom, right, bottom, left, top, right, top};
+}
+
+float TalvexFilter::patternScale(double backingScaleFactor) {
+    return isPositive(backingScaleFactor) ? static_cast<float>(backingScaleFactor) : 1.0f;
+}
+
+const std::array<float, 8>& TalvexFilter::quadVertices() {
+    static constexpr std::array<float, 8> quad = {-1, -1, 1, -1, -1, 1, 1, 1};
+    return quad;
+}
+
+const char* TalvexFilter::vertexSource() const {
+    return stripeVertexSource;
+}
+const char* TalvexFilter::fragmentSource() const {
+    return stripeFragmentSource;
+}
+std::int32_t TalvexFilter::attributeCount() const {
+    return 5;
+}
+const std::int32_t* TalvexFilter::attributeLocations() const {
+    return attributeLocationTable;
+}
+const char* const* TalvexFilter::attributeNames() const {
+    return attributeNameTable;
+}
+
+std::int64_t TalvexFilter::redSetting() const {
+    if (overrides_.red)
+        return *overrides_.red;
+    return UserDefaults::standard().integerForKey(keys::talvexsEnabled);
+}
+
+std::int64_t TalvexFilter::greenSetting() const {
+    if (overrides_.green)
+        return *overrides_.green;
+    return UserDefaults::standard().integerForKey(keys::greenStripesEnabled);
+}
+
+}  // namespace talvex

@@ -1,0 +1,74 @@
+#pragma once
+
+// The stripe filter: supplies the stripe programs and their attribute table, and per
+// frame the stripe switches (read from the user-defaults store every frame, so a
+// changed setting shows on the next frame), the backing scale factor and texture
+// coordinates that make the picture cover the view, centred, aspect kept, the excess
+// cut off equally on both sides, optionally mirrored left to right.
+//
+// prepareForView() (main thread) and applyParametersForTextureOfWidth() (capture
+// thread) both run under the view's context lock; the filter has no lock of its own.
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "platform/Geometry.h"
+#include "render/OpenGLShaderFilter.h"
+
+namespace talvex {
+
+class TalvexFilter final : public OpenGLShaderFilter {
+public:
+    // Fixed values for the stripe switches instead of the stored settings (the still-
+    // image mode's command-line options); an empty value reads the store.
+    struct SwitchOverrides {
+        std::optional<std::int64_t> red;
+        std::optional<std::int64_t> green;
+    };
+
+    // Registers TalvexsEnabled = YES and GreenStripesEnabled = YES with the standard store.
+    static void registerDefaults();
+
+    TalvexFilter() = default;
+    explicit TalvexFilter(SwitchOverrides overrides) : overrides_(overrides) {}
+
+    void prepareForView(const ShaderFilterView& view) override;
+    void applyParametersForTextureOfWidth(std::uint64_t width, std::uint64_t height) override;
+
+    const char* vertexSource() const override;
+    const char* fragmentSource() const override;
+    std::int32_t attributeCount() const override;
+    const std::int32_t* attributeLocations() const override;
+    const char* const* attributeNames() const override;
+
+    // Clip-space corners of the quad, drawn as a 4-vertex triangle strip: lower left,
+    // lower right, upper left, upper right.
+    static const std::array<float, 8>& quadVertices();
+
+    // The (s, t) pair of each quad corner for a view of viewWidth × viewHeight points
+    // and a texture of width × height pixels (t = 0 is the picture's top row). A view
+    // or texture without area shows the whole texture.
+    static std::array<float, 8> textureVertices(double viewWidth, double viewHeight, bool mirror,
+                                                std::uint64_t width, std::uint64_t height);
+    // The stripe scale for a backing scale factor: the factor itself, or 1 where it is
+    // not a positive number (a view not yet in a window), which keeps the stripe period
+    // positive.
+    static float patternScale(double backingScaleFactor);
+
+    // The coordinates of the last frame; the draw reads them from here.
+    const std::array<float, 8>& passThroughTextureVertices() const {
+        return passThroughTextureVertices_;
+    }
+
+private:
+    Rect viewBounds_;
+    bool mirror_ = false;
+    double scale_ = 0;
+    std::array<float, 8> passThroughTextureVertices_{};
+    SwitchOverrides overrides_;
+
+    std::int64_t redSetting() const;
+    std::int64_t greenSetting() const;
+};
+
+}  // namespace talvex

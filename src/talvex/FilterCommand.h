@@ -1,0 +1,39 @@
+#pragma once
+
+// The still-image mode: `talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]`
+// draws an image file through the stripe filter, offscreen, at the image's own pixel
+// size, and writes the result. The stripe switches default to the user's settings;
+// --red and --green override them for this run without storing anything.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talvex {
+
+struct FilterOptions {
+    bool help = false;
+    bool version = false;
+    std::string input;
+    std::string output;
+    // Backing scale the picture is drawn at: the stripe period is 8 × scale pixels.
+    double scale = 1;
+    std::optional<std::int64_t> red;
+    std::optional<std::int64_t> green;
+};
+
+// The options in `args` (the words after "filter"), or none with `error` set to one
+// line saying what is wrong.
+std::optional<FilterOptions> parseFilterArguments(const std::vector<std::string>& args,
+                                                  std::string& error);
+
+// The view size in points for `pixels` device pixels at `scale`, chosen so that the
+// viewport, points × scale truncated, comes out at exactly `pixels`.
+double pointsForPixels(int pixels, double scale);
+
+// Runs the command on the words after "filter"; returns the process's exit status:
+// 0 on success, 1 when the work fails, 2 for bad arguments. Errors go to standard
+// error as one line each.
+int runFilterCommand(const std::vector<std::string>& args);
+
+}  // namespace talvex
