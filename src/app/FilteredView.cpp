@@ -1,0 +1,270 @@
+#include "app/FilteredView.h"
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QThread>
+#include <cmath>
+#include <mutex>
+
+#include "app/CaptureGeometry.h"
+#include "app/Window.h"
+#include "platform/CapturedImage.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SystemLog.h"
+#include "platform/Timer.h"
+#include "platform/UserDefaults.h"
+#include "platform/WindowNotifications.h"
+#include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/WindowServer.h"
+#include "render/TalvexFilter.h"
+
+namespace talvex {
+
+namespace {
+
+std::unique_ptr<CapturedImage> imageFromWindowServer(Rect globalRect, std::uint32_t windowId,
+                                                     double scale) {
+    return WindowServer::shared().imageBelowWindow(globalRect, windowId, scale);
+}
+
+// Click-through is the X Shape input region of the panel's top-level window; the
+// rectangles that keep taking clicks arrive in that window's pixels.
+void installClickThroughHandler() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        Window::setIgnoresMouseEventsHandler(
+            [](std::int64_t windowId, bool ignore, const std::vector<Rect>& keptRects) {
+                std::vector<PixelRect> clickable;
+                clickable.reserve(keptRects.size());
+                for (const Rect& r : keptRects) {
+                    const int x = static_cast<int>(std::floor(r.minX()));
+                    const int y = static_cast<int>(std::floor(r.minY()));
+                    clickable.push_back({x, y, static_cast<int>(std::ceil(r.maxX())) - x,
+                                         static_cast<int>(std::ceil(r.maxY())) - y});
+                }
+                WindowServer::shared().setIgnoresMouseEvents(static_cast<std::uint32_t>(windowId),
+                                                             ignore, clickable);
+            });
+    });
+}
+
+// Clears the in-flight mark when the capture work ends, whichever way it ends.
+class CapturingGuard {
+public:
+    explicit CapturingGuard(PixelBufferRenderer& renderer) : renderer_(renderer) {}
+    ~CapturingGuard() { renderer_.capturing = false; }
+    CapturingGuard(const CapturingGuard&) = delete;
+    CapturingGuard& operator=(const CapturingGuard&) = delete;
+
+private:
+    PixelBufferRenderer& renderer_;
+};
+
+bool onMainThread() {
+    auto* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
+
+FilteredView::FilteredView(QWidget* parent)
+    : OpenGLPixelBufferView(&FilteredView::makeFilter, parent),
+      scheduler_(*this),
+      imageSource_(&imageFromWindowServer) {
+    installClickThroughHandler();
+    updateFromDefaults();
+    NotificationCenter::defaultCenter().addObserver(
+        this, UserDefaults::didChangeNotification, nullptr,
+        [this](const Notification&) { userDefaultsDidChange(); });
+    // A parent given at construction: the base class could not run our overrides.
+    followWindowChange();
+}
+
+FilteredView::~FilteredView() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+    updateTimer_.reset();
+}
+
+std::unique_ptr<OpenGLShaderFilter> FilteredView::makeFilter() {
+    return std::make_unique<TalvexFilter>();
+}
+
+void FilteredView::updateFromDefaults() {
+    scheduler_.updateFromDefaults(currentRefreshSpeed(), currentViewArea());
+}
+
+void FilteredView::userDefaultsDidChange() {
+    // The store posts on the thread that wrote; timers and geometry belong to the main
+    // thread.
+    if (onMainThread()) {
+        updateFromDefaults();
+        return;
+    }
+    dispatch::mainAsync([view = QPointer<FilteredView>(this)] {
+        if (view)
+            view->updateFromDefaults();
+    });
+}
+
+void FilteredView::prepareTimer() {
+    if (updateTimer_)
+        updateTimer_->invalidate();
+    updateTimer_.reset();
+    if (!hostWindow())
+        return;
+    const double interval = updateInterval();
+    updateTimer_ = Timer::scheduledTimer(interval, true, [this] { recaptureIfNeeded(); });
+    updateTimer_->setTolerance(interval / 10);
+}
+
+void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
+    OpenGLPixelBufferView::viewWillMoveToWindow(newWindow);
+    stopObservingWindow();
+    if (newWindow)
+        observeWindow(newWindow);
+}
+
+void FilteredView::viewDidMoveToWindow() {
+    OpenGLPixelBufferView::viewDidMoveToWindow();
+    prepareTimer();
+}
+
+void FilteredView::observeWindow(const void* window) {
+    auto& center = NotificationCenter::defaultCenter();
+    observedWindow_ = window;
+    center.addObserver(this, windowDidMoveNotification, window,
+                       [this](const Notification&) { recaptureAsync(); });
+    center.addObserver(this, windowDidEndLiveResizeNotification, window,
+                       [this](const Notification&) { scheduler_.windowDidEndLiveResizeOrMove(); });
+    center.addObserver(
+        this, windowWillStartLiveResizeNotification, window,
+        [this](const Notification&) { scheduler_.windowWillStartLiveResizeOrMove(); });
+    center.addObserver(this, Window::willStartDragging(), window, [this](const Notification&) {
+        scheduler_.windowWillStartLiveResizeOrMove();
+    });
+    center.addObserver(this, Window::didEndDragging(), window,
+                       [this](const Notification&) { scheduler_.windowDidEndLiveResizeOrMove(); });
+    center.addObserver(this, windowDidChangeOcclusionStateNotification, window,
+                       [this](const Notification&) { windowDidChangeOcclusionState(); });
+}
+
+void FilteredView::windowDidChangeOcclusionState() {
+    // Only a Window reports occlusion; any other top-level counts as visible.
+    const auto* panel = qobject_cast<const Window*>(hostWindow());
+    scheduler_.windowDidChangeOcclusionState(panel ? panel->occlusionState()
+                                                   : CaptureScheduler::occlusionStateVisible);
+}
+
+void FilteredView::stopObservingWindow() {
+    if (!observedWindow_)
+        return;
+    auto& center = NotificationCenter::defaultCenter();
+    for (const std::string& name :
+         {std::string(windowDidMoveNotification), std::string(windowDidEndLiveResizeNotification),
+          std::string(windowWillStartLiveResizeNotification), Window::willStartDragging(),
+          Window::didEndDragging(), std::string(windowDidChangeOcclusionStateNotification)}) {
+        center.removeObserver(this, name, observedWindow_);
+    }
+    observedWindow_ = nullptr;
+}
+
+std::int64_t FilteredView::windowNumber() const {
+    QWidget* window = hostWindow();
+    if (!window)
+        return 0;
+    if (const auto* panel = qobject_cast<const Window*>(window))
+        return panel->windowNumber();
+    return window->testAttribute(Qt::WA_WState_Created)
+               ? static_cast<std::int64_t>(window->internalWinId())
+               : 0;
+}
+
+void FilteredView::setIgnoresMouseEvents(bool ignore) {
+    if (auto* panel = qobject_cast<Window*>(hostWindow()))
+        panel->setIgnoresMouseEvents(ignore);
+}
+
+Rect FilteredView::viewRectOnScreen() const {
+    // Qt places screens in device pixels and scales what lies within each: a logical
+    // position maps to root pixels about its screen's origin.
+    const double s = backingScaleFactor();
+    const QPoint logical = mapToGlobal(QPoint(0, 0));
+    const QScreen* screen = this->screen();
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
+    const Rect rootPixels(origin.x() + (logical.x() - origin.x()) * s,
+                          origin.y() + (logical.y() - origin.y()) * s, width() * s, height() * s);
+    return DisplayGeometry(WindowServer::shared().mainDisplayBounds(), s).rootToScreen(rootPixels);
+}
+
+Point FilteredView::pointerLocationOnScreen() const {
+    auto& server = WindowServer::shared();
+    return DisplayGeometry(server.mainDisplayBounds(), backingScaleFactor())
+        .rootToScreen(server.pointerLocation());
+}
+
+Rect FilteredView::getViewAreaRect() const {
+    return capture::viewAreaRect(viewRectOnScreen(), viewArea(), pointerLocationOnScreen());
+}
+
+void FilteredView::recaptureIfNeeded() {
+    const Rect onScreen = viewRectOnScreen();
+    const Point pointer = pointerLocationOnScreen();
+    const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
+    scheduler_.recaptureIfNeeded(bounds(), inView, pointer);
+}
+
+void FilteredView::redrawCaptureAsync() {
+    if (!hostWindow())
+        return;
+    const std::int64_t number = windowNumber();
+    if (!capture::isValidWindowNumber(number)) {
+        systemLog(capture::skippingCaptureMessage(number));
+        return;
+    }
+    std::shared_ptr<PixelBufferRenderer> target = renderer();
+    if (target->capturing)
+        return;
+    if (target->capturingDisabled)
+        return;
+    target->capturing = true;
+
+    const double scale = backingScaleFactor();
+    const double mainDisplayHeight =
+        DisplayGeometry(WindowServer::shared().mainDisplayBounds(), scale).mainDisplayHeight();
+    CaptureRequest request{std::move(target),
+                           QPointer<FilteredView>(this),
+                           imageSource_,
+                           capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
+                           static_cast<std::uint32_t>(number),
+                           scale};
+    dispatch::globalAsync([request = std::move(request)] { redrawCaptureInBackground(request); });
+}
+
+void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
+    PixelBufferRenderer& renderer = *request.renderer;
+    CapturingGuard clearCapturingAtEnd(renderer);
+    if (renderer.capturingDisabled)
+        return;
+
+    std::unique_ptr<CapturedImage> image =
+        request.imageSource(request.rect, request.windowId, request.backingScaleFactor);
+    if (!image)
+        return;
+    if (renderer.capturingDisabled)
+        return;
+
+    renderer.displayImage(*image, 1.0);
+    if (!renderer.unhideOnNextDisplay)
+        return;
+    dispatch::mainAsync([view = request.view] {
+        // A pause that began meanwhile keeps the view hidden: the flag stays set, so
+        // the first picture after the pause shows it.
+        if (!view || !view->unhideOnNextDisplay() || view->capturingDisabled())
+            return;
+        view->OpenGLPixelBufferView::setUnhideOnNextDisplay(false);
+        view->QWidget::setHidden(false);
+    });
+}
+
+}  // namespace talvex

@@ -1,0 +1,130 @@
+#pragma once
+
+// The live lens: a pixel buffer view that shows, many times a second, what lies on
+// screen beneath its panel (or around the pointer), drawn through the stripe filter.
+//
+// When to capture is decided by a CaptureScheduler (refresh timer ticks, window moves,
+// the pause switch while the panel is resized, dragged or not visible); this class is
+// the scheduler's view: it owns the timer, the window observations and the capture.
+//
+// One capture: on the main thread the request is checked (window, window number,
+// capture in flight, capturing disabled), `capturing` is set and the area is worked out
+// in global display coordinates; a work item on the global queue then asks the window
+// server for the image below the panel's own window and hands it to the renderer on
+// that thread. The work item holds the renderer through a shared pointer and the view
+// only through a QPointer used on the main thread, so a view that goes away meanwhile
+// is never touched. `capturing` is cleared when the work item ends, on every path.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/CaptureScheduler.h"
+#include "platform/Geometry.h"
+#include "render/OpenGLPixelBufferView.h"
+#include "talvex/Settings.h"
+
+namespace talvex {
+
+class CapturedImage;
+class Timer;
+
+class FilteredView : public OpenGLPixelBufferView, public CaptureSchedulerView {
+    Q_OBJECT
+
+public:
+    // Produces the image of everything on screen below window `windowId` within a
+    // rectangle in global display points, at `scale` device pixels per point; none when
+    // there is no image. Runs on the capture thread.
+    using ImageSource = std::function<std::unique_ptr<CapturedImage>(
+        Rect globalRect, std::uint32_t windowId, double scale)>;
+
+    // Everything one capture needs, owned by its work item.
+    struct CaptureRequest {
+        std::shared_ptr<PixelBufferRenderer> renderer;
+        QPointer<FilteredView> view;  // dereferenced on the main thread only
+        ImageSource imageSource;
+        Rect rect;  // global display coordinates
+        std::uint32_t windowId = 0;
+        double backingScaleFactor = 1;
+    };
+
+    explicit FilteredView(QWidget* parent = nullptr);
+    ~FilteredView() override;
+
+    // A new stripe filter on every call; the view creates its own on first use.
+    static std::unique_ptr<OpenGLShaderFilter> makeFilter();
+
+    // Scheduling state (see CaptureScheduler).
+    double updateInterval() const { return scheduler_.updateInterval(); }
+    void setUpdateInterval(double seconds) { scheduler_.setUpdateInterval(seconds); }
+    bool resizingOrMoving() const { return scheduler_.resizingOrMoving(); }
+    void setResizingOrMoving(bool value) { scheduler_.setResizingOrMoving(value); }
+    bool occluded() const { return scheduler_.occluded(); }
+    void setOccluded(bool value) { scheduler_.setOccluded(value); }
+    ViewArea viewArea() const { return scheduler_.viewArea(); }
+    Point lastMouseLocation() const { return scheduler_.lastMouseLocation(); }
+    void setLastMouseLocation(Point p) { scheduler_.setLastMouseLocation(p); }
+    const Timer* updateTimer() const { return updateTimer_.get(); }
+    CaptureScheduler& scheduler() { return scheduler_; }
+
+    // Re-reads the refresh speed and the view area (restarts the timer).
+    void updateFromDefaults();
+    void updateCapturingState() { scheduler_.updateCapturingState(); }
+
+    // One tick of the refresh timer: click-through, then maybe a capture.
+    void recaptureIfNeeded();
+    // A capture request at once (window moved).
+    void recaptureAsync() { redrawCaptureAsync(); }
+
+    // The area to capture, in screen coordinates.
+    Rect getViewAreaRect() const;
+    // The view's own rectangle in screen coordinates.
+    Rect viewRectOnScreen() const;
+    // The pointer in screen coordinates.
+    Point pointerLocationOnScreen() const;
+
+    // Not opaque, no default clipping: the picture is all the view has.
+    bool isOpaque() const { return false; }
+    bool wantsDefaultClipping() const { return false; }
+
+    // Where captures come from; the window server by default.
+    void setImageSource(ImageSource source) { imageSource_ = std::move(source); }
+
+    // The capture work (capture thread).
+    static void redrawCaptureInBackground(const CaptureRequest& request);
+
+    // CaptureSchedulerView
+    void setCapturingDisabled(bool disabled) override {
+        OpenGLPixelBufferView::setCapturingDisabled(disabled);
+    }
+    void setUnhideOnNextDisplay(bool unhide) override {
+        OpenGLPixelBufferView::setUnhideOnNextDisplay(unhide);
+    }
+    void setHidden(bool hidden) override { QWidget::setHidden(hidden); }
+    void redrawCaptureAsync() override;
+    void prepareTimer() override;
+    void setIgnoresMouseEvents(bool ignore) override;
+
+    // The window number of the panel: the X window id of its top-level, 0 before that
+    // window exists or without a window.
+    virtual std::int64_t windowNumber() const;
+
+protected:
+    void viewWillMoveToWindow(QWidget* newWindow) override;
+    void viewDidMoveToWindow() override;
+    void drawRect() override { redrawCaptureAsync(); }
+
+private:
+    CaptureScheduler scheduler_;
+    std::unique_ptr<Timer> updateTimer_;
+    ImageSource imageSource_;
+    // The window whose notifications are observed (the key they are posted with).
+    const void* observedWindow_ = nullptr;
+
+    void observeWindow(const void* window);
+    void stopObservingWindow();
+    void userDefaultsDidChange();
+    void windowDidChangeOcclusionState();
+};
+
+}  // namespace talvex

@@ -1,0 +1,214 @@
+#include "render/OpenGLPixelBufferView.h"
+
+#include <QtGui/qguiapplication_platform.h>
+#include <QEvent>
+#include <QGuiApplication>
+
+#include "platform/NotificationCenter.h"
+#include "platform/WindowNotifications.h"
+#include "platform/gl/GLXWindowContext.h"
+
+// Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
+
+namespace talvex {
+
+namespace {
+
+// Stands in for the window's context until the native window exists: nothing can be
+// made current, so the renderer draws nothing, while the flags already work.
+class NoDrawableContext final : public GLContext {
+public:
+    bool makeCurrent() override { return false; }
+    void clearCurrent() override {}
+    bool isCurrent() const override { return false; }
+    void flushBuffer() override {}
+};
+
+// The toolkit creates its windows asynchronously on its own connection; our context
+// uses another connection, which must find the window already on the server.
+void syncToolkitConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->display())
+        XSync(x11->display(), False);
+}
+
+}  // namespace
+
+OpenGLPixelBufferView::OpenGLPixelBufferView(FilterFactory makeFilter, QWidget* parent)
+    : QWidget(parent), makeFilter_(std::move(makeFilter)) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    renderer_ = makeRenderer(nullptr);
+}
+
+OpenGLPixelBufferView::~OpenGLPixelBufferView() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+    // Qt destroys the native window after this body; stop drawing into it first. The
+    // context lock waits for a frame in flight to end.
+    detachFromNativeWindow();
+}
+
+std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::renderer() const {
+    std::lock_guard lock(rendererMutex_);
+    return renderer_;
+}
+
+OpenGLShaderFilter& OpenGLPixelBufferView::filter() {
+    return renderer_->filter();
+}
+
+void OpenGLPixelBufferView::prepareOpenGL() {
+    renderer_->prepareOpenGL();
+}
+
+void OpenGLPixelBufferView::reshape() {
+    reshapedScale_ = backingScaleFactor();
+    renderer_->reshape(bounds(), reshapedScale_);
+}
+
+void OpenGLPixelBufferView::displayImage(const CapturedImage& image, double scale) {
+    renderer()->displayImage(image, scale);
+}
+
+void OpenGLPixelBufferView::reset() {
+    renderer_->reset();
+}
+
+QWidget* OpenGLPixelBufferView::hostWindow() const {
+    return parentWidget() ? window() : nullptr;
+}
+
+Rect OpenGLPixelBufferView::bounds() const {
+    return Rect(0, 0, width(), height());
+}
+
+double OpenGLPixelBufferView::backingScaleFactor() const {
+    return devicePixelRatioF();
+}
+
+void OpenGLPixelBufferView::viewWillMoveToWindow(QWidget* /*newWindow*/) {}
+
+void OpenGLPixelBufferView::viewDidMoveToWindow() {
+    observeBackingProperties(hostWindow());
+    reshape();
+}
+
+void OpenGLPixelBufferView::followWindowChange() {
+    QWidget* window = hostWindow();
+    if (window == hostWindow_)
+        return;
+    viewWillMoveToWindow(window);
+    hostWindow_ = window;
+    viewDidMoveToWindow();
+}
+
+void OpenGLPixelBufferView::observeBackingProperties(QWidget* window) {
+    auto& center = NotificationCenter::defaultCenter();
+    if (observedWindow_) {
+        center.removeObserver(this, windowDidChangeBackingPropertiesNotification, observedWindow_);
+    }
+    observedWindow_ = window;
+    if (!window)
+        return;
+    center.addObserver(this, windowDidChangeBackingPropertiesNotification, window,
+                       [this](const Notification&) { reshape(); });
+}
+
+bool OpenGLPixelBufferView::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::WinIdChange:
+            if (internalWinId()) {
+                attachToNativeWindow();
+            } else {
+                detachFromNativeWindow();
+            }
+            break;
+        case QEvent::ParentChange:
+            followWindowChange();
+            break;
+        case QEvent::ScreenChangeInternal:
+            // Moved to a screen of another density: the drawable's pixel size follows.
+            if (backingScaleFactor() != reshapedScale_)
+                reshape();
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void OpenGLPixelBufferView::paintEvent(QPaintEvent*) {
+    drawRect();
+}
+
+void OpenGLPixelBufferView::resizeEvent(QResizeEvent*) {
+    reshape();
+}
+
+void OpenGLPixelBufferView::showEvent(QShowEvent*) {
+    attachToNativeWindow();
+    followWindowChange();
+}
+
+std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::makeRenderer(
+    std::unique_ptr<GLXWindowContext> context) {
+    std::unique_ptr<GLContext> drawable;
+    if (context) {
+        drawable = std::move(context);
+    } else {
+        drawable = std::make_unique<NoDrawableContext>();
+    }
+    auto renderer = std::make_shared<PixelBufferRenderer>(std::move(drawable), makeFilter_);
+    if (renderer_) {
+        // A capture in flight belongs to the old renderer and clears its own flag.
+        renderer->capturingDisabled = renderer_->capturingDisabled.load();
+        renderer->unhideOnNextDisplay = renderer_->unhideOnNextDisplay.load();
+        renderer->mirrorTransform = renderer_->mirrorTransform.load();
+    }
+    return renderer;
+}
+
+void OpenGLPixelBufferView::replaceRenderer(std::shared_ptr<PixelBufferRenderer> renderer) {
+    std::lock_guard lock(rendererMutex_);
+    renderer_ = std::move(renderer);
+}
+
+void OpenGLPixelBufferView::attachToNativeWindow() {
+    if (!testAttribute(Qt::WA_WState_Created) || !internalWinId())
+        return;
+    const auto window = static_cast<std::uintptr_t>(internalWinId());
+    if (context_ && contextWindow_ == window)
+        return;
+    detachFromNativeWindow();
+
+    syncToolkitConnection();
+    auto context = GLXWindowContext::create(static_cast<std::uint32_t>(window));
+    if (!context)
+        return;  // logged by the context; the view stays blank
+    GLXWindowContext* raw = context.get();
+    replaceRenderer(makeRenderer(std::move(context)));
+    context_ = raw;
+    contextWindow_ = window;
+    prepareOpenGL();
+    reshape();
+}
+
+void OpenGLPixelBufferView::detachFromNativeWindow() {
+    if (!context_)
+        return;
+    reset();
+    GLXWindowContext* context = context_;
+    context_ = nullptr;
+    contextWindow_ = 0;
+    {
+        std::lock_guard lock(renderer_->context());
+        context->detach();
+    }
+    renderer_->detach();
+    replaceRenderer(makeRenderer(nullptr));
+}
+
+}  // namespace talvex
