@@ -1,12 +1,24 @@
 #pragma once
 
 // The user-defaults store. Two domains are consulted in order:
-//   1. the persistent domain: values the user stored, kept in a file in the user's
+//   1. the persistent domain: values the user stored, kept in a JSON file in the user's
 //      XDG config folder ($XDG_CONFIG_HOME/Talvex/, else ~/.config/Talvex/);
 //   2. the registration domain: registerDefaults(), in memory only, never written.
 // Every write posts "NSUserDefaultsDidChangeNotification" on the default notification
 // centre (object: the store), even when the value does not change. Reads and writes
 // are safe from any thread; the notification is delivered on the writing thread.
+//
+// Durability: each write replaces the file atomically (see DefaultsFile); a write that
+// fails logs one line and the value stays in force in memory. A file that cannot be
+// parsed is moved aside as "defaults.json.corrupt-<timestamp>" (one log line) and the
+// store starts from the defaults. Values of other JSON types in the file read as 0 and
+// are written back unchanged.
+//
+// Outside changes: a store created while a QCoreApplication exists watches its file
+// from the main thread; a change written by another process is adopted and announced
+// with the same notification, delivered on the main thread. The store's own saves are
+// recognised and not announced twice. When both sides write at once, the last write
+// wins. Destroy a store on the main thread, not from inside one of its notifications.
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -41,7 +53,8 @@ public:
     // The stored value, else the registered one, as an integer; 0 when absent.
     std::int64_t integerForKey(const std::string& key) const;
     bool boolForKey(const std::string& key) const { return integerForKey(key) != 0; }
-    // The value in the persistent domain only, if any.
+    // The integer or boolean in the persistent domain only, if any (a value of another
+    // JSON type there gives nothing).
     std::optional<Value> persistentValueForKey(const std::string& key) const;
 
     // Stores `value` under `key` durably, then posts the change notification.

@@ -9,10 +9,10 @@ namespace talvex {
 class UserDefaults;
 
 namespace keys {
-inline constexpr const char* talvexsEnabled = "TalvexsEnabled";       // red stripes shown (1) or not (0)
+inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
-inline constexpr const char* refreshSpeed = "RefreshSpeed";           // RefreshSpeed raw value
-inline constexpr const char* viewArea = "ViewArea";                   // ViewArea raw value
+inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
+inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };

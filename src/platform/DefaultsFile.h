@@ -1,0 +1,57 @@
+#pragma once
+
+// The settings file of a user-defaults store: a JSON object mapping keys to values.
+// Integers and booleans are the values the store understands; anything else a hand
+// edit put there is carried along untouched, so that saving never destroys it.
+// Saving is atomic (temporary file in the same folder, data synced, renamed over the
+// old file, folder synced): readers see the old file or the new one, never a mix.
+#include <QByteArray>
+#include <QJsonValue>
+#include <QString>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/UserDefaults.h"
+
+namespace talvex {
+
+class DefaultsFile {
+public:
+    struct Contents {
+        std::map<std::string, UserDefaults::Value> values;  // integers and booleans
+        std::map<std::string, QJsonValue> otherValues;      // any other JSON, kept as found
+        bool operator==(const Contents&) const = default;
+    };
+
+    enum class Status { ok, missing, damaged };
+    struct ReadResult {
+        Status status = Status::missing;
+        Contents contents;  // empty unless status is ok
+        QString error;      // why a damaged file could not be parsed
+    };
+
+    explicit DefaultsFile(std::filesystem::path path);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Reads and parses the file. A missing or zero-length file holds no settings.
+    ReadResult read() const;
+
+    // Writes `contents` atomically, creating the folder when needed. On failure the
+    // old file is left as it was and `error` says why.
+    bool write(const Contents& contents, QString* error) const;
+
+    // Renames a damaged file to "<name>.corrupt-<timestamp>" beside it, so the next save
+    // does not overwrite it. Returns the new path, or nothing when the rename failed.
+    std::optional<std::filesystem::path> moveAside() const;
+
+    static QByteArray serialize(const Contents& contents);
+    static std::optional<Contents> parse(const QByteArray& bytes, QString* error);
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,49 @@
+#include "talvex/Settings.h"
+
+#include "platform/UserDefaults.h"
+
+namespace talvex {
+
+RefreshSpeed currentRefreshSpeed(const UserDefaults& defaults) {
+    switch (defaults.integerForKey(keys::refreshSpeed)) {
+        case -1:
+            return RefreshSpeed::slow;
+        case 1:
+            return RefreshSpeed::fast;
+        default:
+            return RefreshSpeed::normal;
+    }
+}
+
+RefreshSpeed currentRefreshSpeed() {
+    return currentRefreshSpeed(UserDefaults::standard());
+}
+
+ViewArea currentViewArea(const UserDefaults& defaults) {
+    return defaults.integerForKey(keys::viewArea) == 1 ? ViewArea::mousePointer
+                                                       : ViewArea::underWindow;
+}
+
+ViewArea currentViewArea() {
+    return currentViewArea(UserDefaults::standard());
+}
+
+double refreshInterval(RefreshSpeed speed) {
+    // Indexed by the speed's position in declaration order: slow, normal, fast.
+    static constexpr double intervals[] = {0.1, 0.05, 0.02};
+    switch (speed) {
+        case RefreshSpeed::slow:
+            return intervals[0];
+        case RefreshSpeed::fast:
+            return intervals[2];
+        case RefreshSpeed::normal:
+            break;
+    }
+    return intervals[1];
+}
+
+double refreshTolerance(RefreshSpeed speed) {
+    return refreshInterval(speed) / 10;
+}
+
+}  // namespace talvex

@@ -1,0 +1,85 @@
+#include "talvex/SettingsActions.h"
+
+#include <algorithm>
+#include <array>
+
+#include "talvex/Settings.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr std::array appDelegateActions = {
+    MenuAction::adoptSpeedSetting,
+    MenuAction::adoptViewAreaSetting,
+    MenuAction::sendFeedback,
+    MenuAction::openWebsite,
+};
+
+void checkIf(MenuItem& item, bool on) {
+    item.setState(on ? ControlState::on : ControlState::off);
+}
+
+std::int64_t rawValue(RefreshSpeed speed) {
+    return static_cast<std::int64_t>(speed);
+}
+std::int64_t rawValue(ViewArea area) {
+    return static_cast<std::int64_t>(area);
+}
+
+}  // namespace
+
+void adoptSpeedSetting(const MenuItem& sender, UserDefaults& defaults) {
+    const std::int64_t tag = sender.tag();
+    if (tag < rawValue(RefreshSpeed::slow) || tag > rawValue(RefreshSpeed::fast))
+        return;
+    defaults.setIntegerForKey(tag, keys::refreshSpeed);
+}
+
+void adoptViewAreaSetting(const MenuItem& sender, UserDefaults& defaults) {
+    const std::int64_t tag = sender.tag();
+    if (tag != rawValue(ViewArea::underWindow) && tag != rawValue(ViewArea::mousePointer))
+        return;
+    defaults.setIntegerForKey(tag, keys::viewArea);
+}
+
+void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults) {
+    defaults.setIntegerForKey(sender.tag(), keys::talvexsEnabled);
+}
+
+void adoptGreenStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
+    defaults.setIntegerForKey(sender.tag(), keys::greenStripesEnabled);
+}
+
+bool appDelegateRespondsTo(MenuAction action) {
+    return std::find(appDelegateActions.begin(), appDelegateActions.end(), action) !=
+           appDelegateActions.end();
+}
+
+bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
+    switch (item.action()) {
+        case MenuAction::adoptSpeedSetting:
+            checkIf(item, item.tag() == rawValue(currentRefreshSpeed(defaults)));
+            return true;
+        case MenuAction::adoptViewAreaSetting:
+            checkIf(item, item.tag() == rawValue(currentViewArea(defaults)));
+            return true;
+        default:
+            return appDelegateRespondsTo(item.action());
+    }
+}
+
+bool validateViewControllerMenuItem(MenuItem& item, const UserDefaults& defaults) {
+    switch (item.action()) {
+        case MenuAction::adoptTalvexSetting:
+            checkIf(item, item.tag() == defaults.integerForKey(keys::talvexsEnabled));
+            return true;
+        case MenuAction::adoptGreenStripeSetting:
+            checkIf(item, item.tag() == defaults.integerForKey(keys::greenStripesEnabled));
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace talvex

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <thread>
+
+#include "platform/DefaultsFile.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "support/TestEnvironment.h"
+
+namespace talvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Counts the change notifications one store posts, for as long as it lives.
+class ChangeCounter {
+public:
+    explicit ChangeCounter(const UserDefaults& store) {
+        NotificationCenter::defaultCenter().addObserver(this, UserDefaults::didChangeNotification,
+                                                        &store,
+                                                        [this](const Notification&) { ++count; });
+    }
+    ~ChangeCounter() { NotificationCenter::defaultCenter().removeObserver(this); }
+    std::atomic<int> count{0};
+};
+
+fs::path freshSettingsPath() {
+    return test::makeTempDir("defaults") / "Talvex" / "defaults.json";
+}
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeText(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
+}
+
+DefaultsFile::Contents parseFile(const fs::path& p) {
+    auto contents = DefaultsFile::parse(QByteArray::fromStdString(readText(p)), nullptr);
+    EXPECT_TRUE(contents.has_value()) << readText(p);
+    return contents.value_or(DefaultsFile::Contents{});
+}
+
+std::vector<std::string> folderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int lineCount(const std::string& text) {
+    return int(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Runs the helper program as a second process; returns its standard output.
+std::string runTool(const QStringList& args) {
+    QProcess tool;
+    tool.start(QStringLiteral(TALVEX_DEFAULTS_TOOL), args);
+    EXPECT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    return tool.readAllStandardOutput().trimmed().toStdString();
+}
+
+QString q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+TEST(UserDefaults, EveryWritePostsWithTheStoreAsObjectEvenWhenUnchanged) {
+    UserDefaults store(freshSettingsPath());
+    ChangeCounter changes(store);
+    store.setIntegerForKey(5, "RefreshSpeed");
+    store.setIntegerForKey(5, "RefreshSpeed");
+    store.removeObjectForKey("RefreshSpeed");
+    store.removeObjectForKey("RefreshSpeed");
+    EXPECT_EQ(changes.count, 4);
+}
+
+TEST(UserDefaults, RegisteredDefaultsAnswerUntilSomethingIsStoredAndAreNeverWritten) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.registerDefaults({{"TalvexsEnabled", true}, {"Off", false}, {"Four", std::int64_t{4}}});
+    EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 1);
+    EXPECT_EQ(store.integerForKey("Off"), 0);
+    EXPECT_EQ(store.integerForKey("Four"), 4);
+    EXPECT_EQ(store.integerForKey("Absent"), 0);
+    EXPECT_FALSE(fs::exists(path));
+
+    store.setIntegerForKey(0, "TalvexsEnabled");
+    EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 0);
+    store.setIntegerForKey(2, "Other");
+    const auto onDisk = parseFile(path);
+    EXPECT_EQ(onDisk.values.size(), 2u);
+    EXPECT_EQ(onDisk.values.count("Off") + onDisk.values.count("Four"), 0u);
+
+    store.removeObjectForKey("TalvexsEnabled");
+    EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 1);
+    EXPECT_EQ(parseFile(path).values.count("TalvexsEnabled"), 0u);
+}
+
+TEST(UserDefaults, IntegersRoundTripExactlyThroughTheFile) {
+    const fs::path path = freshSettingsPath();
+    const std::vector<std::int64_t> values = {7, -3, 4294967296LL,
+                                              std::numeric_limits<std::int64_t>::max(),
+                                              std::numeric_limits<std::int64_t>::min()};
+    {
+        UserDefaults store(path);
+        for (size_t i = 0; i < values.size(); ++i)
+            store.setIntegerForKey(values[i], "K" + std::to_string(i));
+    }
+    UserDefaults reopened(path);
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(reopened.integerForKey("K" + std::to_string(i)), values[i]) << i;
+}
+
+TEST(UserDefaults, ValuesOfOtherTypesReadAsZeroAndSurviveLaterSaves) {
+    const fs::path path = freshSettingsPath();
+    writeText(path, R"({"RefreshSpeed": "fast", "ViewArea": 1.5, "Extra": {"a": [1, 2]},
+                        "TalvexsEnabled": true, "Whole": 2.0})");
+    UserDefaults store(path);
+    store.registerDefaults({{"RefreshSpeed", std::int64_t{1}}});
+    EXPECT_EQ(store.integerForKey("RefreshSpeed"), 0);  // the string hides the registered 1
+    EXPECT_EQ(store.integerForKey("ViewArea"), 0);
+    EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 1);
+    EXPECT_EQ(store.integerForKey("Whole"), 2);
+    EXPECT_FALSE(store.persistentValueForKey("RefreshSpeed").has_value());
+
+    store.setIntegerForKey(0, "GreenStripesEnabled");
+    auto onDisk = parseFile(path);
+    EXPECT_EQ(onDisk.otherValues.at("RefreshSpeed").toString(), "fast");
+    EXPECT_EQ(onDisk.otherValues.at("ViewArea").toDouble(), 1.5);
+    EXPECT_EQ(onDisk.otherValues.at("Extra").toObject().value("a").toArray().size(), 2);
+
+    store.setIntegerForKey(-1, "RefreshSpeed");
+    onDisk = parseFile(path);
+    EXPECT_EQ(onDisk.otherValues.count("RefreshSpeed"), 0u);
+    EXPECT_EQ(std::get<std::int64_t>(onDisk.values.at("RefreshSpeed")), -1);
+}
+
+TEST(UserDefaults, DamagedFileIsSetAsideAndTheDefaultsUsed) {
+    const fs::path path = freshSettingsPath();
+    const std::string damaged = R"({"RefreshSpeed": 1, "ViewArea": )";
+    writeText(path, damaged);
+
+    testing::internal::CaptureStderr();
+    UserDefaults store(path);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(log), 1) << log;
+    EXPECT_NE(log.find(path.string()), std::string::npos) << log;
+    EXPECT_EQ(store.integerForKey("RefreshSpeed"), 0);
+
+    const auto entries = folderEntries(path.parent_path());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].rfind("defaults.json.corrupt-", 0), 0u) << entries[0];
+    EXPECT_EQ(readText(path.parent_path() / entries[0]), damaged);
+
+    store.setIntegerForKey(-1, "RefreshSpeed");
+    EXPECT_EQ(UserDefaults(path).integerForKey("RefreshSpeed"), -1);
+    EXPECT_EQ(readText(path.parent_path() / entries[0]), damaged);
+}
+
+TEST(UserDefaults, FailedSaveLogsOneLineAndKeepsTheValueInForce) {
+    const fs::path blocker = test::makeTempDir("defaults") / "not-a-folder";
+    writeText(blocker, "x");
+    UserDefaults store(blocker / "defaults.json");
+    ChangeCounter changes(store);
+
+    testing::internal::CaptureStderr();
+    store.setIntegerForKey(1, "ViewArea");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(log), 1) << log;
+    EXPECT_EQ(store.integerForKey("ViewArea"), 1);
+    EXPECT_EQ(changes.count, 1);
+}
+
+TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.setIntegerForKey(0, "RefreshSpeed");
+    ChangeCounter changes(store);
+
+    // Two atomic saves in a row: the watch must follow the replaced file.
+    runTool({q(path), "set", "RefreshSpeed", "1"});
+    EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("RefreshSpeed") == 1; }));
+    EXPECT_TRUE(test::waitUntil([&] { return changes.count >= 1; }));
+    runTool({q(path), "set", "RefreshSpeed", "-1"});
+    EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("RefreshSpeed") == -1; }));
+
+    // A hand edit rewriting the file in place.
+    const int before = changes.count;
+    writeText(path, R"({"RefreshSpeed": 7})");
+    EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("RefreshSpeed") == 7; }));
+    EXPECT_GT(changes.count, before);
+
+    // Our own saves are announced once, by the write itself, not again by the watcher.
+    const int settled = changes.count;
+    store.setIntegerForKey(4294967296LL, "ViewArea");
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(changes.count, settled + 1);
+    EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "4294967296");
+    EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "7");
+}
+
+TEST(UserDefaults, FileDamagedWhileRunningIsSetAsideAndRewrittenFromTheSettingsInForce) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.setIntegerForKey(-1, "RefreshSpeed");
+
+    testing::internal::CaptureStderr();
+    writeText(path, "{ half a hand edit");
+    const bool rewritten =
+        test::waitUntil([&] { return folderEntries(path.parent_path()).size() == 2; });
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(lineCount(log), 1) << log;
+    EXPECT_EQ(store.integerForKey("RefreshSpeed"), -1);
+    EXPECT_TRUE(test::waitUntil([&] { return fs::exists(path); }));
+    EXPECT_EQ(std::get<std::int64_t>(parseFile(path).values.at("RefreshSpeed")), -1);
+}
+
+TEST(UserDefaultsThreaded, SettingsFileIsNeverEmptyOrPartialWhileSaving) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.setIntegerForKey(0, "Counter");
+
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0}, bad{0};
+    std::thread reader([&] {
+        while (!done) {
+            std::ifstream in(path, std::ios::binary);
+            std::stringstream s;
+            s << in.rdbuf();
+            const QByteArray bytes = QByteArray::fromStdString(s.str());
+            auto contents = DefaultsFile::parse(bytes, nullptr);
+            if (!contents || !contents->values.count("Counter"))
+                ++bad;
+            ++reads;
+        }
+    });
+    for (int i = 1; i <= 200; ++i)
+        store.setIntegerForKey(i * 1000003LL, "Counter");
+    done = true;
+    reader.join();
+
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(folderEntries(path.parent_path()), std::vector<std::string>{"defaults.json"});
+}
+
+TEST(UserDefaultsThreaded, ReadsWhileWritingAndConcurrentWritersLeaveTheLatestStateOnDisk) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.registerDefaults({{"TalvexsEnabled", true}});
+
+    std::atomic<bool> done{false};
+    std::atomic<int> unexpected{0};
+    std::thread reader([&] {
+        while (!done) {
+            const auto v = store.integerForKey("TalvexsEnabled");
+            if (v < 0 || v > 50)
+                ++unexpected;
+        }
+    });
+    std::thread otherWriter([&] {
+        for (int i = 0; i <= 50; ++i)
+            store.setIntegerForKey(i, "GreenStripesEnabled");
+    });
+    for (int i = 0; i <= 50; ++i)
+        store.setIntegerForKey(i, "TalvexsEnabled");
+    otherWriter.join();
+    done = true;
+    reader.join();
+
+    EXPECT_EQ(unexpected, 0);
+    UserDefaults reopened(path);
+    EXPECT_EQ(reopened.integerForKey("TalvexsEnabled"), 50);
+    EXPECT_EQ(reopened.integerForKey("GreenStripesEnabled"), 50);
+}
+
+}  // namespace
+}  // namespace talvex
