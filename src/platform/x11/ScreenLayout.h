@@ -1,0 +1,32 @@
+#pragma once
+
+// Where the monitors are on the root window: the main display (the RandR primary
+// output, else the first lit CRTC, else the whole root) and every lit CRTC, all in root
+// pixels. A server without RandR has one monitor the size of the root.
+#include <vector>
+
+#include "platform/Geometry.h"
+#include "platform/x11/DisplayGeometry.h"
+
+struct _XDisplay;
+
+namespace talvex {
+
+class ScreenLayout {
+public:
+    static ScreenLayout query(_XDisplay* display, unsigned long root);
+
+    const PixelRect& mainDisplay() const { return main_; }
+    const PixelRect& root() const { return root_; }
+    const std::vector<PixelRect>& monitors() const { return monitors_; }
+    Rect mainDisplayBounds() const;
+    // True when `area` (root pixels) meets at least one monitor.
+    bool isOnScreen(const PixelRect& area) const;
+
+private:
+    PixelRect root_;
+    PixelRect main_;
+    std::vector<PixelRect> monitors_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,93 @@
+#pragma once
+
+// Composes, on the X server, the picture of everything below a given top-level window
+// within a rectangle of the root, and reads it back.
+//
+// With the root's children redirected (automatic Composite redirection: the server
+// keeps painting the screen as before), every top-level window keeps its full contents
+// in an offscreen pixmap, even where other windows cover it. So the picture below a
+// window is the bottom-to-top XRender composite of the windows below it, over the
+// desktop's wallpaper or opaque black. The root window itself cannot be the bottom
+// layer: under redirection its contents already include every child, our own included.
+//
+// Internal to the X11 layer. Not thread-safe: one thread at a time (WindowServer
+// serialises callers).
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/CapturedImage.h"
+#include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/ScreenLayout.h"
+#include "platform/x11/WindowStack.h"
+#include "platform/x11/XDisplay.h"
+#include "platform/x11/XImageBuffer.h"
+#include "platform/x11/XResource.h"
+
+namespace talvex {
+
+class WindowCompositor {
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // Largest side of a capture, in pixels; X pixmaps stop at 32767.
+    static constexpr int maximumSide = 16384;
+
+    // None when the server lacks Composite or Render.
+    static std::unique_ptr<WindowCompositor> create(std::shared_ptr<XDisplay> display);
+    WindowCompositor(Key, std::shared_ptr<XDisplay> display);
+
+    // The image of the windows below the top-level window holding `window` within
+    // `area` (root pixels): 32-bit B, G, R, A rows, top first, alpha 255. None when the
+    // area meets no monitor, is empty or too large, the window is not on screen's
+    // window tree, or the server fails.
+    std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area, std::uint32_t window);
+
+    // The monitor layout, re-read whenever RandR reports a change.
+    const ScreenLayout& layout();
+
+private:
+    struct Target {
+        int width = 0;
+        int height = 0;
+        XResource pixmap;
+        XResource picture;
+    };
+
+    bool initialise();
+    void buildFormatTable();
+    void processEvents();
+    void refreshWallpaper();
+    bool prepareTarget(int width, int height);
+    std::size_t firstVisibleLayer(const std::vector<StackedWindow>& stack,
+                                  const PixelRect& area) const;
+    void paintBackground(const PixelRect& area);
+    void compositeWindow(const StackedWindow& window, const PixelRect& area, int op);
+    std::shared_ptr<XImageBuffer> readBack();
+    std::shared_ptr<XImageBuffer> reusableBuffer();
+
+    std::shared_ptr<XDisplay> display_;
+    Display* dpy_;
+    Window root_;
+    ScreenLayout layout_;
+    bool layoutStale_ = true;
+    int randrEventBase_ = -1;
+    Atom wallpaperAtoms_[2] = {0, 0};
+    XResource wallpaper_;
+    bool wallpaperStale_ = true;
+    std::unordered_map<VisualID, XRenderPictFormat*> formats_;
+    XRenderPictFormat* argb32_ = nullptr;
+    Visual* visual32_ = nullptr;
+    Target target_;
+    bool sharedMemory_ = true;
+    // Buffers that captured images may still hold; one is reused once nobody does.
+    std::vector<std::shared_ptr<XImageBuffer>> buffers_;
+};
+
+}  // namespace talvex

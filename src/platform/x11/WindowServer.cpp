@@ -1,0 +1,82 @@
+#include "platform/x11/WindowServer.h"
+
+#include <X11/Xlib.h>
+
+#include "platform/SystemLog.h"
+#include "platform/x11/InputShape.h"
+#include "platform/x11/ScreenLayout.h"
+#include "platform/x11/WindowCompositor.h"
+#include "platform/x11/XDisplay.h"
+
+namespace talvex {
+
+WindowServer& WindowServer::shared() {
+    static WindowServer server;
+    return server;
+}
+
+WindowServer::WindowServer(const char* displayName)
+    : control_(XDisplay::open(displayName)), capture_(XDisplay::open(displayName)) {
+    if (!control_ || !capture_) {
+        systemLog("Cannot connect to the X server; screen capture is off.");
+        return;
+    }
+    inputShapes_ = InputShape::isSupported(control_->get());
+    compositor_ = WindowCompositor::create(capture_);
+    if (!compositor_) {
+        systemLog("The X server lacks Composite or Render; screen capture is off.");
+    }
+}
+
+WindowServer::~WindowServer() = default;
+
+bool WindowServer::isConnected() const {
+    return control_ && compositor_ && !capture_->lost();
+}
+
+std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
+                                                              std::uint32_t windowId,
+                                                              double scale) {
+    std::lock_guard lock(captureMutex_);
+    if (!compositor_) {
+        return nullptr;
+    }
+    const DisplayGeometry geometry(compositor_->layout().mainDisplayBounds(), scale);
+    return compositor_->imageBelowWindow(geometry.globalToRootPixels(globalRect), windowId);
+}
+
+Rect WindowServer::mainDisplayBounds() {
+    std::lock_guard lock(controlMutex_);
+    if (!control_) {
+        return {};
+    }
+    return ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
+}
+
+Point WindowServer::pointerLocation() {
+    std::lock_guard lock(controlMutex_);
+    if (!control_) {
+        return {};
+    }
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned mask = 0;
+    XQueryPointer(control_->get(), control_->root(), &root, &child, &rootX, &rootY, &windowX,
+                  &windowY, &mask);
+    return {static_cast<double>(rootX), static_cast<double>(rootY)};
+}
+
+void WindowServer::setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
+                                         const std::vector<PixelRect>& clickable) {
+    std::lock_guard lock(controlMutex_);
+    if (!control_ || !inputShapes_ || windowId == 0) {
+        return;
+    }
+    InputShape::apply(control_->get(), control_->root(), windowId, ignore, clickable);
+}
+
+}  // namespace talvex

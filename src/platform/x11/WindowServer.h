@@ -1,0 +1,69 @@
+#pragma once
+
+// What the rest of the program asks of the X window server: the picture below our
+// panel, the main display's bounds, the pointer, and click-through.
+//
+// Windows are named by their X window id: the id of the panel's own X window (for a
+// Qt widget, its winId()), not that of the frame a window manager may put around it.
+// Capture runs on its own connection and may be called from any thread (callers are
+// serialised); the other calls share a second connection and are meant for the GUI
+// thread. No X types appear here.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/CapturedImage.h"
+#include "platform/Geometry.h"
+#include "platform/x11/DisplayGeometry.h"
+
+namespace talvex {
+
+class WindowCompositor;
+class XDisplay;
+
+class WindowServer {
+public:
+    // The process's window server on $DISPLAY, connected on first use.
+    static WindowServer& shared();
+
+    // Connects to the display named `displayName` (nullptr: $DISPLAY). When that
+    // fails, every capture returns none and the queries return empty values.
+    explicit WindowServer(const char* displayName = nullptr);
+    ~WindowServer();
+    WindowServer(const WindowServer&) = delete;
+    WindowServer& operator=(const WindowServer&) = delete;
+
+    bool isConnected() const;
+
+    // The image of all on-screen windows below the top-level window holding `windowId`,
+    // within `globalRect` (global display points: origin top-left of the main display,
+    // y down), at `scale` device pixels per point: round(size x scale) pixels, 32-bit
+    // B, G, R, A rows top first, alpha 255. None when the rectangle lies off every
+    // monitor, the window is unknown, or the server fails.
+    std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, std::uint32_t windowId,
+                                                    double scale);
+
+    // The main display (RandR primary output, else the first lit output, else the whole
+    // root) in root pixels.
+    Rect mainDisplayBounds();
+    // The pointer in root pixels.
+    Point pointerLocation();
+
+    // ignore: clicks over the window go to the windows beneath it, except over
+    // `clickable` (window-local pixels, y down); otherwise the window takes them. Takes
+    // effect at once, without remapping.
+    void setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
+                               const std::vector<PixelRect>& clickable = {});
+
+private:
+    std::shared_ptr<XDisplay> control_;
+    std::mutex controlMutex_;
+    bool inputShapes_ = false;
+
+    std::shared_ptr<XDisplay> capture_;
+    std::mutex captureMutex_;
+    std::unique_ptr<WindowCompositor> compositor_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,38 @@
+#pragma once
+
+// The stacking order of the top-level windows (the children of the root window, which
+// under a window manager are its frames), as one batch of requests: every attribute
+// and geometry request is sent before the first reply is awaited, so a desktop of a
+// few hundred windows costs one round trip instead of hundreds.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/x11/DisplayGeometry.h"
+
+struct _XDisplay;
+
+namespace talvex {
+
+struct StackedWindow {
+    std::uint32_t id = 0;
+    PixelRect bounds;  // the inside of the window, in root pixels (borders excluded)
+    std::uint32_t visual = 0;
+    std::uint8_t depth = 0;
+};
+
+class WindowStack {
+public:
+    // The child of `root` that holds `window` (the window itself when it is a child
+    // of root); none when `window` is root, unknown or gone.
+    static std::optional<std::uint32_t> topLevelAncestor(_XDisplay* display, std::uint32_t root,
+                                                         std::uint32_t window);
+
+    // The mapped and viewable InputOutput children of `root` that lie below the top-level
+    // window holding `window`, bottom to top. None when `window` is not on the root's
+    // window tree. Windows that vanish while they are being queried are left out.
+    static std::optional<std::vector<StackedWindow>> below(_XDisplay* display, std::uint32_t root,
+                                                           std::uint32_t window);
+};
+
+}  // namespace talvex

@@ -1,0 +1,109 @@
+#include "platform/x11/WindowVisibilityMonitor.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "platform/SystemLog.h"
+#include "platform/x11/XDisplay.h"
+
+// Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
+
+namespace talvex {
+
+struct WindowVisibilityMonitor::Connection {
+    std::shared_ptr<XDisplay> display;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+WindowVisibilityMonitor::WindowVisibilityMonitor(Handler handler) : handler_(std::move(handler)) {
+    // X errors on this connection (the window may vanish at any time) are absorbed.
+    std::shared_ptr<XDisplay> display = XDisplay::open();
+    if (!display) {
+        systemLog("Cannot open the X display to follow the window's visibility.");
+        return;
+    }
+    connection_ = std::make_unique<Connection>();
+    connection_->notifier =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(display->get()), QSocketNotifier::Read);
+    connection_->display = std::move(display);
+    QObject::connect(connection_->notifier.get(), &QSocketNotifier::activated,
+                     [this] { readEvents(); });
+}
+
+WindowVisibilityMonitor::~WindowVisibilityMonitor() = default;
+
+bool WindowVisibilityMonitor::isAvailable() const {
+    return connection_ != nullptr;
+}
+
+void WindowVisibilityMonitor::watch(std::uint64_t windowId) {
+    if (!connection_ || windowId == window_)
+        return;
+    Display* display = connection_->display->get();
+    const std::uint64_t previous = window_;
+    window_ = windowId;
+    bool viewable = false;
+    if (previous != 0)
+        XSelectInput(display, Window(previous), NoEventMask);
+    if (windowId != 0) {
+        XSelectInput(display, Window(windowId), StructureNotifyMask | VisibilityChangeMask);
+        // The round trip also makes sure the selection is in force before the toolkit
+        // maps the window on its own connection.
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, Window(windowId), &attributes)) {
+            viewable = attributes.map_state == IsViewable;
+        }
+    } else {
+        XFlush(display);
+    }
+    // The round trips may have queued events that the socket will not announce.
+    QTimer::singleShot(0, connection_->notifier.get(), [this] { readEvents(); });
+    update(viewable, false);
+}
+
+void WindowVisibilityMonitor::readEvents() {
+    Display* display = connection_->display->get();
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        handleEvent(&event);
+    }
+}
+
+// A window that becomes viewable always receives a VisibilityNotify; a window that
+// stops being viewable receives an UnmapNotify when it is unmapped itself. Both are
+// needed: a window mapped inside an unmapped frame is not yet visible.
+void WindowVisibilityMonitor::handleEvent(const void* raw) {
+    const auto& event = *static_cast<const XEvent*>(raw);
+    switch (event.type) {
+        case VisibilityNotify:
+            if (event.xvisibility.window != Window(window_))
+                return;
+            update(true, event.xvisibility.state == VisibilityFullyObscured);
+            break;
+        case UnmapNotify:
+            if (event.xunmap.window != Window(window_))
+                return;
+            update(false, false);
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window != Window(window_))
+                return;
+            window_ = 0;
+            update(false, false);
+            break;
+        default:
+            break;
+    }
+}
+
+void WindowVisibilityMonitor::update(bool viewable, bool fullyObscured) {
+    const bool wasVisible = isVisible();
+    viewable_ = viewable;
+    fullyObscured_ = fullyObscured;
+    if (isVisible() != wasVisible && handler_)
+        handler_(isVisible());
+}
+
+}  // namespace talvex

@@ -1,0 +1,46 @@
+#pragma once
+
+// Tells whether an X window is visible on screen: viewable (it and all its ancestors
+// mapped) and not fully covered by other windows. Listens on an X connection of its
+// own, so the event mask that Qt keeps on the window is left untouched; events are
+// read on the main thread through a socket notifier.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace talvex {
+
+class WindowVisibilityMonitor {
+public:
+    // Called on the main thread each time the watched window's visibility changes.
+    using Handler = std::function<void(bool visible)>;
+
+    explicit WindowVisibilityMonitor(Handler handler);
+    ~WindowVisibilityMonitor();
+    WindowVisibilityMonitor(const WindowVisibilityMonitor&) = delete;
+    WindowVisibilityMonitor& operator=(const WindowVisibilityMonitor&) = delete;
+
+    // False when no X connection could be opened; the monitor then reports nothing.
+    bool isAvailable() const;
+    // Watches `windowId` from now on (0 watches nothing). Takes the current map state
+    // as the starting point; call it before the window is first mapped so that no
+    // change is missed.
+    void watch(std::uint64_t windowId);
+    std::uint64_t watchedWindow() const { return window_; }
+    bool isVisible() const { return viewable_ && !fullyObscured_; }
+
+private:
+    struct Connection;
+
+    void readEvents();
+    void handleEvent(const void* event);
+    void update(bool viewable, bool fullyObscured);
+
+    Handler handler_;
+    std::unique_ptr<Connection> connection_;
+    std::uint64_t window_ = 0;
+    bool viewable_ = false;
+    bool fullyObscured_ = false;
+};
+
+}  // namespace talvex

@@ -1,0 +1,52 @@
+#include "platform/x11/XDisplay.h"
+
+#include <X11/Xlib.h>
+
+#include <mutex>
+
+#include "platform/x11/XErrorPolicy.h"
+
+namespace talvex {
+
+namespace {
+
+// Opening and closing are serialised: a closed connection's address may be handed to
+// the next one opened, and the error policy tracks connections by address.
+std::mutex& lifecycleMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+std::shared_ptr<XDisplay> XDisplay::open(const char* name) {
+    std::lock_guard lock(lifecycleMutex());
+    Display* display = XOpenDisplay(name);
+    if (!display) {
+        return nullptr;
+    }
+    // The toolkit has its handlers in place by the time anyone captures; ours go on top.
+    XErrorPolicy::install();
+    XErrorPolicy::adopt(display);
+    return std::make_shared<XDisplay>(Key{}, display);
+}
+
+XDisplay::~XDisplay() {
+    std::lock_guard lock(lifecycleMutex());
+    XCloseDisplay(display_);
+    XErrorPolicy::release(display_);
+}
+
+unsigned long XDisplay::root() const {
+    return DefaultRootWindow(display_);
+}
+
+int XDisplay::screen() const {
+    return DefaultScreen(display_);
+}
+
+bool XDisplay::lost() const {
+    return XErrorPolicy::connectionLost(display_);
+}
+
+}  // namespace talvex

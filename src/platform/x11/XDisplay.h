@@ -1,0 +1,39 @@
+#pragma once
+
+// A connection to the X server of our own, separate from the toolkit's: the capture
+// runs on worker threads and must not share (or lock) the GUI's connection. Errors on
+// it never end the process (see XErrorPolicy). Xlib must have been put in threaded
+// mode (XInitThreads) before the first connection of the process is opened.
+#include <memory>
+
+struct _XDisplay;
+
+namespace talvex {
+
+class XDisplay {
+public:
+    // Opens the display named by `name` (nullptr: $DISPLAY); none when that fails.
+    static std::shared_ptr<XDisplay> open(const char* name = nullptr);
+    ~XDisplay();
+    XDisplay(const XDisplay&) = delete;
+    XDisplay& operator=(const XDisplay&) = delete;
+
+    _XDisplay* get() const { return display_; }
+    unsigned long root() const;
+    int screen() const;
+    // True once the connection to the server broke; every request fails from then on.
+    bool lost() const;
+
+private:
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    XDisplay(Key, _XDisplay* display) : display_(display) {}
+
+private:
+    _XDisplay* display_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,18 @@
+#include "platform/x11/XErrorTrap.h"
+
+#include <X11/Xlib.h>
+
+#include "platform/x11/XErrorPolicy.h"
+
+namespace talvex {
+
+XErrorTrap::XErrorTrap(Display* display)
+    : display_(display), errorsBefore_(XErrorPolicy::errorCount(display)) {}
+
+bool XErrorTrap::failed() const {
+    XSync(display_, False);
+    return XErrorPolicy::errorCount(display_) != errorsBefore_ ||
+           XErrorPolicy::connectionLost(display_);
+}
+
+}  // namespace talvex

@@ -1,0 +1,23 @@
+#pragma once
+
+// Watches one sequence of requests on an adopted connection: construct it before the
+// requests, ask failed() after them. failed() waits for the server to process
+// everything sent so far (XSync), so use it only where a round trip is acceptable.
+// The connection must not be used by another thread in between.
+#include <cstdint>
+
+struct _XDisplay;
+
+namespace talvex {
+
+class XErrorTrap {
+public:
+    explicit XErrorTrap(_XDisplay* display);
+    bool failed() const;
+
+private:
+    _XDisplay* display_;
+    std::uint64_t errorsBefore_;
+};
+
+}  // namespace talvex
