@@ -1,0 +1,156 @@
+// Upload and draw of captured images: layouts, strides, unsupported images, viewport,
+// and the end of drawing.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "render/OffscreenHarness.h"
+
+namespace talvex::test {
+namespace {
+
+// A picture that stripes leave alone (greys), each row its own level, so that a row
+// read from the wrong place shows.
+Picture greyRows(int width, int height) {
+    Picture picture{width, height, {}};
+    for (int row = 0; row < height; ++row) {
+        const std::uint32_t level = static_cast<std::uint32_t>(20 + row * 7);
+        for (int i = 0; i < width; ++i)
+            picture.words.push_back(0xff000000u | level * 0x010101u);
+    }
+    return picture;
+}
+
+// True when another thread can take the context lock within a few seconds.
+bool lockIsFreeForAnotherThread(GLContext& context) {
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    std::thread([&context, taken] {
+        context.lock();
+        context.unlock();
+        taken->set_value();
+    }).detach();
+    return done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+}
+
+void expectSamePicture(const Picture& got, const Picture& expected, int tolerance) {
+    ASSERT_EQ(got.words.size(), expected.words.size());
+    for (std::size_t n = 0; n < got.words.size(); ++n) {
+        ASSERT_TRUE(near(got.words[n], expected.words[n], tolerance))
+            << "pixel " << n << ": " << std::hex << got.words[n] << " vs " << expected.words[n];
+    }
+}
+
+TEST(PixelBufferRenderer, RowsAreReadAtTheirStrideAndPaddingNeverShows) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(24, 16);
+    ASSERT_TRUE(offscreen);
+    const Picture in = greyRows(24, 16);
+    // Padding of pure green, which stripes would mark, and of an odd pixel count.
+    expectSamePicture(offscreen->draw(imageOf(in, 4 * 5, 0xff)), in, 1);
+    expectSamePicture(offscreen->draw(imageOf(in)), in, 1);
+}
+
+TEST(PixelBufferRenderer, SixteenBitImagesAreUnpackedAs1555) {
+    TALVEX_REQUIRE_GL();
+    const int width = 8, height = 4;
+    auto offscreen = Offscreen::create(width, height);
+    ASSERT_TRUE(offscreen);
+    // Grey 16/31 with the alpha bit set; rows padded to 20 bytes.
+    const std::uint16_t grey = 0x8000 | 16 << 10 | 16 << 5 | 16;
+    std::vector<std::uint8_t> bytes(20 * height, 0xee);
+    for (int row = 0; row < height; ++row) {
+        for (int i = 0; i < width; ++i) {
+            bytes[row * 20 + i * 2] = grey & 0xff;
+            bytes[row * 20 + i * 2 + 1] = grey >> 8;
+        }
+    }
+    const Picture out = offscreen->draw(MemoryImage(width, height, 20, 16, bytes));
+    const std::uint32_t level = (16 * 255 + 15) / 31;
+    for (std::uint32_t w : out.words)
+        EXPECT_TRUE(near(w, 0xff000000u | level * 0x010101u, 2));
+}
+
+TEST(PixelBufferRenderer, UndrawableImagesKeepThePreviousPictureAndFreeTheLock) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(8, 8);
+    ASSERT_TRUE(offscreen);
+    const Picture before = greyRows(8, 8);
+    offscreen->draw(imageOf(before));
+    PixelBufferRenderer& renderer = offscreen->renderer();
+    const std::uint64_t frames = renderer.framesPresented();
+
+    const std::vector<std::uint8_t> bytes(8 * 8 * 4, 0x55);
+    const MemoryImage undrawable[] = {
+        MemoryImage(8, 8, 24, 24, bytes),         // 24 bits per pixel
+        MemoryImage(8, 8, 8, 8, bytes),           // 8 bits per pixel
+        MemoryImage(8, 8, 32, 32, {0x55, 0x55}),  // bytes short of the rows
+        MemoryImage(8, 8, 30, 32, bytes),         // stride not a whole number of pixels
+        MemoryImage(8, 8, 16, 32, bytes),         // stride narrower than a row
+        MemoryImage(0, 8, 32, 32, bytes),         // no width
+    };
+    for (const MemoryImage& image : undrawable) {
+        renderer.displayImage(image, 1.0);
+        EXPECT_TRUE(lockIsFreeForAnotherThread(renderer.context()))
+            << image.bitsPerPixel() << " bits, stride " << image.bytesPerRow();
+    }
+    EXPECT_EQ(renderer.framesPresented(), frames);
+    expectSamePicture(offscreen->read(), before, 1);
+}
+
+TEST(PixelBufferRenderer, ViewportIsTheTruncatedDeviceSize) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(256, 128);
+    ASSERT_TRUE(offscreen);
+    offscreen->renderer().reshape(Rect(0, 0, 100.5, 50.25), 2);
+    ContextLock lock(offscreen->context());
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 201);
+    EXPECT_EQ(viewport[3], 100);
+}
+
+TEST(PixelBufferRenderer, ScaleArgumentDoesNotChangeThePicture) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(32, 32, 2);
+    ASSERT_TRUE(offscreen);
+    Picture in{32, 32, {}};
+    for (int n = 0; n < 32 * 32; ++n)
+        in.words.push_back(0xff000000u | (n * 2654435761u >> 8));
+    const MemoryImage image = imageOf(in);
+    offscreen->renderer().displayImage(image, 1.0);
+    const Picture atOne = offscreen->read();
+    offscreen->renderer().displayImage(image, 2.0);
+    EXPECT_EQ(offscreen->read().words, atOne.words);
+}
+
+TEST(PixelBufferRenderer, NothingIsDrawnAfterDetachOrWithoutAProgram) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(8, 8);
+    ASSERT_TRUE(offscreen);
+    PixelBufferRenderer& renderer = offscreen->renderer();
+    EXPECT_NE(renderer.program(), 0u);
+    EXPECT_GE(renderer.frameUniform(), 0);
+
+    renderer.reset();
+    EXPECT_EQ(renderer.program(), 0u);
+    EXPECT_FALSE(offscreen->context().isCurrent());
+    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    EXPECT_EQ(renderer.framesPresented(), 0u);
+
+    renderer.prepareOpenGL();
+    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    EXPECT_EQ(renderer.framesPresented(), 1u);
+    renderer.detach();
+    EXPECT_TRUE(renderer.isDetached());
+    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    renderer.reshape(Rect(0, 0, 8, 8), 1);
+    EXPECT_EQ(renderer.framesPresented(), 1u);
+}
+
+}  // namespace
+}  // namespace talvex::test

@@ -1,0 +1,167 @@
+// The stripe programs drawn for real (headless Mesa) and compared with the formulas.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "render/OffscreenHarness.h"
+#include "render/StripeReference.h"
+
+namespace talvex::test {
+namespace {
+
+constexpr std::uint32_t white = 0xffffffffu;
+constexpr std::uint32_t black = 0xff000000u;
+
+std::uint32_t word(int r, int g, int b, int a = 255) {
+    return static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(r) << 16 |
+           static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
+}
+
+std::string hex(std::uint32_t w) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", w);
+    return text;
+}
+
+int floorMod(int a, int b) {
+    return ((a % b) + b) % b;
+}
+
+// Draws a picture of one colour and checks every pixel against the formulas.
+void expectUniformColourMatchesFormulas(std::uint32_t colour, double s, double R, double G) {
+    const int size = 48;
+    auto offscreen = Offscreen::create(
+        size, size, s, {static_cast<std::int64_t>(R), static_cast<std::int64_t>(G)});
+    ASSERT_TRUE(offscreen);
+    const Picture out = offscreen->draw(imageOf(uniformPicture(size, size, colour)));
+    int mismatches = 0;
+    for (int j = 0; j < size; ++j) {
+        for (int i = 0; i < size; ++i) {
+            const std::uint32_t expected = expectedPixel(colour, i, j, s, R, G);
+            if (!near(out.at(i, j), expected, 2) && ++mismatches <= 3) {
+                ADD_FAILURE() << "colour " << hex(colour) << " s=" << s << " R=" << R << " G=" << G
+                              << " at (" << i << ", " << j << "): got " << hex(out.at(i, j))
+                              << ", expected " << hex(expected);
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(StripeReference, MatchesTheWorkedWeights) {
+    const Weights red = weightsOfSampled({1, 0, 0});
+    EXPECT_NEAR(red.redMix, 1, 1e-9);
+    EXPECT_NEAR(red.redPrimaryMix, 1, 1e-9);
+    EXPECT_EQ(red.greenMix + red.greenPrimaryMix, 0);
+    const Weights green = weightsOfSampled({0, 1, 0});
+    EXPECT_NEAR(green.greenMix, 1, 1e-9);
+    EXPECT_NEAR(green.greenPrimaryMix, 1, 1e-9);
+    EXPECT_EQ(green.redMix + green.redPrimaryMix, 0);
+    const Weights darkRed = weightsOfSampled({0.5, 0, 0});
+    EXPECT_NEAR(darkRed.redMix, 1, 1e-9);
+    EXPECT_NEAR(darkRed.redPrimaryMix, 1, 1e-9);
+    const Weights orange = weightsOfSampled({1, 0.5, 0});
+    EXPECT_NEAR(orange.redMix, 0.471, 1e-3);
+    EXPECT_NEAR(orange.redPrimaryMix, 0.556, 1e-3);
+    const Weights teal = weightsOfSampled({0, 0.5, 0.5});
+    EXPECT_NEAR(teal.greenMix, 0.490, 1e-3);
+    EXPECT_EQ(teal.greenPrimaryMix, 0);
+    for (Rgb neutral : {Rgb{0.5, 0.5, 0.5}, Rgb{0.5, 0.5, 0}, Rgb{0, 0, 0}, Rgb{0, 0, 1}}) {
+        const Weights w = weightsOfSampled(neutral);
+        EXPECT_EQ(w.redMix + w.redPrimaryMix + w.greenMix + w.greenPrimaryMix, 0);
+    }
+}
+
+// Pure red and pure green show the band layout itself: full white and black bands.
+TEST(StripeShading, BandsFollowThePatternTable) {
+    TALVEX_REQUIRE_GL();
+    for (double s : {1.0, 2.0}) {
+        const int period = static_cast<int>(8 * s);
+        const int size = 4 * period;
+        auto offscreen = Offscreen::create(size, size, s, {1, 1});
+        ASSERT_TRUE(offscreen);
+        const Picture red = offscreen->draw(imageOf(uniformPicture(size, size, word(255, 0, 0))));
+        const Picture green = offscreen->draw(imageOf(uniformPicture(size, size, word(0, 255, 0))));
+        for (int j = 0; j < size; ++j) {
+            for (int i = 0; i < size; ++i) {
+                const int k = floorMod(i + j + 1, period);
+                const int q = floorMod(j - i, period);
+                const bool redWhite = k < s, redBlack = k >= 6 * s;
+                const bool greenRange = !redWhite && !redBlack;
+                const std::uint32_t expectRed =
+                    redWhite ? white : (redBlack ? black : word(255, 0, 0));
+                const std::uint32_t expectGreen =
+                    greenRange && q < s ? white
+                                        : (greenRange && q >= 6 * s ? black : word(0, 255, 0));
+                ASSERT_TRUE(near(red.at(i, j), expectRed, 1))
+                    << "red s=" << s << " (" << i << ", " << j << ") " << hex(red.at(i, j));
+                ASSERT_TRUE(near(green.at(i, j), expectGreen, 1))
+                    << "green s=" << s << " (" << i << ", " << j << ") " << hex(green.at(i, j));
+            }
+        }
+    }
+}
+
+// Every pixel of the drawable, on both sides of the diagonal fy = fx, at both scales.
+TEST(StripeShading, WeightedColoursMatchTheFormulas) {
+    TALVEX_REQUIRE_GL();
+    const std::uint32_t colours[] = {
+        word(255, 0, 0),        word(0, 255, 0),       word(128, 0, 0),      // red, green, dark red
+        word(255, 128, 0),      word(0, 128, 128),     word(128, 128, 128),  // orange, teal, grey
+        word(128, 128, 0),      word(0, 0, 0),         word(0, 0, 255),  // balanced, black, blue
+        word(200, 60, 40, 128), word(40, 180, 90, 30),                   // alpha kept
+        word(1, 0, 0),          word(0, 1, 0),         word(90, 200, 240)};  // near black, sky
+    for (std::uint32_t colour : colours) {
+        for (double s : {1.0, 2.0})
+            expectUniformColourMatchesFormulas(colour, s, 1, 1);
+    }
+}
+
+TEST(StripeShading, SwitchesSelectTheFamilies) {
+    TALVEX_REQUIRE_GL();
+    for (std::uint32_t colour : {word(255, 0, 0), word(0, 255, 0), word(255, 128, 0)}) {
+        expectUniformColourMatchesFormulas(colour, 1, 0, 0);
+        expectUniformColourMatchesFormulas(colour, 1, 0, 1);
+        expectUniformColourMatchesFormulas(colour, 1, 1, 0);
+    }
+}
+
+TEST(StripeShading, BothSwitchesOffLeaveEveryColourAlone) {
+    TALVEX_REQUIRE_GL();
+    const int size = 64;
+    Picture in{size, size, {}};
+    for (int n = 0; n < size * size; ++n) {
+        in.words.push_back(word(n * 7 % 256, n * 13 % 256, n * 29 % 256, n * 3 % 256));
+    }
+    auto offscreen = Offscreen::create(size, size, 1, {0, 0});
+    ASSERT_TRUE(offscreen);
+    const Picture out = offscreen->draw(imageOf(in));
+    for (int n = 0; n < size * size; ++n) {
+        ASSERT_TRUE(near(out.words[n], in.words[n], 1)) << n << ": " << hex(out.words[n]);
+    }
+}
+
+// With the red family off, green dashes keep to the places where red bands would lie.
+TEST(StripeShading, GreenAloneStaysOffTheRedDiagonals) {
+    TALVEX_REQUIRE_GL();
+    const int size = 32;
+    auto offscreen = Offscreen::create(size, size, 1, {0, 1});
+    ASSERT_TRUE(offscreen);
+    const std::uint32_t green = word(0, 255, 0);
+    const Picture out = offscreen->draw(imageOf(uniformPicture(size, size, green)));
+    int touched = 0;
+    for (int j = 0; j < size; ++j) {
+        for (int i = 0; i < size; ++i) {
+            const int k = floorMod(i + j + 1, 8);
+            if (k == 0 || k >= 6) {
+                EXPECT_TRUE(near(out.at(i, j), green, 1)) << i << ", " << j;
+            } else if (!near(out.at(i, j), green, 1)) {
+                ++touched;
+            }
+        }
+    }
+    EXPECT_GT(touched, 0);
+}
+
+}  // namespace
+}  // namespace talvex::test
