@@ -1,0 +1,65 @@
+#include "app/ResizeGrip.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace talvex {
+
+namespace {
+const QColor gripFill(0x2c, 0x2c, 0x30);
+const QColor gripMarks(0xa0, 0xa0, 0xa6);
+}  // namespace
+
+ResizeGrip::ResizeGrip(Corner corner, QWidget* parent) : QWidget(parent), corner_(corner) {
+    setFixedSize(side, side);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(corner == Corner::bottomRight ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+}
+
+// Two short diagonals along the outer corner, the usual mark of a resize handle.
+void ResizeGrip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), gripFill);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(gripMarks, 1.0));
+    const bool right = corner_ == Corner::bottomRight;
+    for (double inset : {1.5, 4.5}) {
+        const double edge = side - 0.5;
+        const QPointF a(right ? inset : side - inset, edge);
+        const QPointF b(right ? edge : 0.5, inset);
+        painter.drawLine(a, b);
+    }
+}
+
+void ResizeGrip::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    resizing_ = true;
+    pressPosition_ = event->globalPosition().toPoint();
+    emit resizeStarted();
+}
+
+void ResizeGrip::mouseMoveEvent(QMouseEvent* event) {
+    if (!resizing_)
+        return;
+    emit resizeMoved(event->globalPosition().toPoint() - pressPosition_);
+}
+
+void ResizeGrip::mouseReleaseEvent(QMouseEvent* event) {
+    if (!resizing_ || event->button() != Qt::LeftButton)
+        return;
+    resizing_ = false;
+    emit resizeEnded();
+}
+
+// A grip hidden in the middle of a resize gets no release: end the resize here.
+void ResizeGrip::hideEvent(QHideEvent*) {
+    if (!resizing_)
+        return;
+    resizing_ = false;
+    emit resizeEnded();
+}
+
+}  // namespace talvex

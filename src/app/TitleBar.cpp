@@ -1,0 +1,108 @@
+#include "app/TitleBar.h"
+
+#include <QHBoxLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <algorithm>
+
+#include "app/TitleBarButton.h"
+
+namespace talvex {
+
+namespace {
+constexpr int sideMargin = 6;
+constexpr int spacing = 6;
+// Layout positions: close, zoom, menu slot, stretch, accessory slot.
+constexpr int menuSlotIndex = 2;
+constexpr int accessorySlotIndex = 4;
+const QColor barTop(0x3a, 0x3a, 0x3e);
+const QColor barBottom(0x2c, 0x2c, 0x30);
+const QColor separator(0x18, 0x18, 0x1a);
+const QColor titleColor(0xf2, 0xf2, 0xf2);
+}  // namespace
+
+TitleBar::TitleBar(QWidget* parent)
+    : QWidget(parent),
+      layout_(new QHBoxLayout(this)),
+      closeButton_(new TitleBarButton(TitleBarButton::Kind::close, this)),
+      zoomButton_(new TitleBarButton(TitleBarButton::Kind::zoom, this)) {
+    setFixedHeight(barHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    layout_->setContentsMargins(sideMargin, 0, sideMargin, 0);
+    layout_->setSpacing(spacing);
+    layout_->addWidget(closeButton_);
+    layout_->addWidget(zoomButton_);
+    layout_->addSpacing(0);  // the menu slot, until a menu button fills it
+    layout_->addStretch(1);
+    layout_->addSpacing(0);  // the accessory slot
+    connect(closeButton_, &QAbstractButton::clicked, this, &TitleBar::closeClicked);
+    connect(zoomButton_, &QAbstractButton::clicked, this, &TitleBar::zoomClicked);
+}
+
+void TitleBar::setTitle(const QString& title) {
+    title_ = title;
+    update();
+}
+
+void TitleBar::setMenuButton(QWidget* widget) {
+    replaceSlotWidget(menuButton_, widget, menuSlotIndex);
+}
+
+void TitleBar::setAccessory(QWidget* widget) {
+    replaceSlotWidget(accessory_, widget, accessorySlotIndex);
+}
+
+void TitleBar::replaceSlotWidget(QPointer<QWidget>& slot, QWidget* widget, int layoutIndex) {
+    if (slot == widget)
+        return;
+    delete layout_->takeAt(layoutIndex);
+    delete slot.data();
+    slot = widget;
+    if (widget) {
+        widget->setParent(this);
+        widget->setMaximumHeight(barHeight);
+        layout_->insertWidget(layoutIndex, widget, 0, Qt::AlignVCenter);
+        widget->show();
+    } else {
+        layout_->insertSpacing(layoutIndex, 0);
+    }
+    update();
+}
+
+QRect TitleBar::titleArea() const {
+    const int left = menuButton_ ? menuButton_->geometry().right() + 1 + spacing
+                                 : zoomButton_->geometry().right() + 1 + spacing;
+    const int right = accessory_ ? accessory_->geometry().left() - spacing : width() - sideMargin;
+    return QRect(left, 0, std::max(0, right - left), barHeight);
+}
+
+// Centred on the whole bar when the title fits there, as title bars usually are;
+// otherwise centred in the space that the controls leave.
+QRect TitleBar::titleRectFor(const QFontMetrics& metrics) const {
+    const QRect area = titleArea();
+    const int textWidth = metrics.horizontalAdvance(title_);
+    QRect centred((width() - textWidth) / 2, 0, textWidth, barHeight);
+    if (area.contains(centred.topLeft()) && centred.right() <= area.right())
+        return centred;
+    return area;
+}
+
+void TitleBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, barHeight);
+    gradient.setColorAt(0, barTop);
+    gradient.setColorAt(1, barBottom);
+    painter.fillRect(rect(), gradient);
+    painter.fillRect(QRect(0, barHeight - 1, width(), 1), separator);
+
+    QFont font = painter.font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(titleColor);
+    const QFontMetrics metrics(font);
+    const QRect titleRect = titleRectFor(metrics);
+    painter.drawText(titleRect, Qt::AlignCenter,
+                     metrics.elidedText(title_, Qt::ElideRight, titleRect.width()));
+}
+
+}  // namespace talvex

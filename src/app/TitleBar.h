@@ -1,0 +1,59 @@
+#pragma once
+
+// The panel's own title bar: close and zoom buttons and a menu-button slot at the left,
+// the title in the middle, and an accessory slot at the right end. Presses on the bar
+// itself are left to the window (they start a drag of the panel); its buttons and
+// slotted widgets take their own.
+#include <QPointer>
+#include <QWidget>
+
+class QHBoxLayout;
+
+namespace talvex {
+
+class TitleBarButton;
+
+class TitleBar : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int barHeight = 24;
+
+    explicit TitleBar(QWidget* parent = nullptr);
+
+    void setTitle(const QString& title);
+    QString title() const { return title_; }
+
+    TitleBarButton* closeButton() const { return closeButton_; }
+    TitleBarButton* zoomButton() const { return zoomButton_; }
+
+    // Puts `widget` (or nothing) in the slot; the bar takes ownership and deletes the
+    // widget that it replaces.
+    void setMenuButton(QWidget* widget);
+    QWidget* menuButton() const { return menuButton_; }
+    void setAccessory(QWidget* widget);
+    QWidget* accessory() const { return accessory_; }
+
+    // The part of the bar left for the title, between the left controls and the
+    // accessory.
+    QRect titleArea() const;
+
+signals:
+    void closeClicked();
+    void zoomClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void replaceSlotWidget(QPointer<QWidget>& slot, QWidget* widget, int layoutIndex);
+    QRect titleRectFor(const QFontMetrics& metrics) const;
+
+    QString title_;
+    QHBoxLayout* layout_;
+    TitleBarButton* closeButton_;
+    TitleBarButton* zoomButton_;
+    QPointer<QWidget> menuButton_;
+    QPointer<QWidget> accessory_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,171 @@
+#pragma once
+
+// The floating panel: a frameless, always-on-top top-level window with a title bar of
+// its own (an X window manager's title bar would swallow the drag events that the
+// drag detection below is built on), a content area, and two resize grips at the
+// bottom corners of the content.
+//
+// Drag detection: every drag event of the panel goes through mouseDragged(). The first
+// one of a drag sets `dragging` and posts willStartDragging(); each one replaces the
+// one-shot pause timer, so the drag ends (stoppedDragging(), which posts
+// didEndDragging()) once no drag event has come for 0.2 seconds, not at the release.
+//
+// All notifications go to the default NotificationCenter, synchronously, on the main
+// thread, with this Window as object (register with the Window's address):
+// willStartDragging(), didEndDragging() and the window notifications of
+// platform/WindowNotifications.h (move, live resize, occlusion, backing properties).
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Geometry.h"
+
+namespace talvex {
+
+class ResizeGrip;
+class Timer;
+class TitleBar;
+class WindowVisibilityMonitor;
+
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    // The bit of occlusionState() that is set while the window is visible on screen.
+    static constexpr unsigned occlusionStateVisible = 1u << 1;
+    // How long a drag may rest before it counts as ended, in seconds.
+    static constexpr double dragPauseInterval = 0.2;
+    static constexpr int borderWidth = 1;
+
+    // Installed by the platform layer: makes the X window `windowId` let mouse events
+    // pass (ignore true) except in `keptRects`, or take them all (ignore false). The
+    // rectangles are in the window's own pixels: origin at its top-left corner, y down,
+    // device pixels.
+    using IgnoresMouseEventsHandler =
+        std::function<void(std::int64_t windowId, bool ignore, const std::vector<Rect>& keptRects)>;
+
+    explicit Window(QWidget* parent = nullptr);
+    ~Window() override;
+
+    static const std::string& willStartDragging();
+    static const std::string& didEndDragging();
+
+    bool dragging() const { return dragging_; }
+    void setDragging(bool dragging) { dragging_ = dragging; }
+    // The timer that ends the current drag; none before the first drag event.
+    const Timer* pausedDragTimer() const { return pausedDragTimer_.get(); }
+
+    // Handles one drag event: the drag detection, then the move of the panel when the
+    // drag began on the title bar.
+    void mouseDragged(QMouseEvent* event);
+    // The pause timer's action: ends the drag.
+    void stoppedDragging();
+
+    // Hides the panel, then closes it.
+    void orderOut();
+
+    // The title bar: title (the window title), zoom button, and two slots.
+    TitleBar* titleBar() const { return titleBar_; }
+    void setZoomButtonEnabled(bool enabled);
+    bool isZoomButtonEnabled() const;
+    // The widget at the right end of the title bar; the window takes ownership.
+    void setTitlebarAccessory(QWidget* accessory);
+    QWidget* titlebarAccessory() const;
+    // The widget in the slot at the left of the title bar, after the buttons.
+    void setMenuButton(QWidget* menuButton);
+
+    // The widget that fills the area below the title bar; the window takes ownership
+    // and deletes the one it replaces.
+    void setContentWidget(QWidget* content);
+    QWidget* contentWidget() const { return content_; }
+    // The content area in the window's coordinates.
+    QRect contentRect() const;
+    ResizeGrip* bottomLeftGrip() const { return bottomLeftGrip_; }
+    ResizeGrip* bottomRightGrip() const { return bottomRightGrip_; }
+    bool inLiveResize() const { return inLiveResize_; }
+
+    // The X window id of the panel's top-level window; 0 before it exists.
+    std::int64_t windowNumber() const;
+    // occlusionStateVisible while the panel is mapped, not minimised and not fully
+    // covered; 0 otherwise (also before it is first shown).
+    unsigned occlusionState() const { return occlusionState_; }
+    // Drawable pixels per point.
+    double backingScaleFactor() const { return devicePixelRatioF(); }
+
+    // Click-through. Repeated calls with an unchanged outcome reach the platform only
+    // once. The title bar, the border and the two grips keep taking clicks.
+    void setIgnoresMouseEvents(bool ignore);
+    bool ignoresMouseEvents() const { return ignoresMouseEvents_; }
+    static void setIgnoresMouseEventsHandler(IgnoresMouseEventsHandler handler);
+    // The rectangles that take clicks while the panel ignores mouse events, in the
+    // window's pixels (see IgnoresMouseEventsHandler).
+    std::vector<Rect> clickableRects() const;
+
+signals:
+    // The panel is about to close (close button, close(), orderOut()).
+    void windowWillClose();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void layoutChildren();
+    void stackGripsAboveContent();
+    void startPauseTimer();
+    void moveWithPointer(QPointF globalPosition);
+    void zoom();
+    void startLiveResize();
+    void resizeFromGrip(const ResizeGrip& grip, QPoint delta);
+    void endLiveResize();
+    void watchVisibility();
+    void setVisibleOnScreen(bool visible);
+    void updateOcclusionState();
+    void updateBackingScaleFactor();
+    void applyIgnoresMouseEvents();
+    void post(const char* name);
+
+    TitleBar* titleBar_;
+    QPointer<QWidget> content_;
+    ResizeGrip* bottomLeftGrip_;
+    ResizeGrip* bottomRightGrip_;
+
+    bool dragging_ = false;
+    std::unique_ptr<Timer> pausedDragTimer_;
+    // Set while a press on the title bar may move the panel: the pointer's offset from
+    // the panel's frame origin at the press.
+    bool moveOnDrag_ = false;
+    QPoint dragOffset_;
+
+    bool inLiveResize_ = false;
+    QRect resizeStartGeometry_;
+
+    std::unique_ptr<WindowVisibilityMonitor> visibilityMonitor_;
+    bool visibleOnScreen_ = false;
+    unsigned occlusionState_ = 0;
+    double backingScaleFactor_ = 0;
+
+    bool ignoresMouseEvents_ = false;
+    // What the platform was last told, to skip repeats.
+    std::int64_t appliedWindow_ = 0;
+    bool appliedIgnore_ = false;
+    std::vector<Rect> appliedRects_;
+
+    QRect normalGeometry_;
+};
+
+}  // namespace talvex
