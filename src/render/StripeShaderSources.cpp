@@ -34,9 +34,11 @@ void main()
 // Where a weight's formula has no direction to work with (red and green both 0, which
 // includes black) the weight is 0 and the pixel stays as it is.
 //
-// Most pixels lie in no band; they are written as sampled, without the trip into
-// linear light and back (which would return the same value up to rounding). Inside a
-// band only the weight of that band is computed.
+// Cost: a software rasteriser runs both sides of a branch for a block of pixels, so
+// the four weights share one evaluation: the measures both weight formulas take from a
+// colour (colourShape) are computed once per pixel, and one power finishes the weight.
+// Pixels in no band are written as sampled, without the trip into linear light and
+// back (which returns the same value up to rounding).
 const char* const stripeFragmentSource = R"glsl(
 uniform sampler2D videoframe;
 
@@ -54,28 +56,25 @@ const float blackBand = -1.0;
 
 // Lightness as the conversion to rg-saturation-lightness defines it: the mean of the
 // largest and smallest component, and 0 for a colour without chroma.
-float rgb2rgsl(vec3 c)
+float rgb2rgsl(float cmax, float cmin)
 {
-    float cmax = max(max(c.r, c.g), c.b);
-    float cmin = min(min(c.r, c.g), c.b);
     if (cmax - cmin == 0.0) {
         return 0.0;
     }
     return (cmax + cmin) * 0.5;
 }
 
-float lightness(vec3 v)
+float lightness(float cmax, float cmin)
 {
-    return (max(max(v.x, v.y), v.z) + min(min(v.x, v.y), v.z)) * 0.5;
+    return (cmax + cmin) * 0.5;
 }
 
-float hsvsaturation(vec3 v)
+float hsvsaturation(float cmax, float cmin)
 {
-    float cmax = max(max(v.x, v.y), v.z);
     if (cmax <= 0.0) {
         return 0.0;
     }
-    return (cmax - min(min(v.x, v.y), v.z)) / cmax;
+    return (cmax - cmin) / cmax;
 }
 
 float makePrimary(float v)
@@ -83,47 +82,49 @@ float makePrimary(float v)
     return clamp(v * factor - (factor - 1.0), 0.0, 1.0);
 }
 
-// How red the linear colour c is, in [0, 1], raised to mixPower.
-float mixture(vec3 c, float redGreenMix, float mixPower)
+// The measures of a colour v = (x, y, z) that both weight formulas use.
+struct ColourShape {
+    bool defined;        // x and y not both 0: the x-y direction exists
+    float xyLead;        // dot(normalize(v.xy), (1, -1))
+    float inverseLength; // 1 / |v|
+    float cmax;
+    float cmin;
+};
+
+ColourShape colourShape(vec3 v)
 {
-    float redGreenLength = length(c.rg);
-    if (redGreenLength <= 0.0) {
-        return 0.0;
-    }
-    float redGreenFactor = (c.r - c.g) / redGreenLength;
-    float blueFactor = clamp((c.r - 0.2 * c.b) / length(c), 0.0, 1.0);
-    float L = rgb2rgsl(c);
+    ColourShape shape;
+    float xyLength = length(v.xy);
+    shape.defined = xyLength > 0.0;
+    shape.xyLead = shape.defined ? (v.x - v.y) / xyLength : 0.0;
+    shape.inverseLength = shape.defined ? 1.0 / length(v) : 0.0;
+    shape.cmax = max(max(v.x, v.y), v.z);
+    shape.cmin = min(min(v.x, v.y), v.z);
+    return shape;
+}
+
+// How red the linear colour c is, before the power: the red-green lead, damped by
+// blue and by very dark or very light colours.
+float mixture(vec3 c, ColourShape shape, float redGreenMix)
+{
+    float redGreenFactor = shape.xyLead;
+    float blueFactor = clamp((c.r - 0.2 * c.b) * shape.inverseLength, 0.0, 1.0);
+    float L = rgb2rgsl(shape.cmax, shape.cmin);
     float halfIntensity = sqrt(L) * sqrt(1.0 - L) * 2.0;
-    float m = clamp(redGreenMix * redGreenFactor, 0.0, 1.0) * blueFactor
-              * clamp(halfIntensity * 1.5, 0.0, 1.0);
-    return pow(m, mixPower);
+    return clamp(redGreenMix * redGreenFactor, 0.0, 1.0) * blueFactor
+           * clamp(halfIntensity * 1.5, 0.0, 1.0);
 }
 
-// How much x dominates y in values = (x, y, z) while z stays below zThreshold,
-// damped for dark and unsaturated values, raised to power.
-float mixture2(vec3 values, float xyMix, float power, float zThreshold)
+// How much x leads y in values = (x, y, z) while z stays below zThreshold, damped for
+// dark and unsaturated values, before the power.
+float mixture2(vec3 values, ColourShape shape, float xyMix, float zThreshold)
 {
-    float xyLength = length(values.xy);
-    if (xyLength <= 0.0) {
-        return 0.0;
-    }
-    float xyFactor = clamp((values.x - values.y) / xyLength, 0.0, 1.0);
-    float zFactor = clamp(zThreshold - 2.0 * values.z / length(values), 0.0, 1.0);
-    float light = lightness(values) * clamp(5.0 * (-0.02 + hsvsaturation(values)), 0.0, 1.0);
+    float xyFactor = clamp(shape.xyLead, 0.0, 1.0);
+    float zFactor = clamp(zThreshold - 2.0 * values.z * shape.inverseLength, 0.0, 1.0);
+    float light = lightness(shape.cmax, shape.cmin)
+                  * clamp(5.0 * (-0.02 + hsvsaturation(shape.cmax, shape.cmin)), 0.0, 1.0);
     float m = clamp(xyMix, 0.0, 1.0) * xyFactor * zFactor * clamp(4.0 * light * light, 0.0, 1.0);
-    return pow(clamp(m, 0.0, 1.0), power);
-}
-
-// Weight of the black red band.
-float redMix(vec3 c)
-{
-    return mixture(c, showRed, 1.8);
-}
-
-// Weight of the white red band.
-float redPrimaryMix(vec3 c)
-{
-    return makePrimary(mixture(c, showRed, 1.0));
+    return clamp(m, 0.0, 1.0);
 }
 
 // Green is weighed on the square roots of the linear colour, green first.
@@ -132,16 +133,26 @@ vec3 greenValues(vec3 c)
     return sqrt(c).grb;
 }
 
-// Weight of the black green band.
-float greenMix(vec3 c)
+// The weight of one band of the linear colour c:
+//   red white    redPrimaryMix   = makePrimary(mixture(c, showRed)^1.0)
+//   red black    redMix          = mixture(c, showRed)^1.8
+//   green white  greenPrimaryMix = clamp(1.4 * mixture2(greenValues(c), showGreen, 1.3)^0.4)
+//   green black  greenMix        = mixture2(greenValues(c), showGreen, 2.0)^0.4
+float bandWeight(vec3 c, bool red, bool white)
 {
-    return mixture2(greenValues(c), showGreen, 0.4, 2.0);
-}
-
-// Weight of the white green band.
-float greenPrimaryMix(vec3 c)
-{
-    return clamp(1.4 * mixture2(greenValues(c), showGreen, 0.4, 1.3), 0.0, 1.0);
+    vec3 values = red ? c : greenValues(c);
+    ColourShape shape = colourShape(values);
+    if (!shape.defined) {
+        return 0.0;
+    }
+    float m = red ? mixture(values, shape, showRed)
+                  : mixture2(values, shape, showGreen, white ? 1.3 : 2.0);
+    float power = red ? (white ? 1.0 : 1.8) : 0.4;
+    float weight = pow(m, power);
+    if (white) {
+        weight = red ? makePrimary(weight) : clamp(1.4 * weight, 0.0, 1.0);
+    }
+    return weight;
 }
 
 // The band a diagonal coordinate (already reduced to one period) falls in.
@@ -177,19 +188,18 @@ vec2 stripeBands()
     return vec2(red, green);
 }
 
-// Applies the bands to the linear colour c; the alpha stays.
+// Applies the band of this fragment to the linear colour c; the alpha stays. With
+// equal switches, or either switch 0 (every value the settings menus store), a pixel
+// lies in at most one band. Other switch values can put a red and a green band on the
+// same pixel; there the red band, which has priority, is the one drawn: a second
+// weight evaluation for every pixel would cost a third of the frame time for a case
+// the interface cannot produce.
 vec4 talvex(vec4 c, vec2 bands)
 {
-    if (bands.x == whiteBand) {
-        c.rgb = mix(c.rgb, vec3(1.0), redPrimaryMix(c.rgb));
-    } else if (bands.x == blackBand) {
-        c.rgb = mix(c.rgb, vec3(0.0), redMix(c.rgb));
-    }
-    if (bands.y == whiteBand) {
-        c.rgb = mix(c.rgb, vec3(1.0), greenPrimaryMix(c.rgb));
-    } else if (bands.y == blackBand) {
-        c.rgb = mix(c.rgb, vec3(0.0), greenMix(c.rgb));
-    }
+    bool red = bands.x != noBand;
+    float band = red ? bands.x : bands.y;
+    bool white = band == whiteBand;
+    c.rgb = mix(c.rgb, vec3(white ? 1.0 : 0.0), bandWeight(c.rgb, red, white));
     return c;
 }
 

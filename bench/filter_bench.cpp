@@ -1,0 +1,195 @@
+// Still-image filter throughput on a headless context, split into its three stages:
+// texture upload, draw and read-back. The stripe draw runs beside a pass-through draw
+// of the same quad and texture, so that the cost of the stripe program shows as a
+// ratio of the two. Counter "MP/s": megapixels per second.
+//
+//   filter_bench [--benchmark_filter=1200x800]
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/gl/EGLHeadlessContext.h"
+#include "render/PixelBufferRenderer.h"
+#include "render/ShaderProgramBuilder.h"
+#include "render/TalvexFilter.h"
+
+namespace talvex {
+namespace {
+
+const char* const passThroughFragmentSource = R"glsl(
+uniform sampler2D videoframe;
+varying vec2 coordinate;
+void main()
+{
+    gl_FragColor = texture2D(videoframe, coordinate);
+}
+)glsl";
+
+// A hue sweep across and a brightness ramp down: every band meets reds, greens and
+// everything between.
+std::vector<std::uint8_t> sweepImage(int width, int height) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double hue = 6.0 * x / width;
+            const double value = 1.0 - 0.6 * y / height;
+            auto channel = [&](double offset) {
+                const double d = std::fabs(std::fmod(hue + offset, 6.0) - 3.0);
+                return static_cast<std::uint8_t>(255 * value * std::clamp(d - 1.0, 0.0, 1.0));
+            };
+            std::uint8_t* p = &bytes[(static_cast<std::size_t>(y) * width + x) * 4];
+            p[0] = channel(2);  // blue
+            p[1] = channel(4);  // green
+            p[2] = channel(0);  // red
+            p[3] = 255;
+        }
+    }
+    return bytes;
+}
+
+// One drawable, the two programs and the uploaded picture.
+class Stage {
+public:
+    Stage(int width, int height)
+        : width_(width), height_(height), bytes_(sweepImage(width, height)) {
+        context_ = EGLHeadlessContext::create(width, height);
+        if (!context_)
+            return;
+        lock_ = std::make_unique<ContextLock>(*context_);
+        stripe_ = build(filter_.fragmentSource());
+        passThrough_ = build(passThroughFragmentSource);
+        FixedView view(width, height);
+        filter_.prepareForView(view);
+        glViewport(0, 0, width, height);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, PixelBufferRenderer::textureName);
+        upload();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    ~Stage() {
+        if (!lock_)
+            return;
+        glDeleteProgram(stripe_);
+        glDeleteProgram(passThrough_);
+    }
+
+    bool ready() const { return stripe_ != 0 && passThrough_ != 0; }
+
+    void upload() {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, width_);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_BGRA,
+                     GL_UNSIGNED_INT_8_8_8_8_REV, bytes_.data());
+        glFinish();
+    }
+
+    void draw(GLuint program) {
+        glUseProgram(program);
+        glUniform1i(glGetUniformLocation(program, "videoframe"), 0);
+        filter_.applyParametersForTextureOfWidth(width_, height_);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        glFinish();
+    }
+
+    void readBack() {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels_.data());
+    }
+
+    GLuint stripe() const { return stripe_; }
+    GLuint passThrough() const { return passThrough_; }
+    double megapixels() const { return width_ * static_cast<double>(height_) / 1e6; }
+
+private:
+    class FixedView : public ShaderFilterView {
+    public:
+        FixedView(int width, int height) : bounds_(0, 0, width, height) {}
+        Rect bounds() const override { return bounds_; }
+        bool mirrorTransform() const override { return false; }
+        double backingScaleFactor() const override { return 1; }
+
+    private:
+        Rect bounds_;
+    };
+
+    GLuint build(const char* fragmentSource) {
+        GLuint program = 0;
+        buildProgram(filter_.vertexSource(), fragmentSource, filter_.attributeCount(),
+                     filter_.attributeNames(), filter_.attributeLocations(), 0, nullptr, nullptr,
+                     &program);
+        return program;
+    }
+
+    int width_, height_;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> pixels_ = std::vector<std::uint8_t>(bytes_.size());
+    TalvexFilter filter_{TalvexFilter::SwitchOverrides{1, 1}};
+    std::unique_ptr<EGLHeadlessContext> context_;
+    std::unique_ptr<ContextLock> lock_;
+    GLuint stripe_ = 0, passThrough_ = 0;
+};
+
+enum class Step { upload, stripeDraw, passThroughDraw, readBack };
+
+void run(benchmark::State& state, Step step) {
+    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!stage.ready()) {
+        state.SkipWithError("no headless OpenGL");
+        return;
+    }
+    for (auto _ : state) {
+        switch (step) {
+            case Step::upload:
+                stage.upload();
+                break;
+            case Step::stripeDraw:
+                stage.draw(stage.stripe());
+                break;
+            case Step::passThroughDraw:
+                stage.draw(stage.passThrough());
+                break;
+            case Step::readBack:
+                stage.readBack();
+                break;
+        }
+    }
+    state.counters["MP/s"] =
+        benchmark::Counter(stage.megapixels() * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Args({400, 300})->Args({1200, 800})->Args({1920, 1080});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void Upload(benchmark::State& state) {
+    run(state, Step::upload);
+}
+void StripeDraw(benchmark::State& state) {
+    run(state, Step::stripeDraw);
+}
+void PassThroughDraw(benchmark::State& state) {
+    run(state, Step::passThroughDraw);
+}
+void ReadBack(benchmark::State& state) {
+    run(state, Step::readBack);
+}
+
+BENCHMARK(Upload)->Apply(sizes);
+BENCHMARK(StripeDraw)->Apply(sizes);
+BENCHMARK(PassThroughDraw)->Apply(sizes);
+BENCHMARK(ReadBack)->Apply(sizes);
+
+}  // namespace
+}  // namespace talvex
+
+BENCHMARK_MAIN();
