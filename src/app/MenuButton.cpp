@@ -117,20 +117,6 @@ void MenuButton::popUpMenu() {
     menu_->popup(mapToGlobal(QPoint(menuOffsetX, height() + menuOffsetY)));
 }
 
-// A press outside an open pop-up closes it and Qt then replays the press to the
-// widget beneath. A press on this button is only meant to dismiss its menu; replayed,
-// it would open the menu again at once.
-bool MenuButton::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == menu_ && event->type() == QEvent::MouseButtonPress) {
-        const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-        const bool onMenu = menu_->rect().contains(menu_->mapFromGlobal(global));
-        if (!onMenu && rect().contains(mapFromGlobal(global))) {
-            menu_->setAttribute(Qt::WA_NoMouseReplay);
-        }
-    }
-    return QAbstractButton::eventFilter(watched, event);
-}
-
 void MenuButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         tintImage();

@@ -1,0 +1,107 @@
+#include "talvex/FilterSettingsController.h"
+
+#include <QMenu>
+#include <QMetaObject>
+#include <QThread>
+
+#include "app/MenuButton.h"
+#include "app/QtMenuItem.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "talvex/Settings.h"
+#include "ui_FilterSettingsController.h"
+
+namespace talvex {
+
+namespace {
+
+const char* imageNameFor(RefreshSpeed speed) {
+    switch (speed) {
+        case RefreshSpeed::slow:
+            return "SlowFrameRateTemplate.png";
+        case RefreshSpeed::fast:
+            return "FastFrameRateTemplate.png";
+        case RefreshSpeed::normal:
+            break;
+    }
+    return "NormalFrameRateTemplate.png";
+}
+
+const char* imageNameFor(ViewArea area) {
+    return area == ViewArea::mousePointer ? "FilteredMouseAreaTemplate.png"
+                                          : "FilteredTransparencyTemplate.png";
+}
+
+}  // namespace
+
+FilterSettingsController::FilterSettingsController(QWidget* parent)
+    : FilterSettingsController(UserDefaults::standard(), parent) {}
+
+FilterSettingsController::FilterSettingsController(UserDefaults& defaults, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::FilterSettingsController>()), defaults_(defaults) {
+    ui_->setupUi(this);
+    connectMenus();
+    observeDefaults();
+    // The interface file's images stand for the default values; a stored speed or
+    // area shows from the start rather than only after the next change.
+    refresh();
+}
+
+FilterSettingsController::~FilterSettingsController() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+MenuButton* FilterSettingsController::visionButton() const {
+    return ui_->visionButton;
+}
+MenuButton* FilterSettingsController::refreshSpeedButton() const {
+    return ui_->refreshSpeedButton;
+}
+MenuButton* FilterSettingsController::viewAreaButton() const {
+    return ui_->viewAreaButton;
+}
+QMenu* FilterSettingsController::stripesMenu() const {
+    return ui_->stripesMenu;
+}
+QMenu* FilterSettingsController::speedMenu() const {
+    return ui_->speedMenu;
+}
+QMenu* FilterSettingsController::areaMenu() const {
+    return ui_->areaMenu;
+}
+
+void FilterSettingsController::connectMenus() {
+    const auto target = [this] { return target_; };
+    const std::pair<MenuButton*, QMenu*> pairs[] = {
+        {ui_->visionButton, ui_->stripesMenu},
+        {ui_->refreshSpeedButton, ui_->speedMenu},
+        {ui_->viewAreaButton, ui_->areaMenu},
+    };
+    for (const auto& [button, menu] : pairs) {
+        button->setMenu(menu);
+        routeMenuThroughTarget(menu, target);
+    }
+}
+
+// Any change of any key, by anyone, makes the buttons re-read the store.
+void FilterSettingsController::observeDefaults() {
+    NotificationCenter::defaultCenter().addObserver(
+        this, UserDefaults::didChangeNotification, nullptr,
+        [this](const Notification&) { defaultsDidChange(); });
+}
+
+// The store notifies on the writing thread; widgets are only touched on their own.
+void FilterSettingsController::defaultsDidChange() {
+    if (QThread::currentThread() == thread()) {
+        refresh();
+    } else {
+        QMetaObject::invokeMethod(this, &FilterSettingsController::refresh, Qt::QueuedConnection);
+    }
+}
+
+void FilterSettingsController::refresh() {
+    ui_->refreshSpeedButton->setImageName(imageNameFor(currentRefreshSpeed(defaults_)));
+    ui_->viewAreaButton->setImageName(imageNameFor(currentViewArea(defaults_)));
+}
+
+}  // namespace talvex

@@ -1,0 +1,74 @@
+#include "talvex/PreferenceWindowController.h"
+
+#include <QAbstractButton>
+#include <QMetaObject>
+#include <QThread>
+
+#include "app/QtMenuItem.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "ui_PreferenceWindowController.h"
+
+namespace talvex {
+
+PreferenceWindowController::PreferenceWindowController(QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::PreferenceWindowController>()) {
+    ui_->setupUi(this);
+    for (QAbstractButton* choice : choices()) {
+        // clicked, not toggled: only the user's choice writes, never a refresh.
+        connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
+    }
+    observeDefaults();
+}
+
+PreferenceWindowController::~PreferenceWindowController() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void PreferenceWindowController::setMenuActionTarget(MenuActionTarget* target) {
+    target_ = target;
+    refresh();
+}
+
+QList<QAbstractButton*> PreferenceWindowController::choices() const {
+    QList<QAbstractButton*> result;
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (button->property(QtMenuItem::actionProperty).isValid())
+            result.append(button);
+    }
+    return result;
+}
+
+// The target writes the store and the store's notification refreshes the window; a
+// choice that wrote nothing (no target, a value refused) is undone by the refresh too.
+void PreferenceWindowController::choose(QAbstractButton* choice) {
+    if (target_)
+        target_->sendAction(QtMenuItem(choice));
+    refresh();
+}
+
+void PreferenceWindowController::refresh() {
+    if (!target_)
+        return;
+    for (QAbstractButton* choice : choices()) {
+        QtMenuItem item(choice);
+        choice->setEnabled(target_->validateMenuItem(item));
+    }
+}
+
+void PreferenceWindowController::observeDefaults() {
+    NotificationCenter::defaultCenter().addObserver(
+        this, UserDefaults::didChangeNotification, nullptr,
+        [this](const Notification&) { defaultsDidChange(); });
+}
+
+// The store notifies on the writing thread; widgets are only touched on their own.
+void PreferenceWindowController::defaultsDidChange() {
+    if (QThread::currentThread() == thread()) {
+        refresh();
+    } else {
+        QMetaObject::invokeMethod(this, &PreferenceWindowController::refresh, Qt::QueuedConnection);
+    }
+}
+
+}  // namespace talvex

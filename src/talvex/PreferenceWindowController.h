@@ -1,0 +1,48 @@
+#pragma once
+
+// The preferences window: the four settings as groups of radio buttons. Each button
+// carries the tag and action of the matching menu item (see QtMenuItem), writes
+// through the same MenuActionTarget and takes its checked state from the same
+// validation, redone on every change of the store.
+#include <QList>
+#include <QWidget>
+#include <memory>
+
+#include "app/MenuActionTarget.h"
+
+class QAbstractButton;
+
+namespace Ui {
+class PreferenceWindowController;
+}
+
+namespace talvex {
+
+class PreferenceWindowController : public QWidget {
+    Q_OBJECT
+
+public:
+    // A top-level window even when given a parent.
+    explicit PreferenceWindowController(QWidget* parent = nullptr);
+    ~PreferenceWindowController() override;
+
+    // Where the choices send their actions; not owned, may be nullptr.
+    void setMenuActionTarget(MenuActionTarget* target);
+    MenuActionTarget* menuActionTarget() const { return target_; }
+
+    // Every radio button that stands for a setting value.
+    QList<QAbstractButton*> choices() const;
+
+    // Puts the check marks on the values in force (asks the target).
+    void refresh();
+
+private:
+    void choose(QAbstractButton* choice);
+    void observeDefaults();
+    void defaultsDidChange();
+
+    std::unique_ptr<Ui::PreferenceWindowController> ui_;
+    MenuActionTarget* target_ = nullptr;
+};
+
+}  // namespace talvex
