@@ -6,8 +6,10 @@
 
 namespace talvex {
 
-XErrorTrap::XErrorTrap(Display* display)
-    : display_(display), errorsBefore_(XErrorPolicy::errorCount(display)) {}
+XErrorTrap::XErrorTrap(Display* display) : display_(display) {
+    XSync(display_, False);
+    errorsBefore_ = XErrorPolicy::errorCount(display_);
+}
 
 bool XErrorTrap::failed() const {
     XSync(display_, False);

@@ -35,6 +35,8 @@ std::unique_ptr<XImageBuffer> XImageBuffer::createShared(std::shared_ptr<XDispla
     auto buffer = std::make_unique<XImageBuffer>(Key{}, std::move(display), image);
     buffer->shared_ = true;
     buffer->segment_.shmid = -1;
+    // The image refers to its segment description; it lives in the buffer from now on.
+    image->obdata = reinterpret_cast<char*>(&buffer->segment_);
     if (!buffer->attach()) {
         return nullptr;
     }

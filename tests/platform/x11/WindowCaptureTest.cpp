@@ -1,0 +1,252 @@
+// Captures on a real X server with windows of known colours. The "panel" sits in a
+// frame window of its own, the way a reparenting window manager would put it.
+#include <gtest/gtest.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "platform/x11/CapturedXImage.h"
+#include "platform/x11/WindowServer.h"
+#include "platform/x11/XDisplay.h"
+#include "platform/x11/XImageBuffer.h"
+#include "platform/x11/XTestScene.h"
+#include "support/TestEnvironment.h"
+
+namespace talvex {
+namespace {
+
+constexpr std::uint32_t red = 0xff0000;
+constexpr std::uint32_t green = 0x00ff00;
+constexpr std::uint32_t yellow = 0xffff00;
+constexpr std::uint32_t magenta = 0xff00ff;
+constexpr std::uint32_t frameGrey = 0x404040;
+constexpr std::uint32_t opaque = 0xff000000;
+
+// Red and green side by side; the panel (magenta, inside a grey frame with a 20-pixel
+// title band) over their seam; a yellow window above the panel over part of it.
+struct PanelScene {
+    test::XTestScene scene;
+    Window panel = 0;
+    PixelRect panelRect{150, 150, 300, 100};  // root pixels
+
+    PanelScene() {
+        scene.makeWindow({100, 100, 200, 200}, red);
+        scene.makeWindow({300, 100, 200, 200}, green);
+        Window frame = scene.makeWindow({140, 130, 320, 130}, frameGrey);
+        panel = scene.makeWindow({10, 20, 300, 100}, magenta, frame);
+        scene.makeWindow({400, 120, 200, 60}, yellow);
+    }
+};
+
+std::uint32_t pixel(const CapturedImage& image, int x, int y) {
+    const auto& captured = dynamic_cast<const CapturedXImage&>(image);
+    return test::pixelAt(captured.bytes(), image.bytesPerRow(), x, y);
+}
+
+TEST(WindowCapture, ShowsTheWindowsBelowThePanelAndNothingAtOrAboveIt) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    WindowServer server;
+    ASSERT_TRUE(server.isConnected());
+
+    auto image = server.imageBelowWindow({150, 150, 300, 100}, s.panel, 1.0);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->width(), 300u);
+    ASSERT_EQ(image->height(), 100u);
+    EXPECT_EQ(image->bitsPerPixel(), 32u);
+    EXPECT_GE(image->bytesPerRow(), 4 * image->width());
+
+    EXPECT_EQ(pixel(*image, 10, 50), opaque | red);
+    EXPECT_EQ(pixel(*image, 200, 50), opaque | green);
+    EXPECT_EQ(pixel(*image, 290, 10), opaque | green) << "the yellow window lies above";
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            const std::uint32_t p = pixel(*image, x, y);
+            ASSERT_TRUE(p == (opaque | red) || p == (opaque | green))
+                << std::hex << p << " at " << std::dec << x << "," << y;
+        }
+    }
+    auto bytes = image->copyBytes();
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), image->bytesPerRow() * image->height());
+}
+
+TEST(WindowCapture, ScalesPointsAndPaintsOffScreenPartsOpaqueBlack) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    WindowServer server;
+
+    // 75 x 50 points at scale 2 are the panel's 150 x 100 pixels at (150, 150).
+    auto scaled = server.imageBelowWindow({75, 75, 75, 50}, s.panel, 2.0);
+    ASSERT_TRUE(scaled);
+    EXPECT_EQ(scaled->width(), 150u);
+    EXPECT_EQ(scaled->height(), 100u);
+    EXPECT_EQ(pixel(*scaled, 0, 0), opaque | red);
+
+    // Half of this lies left of and above the root; nothing is there but black.
+    auto corner = server.imageBelowWindow({-50, -50, 100, 100}, s.panel, 1.0);
+    ASSERT_TRUE(corner);
+    ASSERT_EQ(corner->width(), 100u);
+    EXPECT_EQ(pixel(*corner, 5, 5), opaque);
+    EXPECT_EQ(pixel(*corner, 95, 95), opaque);
+}
+
+TEST(WindowCapture, GivesNoImageOffScreenOrForUnknownWindows) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    WindowServer server;
+
+    EXPECT_FALSE(server.imageBelowWindow({5000, 5000, 100, 100}, s.panel, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({-500, 100, 100, 100}, s.panel, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({150, 150, 0, 100}, s.panel, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({0, 0, 40000, 100}, s.panel, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({150, 150, 300, 100}, 0, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({150, 150, 300, 100}, 0x7ffffff0u, 1.0));
+    EXPECT_FALSE(server.imageBelowWindow({150, 150, 300, 100},
+                                         static_cast<std::uint32_t>(s.scene.root()), 1.0));
+    // And the connection still works afterwards.
+    EXPECT_TRUE(server.imageBelowWindow({150, 150, 300, 100}, s.panel, 1.0));
+}
+
+TEST(WindowCapture, BlendsTranslucentWindowsOverWhatLiesBelow) {
+    TALVEX_REQUIRE_DISPLAY();
+    test::XTestScene scene;
+    scene.makeWindow({100, 500, 200, 100}, red);
+    if (!scene.makeTranslucentWindow({100, 500, 200, 100}, 0x80000080)) {
+        GTEST_SKIP() << "no 32-bit visual";
+    }
+    Window panel = scene.makeWindow({100, 500, 200, 100}, magenta);
+    WindowServer server;
+
+    auto image = server.imageBelowWindow({100, 500, 200, 100}, panel, 1.0);
+    ASSERT_TRUE(image);
+    const std::uint32_t p = pixel(*image, 100, 50);
+    EXPECT_EQ(p >> 24, 0xffu);
+    EXPECT_NEAR(static_cast<int>((p >> 16) & 0xff), 0x7f, 2);  // red half covered
+    EXPECT_EQ((p >> 8) & 0xff, 0u);
+    EXPECT_NEAR(static_cast<int>(p & 0xff), 0x80, 2);  // plus half blue
+}
+
+TEST(WindowCapture, SharedSegmentsArePrivateAndGoneWithTheirImage) {
+    TALVEX_REQUIRE_DISPLAY();
+    auto display = XDisplay::open();
+    ASSERT_TRUE(display);
+    auto buffer = XImageBuffer::createShared(display, 64, 32, 32, nullptr);
+    if (!buffer) {
+        GTEST_SKIP() << "no MIT-SHM";
+    }
+    const int id = buffer->segmentId();
+    ASSERT_GE(id, 0);
+    shmid_ds info{};
+    ASSERT_EQ(shmctl(id, IPC_STAT, &info), 0);
+    EXPECT_EQ(info.shm_perm.mode & 0777, 0600u);
+    EXPECT_TRUE(info.shm_perm.mode & SHM_DEST) << "not yet marked for removal";
+    EXPECT_EQ(info.shm_nattch, 2u) << "we and the server";
+
+    buffer.reset();
+    errno = 0;
+    EXPECT_EQ(shmctl(id, IPC_STAT, &info), -1);
+    EXPECT_TRUE(errno == EINVAL || errno == EIDRM);
+}
+
+TEST(WindowCapture, ImagesStillHeldAreNotOverwrittenByTheNextCapture) {
+    TALVEX_REQUIRE_DISPLAY();
+    test::XTestScene scene;
+    Window below = scene.makeWindow({700, 100, 100, 100}, red);
+    Window panel = scene.makeWindow({700, 100, 100, 100}, magenta);
+    WindowServer server;
+
+    auto first = server.imageBelowWindow({700, 100, 100, 100}, panel, 1.0);
+    ASSERT_TRUE(first);
+    XSetWindowBackground(scene.display(), below, green);
+    XClearWindow(scene.display(), below);
+    scene.sync();
+    auto second = server.imageBelowWindow({700, 100, 100, 100}, panel, 1.0);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(pixel(*second, 50, 50), opaque | green);
+    EXPECT_EQ(pixel(*first, 50, 50), opaque | red);
+}
+
+// Windows below the panel appear, move, resize, unmap and vanish on another connection
+// while captures run on a worker thread; every capture either works or gives none.
+TEST(WindowCaptureThreaded, SurvivesWindowsVanishingMidCapture) {
+    TALVEX_REQUIRE_DISPLAY();
+    test::XTestScene scene;
+    scene.makeWindow({1000, 100, 300, 300}, red);
+    Window panel = scene.makeWindow({1000, 100, 300, 300}, magenta);
+    WindowServer server;
+
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        Display* d = XOpenDisplay(nullptr);
+        for (int i = 0; !stop && i < 2000; ++i) {
+            XSetWindowAttributes a{};
+            a.background_pixel = green;
+            a.override_redirect = True;
+            Window w = XCreateWindow(d, DefaultRootWindow(d), 1000 + i % 50, 100, 200, 200, 0,
+                                     CopyFromParent, InputOutput, CopyFromParent,
+                                     CWBackPixel | CWOverrideRedirect, &a);
+            XWindowChanges justBelowPanel{};
+            justBelowPanel.sibling = panel;
+            justBelowPanel.stack_mode = Below;
+            XConfigureWindow(d, w, CWSibling | CWStackMode, &justBelowPanel);
+            XMapWindow(d, w);
+            XFlush(d);
+            XResizeWindow(d, w, 20, 20);
+            if (i % 2) {
+                XUnmapWindow(d, w);
+            }
+            XDestroyWindow(d, w);
+            if (i % 16 == 0) {
+                XSync(d, False);
+            }
+        }
+        XCloseDisplay(d);
+    });
+    int images = 0;
+    std::thread capture([&] {
+        for (int i = 0; i < 300; ++i) {
+            auto image = server.imageBelowWindow({1000, 100, 300, 300}, panel, 1.0);
+            if (image) {
+                ++images;
+                EXPECT_EQ(image->width(), 300u);
+                EXPECT_EQ(pixel(*image, 299, 299), opaque | red);
+            }
+        }
+    });
+    capture.join();
+    stop = true;
+    churn.join();
+    EXPECT_GT(images, 0);
+}
+
+TEST(WindowCaptureThreaded, ConcurrentCallersShareOneServerSafely) {
+    TALVEX_REQUIRE_DISPLAY();
+    test::XTestScene scene;
+    scene.makeWindow({1400, 600, 200, 200}, green);
+    Window panel = scene.makeWindow({1400, 600, 200, 200}, magenta);
+    WindowServer server;
+
+    std::atomic<int> good{0};
+    auto work = [&](double width) {
+        for (int i = 0; i < 100; ++i) {
+            auto image = server.imageBelowWindow({1400, 600, width, 100}, panel, 1.0);
+            if (image && image->width() == static_cast<std::size_t>(width) &&
+                pixel(*image, 10, 10) == (opaque | green)) {
+                ++good;
+            }
+        }
+    };
+    std::thread a(work, 200.0);
+    std::thread b(work, 120.0);
+    a.join();
+    b.join();
+    EXPECT_EQ(good.load(), 200);
+}
+
+}  // namespace
+}  // namespace talvex

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include "platform/x11/XDisplay.h"
+#include "platform/x11/XErrorPolicy.h"
+#include "platform/x11/XErrorTrap.h"
+#include "support/TestEnvironment.h"
+
+namespace talvex {
+namespace {
+
+int foreignErrors = 0;
+int countForeignError(Display*, XErrorEvent*) {
+    ++foreignErrors;
+    return 0;
+}
+
+constexpr Window noSuchWindow = 0x7ffffff0;
+
+// Errors on our own connections are absorbed (Xlib's default would end the process);
+// errors on anyone else's go to the handler that was there before ours.
+TEST(XErrorPolicy, AbsorbsErrorsOnOwnConnectionsAndChainsOthers) {
+    TALVEX_REQUIRE_DISPLAY();
+    auto own = XDisplay::open();
+    ASSERT_TRUE(own);
+    XErrorHandler before = XSetErrorHandler(&countForeignError);
+    XErrorPolicy::install();  // back on top, now chaining to countForeignError
+
+    XErrorTrap quiet(own->get());
+    EXPECT_FALSE(quiet.failed());
+    XErrorTrap trap(own->get());
+    XMapWindow(own->get(), noSuchWindow);
+    XFreePixmap(own->get(), noSuchWindow);
+    EXPECT_TRUE(trap.failed());
+    EXPECT_EQ(foreignErrors, 0);
+
+    Display* foreign = XOpenDisplay(nullptr);
+    ASSERT_TRUE(foreign);
+    XMapWindow(foreign, noSuchWindow);
+    XSync(foreign, False);
+    EXPECT_EQ(foreignErrors, 1);
+    XCloseDisplay(foreign);
+
+    // Leave the chain as it was: our handler over the one the test found.
+    XSetErrorHandler(before);
+    XErrorPolicy::install();
+}
+
+}  // namespace
+}  // namespace talvex
