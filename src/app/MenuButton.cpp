@@ -30,6 +30,8 @@ QImage loadTemplate(const QString& name) {
 
 MenuButton::MenuButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::NoFocus);
+    // Tinted like text on the surface beneath (the title bar), not like button text.
+    setForegroundRole(QPalette::WindowText);
     setAttribute(Qt::WA_Hover);
 }
 
