@@ -169,8 +169,15 @@ void UserDefaults::Persistence::stopWatching() {
         link_->store = nullptr;
         watcher = link_->watcher;
     }
-    if (watcher)
+    if (!watcher)
+        return;
+    // Each watcher holds an inotify instance, a scarce per-user resource: on its own
+    // thread it goes at once; from elsewhere, the application object's thread deletes it.
+    if (QThread::currentThread() == watcher->thread()) {
+        delete watcher.data();
+    } else {
         watcher->deleteLater();
+    }
 }
 
 UserDefaults& UserDefaults::standard() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -215,6 +216,15 @@ TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
     EXPECT_EQ(changes.count, settled + 1);
     EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "4294967296");
     EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "7");
+}
+
+TEST(UserDefaults, StoreCreatedOnAnotherThreadWatchesFromTheMainThread) {
+    const fs::path path = freshSettingsPath();
+    std::unique_ptr<UserDefaults> store;
+    std::thread([&] { store = std::make_unique<UserDefaults>(path); }).join();
+    test::waitUntil([] { return false; }, 100);  // lets the main thread set up the watch
+    writeText(path, R"({"ViewArea": 1})");
+    EXPECT_TRUE(test::waitUntil([&] { return store->integerForKey("ViewArea") == 1; }));
 }
 
 TEST(UserDefaults, FileDamagedWhileRunningIsSetAsideAndRewrittenFromTheSettingsInForce) {
