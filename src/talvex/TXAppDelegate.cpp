@@ -1,0 +1,61 @@
+#include "talvex/TXAppDelegate.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QUrl>
+
+#include "about/KPAboutBox.h"
+#include "platform/Workspace.h"
+#include "render/TalvexFilter.h"
+#include "talvex/SettingsActions.h"
+
+namespace talvex {
+
+void TXAppDelegate::applicationWillFinishLaunching() {
+    TalvexFilter::registerDefaults();
+    KPAboutBoxSetBackgroundColor(QColor::fromRgbF(0.85f, 0.90f, 0.90f, 1.0f));
+}
+
+void TXAppDelegate::adoptSpeedSetting(const MenuItem& sender) { talvex::adoptSpeedSetting(sender); }
+
+void TXAppDelegate::adoptViewAreaSetting(const MenuItem& sender) {
+    talvex::adoptViewAreaSetting(sender);
+}
+
+bool TXAppDelegate::validateMenuItem(MenuItem& item) { return validateAppDelegateMenuItem(item); }
+
+QString TXAppDelegate::feedbackURL() {
+    return QStringLiteral("mailto:") +
+           QCoreApplication::translate("URLs", feedbackAddress, "Talvex feedback email");
+}
+
+QString TXAppDelegate::websiteURL() {
+    return QCoreApplication::translate("URLs", websiteAddress, "Talvex website URL");
+}
+
+void TXAppDelegate::sendFeedback() { Workspace::openURL(QUrl(feedbackURL())); }
+
+void TXAppDelegate::openWebsite() { Workspace::openURL(QUrl(websiteURL())); }
+
+bool TXAppDelegate::respondsTo(MenuAction action) const { return appDelegateRespondsTo(action); }
+
+bool TXAppDelegate::perform(const MenuItem& sender) {
+    switch (sender.action()) {
+        case MenuAction::adoptSpeedSetting:
+            adoptSpeedSetting(sender);
+            return true;
+        case MenuAction::adoptViewAreaSetting:
+            adoptViewAreaSetting(sender);
+            return true;
+        case MenuAction::sendFeedback:
+            sendFeedback();
+            return true;
+        case MenuAction::openWebsite:
+            openWebsite();
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace talvex

@@ -1,0 +1,58 @@
+#pragma once
+
+// The running application: the delegate, the responder chain every menu sends to,
+// the panel's window controller, the application menus (title-bar button, right-click
+// on the title bar, system tray, keyboard shortcuts), the preferences window and the
+// single-instance guard. Made once, after the QApplication, on the main thread.
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace talvex {
+
+class MainMenu;
+class PreferenceWindowController;
+class ResponderChain;
+class SingleInstance;
+class TXAppDelegate;
+class TXWindowController;
+
+class TXApplication : public QObject {
+    Q_OBJECT
+
+public:
+    TXApplication();
+    ~TXApplication() override;
+
+    // Claims the single-instance lock; false when another instance runs (it has been
+    // asked to come forward and this one should end).
+    bool claimSingleInstance();
+    // Launch: defaults registered, about box tinted, panel loaded and shown.
+    void finishLaunching();
+
+    TXAppDelegate& delegate() const { return *delegate_; }
+    ResponderChain& responderChain() const { return *chain_; }
+    TXWindowController& windowController() const { return *windowController_; }
+    MainMenu& mainMenu() const { return *mainMenu_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    // The preferences window, made on first use.
+    PreferenceWindowController* showPreferences();
+
+private:
+    void connectApplicationActions();
+    void attachMenusToPanel();
+    void installTrayIcon();
+    void bringPanelForward();
+
+    std::unique_ptr<TXAppDelegate> delegate_;
+    std::unique_ptr<ResponderChain> chain_;
+    std::unique_ptr<MainMenu> mainMenu_;
+    std::unique_ptr<TXWindowController> windowController_;
+    std::unique_ptr<SingleInstance> singleInstance_;
+    QPointer<PreferenceWindowController> preferences_;
+    QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace talvex

@@ -1,0 +1,31 @@
+#pragma once
+
+// The panel's content view controller: its view is the live lens, and it answers the
+// two stripe commands (and their check marks) while the panel is the active window.
+#include <QPointer>
+
+#include "app/FilteredView.h"
+#include "app/MenuItem.h"
+
+namespace talvex {
+
+class TXViewController {
+public:
+    explicit TXViewController(FilteredView* view) : view_(view) {}
+
+    // The lens; none once the panel has closed.
+    FilteredView* filteredView() const { return view_.data(); }
+
+    void adoptTalvexSetting(const MenuItem& sender);
+    void adoptGreenStripeSetting(const MenuItem& sender);
+    bool validateMenuItem(MenuItem& item);
+
+    bool respondsTo(MenuAction action) const;
+    // Performs the item's action; false when the controller does not answer it.
+    bool perform(const MenuItem& sender);
+
+private:
+    QPointer<FilteredView> view_;
+};
+
+}  // namespace talvex
