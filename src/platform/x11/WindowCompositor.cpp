@@ -158,124 +158,174 @@ void WindowCompositor::refreshWallpaper() {
     }
 }
 
-// The 32-bit pixmap we compose into, kept between frames while the size stays.
-bool WindowCompositor::prepareTarget(int width, int height) {
-    if (target_.pixmap && target_.width == width && target_.height == height) {
-        return true;
+// Targets are kept between frames while the size stays.
+WindowCompositor::Target* WindowCompositor::prepareTarget(int width, int height) {
+    if (!targets_.empty() &&
+        (targets_.front()->width != width || targets_.front()->height != height)) {
+        targets_.clear();
     }
-    target_ = Target{};
-    buffers_.clear();
+    if (sharedPixmaps_) {
+        if (Target* target = reusableSharedTarget(width, height)) {
+            return target;
+        }
+        sharedPixmaps_ = false;  // the server cannot; read back from now on
+        targets_.clear();
+    }
+    return serverTarget(width, height);
+}
+
+// Only this object hands out references to buffers, under the caller's serialisation:
+// a use count of one cannot rise behind our back.
+WindowCompositor::Target* WindowCompositor::reusableSharedTarget(int width, int height) {
+    for (auto& target : targets_) {
+        if (target->buffer.use_count() == 1) {
+            return target.get();
+        }
+    }
+    auto fresh = std::make_unique<Target>();
+    fresh->width = width;
+    fresh->height = height;
+    fresh->buffer = XImageBuffer::createShared(display_, width, height, 32, visual32_);
+    const unsigned long pixmap = fresh->buffer ? fresh->buffer->pixmap(root_) : 0;
+    if (pixmap == 0) {
+        return nullptr;
+    }
+    fresh->picture =
+        XResource(dpy_, XRenderCreatePicture(dpy_, pixmap, argb32_, 0, nullptr), &freePicture);
+    if (targets_.size() >= 2) {
+        targets_.erase(targets_.begin());
+    }
+    targets_.push_back(std::move(fresh));
+    return targets_.back().get();
+}
+
+WindowCompositor::Target* WindowCompositor::serverTarget(int width, int height) {
+    if (!targets_.empty()) {
+        return targets_.front().get();
+    }
     XErrorTrap trap(dpy_);
-    Target fresh;
-    fresh.width = width;
-    fresh.height = height;
-    fresh.pixmap = XResource(
+    auto fresh = std::make_unique<Target>();
+    fresh->width = width;
+    fresh->height = height;
+    fresh->pixmap = XResource(
         dpy_,
         XCreatePixmap(dpy_, root_, static_cast<unsigned>(width), static_cast<unsigned>(height), 32),
         &freePixmap);
-    fresh.picture = XResource(
-        dpy_, XRenderCreatePicture(dpy_, fresh.pixmap.id(), argb32_, 0, nullptr), &freePicture);
+    fresh->picture = XResource(
+        dpy_, XRenderCreatePicture(dpy_, fresh->pixmap.id(), argb32_, 0, nullptr), &freePicture);
     if (trap.failed()) {
-        return false;
+        return nullptr;
     }
-    target_ = std::move(fresh);
-    return true;
+    targets_.push_back(std::move(fresh));
+    return targets_.back().get();
 }
 
-// The topmost opaque window that covers the whole area hides everything below it:
-// composing starts there, and nothing needs painting underneath. Its index, or
-// stack.size() when no window covers the area.
-std::size_t WindowCompositor::firstVisibleLayer(const std::vector<StackedWindow>& stack,
-                                                const PixelRect& area) const {
-    for (std::size_t i = stack.size(); i-- > 0;) {
+// Which part of each window shows, from the top down: an opaque window hides what lies
+// below it, a translucent one does not. Windows that show nothing are left out, and
+// once opaque windows cover the whole area nothing below them is looked at. What no
+// opaque window covers is `background`. The layers come out bottom to top.
+std::vector<WindowCompositor::Layer> WindowCompositor::planLayers(
+    const std::vector<StackedWindow>& stack, const PixelRect& area, ClipRegion& background) const {
+    std::vector<Layer> layers;
+    ClipRegion covered;
+    for (std::size_t i = stack.size(); i-- > 0 && !covered.contains(area);) {
+        const PixelRect part = stack[i].bounds.intersected(area);
         auto format = formats_.find(stack[i].visual);
-        if (format != formats_.end() && !hasAlpha(format->second) &&
-            stack[i].bounds.containsRect(area)) {
-            return i;
+        if (part.isEmpty() || format == formats_.end()) {
+            continue;
         }
+        ClipRegion visible(part);
+        visible.subtract(covered);
+        if (visible.isEmpty()) {
+            continue;
+        }
+        if (!hasAlpha(format->second)) {
+            covered.add(part);
+        }
+        layers.push_back({&stack[i], format->second, std::move(visible)});
     }
-    return stack.size();
+    std::reverse(layers.begin(), layers.end());
+    background = ClipRegion(area);
+    background.subtract(covered);
+    return layers;
 }
 
-void WindowCompositor::paintBackground(const PixelRect& area) {
+// Drawing into the target is limited to `region` (root pixels).
+void WindowCompositor::clipTo(const Target& target, ClipRegion& region, const PixelRect& area) {
+    region.offset(-area.x, -area.y);
+    XRenderSetPictureClipRegion(dpy_, target.picture.id(), region.get());
+    region.offset(area.x, area.y);
+}
+
+void WindowCompositor::paintBackground(const Target& target, const PixelRect& area) {
     const XRenderColor black{0, 0, 0, 0xffff};
-    XRenderFillRectangle(dpy_, PictOpSrc, target_.picture.id(), &black, 0, 0,
+    XRenderFillRectangle(dpy_, PictOpSrc, target.picture.id(), &black, 0, 0,
                          static_cast<unsigned>(area.width), static_cast<unsigned>(area.height));
     if (wallpaperStale_) {
         refreshWallpaper();
     }
     if (wallpaper_) {
-        XRenderComposite(dpy_, PictOpOver, wallpaper_.id(), 0, target_.picture.id(), area.x, area.y,
+        XRenderComposite(dpy_, PictOpOver, wallpaper_.id(), 0, target.picture.id(), area.x, area.y,
                          0, 0, 0, 0, static_cast<unsigned>(area.width),
                          static_cast<unsigned>(area.height));
     }
 }
 
-// A window's own picture reads its redirected contents, children included. Windows
-// with alpha always blend over what lies below (PictOpOver). Opaque windows are copied:
-// the bottom layer with PictOpSrc; the others with PictOpOver, which the server's
-// renderer reduces to a copy for an opaque source, and which leaves the pixels below
-// untouched where a window that shrank since the walk no longer reaches. A window that
+// A window's own picture reads its redirected contents, children included. Every layer
+// blends over what lies below (PictOpOver): for an opaque window the server's renderer
+// reduces that to a copy, and where a window shrank since the walk the target keeps
+// opaque pixels instead of the transparent ones a copy would write. A window that
 // vanished since the walk only raises errors the policy absorbs.
-void WindowCompositor::compositeWindow(const StackedWindow& window, const PixelRect& area, int op) {
+void WindowCompositor::compositeLayer(const Target& target, const Layer& layer,
+                                      const PixelRect& area) {
+    const StackedWindow& window = *layer.window;
     const PixelRect part = window.bounds.intersected(area);
-    auto format = formats_.find(window.visual);
-    if (part.isEmpty() || format == formats_.end()) {
-        return;
-    }
-    if (hasAlpha(format->second)) {
-        op = PictOpOver;
-    }
     XRenderPictureAttributes attributes{};
     attributes.subwindow_mode = IncludeInferiors;
     XResource source(
-        dpy_, XRenderCreatePicture(dpy_, window.id, format->second, CPSubwindowMode, &attributes),
+        dpy_, XRenderCreatePicture(dpy_, window.id, layer.format, CPSubwindowMode, &attributes),
         &freePicture);
-    XRenderComposite(dpy_, op, source.id(), 0, target_.picture.id(), part.x - window.bounds.x,
-                     part.y - window.bounds.y, 0, 0, part.x - area.x, part.y - area.y,
-                     static_cast<unsigned>(part.width), static_cast<unsigned>(part.height));
+    XRenderComposite(dpy_, PictOpOver, source.id(), 0, target.picture.id(),
+                     part.x - window.bounds.x, part.y - window.bounds.y, 0, 0, part.x - area.x,
+                     part.y - area.y, static_cast<unsigned>(part.width),
+                     static_cast<unsigned>(part.height));
 }
 
-std::shared_ptr<XImageBuffer> WindowCompositor::reusableBuffer() {
-    // Only this object hands out references, under the caller's serialisation: a count
-    // of one cannot rise behind our back.
-    for (auto& buffer : buffers_) {
-        if (buffer.use_count() == 1) {
-            return buffer;
-        }
+// A shared pixmap holds the picture as soon as the server has handled our requests;
+// a server pixmap is read back.
+std::shared_ptr<XImageBuffer> WindowCompositor::finish(Target& target) {
+    if (target.buffer) {
+        XSync(dpy_, False);
+        return display_->lost() ? nullptr : target.buffer;
     }
-    std::shared_ptr<XImageBuffer> fresh =
-        XImageBuffer::createShared(display_, target_.width, target_.height, 32, visual32_);
-    if (!fresh) {
-        return nullptr;
-    }
-    // Keep at most two: one on screen while the next is filled.
-    if (buffers_.size() >= 2) {
-        buffers_.erase(buffers_.begin());
-    }
-    buffers_.push_back(fresh);
-    return fresh;
+    return readBack(target);
 }
 
-// Shared memory when the server can attach ours, else a copy through the socket.
-std::shared_ptr<XImageBuffer> WindowCompositor::readBack() {
-    std::shared_ptr<XImageBuffer> buffer = sharedMemory_ ? reusableBuffer() : nullptr;
-    if (sharedMemory_ && !buffer && buffers_.empty()) {
-        sharedMemory_ = false;
+// Into shared memory when the server can attach ours, else a copy through the socket.
+std::shared_ptr<XImageBuffer> WindowCompositor::readBack(Target& target) {
+    if (sharedMemory_ && !target.buffer) {
+        target.buffer =
+            XImageBuffer::createShared(display_, target.width, target.height, 32, visual32_);
+        sharedMemory_ = target.buffer != nullptr;
     }
-    if (buffer) {
-        return buffer->fillFrom(target_.pixmap.id()) ? buffer : nullptr;
+    if (!sharedMemory_) {
+        return XImageBuffer::read(display_, target.pixmap.id(), target.width, target.height);
     }
-    if (sharedMemory_) {
+    if (target.buffer.use_count() > 1) {
+        // The last picture is still on its way to the screen: read into a fresh buffer.
+        target.buffer =
+            XImageBuffer::createShared(display_, target.width, target.height, 32, visual32_);
+    }
+    if (!target.buffer || !target.buffer->fillFrom(target.pixmap.id())) {
         return nullptr;
     }
-    return XImageBuffer::read(display_, target_.pixmap.id(), target_.width, target_.height);
+    return target.buffer;
 }
 
 // 1. Drop areas that are empty, oversized or off every monitor.
 // 2. The windows below our top-level window, bottom to top.
-// 3. Start from the topmost window that hides all below it, else from the background.
-// 4. Compose the rest over it, read the result back.
+// 3. Work out which part of each window shows, and where the background does.
+// 4. Paint each of them there, bottom to top; read the result back.
 std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRect& area,
                                                                   std::uint32_t window) {
     if (display_->lost() || area.isEmpty() || area.width > maximumSide ||
@@ -283,20 +333,21 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
         return nullptr;
     }
     const auto stack = WindowStack::below(dpy_, static_cast<std::uint32_t>(root_), window);
-    if (!stack || !prepareTarget(area.width, area.height)) {
+    Target* target = stack ? prepareTarget(area.width, area.height) : nullptr;
+    if (!target) {
         return nullptr;
     }
-    std::size_t first = firstVisibleLayer(*stack, area);
-    if (first == stack->size()) {
-        paintBackground(area);
-        first = 0;
-    } else {
-        compositeWindow((*stack)[first++], area, PictOpSrc);
+    ClipRegion background;
+    std::vector<Layer> layers = planLayers(*stack, area, background);
+    if (!background.isEmpty()) {
+        clipTo(*target, background, area);
+        paintBackground(*target, area);
     }
-    for (std::size_t i = first; i < stack->size(); ++i) {
-        compositeWindow((*stack)[i], area, PictOpOver);
+    for (Layer& layer : layers) {
+        clipTo(*target, layer.visible, area);
+        compositeLayer(*target, layer, area);
     }
-    std::shared_ptr<XImageBuffer> pixels = readBack();
+    std::shared_ptr<XImageBuffer> pixels = finish(*target);
     if (!pixels || pixels->bitsPerPixel() != 32) {
         return nullptr;
     }

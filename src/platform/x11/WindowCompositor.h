@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/CapturedImage.h"
+#include "platform/x11/ClipRegion.h"
 #include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/ScreenLayout.h"
 #include "platform/x11/WindowStack.h"
@@ -53,9 +54,13 @@ public:
     const ScreenLayout& layout();
 
 private:
+    // Where one frame is composed: a 32-bit pixmap and its picture. With shared-memory
+    // pixmaps the pixmap's storage is `buffer` itself and composing is all it takes;
+    // otherwise the pixmap is the server's own and is read back into a buffer.
     struct Target {
         int width = 0;
         int height = 0;
+        std::shared_ptr<XImageBuffer> buffer;
         XResource pixmap;
         XResource picture;
     };
@@ -64,13 +69,22 @@ private:
     void buildFormatTable();
     void processEvents();
     void refreshWallpaper();
-    bool prepareTarget(int width, int height);
-    std::size_t firstVisibleLayer(const std::vector<StackedWindow>& stack,
-                                  const PixelRect& area) const;
-    void paintBackground(const PixelRect& area);
-    void compositeWindow(const StackedWindow& window, const PixelRect& area, int op);
-    std::shared_ptr<XImageBuffer> readBack();
-    std::shared_ptr<XImageBuffer> reusableBuffer();
+    Target* prepareTarget(int width, int height);
+    Target* reusableSharedTarget(int width, int height);
+    Target* serverTarget(int width, int height);
+    // One window's share of a frame: the part of it that shows.
+    struct Layer {
+        const StackedWindow* window;
+        XRenderPictFormat* format;
+        ClipRegion visible;
+    };
+    std::vector<Layer> planLayers(const std::vector<StackedWindow>& stack, const PixelRect& area,
+                                  ClipRegion& background) const;
+    void clipTo(const Target& target, ClipRegion& region, const PixelRect& area);
+    void paintBackground(const Target& target, const PixelRect& area);
+    void compositeLayer(const Target& target, const Layer& layer, const PixelRect& area);
+    std::shared_ptr<XImageBuffer> finish(Target& target);
+    std::shared_ptr<XImageBuffer> readBack(Target& target);
 
     std::shared_ptr<XDisplay> display_;
     Display* dpy_;
@@ -84,10 +98,11 @@ private:
     std::unordered_map<VisualID, XRenderPictFormat*> formats_;
     XRenderPictFormat* argb32_ = nullptr;
     Visual* visual32_ = nullptr;
-    Target target_;
+    bool sharedPixmaps_ = true;
     bool sharedMemory_ = true;
-    // Buffers that captured images may still hold; one is reused once nobody does.
-    std::vector<std::shared_ptr<XImageBuffer>> buffers_;
+    // Targets of the current size. Captured images may still hold a target's buffer;
+    // a target is reused once nobody does (two suffice: one on screen, one filling).
+    std::vector<std::unique_ptr<Target>> targets_;
 };
 
 }  // namespace talvex

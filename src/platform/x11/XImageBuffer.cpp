@@ -60,6 +60,7 @@ XImageBuffer::XImageBuffer(Key, std::shared_ptr<XDisplay> display, XImage* image
     : display_(std::move(display)), image_(image) {}
 
 XImageBuffer::~XImageBuffer() {
+    pixmap_.reset();
     detach();
     // The pixels of a shared image are the segment, unmapped by detach(); XDestroyImage
     // must not free them.
@@ -107,6 +108,23 @@ void XImageBuffer::detach() {
     }
     shmdt(segment_.shmaddr);
     segment_.shmaddr = nullptr;
+}
+
+unsigned long XImageBuffer::pixmap(unsigned long root) {
+    if (pixmap_ || !attached_ || XShmPixmapFormat(display_->get()) != ZPixmap) {
+        return pixmap_.id();
+    }
+    XErrorTrap trap(display_->get());
+    XResource pixmap(display_->get(),
+                     XShmCreatePixmap(display_->get(), root, image_->data, &segment_,
+                                      static_cast<unsigned>(image_->width),
+                                      static_cast<unsigned>(image_->height),
+                                      static_cast<unsigned>(image_->depth)),
+                     [](Display* display, unsigned long id) { XFreePixmap(display, id); });
+    if (!trap.failed()) {
+        pixmap_ = std::move(pixmap);
+    }
+    return pixmap_.id();
 }
 
 bool XImageBuffer::fillFrom(unsigned long drawable) {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/x11/XDisplay.h"
+#include "platform/x11/XResource.h"
 
 namespace talvex {
 
@@ -42,6 +43,11 @@ public:
     // segment. False when the request failed (the drawable is gone, say).
     bool fillFrom(unsigned long drawable);
 
+    // Shared images only: a server pixmap (on `root`'s screen, of the image's depth)
+    // whose storage is the segment itself, so that drawing into it needs no read-back.
+    // Made on first use; 0 when the server keeps no pixmaps in shared memory.
+    unsigned long pixmap(unsigned long root);
+
     std::size_t width() const { return static_cast<std::size_t>(image_->width); }
     std::size_t height() const { return static_cast<std::size_t>(image_->height); }
     std::size_t bytesPerRow() const { return static_cast<std::size_t>(image_->bytes_per_line); }
@@ -62,6 +68,7 @@ private:
     XShmSegmentInfo segment_{};
     bool shared_ = false;
     bool attached_ = false;
+    XResource pixmap_;
 };
 
 }  // namespace talvex
