@@ -65,7 +65,7 @@ private:
     std::shared_ptr<WatchLink> link_;
 
     DefaultsFile::Contents snapshotLocked() const;  // caller holds the store's mutex_
-    void writeLocked();
+    void writeLocked();                             // caller holds fileMutex_
     void setAsideDamagedFile(const QString& error, const char* consequence);
     void stopWatching();
 };
