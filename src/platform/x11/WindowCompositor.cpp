@@ -158,18 +158,33 @@ void WindowCompositor::refreshWallpaper() {
     }
 }
 
+// A buffer that a captured image still holds is freed here, on the capturing thread,
+// once the image has let go, rather than by the image on whatever thread drops it.
+void WindowCompositor::retireTargets(TargetList::iterator first, TargetList::iterator last) {
+    for (auto it = first; it != last; ++it) {
+        if ((*it)->buffer) {
+            retired_.push_back(std::move((*it)->buffer));
+        }
+    }
+    targets_.erase(first, last);
+}
+
+void WindowCompositor::freeRetiredBuffers() {
+    std::erase_if(retired_, [](const auto& buffer) { return buffer.use_count() == 1; });
+}
+
 // Targets are kept between frames while the size stays.
 WindowCompositor::Target* WindowCompositor::prepareTarget(int width, int height) {
     if (!targets_.empty() &&
         (targets_.front()->width != width || targets_.front()->height != height)) {
-        targets_.clear();
+        retireTargets(targets_.begin(), targets_.end());
     }
     if (sharedPixmaps_) {
         if (Target* target = reusableSharedTarget(width, height)) {
             return target;
         }
         sharedPixmaps_ = false;  // the server cannot; read back from now on
-        targets_.clear();
+        retireTargets(targets_.begin(), targets_.end());
     }
     return serverTarget(width, height);
 }
@@ -193,7 +208,7 @@ WindowCompositor::Target* WindowCompositor::reusableSharedTarget(int width, int 
     fresh->picture =
         XResource(dpy_, XRenderCreatePicture(dpy_, pixmap, argb32_, 0, nullptr), &freePicture);
     if (targets_.size() >= 2) {
-        targets_.erase(targets_.begin());
+        retireTargets(targets_.begin(), targets_.begin() + 1);
     }
     targets_.push_back(std::move(fresh));
     return targets_.back().get();
@@ -313,6 +328,7 @@ std::shared_ptr<XImageBuffer> WindowCompositor::readBack(Target& target) {
     }
     if (target.buffer.use_count() > 1) {
         // The last picture is still on its way to the screen: read into a fresh buffer.
+        retired_.push_back(std::move(target.buffer));
         target.buffer =
             XImageBuffer::createShared(display_, target.width, target.height, 32, visual32_);
     }
@@ -332,6 +348,7 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
         area.height > maximumSide || !layout().isOnScreen(area)) {
         return nullptr;
     }
+    freeRetiredBuffers();
     const auto stack = WindowStack::below(dpy_, static_cast<std::uint32_t>(root_), window);
     Target* target = stack ? prepareTarget(area.width, area.height) : nullptr;
     if (!target) {

@@ -69,6 +69,9 @@ private:
     void buildFormatTable();
     void processEvents();
     void refreshWallpaper();
+    using TargetList = std::vector<std::unique_ptr<Target>>;
+    void retireTargets(TargetList::iterator first, TargetList::iterator last);
+    void freeRetiredBuffers();
     Target* prepareTarget(int width, int height);
     Target* reusableSharedTarget(int width, int height);
     Target* serverTarget(int width, int height);
@@ -103,6 +106,8 @@ private:
     // Targets of the current size. Captured images may still hold a target's buffer;
     // a target is reused once nobody does (two suffice: one on screen, one filling).
     std::vector<std::unique_ptr<Target>> targets_;
+    // Buffers of dropped targets that captured images still hold.
+    std::vector<std::shared_ptr<XImageBuffer>> retired_;
 };
 
 }  // namespace talvex

@@ -167,8 +167,18 @@ TEST(WindowCapture, ImagesStillHeldAreNotOverwrittenByTheNextCapture) {
     scene.sync();
     auto second = server.imageBelowWindow({700, 100, 100, 100}, panel, 1.0);
     ASSERT_TRUE(second);
-    EXPECT_EQ(pixel(*second, 50, 50), opaque | green);
+    XSetWindowBackground(scene.display(), below, 0x0000ff);
+    XClearWindow(scene.display(), below);
+    scene.sync();
+    auto third = server.imageBelowWindow({700, 100, 100, 100}, panel, 1.0);
+    ASSERT_TRUE(third);
+    // A size change drops the buffers of the old size; those still held stay intact.
+    auto smaller = server.imageBelowWindow({700, 100, 50, 50}, panel, 1.0);
+    ASSERT_TRUE(smaller);
     EXPECT_EQ(pixel(*first, 50, 50), opaque | red);
+    EXPECT_EQ(pixel(*second, 50, 50), opaque | green);
+    EXPECT_EQ(pixel(*third, 50, 50), opaque | 0x0000ff);
+    EXPECT_EQ(pixel(*smaller, 10, 10), opaque | 0x0000ff);
 }
 
 // Windows below the panel appear, move, resize, unmap and vanish on another connection
