@@ -350,7 +350,8 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
     }
     freeRetiredBuffers();
     const auto stack = WindowStack::below(dpy_, static_cast<std::uint32_t>(root_), window);
-    Target* target = stack ? prepareTarget(area.width, area.height) : nullptr;
+    // A connection that broke during the walk takes no further requests.
+    Target* target = stack && !display_->lost() ? prepareTarget(area.width, area.height) : nullptr;
     if (!target) {
         return nullptr;
     }

@@ -30,6 +30,12 @@ WindowServer::WindowServer(const char* displayName)
 
 WindowServer::~WindowServer() = default;
 
+// Xlib must not be called on a connection that broke: it is left in a state where some
+// requests crash instead of failing.
+bool WindowServer::controlUsable() const {
+    return control_ && !control_->lost();
+}
+
 bool WindowServer::isConnected() const {
     return control_ && compositor_ && !capture_->lost();
 }
@@ -47,7 +53,7 @@ std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
 
 Rect WindowServer::mainDisplayBounds() {
     std::lock_guard lock(controlMutex_);
-    if (!control_) {
+    if (!controlUsable()) {
         return {};
     }
     return ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
@@ -55,7 +61,7 @@ Rect WindowServer::mainDisplayBounds() {
 
 Point WindowServer::pointerLocation() {
     std::lock_guard lock(controlMutex_);
-    if (!control_) {
+    if (!controlUsable()) {
         return {};
     }
     Window root = 0;
@@ -73,7 +79,7 @@ Point WindowServer::pointerLocation() {
 void WindowServer::setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
                                          const std::vector<PixelRect>& clickable) {
     std::lock_guard lock(controlMutex_);
-    if (!control_ || !inputShapes_ || windowId == 0) {
+    if (!controlUsable() || !inputShapes_ || windowId == 0) {
         return;
     }
     InputShape::apply(control_->get(), control_->root(), windowId, ignore, clickable);

@@ -57,6 +57,8 @@ public:
                                const std::vector<PixelRect>& clickable = {});
 
 private:
+    bool controlUsable() const;
+
     std::shared_ptr<XDisplay> control_;
     std::mutex controlMutex_;
     bool inputShapes_ = false;
