@@ -6,6 +6,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <bit>
 
 #include "platform/x11/CapturedXImage.h"
 #include "platform/x11/XErrorTrap.h"
@@ -35,8 +36,13 @@ bool hasAlpha(const XRenderPictFormat* format) {
     return format->type == PictTypeDirect && format->direct.alphaMask != 0;
 }
 
-// A big-endian server writes 32-bit pixels as A, R, G, B; the view wants B, G, R, A.
-void swapToLittleEndian(XImageBuffer& buffer) {
+// Xlib hands pixels over in the server's byte order; the view reads them as words in
+// the host's order (on a little-endian host: bytes B, G, R, A).
+bool needsByteSwap(const XImageBuffer& buffer) {
+    return buffer.mostSignificantByteFirst() != (std::endian::native == std::endian::big);
+}
+
+void swapPixelBytes(XImageBuffer& buffer) {
     for (std::size_t row = 0; row < buffer.height(); ++row) {
         std::uint8_t* p = buffer.data() + row * buffer.bytesPerRow();
         for (std::size_t x = 0; x < buffer.width(); ++x, p += 4) {
@@ -369,8 +375,8 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
     if (!pixels || pixels->bitsPerPixel() != 32) {
         return nullptr;
     }
-    if (pixels->mostSignificantByteFirst()) {
-        swapToLittleEndian(*pixels);
+    if (needsByteSwap(*pixels)) {
+        swapPixelBytes(*pixels);
     }
     return std::make_unique<CapturedXImage>(std::move(pixels));
 }

@@ -39,7 +39,8 @@ public:
     // The image of all on-screen windows below the top-level window holding `windowId`,
     // within `globalRect` (global display points: origin top-left of the main display,
     // y down), at `scale` device pixels per point: round(size x scale) pixels, 32-bit
-    // B, G, R, A rows top first, alpha 255. None when the rectangle lies off every
+    // B, G, R, A rows top first, alpha 255, whatever the server's depth (the server's
+    // renderer converts 15-, 16- and 24-bit windows alike). None when the rectangle lies off every
     // monitor, the window is unknown, or the server fails.
     std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, std::uint32_t windowId,
                                                     double scale);

@@ -53,8 +53,8 @@ public:
     std::size_t bytesPerRow() const { return static_cast<std::size_t>(image_->bytes_per_line); }
     std::size_t bitsPerPixel() const { return static_cast<std::size_t>(image_->bits_per_pixel); }
     std::uint8_t* data() const { return reinterpret_cast<std::uint8_t*>(image_->data); }
-    // Multi-byte pixels are stored most significant byte first (a big-endian server):
-    // 32-bit pixels are then A, R, G, B in memory instead of B, G, R, A.
+    // Multi-byte pixels are stored most significant byte first (the server's order,
+    // which Xlib does not convert).
     bool mostSignificantByteFirst() const { return image_->byte_order == MSBFirst; }
     // The System V segment id, -1 for plain images.
     int segmentId() const { return shared_ ? segment_.shmid : -1; }
