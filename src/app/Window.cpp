@@ -124,7 +124,11 @@ void Window::mousePressEvent(QMouseEvent* event) {
     // title bar moves the panel.
     const int titleBottom = borderWidth + TitleBar::barHeight;
     moveOnDrag_ = event->position().y() < titleBottom;
-    dragOffset_ = event->globalPosition().toPoint() - pos();
+    // The pointer's offset from the frame origin, taken from the event alone: under a
+    // reparenting window manager the toolkit's idea of the window's position can be
+    // stale, while the event's own coordinates come straight from the X server.
+    const QPoint frameMargin = geometry().topLeft() - pos();
+    dragOffset_ = event->position().toPoint() + frameMargin;
     event->accept();
 }
 

@@ -146,8 +146,8 @@ private:
 
     bool dragging_ = false;
     std::unique_ptr<Timer> pausedDragTimer_;
-    // Set while a press on the title bar may move the panel: the pointer's offset from
-    // the panel's frame origin at the press.
+    // Whether the last press was on the title bar, and the pointer's offset from the
+    // panel's frame origin at that press.
     bool moveOnDrag_ = false;
     QPoint dragOffset_;
 

@@ -1,0 +1,126 @@
+#include "app/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QWidget>
+
+#include "app/Window.h"
+#include "platform/NotificationCenter.h"
+#include "support/TestEnvironment.h"
+
+// Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
+
+namespace talvex::test {
+
+namespace {
+constexpr char privateDisplayVariable[] = "TALVEX_TEST_PRIVATE_XVFB";
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPoint global, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    const QPointF local = widget->mapFromGlobal(QPointF(global));
+    QMouseEvent event(type, local, QPointF(global), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+}  // namespace
+
+NotificationRecorder::NotificationRecorder(const Window& window) : window_(window) {
+    clock_.start();
+    NotificationCenter::defaultCenter().addObserver(
+        this, "", &window, [this](const Notification& n) {
+            posted_.push_back(
+                {n.name, n.object, clock_.elapsed(), window_.pos(), window_.dragging()});
+        });
+}
+
+NotificationRecorder::~NotificationRecorder() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+int NotificationRecorder::count(const std::string& name) const {
+    return static_cast<int>(named(name).size());
+}
+
+std::vector<PostedNotification> NotificationRecorder::named(const std::string& name) const {
+    std::vector<PostedNotification> found;
+    for (const auto& p : posted_) {
+        if (p.name == name)
+            found.push_back(p);
+    }
+    return found;
+}
+
+void sendPress(QWidget* widget, QPoint global) {
+    sendMouse(widget, QEvent::MouseButtonPress, global, Qt::LeftButton, Qt::LeftButton);
+}
+
+void sendDrag(QWidget* widget, QPoint global) {
+    sendMouse(widget, QEvent::MouseMove, global, Qt::NoButton, Qt::LeftButton);
+}
+
+void sendRelease(QWidget* widget, QPoint global) {
+    sendMouse(widget, QEvent::MouseButtonRelease, global, Qt::LeftButton, Qt::NoButton);
+}
+
+bool onPrivateDisplay() {
+    return qEnvironmentVariableIsSet(privateDisplayVariable);
+}
+
+bool canRunPrivateDisplay() {
+    return !QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty();
+}
+
+bool runOnPrivateDisplay(QString* output) {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    const QString filter =
+        QStringLiteral("--gtest_filter=%1.%2").arg(info->test_suite_name(), info->name());
+    QProcess child;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(privateDisplayVariable, QStringLiteral("1"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
+                                             QStringLiteral("-screen 0 1280x800x24 -nolisten tcp"),
+                                             QCoreApplication::applicationFilePath(), filter});
+    const bool finished = child.waitForFinished(120000);
+    if (!finished)
+        child.kill();
+    child.waitForFinished(5000);
+    *output = QString::fromLocal8Bit(child.readAll());
+    return finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+           output->contains(QStringLiteral("[  PASSED  ] 1 test"));
+}
+
+int runTool(const QString& program, const QStringList& arguments, int timeoutMs) {
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!waitUntil([&] { return tool.state() == QProcess::NotRunning; }, timeoutMs)) {
+        tool.kill();
+        tool.waitForFinished(2000);
+        return -1;
+    }
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+QPoint xRootPosition(std::int64_t windowId) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {};
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(display, static_cast<::Window>(windowId), DefaultRootWindow(display), 0,
+                          0, &x, &y, &child);
+    XCloseDisplay(display);
+    return {x, y};
+}
+
+void spin(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+}  // namespace talvex::test

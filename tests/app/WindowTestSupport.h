@@ -1,0 +1,88 @@
+#pragma once
+
+// Helpers for the panel window tests: a recorder of the notifications a window posts,
+// synthetic mouse events, and running a test again on an X server of its own (for
+// tests that move the real pointer, stack windows or start a window manager, which
+// would disturb other tests sharing a display).
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QPointF>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace talvex {
+class Window;
+}
+
+namespace talvex::test {
+
+struct PostedNotification {
+    std::string name;
+    const void* object;
+    qint64 atMs;          // since the recorder was made
+    QPoint windowPos;     // the window's position when it was posted
+    bool windowDragging;  // the window's `dragging` when it was posted
+};
+
+class NotificationRecorder {
+public:
+    explicit NotificationRecorder(const Window& window);
+    ~NotificationRecorder();
+    NotificationRecorder(const NotificationRecorder&) = delete;
+    NotificationRecorder& operator=(const NotificationRecorder&) = delete;
+
+    int count(const std::string& name) const;
+    std::vector<PostedNotification> named(const std::string& name) const;
+    qint64 elapsedMs() const { return clock_.elapsed(); }
+    void clear() { posted_.clear(); }
+
+private:
+    const Window& window_;
+    QElapsedTimer clock_;
+    std::vector<PostedNotification> posted_;
+};
+
+// Sends a left-button press, a drag move or a release at the global position `global`
+// to `widget`, as the toolkit would deliver them (through QApplication, so that they
+// propagate to parents that the widget leaves them to).
+void sendPress(QWidget* widget, QPoint global);
+void sendDrag(QWidget* widget, QPoint global);
+void sendRelease(QWidget* widget, QPoint global);
+
+// True inside the private X server started by runOnPrivateDisplay().
+bool onPrivateDisplay();
+// Runs the current test in a new process on a fresh Xvfb; true when it passed.
+// `output` receives the process's output.
+bool runOnPrivateDisplay(QString* output);
+bool canRunPrivateDisplay();
+
+// Runs `command` (xdotool, openbox ...) with the event loop turning meanwhile; returns
+// its exit status (-1 when it did not finish in time).
+int runTool(const QString& program, const QStringList& arguments, int timeoutMs = 10000);
+
+// Where the X server has the top-left corner of window `windowId`, in root coordinates
+// (the toolkit's own idea may lag behind under a window manager).
+QPoint xRootPosition(std::int64_t windowId);
+
+// Waits `ms` milliseconds with the event loop turning.
+void spin(int ms);
+
+}  // namespace talvex::test
+
+// Runs the rest of the test body on a private Xvfb (in a child process); outside it,
+// reports the child's result.
+#define TALVEX_ON_PRIVATE_DISPLAY()                                        \
+    do {                                                                   \
+        if (!::talvex::test::onPrivateDisplay()) {                         \
+            if (!::talvex::test::canRunPrivateDisplay())                   \
+                GTEST_SKIP() << "xvfb-run is not available";               \
+            QString childOutput;                                           \
+            EXPECT_TRUE(::talvex::test::runOnPrivateDisplay(&childOutput)) \
+                << childOutput.toStdString();                              \
+            return;                                                        \
+        }                                                                  \
+    } while (0)

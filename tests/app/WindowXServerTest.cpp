@@ -1,0 +1,198 @@
+// The panel window against a real X server of its own (a fresh Xvfb per test, see
+// TALVEX_ON_PRIVATE_DISPLAY): real pointer input through xdotool, window stacking and
+// mapping for the occlusion state, and a window manager (openbox) for staying above
+// other windows and for minimising.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QWidget>
+
+#include "app/ResizeGrip.h"
+#include "app/TitleBar.h"
+#include "app/Window.h"
+#include "app/WindowTestSupport.h"
+#include "platform/WindowNotifications.h"
+#include "support/TestEnvironment.h"
+
+namespace talvex {
+namespace {
+
+using test::NotificationRecorder;
+using test::runTool;
+using test::spin;
+using test::waitUntil;
+
+bool visible(const Window& window) {
+    return (window.occlusionState() & Window::occlusionStateVisible) != 0;
+}
+
+QString number(int v) {
+    return QString::number(v);
+}
+
+// One xdotool run: press at `from`, move in `steps` steps to `to` with `pauseSeconds`
+// between them, release.
+QStringList pressDragRelease(QPoint from, QPoint to, int steps, double pauseSeconds) {
+    QStringList args{"mousemove", number(from.x()), number(from.y()), "sleep", "0.1", "mousedown",
+                     "1"};
+    for (int i = 1; i <= steps; ++i) {
+        const QPoint p = from + (to - from) * i / steps;
+        args << "sleep" << QString::number(pauseSeconds) << "mousemove" << number(p.x())
+             << number(p.y());
+    }
+    args << "mouseup"
+         << "1";
+    return args;
+}
+
+bool haveTool(const char* name) {
+    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
+}
+
+void showPanel(Window& window, QRect geometry) {
+    window.setWindowTitle(QStringLiteral("Lens"));
+    window.setGeometry(geometry);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return visible(window); }, 5000)) << "never reported visible";
+}
+
+TEST(WindowXServer, RealDragOfTheTitleBarMovesThePanelWithOneStartAndOneEnd) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    if (!haveTool("xdotool"))
+        GTEST_SKIP() << "no xdotool";
+    Window window;
+    showPanel(window, QRect(100, 100, 300, 200));
+    NotificationRecorder recorder(window);
+    const QPoint startPos = window.pos();
+    const QPoint from = window.titleBar()->mapToGlobal(QPoint(150, 12));
+
+    ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(120, 80), 12, 0.02)), 0);
+    const qint64 releasedAt = recorder.elapsedMs();
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Window::didEndDragging()) > 0; }, 3000));
+    spin(300);
+    EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
+    EXPECT_EQ(recorder.count(Window::didEndDragging()), 1);
+    EXPECT_EQ(recorder.named(Window::willStartDragging())[0].windowPos, startPos);
+    EXPECT_GE(recorder.named(Window::didEndDragging())[0].atMs, releasedAt + 100);
+    EXPECT_EQ(window.pos(), startPos + QPoint(120, 80));
+    EXPECT_GE(recorder.count(windowDidMoveNotification), 1);
+}
+
+TEST(WindowXServer, GripAboveANativeContentViewTakesARealResize) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    if (!haveTool("xdotool"))
+        GTEST_SKIP() << "no xdotool";
+    Window window;
+    auto* content = new QWidget;
+    content->setAttribute(Qt::WA_NativeWindow);  // an OpenGL view has an X window
+    window.setContentWidget(content);
+    showPanel(window, QRect(100, 100, 300, 200));
+    NotificationRecorder recorder(window);
+    const QSize startSize = window.size();
+    const QPoint from = window.bottomRightGrip()->mapToGlobal(QPoint(4, 4));
+
+    ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(60, 40), 6, 0.03)), 0);
+    ASSERT_TRUE(
+        waitUntil([&] { return recorder.count(windowDidEndLiveResizeNotification) == 1; }, 3000));
+    EXPECT_EQ(recorder.count(windowWillStartLiveResizeNotification), 1);
+    EXPECT_EQ(window.size(), startSize + QSize(60, 40));
+}
+
+TEST(WindowXServer, OcclusionFollowsCoveringAndUnmapping) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    Window window;
+    NotificationRecorder recorder(window);
+    showPanel(window, QRect(200, 200, 300, 200));
+    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 1);
+
+    // With no window manager, a window mapped later lies above the panel.
+    QWidget partial;
+    partial.setGeometry(150, 150, 200, 150);
+    partial.show();
+    spin(300);
+    EXPECT_TRUE(visible(window)) << "partly covered still counts as visible";
+
+    QWidget cover;
+    cover.setGeometry(150, 150, 500, 400);
+    cover.show();
+    ASSERT_TRUE(waitUntil([&] { return !visible(window); }, 5000));
+    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 2);
+
+    cover.hide();
+    ASSERT_TRUE(waitUntil([&] { return visible(window); }, 5000));
+    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 3);
+
+    window.hide();
+    EXPECT_FALSE(visible(window));
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return visible(window); }, 5000));
+    spin(200);
+    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 5);
+}
+
+// Starts openbox on the private display and stops it at the end of the test.
+class WindowManager {
+public:
+    bool start() {
+        process_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        if (!process_.waitForStarted(5000))
+            return false;
+        spin(1500);  // let it take over the screen
+        return process_.state() == QProcess::Running;
+    }
+    ~WindowManager() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+
+private:
+    QProcess process_;
+};
+
+TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    if (!haveTool("openbox"))
+        GTEST_SKIP() << "no openbox";
+    WindowManager manager;
+    ASSERT_TRUE(manager.start());
+    Window window;
+    NotificationRecorder recorder(window);
+    showPanel(window, QRect(200, 200, 300, 200));
+
+    QWidget other;  // an ordinary window, shown later, over the panel's place
+    other.setGeometry(100, 100, 600, 500);
+    other.show();
+    other.activateWindow();
+    spin(800);
+    EXPECT_TRUE(visible(window)) << "an ordinary window covered the panel";
+
+    // Reparented into a frame, the panel still moves with its own title bar, to where
+    // the pointer takes it, even when the toolkit's idea of its position is stale.
+    if (haveTool("xdotool")) {
+        recorder.clear();
+        const QPoint start = test::xRootPosition(window.windowNumber());
+        const QPoint from = start + window.titleBar()->mapTo(&window, QPoint(150, 12));
+        ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(-60, 40), 6, 0.02)), 0);
+        ASSERT_TRUE(waitUntil([&] { return recorder.count(Window::didEndDragging()) == 1; }, 3000));
+        EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
+        EXPECT_TRUE(waitUntil(
+            [&] { return test::xRootPosition(window.windowNumber()) == start + QPoint(-60, 40); },
+            2000));
+        EXPECT_TRUE(waitUntil([&] { return window.pos() == start + QPoint(-60, 40); }, 2000))
+            << "toolkit has " << window.pos().x() << "," << window.pos().y();
+    }
+
+    const int before = recorder.count(windowDidChangeOcclusionStateNotification);
+    window.showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return !visible(window); }, 5000));
+    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), before + 1);
+    // Restoring while the window manager is still iconifying races with it.
+    spin(700);
+    window.showNormal();
+    ASSERT_TRUE(waitUntil([&] { return visible(window); }, 5000));
+}
+
+}  // namespace
+}  // namespace talvex
