@@ -104,7 +104,11 @@ void validateMenuItems(QMenu* menu, MenuActionTarget* target) {
 void routeMenuThroughTarget(QMenu* menu, std::function<MenuActionTarget*()> target) {
     QObject::connect(menu, &QMenu::aboutToShow, menu,
                      [menu, target] { validateMenuItems(menu, target()); });
-    QObject::connect(menu, &QMenu::triggered, menu, [target](QAction* action) {
+    // QMenu::triggered also reports the items of submenus; each menu sends only its own,
+    // so that routing a menu and its submenus sends a choice once.
+    QObject::connect(menu, &QMenu::triggered, menu, [menu, target](QAction* action) {
+        if (!menu->actions().contains(action))
+            return;
         if (MenuActionTarget* current = target())
             current->sendAction(QtMenuItem(action));
     });
