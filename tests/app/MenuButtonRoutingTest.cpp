@@ -28,24 +28,6 @@ QAction* addItem(QMenu& menu, MenuAction action, std::int64_t tag) {
     return item;
 }
 
-TEST(MenuRouting, ItemsCarryTheirActionTagAndCheckedState) {
-    QMenu menu;
-    QAction* action = addItem(menu, MenuAction::adoptSpeedSetting, -1);
-    QtMenuItem item(action);
-    EXPECT_EQ(item.action(), MenuAction::adoptSpeedSetting);
-    EXPECT_EQ(item.tag(), -1);
-    EXPECT_EQ(item.state(), ControlState::off);
-    item.setState(ControlState::on);
-    EXPECT_TRUE(action->isChecked());
-
-    action->setProperty(QtMenuItem::actionProperty, "noSuchAction");
-    EXPECT_EQ(item.action(), MenuAction::none);
-    for (MenuAction a :
-         {MenuAction::adoptViewAreaSetting, MenuAction::sendFeedback, MenuAction::terminate}) {
-        EXPECT_EQ(QtMenuItem::actionNamed(QtMenuItem::nameOf(a)), a);
-    }
-}
-
 TEST(MenuRouting, OpeningValidatesAndChoosingSendsOnceThroughTheCurrentTarget) {
     RecordingTarget recorder;
     MenuActionTarget* target = nullptr;
