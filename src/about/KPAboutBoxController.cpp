@@ -220,6 +220,8 @@ void KPAboutBoxController::updateText() {
     all.select(QTextCursor::Document);
     all.insertFragment(QTextDocumentFragment(&text));
     textView_->setTextContainerInset(inset);
+    // A cursor left at the end would scroll the text there once it is laid out.
+    textView_->setTextCursor(QTextCursor(textView_->document()));
 }
 
 void KPAboutBoxController::showWindow() {
