@@ -10,11 +10,28 @@ configure_and_build() {
 }
 
 # run_with_display CMD...: runs CMD on the current X server, or on a private Xvfb
-# (1920x1080, depth 24, Composite and MIT-SHM on) when there is none.
+# (1920x1080, depth 24, Composite and MIT-SHM on) when there is none. The private
+# server picks a free display number itself (-displayfd), so parallel runs never meet.
 run_with_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     "$@"
-  else
-    xvfb-run -a -s "-screen 0 1920x1080x24 +extension Composite -nolisten tcp" "$@"
+    return
   fi
+  local fifo status
+  fifo="$(mktemp -u)"
+  mkfifo "$fifo"
+  # -noreset: a test that opens and closes the only connection must not reset the
+  # server under the next client.
+  Xvfb -displayfd 3 -noreset -screen 0 1920x1080x24 +extension Composite -nolisten tcp \
+    3>"$fifo" \
+    >/dev/null 2>&1 &
+  local xvfb=$!
+  local number
+  read -r number <"$fifo"
+  rm -f "$fifo"
+  status=0
+  DISPLAY=":$number" "$@" || status=$?
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null || true
+  return "$status"
 }
