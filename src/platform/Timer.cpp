@@ -58,15 +58,6 @@ void Timer::invalidate() {
     action_ = nullptr;
 }
 
-void Timer::fire() {
-    if (!valid_)
-        return;
-    if (!repeats_) {
-        timer_.stop();
-    }
-    runAction();
-}
-
 void Timer::setTolerance(double tolerance) {
     tolerance_ = tolerance > 0 ? tolerance : 0;
     const Qt::TimerType type = timerTypeFor(interval_, tolerance_);

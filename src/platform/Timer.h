@@ -34,9 +34,6 @@ public:
     void schedule();
     // Stops the timer for good and releases its action. Safe inside the action.
     void invalidate();
-    // Runs the action now; a one-shot timer is invalidated by it, a repeating timer
-    // keeps its schedule.
-    void fire();
 
     bool isValid() const { return valid_; }
     bool isScheduled() const { return timer_.isActive(); }
