@@ -28,6 +28,10 @@ TitleBar::TitleBar(QWidget* parent)
       zoomButton_(new TitleBarButton(TitleBarButton::Kind::zoom, this)) {
     setFixedHeight(barHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Widgets in the slots (the accessory's template images) take the title's colour.
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, titleColor);
+    setPalette(colours);
     layout_->setContentsMargins(sideMargin, 0, sideMargin, 0);
     layout_->setSpacing(spacing);
     layout_->addWidget(closeButton_);

@@ -13,10 +13,17 @@ Workspace::Opener& opener() {
 }
 }  // namespace
 
+// A mail address needs an addressee and a web page a host; an address without one
+// would start the mail program or the browser with nothing to show.
 bool Workspace::isAllowed(const QUrl& url) {
-    if (!url.isValid()) return false;
+    if (!url.isValid())
+        return false;
     const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("mailto") || scheme == QLatin1String("https");
+    if (scheme == QLatin1String("mailto"))
+        return !url.path().trimmed().isEmpty();
+    if (scheme == QLatin1String("https"))
+        return !url.host().isEmpty();
+    return false;
 }
 
 bool Workspace::openURL(const QUrl& url) {
@@ -24,10 +31,13 @@ bool Workspace::openURL(const QUrl& url) {
         systemLog("Refusing to open " + url.toDisplayString().toStdString() + ".");
         return false;
     }
-    if (opener()) return opener()(url);
+    if (opener())
+        return opener()(url);
     return QDesktopServices::openUrl(url);
 }
 
-void Workspace::setOpener(Opener replacement) { opener() = std::move(replacement); }
+void Workspace::setOpener(Opener replacement) {
+    opener() = std::move(replacement);
+}
 
 }  // namespace talvex

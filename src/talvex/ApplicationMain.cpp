@@ -57,7 +57,8 @@ int runLens(int argc, char** argv) {
     installTranslations(app);
 
     TXApplication talvex;
-    if (!talvex.claimSingleInstance()) return 0;
+    if (!talvex.claimSingleInstance())
+        return 0;
     talvex.finishLaunching();
     return QApplication::exec();
 }

@@ -13,12 +13,28 @@
 namespace talvex {
 
 namespace {
+
 // Each submenu validates its own items when it opens and sends what is chosen.
 QMenu* addRoutedSubmenu(QMenu* parent, const QString& title, MenuActionTarget& target) {
     QMenu* submenu = parent->addMenu(title);
     routeMenuThroughTarget(submenu, [&target] { return &target; });
     return submenu;
 }
+
+// Items that stand for a setting value show a check box from the start, so that the
+// values of one setting line up whether or not one of them is in force.
+bool selectsSettingValue(MenuAction action) {
+    switch (action) {
+        case MenuAction::adoptSpeedSetting:
+        case MenuAction::adoptViewAreaSetting:
+        case MenuAction::adoptTalvexSetting:
+        case MenuAction::adoptGreenStripeSetting:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 MainMenu::MainMenu(MenuActionTarget& target)
@@ -32,10 +48,11 @@ MainMenu::MainMenu(MenuActionTarget& target)
 
 MainMenu::~MainMenu() = default;
 
-QAction* MainMenu::addItem(QMenu* menu, const QString& title, int action, long long tag,
+QAction* MainMenu::addItem(QMenu* menu, const QString& title, MenuAction action, std::int64_t tag,
                            const QString& shortcut) {
     QAction* item = menu->addAction(title);
-    QtMenuItem::configure(item, static_cast<MenuAction>(action), tag);
+    QtMenuItem::configure(item, action, tag);
+    item->setCheckable(selectsSettingValue(action));
     if (!shortcut.isEmpty()) {
         item->setShortcut(QKeySequence(shortcut));
         shortcutActions_.append(item);
@@ -44,70 +61,68 @@ QAction* MainMenu::addItem(QMenu* menu, const QString& title, int action, long l
 }
 
 void MainMenu::buildApplicationMenu() {
-    QMenu* app = addRoutedSubmenu(menu_.get(), QStringLiteral("&Talvex"), target_);
-    addItem(app, QStringLiteral("&About Talvex"), int(MenuAction::orderFrontAboutBox), 0);
-    app->addSeparator();
-    addItem(app, QStringLiteral("&Preferences…"), int(MenuAction::showPreferences), 0,
+    application_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Talvex"), target_);
+    addItem(application_, QStringLiteral("&About Talvex"), MenuAction::orderFrontAboutBox, 0);
+    application_->addSeparator();
+    addItem(application_, QStringLiteral("&Preferences…"), MenuAction::showPreferences, 0,
             QStringLiteral("Ctrl+,"));
-    app->addSeparator();
-    QAction* quit = addItem(app, QStringLiteral("&Quit Talvex"), int(MenuAction::terminate), 0,
-                            QKeySequence(QKeySequence::Quit).toString());
+    application_->addSeparator();
+    QAction* quit = addItem(application_, QStringLiteral("&Quit Talvex"), MenuAction::terminate, 0,
+                            QStringLiteral("Ctrl+Q"));
     quit->setMenuRole(QAction::QuitRole);
 }
 
 void MainMenu::buildStripesMenu() {
     stripes_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Stripes"), target_);
-    addItem(stripes_, QStringLiteral("Show Red Stripes"), int(MenuAction::adoptTalvexSetting), 1);
-    addItem(stripes_, QStringLiteral("Hide Red Stripes"), int(MenuAction::adoptTalvexSetting), 0);
+    addItem(stripes_, QStringLiteral("Show Red Stripes"), MenuAction::adoptTalvexSetting, 1);
+    addItem(stripes_, QStringLiteral("Hide Red Stripes"), MenuAction::adoptTalvexSetting, 0);
     stripes_->addSeparator();
-    addItem(stripes_, QStringLiteral("Show Green Stripes"),
-            int(MenuAction::adoptGreenStripeSetting), 1);
-    addItem(stripes_, QStringLiteral("Hide Green Stripes"),
-            int(MenuAction::adoptGreenStripeSetting), 0);
-    addStripeToggle(int(MenuAction::adoptTalvexSetting), QStringLiteral("Toggle Red Stripes"),
+    addItem(stripes_, QStringLiteral("Show Green Stripes"), MenuAction::adoptGreenStripeSetting, 1);
+    addItem(stripes_, QStringLiteral("Hide Green Stripes"), MenuAction::adoptGreenStripeSetting, 0);
+    addStripeToggle(MenuAction::adoptTalvexSetting, QStringLiteral("Toggle Red Stripes"),
                     QStringLiteral("Ctrl+R"));
-    addStripeToggle(int(MenuAction::adoptGreenStripeSetting),
-                    QStringLiteral("Toggle Green Stripes"), QStringLiteral("Ctrl+G"));
+    addStripeToggle(MenuAction::adoptGreenStripeSetting, QStringLiteral("Toggle Green Stripes"),
+                    QStringLiteral("Ctrl+G"));
 }
 
 // A toggle sends the stripe command with the tag that flips the stored switch; it is
 // worked out when the toggle fires, so the store stays the only source of truth.
 // Toggles live outside the menus (they carry no check mark): keyboard only.
-void MainMenu::addStripeToggle(int action, const QString& title, const QString& shortcut) {
+void MainMenu::addStripeToggle(MenuAction action, const QString& title, const QString& shortcut) {
     auto* toggle = new QAction(title, menu_.get());
     toggle->setShortcut(QKeySequence(shortcut));
     shortcutActions_.append(toggle);
-    const char* key = action == int(MenuAction::adoptTalvexSetting) ? keys::talvexsEnabled
-                                                                      : keys::greenStripesEnabled;
+    const char* key =
+        action == MenuAction::adoptTalvexSetting ? keys::talvexsEnabled : keys::greenStripesEnabled;
     QObject::connect(toggle, &QAction::triggered, toggle, [this, action, key] {
         const bool shown = UserDefaults::standard().integerForKey(key) != 0;
-        PlainMenuItem flip(static_cast<MenuAction>(action), shown ? 0 : 1);
+        PlainMenuItem flip(action, shown ? 0 : 1);
         target_.sendAction(flip);
     });
 }
 
 void MainMenu::buildSpeedMenu() {
     speed_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Refresh Speed"), target_);
-    addItem(speed_, QStringLiteral("Slow"), int(MenuAction::adoptSpeedSetting), -1,
+    addItem(speed_, QStringLiteral("Slow"), MenuAction::adoptSpeedSetting, -1,
             QStringLiteral("Ctrl+1"));
-    addItem(speed_, QStringLiteral("Normal"), int(MenuAction::adoptSpeedSetting), 0,
+    addItem(speed_, QStringLiteral("Normal"), MenuAction::adoptSpeedSetting, 0,
             QStringLiteral("Ctrl+2"));
-    addItem(speed_, QStringLiteral("Fast"), int(MenuAction::adoptSpeedSetting), 1,
+    addItem(speed_, QStringLiteral("Fast"), MenuAction::adoptSpeedSetting, 1,
             QStringLiteral("Ctrl+3"));
 }
 
 void MainMenu::buildAreaMenu() {
     area_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&View Area"), target_);
-    addItem(area_, QStringLiteral("Beneath the Panel"), int(MenuAction::adoptViewAreaSetting), 0,
+    addItem(area_, QStringLiteral("Beneath the Panel"), MenuAction::adoptViewAreaSetting, 0,
             QStringLiteral("Ctrl+B"));
-    addItem(area_, QStringLiteral("Around the Pointer"), int(MenuAction::adoptViewAreaSetting), 1,
+    addItem(area_, QStringLiteral("Around the Pointer"), MenuAction::adoptViewAreaSetting, 1,
             QStringLiteral("Ctrl+M"));
 }
 
 void MainMenu::buildHelpMenu() {
-    QMenu* help = addRoutedSubmenu(menu_.get(), QStringLiteral("&Help"), target_);
-    addItem(help, QStringLiteral("Send Feedback…"), int(MenuAction::sendFeedback), 0);
-    addItem(help, QStringLiteral("Talvex Website"), int(MenuAction::openWebsite), 0);
+    help_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Help"), target_);
+    addItem(help_, QStringLiteral("Send Feedback…"), MenuAction::sendFeedback, 0);
+    addItem(help_, QStringLiteral("Talvex Website"), MenuAction::openWebsite, 0);
 }
 
 void MainMenu::installShortcuts(QWidget* window) const {

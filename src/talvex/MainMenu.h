@@ -6,7 +6,10 @@
 // shortcuts of the panel. Every item sends its command through a MenuActionTarget and
 // takes its check mark from it each time its menu opens.
 #include <QList>
+#include <QString>
 #include <memory>
+
+#include "app/MenuItem.h"
 
 class QAction;
 class QMenu;
@@ -22,20 +25,23 @@ public:
     ~MainMenu();
 
     QMenu* menu() const { return menu_.get(); }
+    QMenu* applicationMenu() const { return application_; }
     QMenu* stripesMenu() const { return stripes_; }
     QMenu* speedMenu() const { return speed_; }
     QMenu* areaMenu() const { return area_; }
+    QMenu* helpMenu() const { return help_; }
 
-    // Makes the keyboard shortcuts work while `window` is active.
+    // Makes the keyboard shortcuts work while `window` is the active window. May be
+    // called for several windows.
     void installShortcuts(QWidget* window) const;
 
     // The items that carry shortcuts (for the help text and tests).
     const QList<QAction*>& shortcutActions() const { return shortcutActions_; }
 
 private:
-    QAction* addItem(QMenu* menu, const QString& title, int action, long long tag,
+    QAction* addItem(QMenu* menu, const QString& title, MenuAction action, std::int64_t tag,
                      const QString& shortcut = {});
-    void addStripeToggle(int action, const QString& title, const QString& shortcut);
+    void addStripeToggle(MenuAction action, const QString& title, const QString& shortcut);
     void buildApplicationMenu();
     void buildStripesMenu();
     void buildSpeedMenu();
@@ -44,9 +50,11 @@ private:
 
     MenuActionTarget& target_;
     std::unique_ptr<QMenu> menu_;
+    QMenu* application_ = nullptr;
     QMenu* stripes_ = nullptr;
     QMenu* speed_ = nullptr;
     QMenu* area_ = nullptr;
+    QMenu* help_ = nullptr;
     QList<QAction*> shortcutActions_;
 };
 

@@ -25,7 +25,8 @@ bool ResponderChain::validateMenuItem(MenuItem& item) {
     if (viewController_ && viewController_->respondsTo(action)) {
         return viewController_->validateMenuItem(item);
     }
-    if (delegate_.respondsTo(action)) return delegate_.validateMenuItem(item);
+    if (delegate_.respondsTo(action))
+        return delegate_.validateMenuItem(item);
     return applicationActions_.count(action) != 0;
 }
 

@@ -2,13 +2,23 @@
 
 #include <unistd.h>
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QThread>
+
+#include "platform/SystemLog.h"
 
 namespace talvex {
 
 namespace {
 constexpr int connectTimeoutMs = 500;
+// How long a second start keeps asking an instance that holds the lock but is still
+// launching (not yet listening).
+constexpr int startupGraceMs = 3000;
+constexpr int retryPauseMs = 100;
 constexpr char activateMessage[] = "activate\n";
 
 QString defaultServerName(const QString& key) {
@@ -21,38 +31,80 @@ QString defaultServerName(const QString& key) {
 SingleInstance::SingleInstance(const QString& key, QObject* parent)
     : QObject(parent), serverName_(defaultServerName(key)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    // Stop listening before the lock goes, so a new start never finds a socket
+    // without its owner's lock.
+    server_.reset();
+    lock_.reset();
+}
+
+QString SingleInstance::lockFileName() const {
+    return QDir(QDir::tempPath()).filePath(serverName_ + QStringLiteral(".lock"));
+}
+
+bool SingleInstance::claim() {
+    lock_ = std::make_unique<QLockFile>(lockFileName());
+    // Held for the whole run: never stale by age, only when its process is gone.
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0)) {
+        if (lock_->error() == QLockFile::LockFailedError) {
+            lock_.reset();
+            askRunningInstanceWhileItStarts();
+            return false;
+        }
+        // The lock file cannot be made (no temporary folder): run unguarded.
+        systemLog("Cannot create " + lockFileName().toStdString() +
+                  "; not checking for another Talvex.");
+        lock_.reset();
+        return true;
+    }
+    listen();
+    return true;
+}
 
 bool SingleInstance::askRunningInstance() {
     QLocalSocket socket;
     socket.connectToServer(serverName_);
-    if (!socket.waitForConnected(connectTimeoutMs)) return false;
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return false;
     socket.write(activateMessage);
     socket.waitForBytesWritten(connectTimeoutMs);
     socket.disconnectFromServer();
     return true;
 }
 
-bool SingleInstance::claim() {
-    if (askRunningInstance()) return false;
-    // Nobody answers: whatever socket file is left belongs to an instance that died.
+bool SingleInstance::askRunningInstanceWhileItStarts() {
+    const QDeadlineTimer deadline(startupGraceMs);
+    while (!askRunningInstance()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(retryPauseMs);
+    }
+    return true;
+}
+
+void SingleInstance::listen() {
+    // We hold the lock: a socket file left behind belongs to an instance that died.
     QLocalServer::removeServer(serverName_);
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(serverName_)) {
-        // Another start won the race between our question and our listen.
+        systemLog("Cannot listen on " + serverName_.toStdString() + ": " +
+                  server_->errorString().toStdString());
         server_.reset();
-        return !askRunningInstance();
+        return;
     }
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* client = server_->nextPendingConnection()) {
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                if (client->readAll().contains("activate")) emit activationRequested();
-            });
-        }
-    });
-    return true;
+    connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+}
+
+void SingleInstance::acceptConnections() {
+    while (QLocalSocket* client = server_->nextPendingConnection()) {
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        connect(client, &QLocalSocket::readyRead, this, [this, client] {
+            if (client->readAll().contains("activate"))
+                emit activationRequested();
+        });
+    }
 }
 
 }  // namespace talvex

@@ -16,13 +16,17 @@ void TXAppDelegate::applicationWillFinishLaunching() {
     KPAboutBoxSetBackgroundColor(QColor::fromRgbF(0.85f, 0.90f, 0.90f, 1.0f));
 }
 
-void TXAppDelegate::adoptSpeedSetting(const MenuItem& sender) { talvex::adoptSpeedSetting(sender); }
+void TXAppDelegate::adoptSpeedSetting(const MenuItem& sender) {
+    talvex::adoptSpeedSetting(sender);
+}
 
 void TXAppDelegate::adoptViewAreaSetting(const MenuItem& sender) {
     talvex::adoptViewAreaSetting(sender);
 }
 
-bool TXAppDelegate::validateMenuItem(MenuItem& item) { return validateAppDelegateMenuItem(item); }
+bool TXAppDelegate::validateMenuItem(MenuItem& item) {
+    return validateAppDelegateMenuItem(item);
+}
 
 QString TXAppDelegate::feedbackURL() {
     return QStringLiteral("mailto:") +
@@ -33,11 +37,17 @@ QString TXAppDelegate::websiteURL() {
     return QCoreApplication::translate("URLs", websiteAddress, "Talvex website URL");
 }
 
-void TXAppDelegate::sendFeedback() { Workspace::openURL(QUrl(feedbackURL())); }
+void TXAppDelegate::sendFeedback() {
+    Workspace::openURL(QUrl(feedbackURL()));
+}
 
-void TXAppDelegate::openWebsite() { Workspace::openURL(QUrl(websiteURL())); }
+void TXAppDelegate::openWebsite() {
+    Workspace::openURL(QUrl(websiteURL()));
+}
 
-bool TXAppDelegate::respondsTo(MenuAction action) const { return appDelegateRespondsTo(action); }
+bool TXAppDelegate::respondsTo(MenuAction action) const {
+    return appDelegateRespondsTo(action);
+}
 
 bool TXAppDelegate::perform(const MenuItem& sender) {
     switch (sender.action()) {

@@ -19,6 +19,10 @@
 
 namespace talvex {
 
+namespace {
+constexpr char menuButtonName[] = "applicationMenuButton";
+}
+
 TXApplication::TXApplication()
     : delegate_(std::make_unique<TXAppDelegate>()),
       chain_(std::make_unique<ResponderChain>(*delegate_)),
@@ -29,12 +33,12 @@ TXApplication::TXApplication()
 
 TXApplication::~TXApplication() {
     chain_->setViewController(nullptr);
-    if (preferences_) delete preferences_.data();
 }
 
-bool TXApplication::claimSingleInstance() {
-    singleInstance_ = std::make_unique<SingleInstance>();
-    if (!singleInstance_->claim()) return false;
+bool TXApplication::claimSingleInstance(const QString& key) {
+    singleInstance_ = std::make_unique<SingleInstance>(key);
+    if (!singleInstance_->claim())
+        return false;
     connect(singleInstance_.get(), &SingleInstance::activationRequested, this,
             &TXApplication::bringPanelForward);
     return true;
@@ -46,64 +50,76 @@ void TXApplication::connectApplicationActions() {
     chain_->setApplicationAction(MenuAction::terminate, [] { QApplication::quit(); });
 }
 
+// The stripe defaults are registered before the panel (and with it the filter that
+// reads them) exists.
 void TXApplication::finishLaunching() {
     delegate_->applicationWillFinishLaunching();
-    Window* panel = windowController_->window();
+    windowController_->window();
     chain_->setViewController(windowController_->contentViewController());
     attachMenusToPanel();
     installTrayIcon();
     windowController_->showWindow();
-    (void)panel;
 }
 
 // The menus open from a button at the left of the title bar and from a right-click
 // anywhere on the title bar; their shortcuts work while the panel is active.
 void TXApplication::attachMenusToPanel() {
     Window* panel = windowController_->window();
-    if (!panel) return;
+    if (!panel)
+        return;
     auto* button = new QToolButton;
-    button->setObjectName(QStringLiteral("applicationMenuButton"));
+    button->setObjectName(QLatin1String(menuButtonName));
     button->setText(QStringLiteral("☰"));
     button->setToolTip(QStringLiteral("Talvex menu"));
     button->setAutoRaise(true);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(mainMenu_->menu());
-    button->setStyleSheet(QStringLiteral(
-        "QToolButton { color: white; border: none; padding: 0 4px; }"
-        "QToolButton::menu-indicator { image: none; }"));
+    button->setStyleSheet(
+        QStringLiteral("QToolButton { color: white; border: none; padding: 0 4px; }"
+                       "QToolButton::menu-indicator { image: none; }"));
     panel->setMenuButton(button);
 
     TitleBar* bar = panel->titleBar();
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(bar, &QWidget::customContextMenuRequested, bar, [this, bar](const QPoint& at) {
-        mainMenu_->menu()->popup(bar->mapToGlobal(at));
-    });
+    connect(bar, &QWidget::customContextMenuRequested, bar,
+            [this, bar](const QPoint& at) { mainMenu_->menu()->popup(bar->mapToGlobal(at)); });
     mainMenu_->installShortcuts(panel);
 }
 
+QToolButton* TXApplication::menuButton() const {
+    Window* panel = windowController_->existingWindow();
+    return panel ? panel->findChild<QToolButton*>(QLatin1String(menuButtonName)) : nullptr;
+}
+
 void TXApplication::installTrayIcon() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-    tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/AppIcon.png")), this);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    tray_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/AppIcon.png")));
     tray_->setToolTip(QStringLiteral("Talvex"));
     tray_->setContextMenu(mainMenu_->menu());
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger) bringPanelForward();
-    });
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    bringPanelForward();
+            });
     tray_->show();
 }
 
-void TXApplication::bringPanelForward() { windowController_->showWindow(); }
+void TXApplication::bringPanelForward() {
+    windowController_->showWindow();
+}
 
 PreferenceWindowController* TXApplication::showPreferences() {
     if (!preferences_) {
-        preferences_ = new PreferenceWindowController;
+        preferences_ = std::make_unique<PreferenceWindowController>();
         preferences_->setMenuActionTarget(chain_.get());
         preferences_->refresh();
+        mainMenu_->installShortcuts(preferences_.get());
     }
     preferences_->show();
     preferences_->raise();
     preferences_->activateWindow();
-    return preferences_.data();
+    return preferences_.get();
 }
 
 }  // namespace talvex

@@ -5,10 +5,10 @@
 // on the title bar, system tray, keyboard shortcuts), the preferences window and the
 // single-instance guard. Made once, after the QApplication, on the main thread.
 #include <QObject>
-#include <QPointer>
 #include <memory>
 
 class QSystemTrayIcon;
+class QToolButton;
 
 namespace talvex {
 
@@ -27,17 +27,21 @@ public:
     ~TXApplication() override;
 
     // Claims the single-instance lock; false when another instance runs (it has been
-    // asked to come forward and this one should end).
-    bool claimSingleInstance();
-    // Launch: defaults registered, about box tinted, panel loaded and shown.
+    // asked to come forward and this one should end). `key` separates independent
+    // sets of instances (tests).
+    bool claimSingleInstance(const QString& key = QString());
+    // Launch: defaults registered, about box tinted, panel loaded, menus attached, the
+    // panel shown.
     void finishLaunching();
 
     TXAppDelegate& delegate() const { return *delegate_; }
     ResponderChain& responderChain() const { return *chain_; }
     TXWindowController& windowController() const { return *windowController_; }
     MainMenu& mainMenu() const { return *mainMenu_; }
-    QSystemTrayIcon* trayIcon() const { return tray_; }
-    // The preferences window, made on first use.
+    // The title-bar button that opens the application menu; none before launch.
+    QToolButton* menuButton() const;
+    QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    // The preferences window, made on first use, shown and brought forward.
     PreferenceWindowController* showPreferences();
 
 private:
@@ -46,13 +50,15 @@ private:
     void installTrayIcon();
     void bringPanelForward();
 
+    // Declared in the order of their dependencies: each may refer to those above it,
+    // and they are destroyed in reverse.
     std::unique_ptr<TXAppDelegate> delegate_;
     std::unique_ptr<ResponderChain> chain_;
     std::unique_ptr<MainMenu> mainMenu_;
     std::unique_ptr<TXWindowController> windowController_;
+    std::unique_ptr<PreferenceWindowController> preferences_;
+    std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<SingleInstance> singleInstance_;
-    QPointer<PreferenceWindowController> preferences_;
-    QSystemTrayIcon* tray_ = nullptr;
 };
 
 }  // namespace talvex

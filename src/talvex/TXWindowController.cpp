@@ -15,17 +15,21 @@ TXWindowController::TXWindowController(MenuActionTarget& target, QObject* parent
     : QObject(parent), target_(target) {}
 
 TXWindowController::~TXWindowController() {
-    if (window_) delete window_.data();
+    // The panel deletes itself once closed; one still open goes with its controller.
+    if (window_)
+        delete window_.data();
 }
 
 Window* TXWindowController::window() {
-    if (!loaded_) loadWindow();
+    if (!loaded_)
+        loadWindow();
     return window_.data();
 }
 
 void TXWindowController::showWindow() {
     Window* panel = window();
-    if (!panel) return;
+    if (!panel)
+        return;
     panel->show();
     panel->raise();
     panel->activateWindow();
@@ -45,18 +49,22 @@ void TXWindowController::loadWindow() {
 }
 
 // Above ordinary, floating and utility windows, and on screen while another
-// application is active: on X11 that is the window manager's "above" state; the
-// panel is a frameless tool window, which no window manager hides on deactivation.
+// application is active: on X11 that is the window manager's "above" state, which Qt
+// asks for when the window maps. The flag must be in place before the first show:
+// changing window flags of a visible widget hides it.
 void TXWindowController::setPanelLevel() {
-    window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     window_->raise();
 }
 
 void TXWindowController::windowDidLoad() {
     setPanelLevel();
+    // Nothing to do to stay on screen while another application is active: Qt hides
+    // no window on deactivation under X11.
     window_->setZoomButtonEnabled(false);
     auto* controls = new FilterSettingsController;
-    controls->setObjectName(accessorySceneIdentifier);
+    controls->setObjectName(QLatin1String(accessorySceneIdentifier));
     controls->setMenuActionTarget(&target_);
     window_->setTitlebarAccessory(controls);
     accessory_ = controls;
@@ -66,7 +74,8 @@ void TXWindowController::windowDidLoad() {
 
 void TXWindowController::windowWillClose() {
     emit terminationRequested();
-    if (!terminatesOnClose_) return;
+    if (!terminatesOnClose_)
+        return;
     // Later, so that the close in progress completes first.
     dispatch::mainAsync([] { QApplication::quit(); });
 }

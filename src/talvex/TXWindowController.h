@@ -31,6 +31,8 @@ public:
 
     // The panel, loaded on first use; none once it has closed.
     Window* window();
+    // The panel if it has been loaded and not closed; never loads it.
+    Window* existingWindow() const { return window_.data(); }
     TXViewController* contentViewController() const { return viewController_.get(); }
     FilterSettingsController* accessory() const { return accessory_; }
 

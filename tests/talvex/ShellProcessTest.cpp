@@ -1,0 +1,193 @@
+// The talvex program itself, run as a child process on an X server of its own and
+// looked at from outside: command line, stacking under a window manager, keyboard
+// shortcuts, one instance per display, and the end of the process when the panel
+// closes.
+#include <gtest/gtest.h>
+
+#include <QStandardPaths>
+#include <algorithm>
+#include <csignal>
+
+#include "ShellTestSupport.h"
+#include "platform/UserDefaults.h"
+#include "support/TestEnvironment.h"
+#include "talvex/Settings.h"
+
+namespace talvex {
+namespace {
+
+using test::ChildProcess;
+using test::PrivateXServer;
+using test::waitUntil;
+using test::XClient;
+
+constexpr int launchTimeoutMs = 15000;
+const QString panelTitle = QStringLiteral("Talvex");
+
+bool haveProgram(const char* name) {
+    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
+}
+
+// What the child has stored, read afresh from its settings file.
+std::optional<std::int64_t> storedValue(const std::filesystem::path& configHome, const char* key) {
+    UserDefaults store(configHome / "Talvex" / "defaults.json");
+    const auto value = store.persistentValueForKey(key);
+    if (!value)
+        return std::nullopt;
+    return std::visit([](auto v) { return static_cast<std::int64_t>(v); }, *value);
+}
+
+bool eventuallyStored(const std::filesystem::path& configHome, const char* key,
+                      std::int64_t expected) {
+    return waitUntil([&] { return storedValue(configHome, key) == expected; }, 5000);
+}
+
+std::string describe(ChildProcess& talvex) {
+    std::string text =
+        talvex.running() ? "running" : "ended with " + std::to_string(talvex.exitCode());
+    return text + "; output: " + talvex.output().toStdString();
+}
+
+// The panel of a running talvex, once it is on screen.
+std::uint64_t waitForPanel(XClient& x, const ChildProcess& talvex) {
+    std::vector<std::uint64_t> panels;
+    waitUntil(
+        [&] {
+            panels = x.viewableWindowsOf(talvex.pid(), panelTitle);
+            return !panels.empty() || !talvex.running();
+        },
+        launchTimeoutMs);
+    return panels.size() == 1 ? panels.front() : 0;
+}
+
+std::ptrdiff_t indexIn(const std::vector<std::uint64_t>& stacking, std::uint64_t window) {
+    const auto at = std::find(stacking.begin(), stacking.end(), window);
+    return at == stacking.end() ? -1 : at - stacking.begin();
+}
+
+void pressKeys(const QString& display, const QString& keys) {
+    ASSERT_EQ(test::runOn(display, QStringLiteral("xdotool"), {QStringLiteral("key"), keys}), 0);
+}
+
+#define REQUIRE_PRIVATE_X_SERVER(server) \
+    if (!haveProgram("Xvfb"))            \
+        GTEST_SKIP() << "no Xvfb";       \
+    PrivateXServer server;               \
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start"
+
+TEST(ShellProcess, CommandLineAnswersHelpAndVersionAndRefusesUnknownOptions) {
+    ChildProcess help(QString{});
+    help.start(test::talvexProgram(), {QStringLiteral("--help")});
+    ASSERT_TRUE(help.waitForExit(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QString usage = help.output();
+    EXPECT_TRUE(usage.startsWith(QStringLiteral("Usage: talvex"))) << usage.toStdString();
+    EXPECT_TRUE(usage.contains(QStringLiteral("--version")));
+
+    ChildProcess version(QString{});
+    version.start(test::talvexProgram(), {QStringLiteral("--version")});
+    ASSERT_TRUE(version.waitForExit(10000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_EQ(version.output().trimmed(), QStringLiteral("talvex " TALVEX_VERSION));
+
+    ChildProcess unknown(QString{});
+    unknown.start(test::talvexProgram(), {QStringLiteral("--frobnicate")});
+    ASSERT_TRUE(unknown.waitForExit(10000));
+    EXPECT_EQ(unknown.exitCode(), 2);
+    EXPECT_TRUE(unknown.output().contains(QStringLiteral("--frobnicate")));
+}
+
+TEST(ShellProcess, UnderOpenboxThePanelStaysAboveTakesShortcutsAndClosingEndsTheProcess) {
+    if (!haveProgram("openbox") || !haveProgram("xdotool"))
+        GTEST_SKIP() << "needs openbox and xdotool";
+    REQUIRE_PRIVATE_X_SERVER(server);
+    ChildProcess openbox(server.name());
+    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    test::waitUntil([] { return false; }, 1500);  // let it take over the screen
+    if (!openbox.running())
+        GTEST_SKIP() << "openbox did not start: " << openbox.output().toStdString();
+
+    const auto config = test::makeTempDir("talvex-shell");
+    ChildProcess talvex(server.name(), config);
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    ASSERT_TRUE(x.isOpen());
+    const std::uint64_t panel = waitForPanel(x, talvex);
+    ASSERT_NE(panel, 0u) << describe(talvex);
+    EXPECT_TRUE(x.netWmState(panel).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+
+    // Another application's window, activated over the panel's place.
+    const QRect panelArea = x.rootGeometry(panel);
+    const std::uint64_t other = x.createNormalWindow(panelArea.adjusted(-80, -80, 80, 80),
+                                                     QStringLiteral("Another application"));
+    ASSERT_TRUE(waitUntil([&] { return indexIn(x.clientStacking(), other) >= 0; }, 5000));
+    test::waitUntil([] { return false; }, 800);
+    const auto stacking = x.clientStacking();
+    EXPECT_GT(indexIn(stacking, panel), indexIn(stacking, other)) << "the panel went below";
+    EXPECT_TRUE(x.isViewable(panel));
+    EXPECT_TRUE(x.netWmState(panel).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+
+    // A click on the title bar makes the panel active; its shortcuts then fire.
+    const QPoint title = x.rootGeometry(panel).topLeft() + QPoint(panelArea.width() / 2, 10);
+    ASSERT_EQ(
+        test::runOn(server.name(), QStringLiteral("xdotool"),
+                    {QStringLiteral("mousemove"), QString::number(title.x()),
+                     QString::number(title.y()), QStringLiteral("click"), QStringLiteral("1")}),
+        0);
+    test::waitUntil([] { return false; }, 300);
+    pressKeys(server.name(), QStringLiteral("ctrl+3"));
+    EXPECT_TRUE(eventuallyStored(config, keys::refreshSpeed, 1));
+    pressKeys(server.name(), QStringLiteral("ctrl+1"));
+    EXPECT_TRUE(eventuallyStored(config, keys::refreshSpeed, -1));
+    pressKeys(server.name(), QStringLiteral("ctrl+m"));
+    EXPECT_TRUE(eventuallyStored(config, keys::viewArea, 1));
+    pressKeys(server.name(), QStringLiteral("ctrl+r"));
+    EXPECT_TRUE(eventuallyStored(config, keys::talvexsEnabled, 0));
+    pressKeys(server.name(), QStringLiteral("ctrl+r"));
+    EXPECT_TRUE(eventuallyStored(config, keys::talvexsEnabled, 1));
+    pressKeys(server.name(), QStringLiteral("ctrl+g"));
+    EXPECT_TRUE(eventuallyStored(config, keys::greenStripesEnabled, 0));
+
+    // The window manager's close command closes the panel, and the process ends.
+    x.requestClose(panel);
+    ASSERT_TRUE(talvex.waitForExit(10000)) << "still running after the panel closed";
+    EXPECT_FALSE(talvex.crashed());
+    EXPECT_EQ(talvex.exitCode(), 0);
+}
+
+TEST(ShellProcess, ASecondStartBringsTheFirstForwardAndEndsAndACrashLeavesNoLockBehind) {
+    REQUIRE_PRIVATE_X_SERVER(server);
+    const auto config = test::makeTempDir("talvex-shell");
+    XClient x(server.name());
+    ASSERT_TRUE(x.isOpen());
+    ChildProcess first(server.name(), config);
+    first.start(test::talvexProgram());
+    const std::uint64_t panel = waitForPanel(x, first);
+    ASSERT_NE(panel, 0u) << describe(first);
+
+    // Without a window manager a window mapped later lies above the panel.
+    const std::uint64_t other =
+        x.createNormalWindow(x.rootGeometry(panel).adjusted(-40, -40, 40, 40), "Other");
+    ASSERT_TRUE(waitUntil(
+        [&] { return indexIn(x.rootStacking(), other) > indexIn(x.rootStacking(), panel); }));
+
+    ChildProcess second(server.name(), config);
+    second.start(test::talvexProgram());
+    ASSERT_TRUE(second.waitForExit(10000)) << "the second start kept running";
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(first.running());
+    EXPECT_TRUE(waitUntil([&] {
+        return indexIn(x.rootStacking(), panel) > indexIn(x.rootStacking(), other);
+    })) << "the running panel was not brought forward";
+    EXPECT_EQ(x.viewableWindowsOf(first.pid(), panelTitle).size(), 1u);
+
+    // A killed instance leaves its lock and socket behind; the next start takes over.
+    ::kill(static_cast<pid_t>(first.pid()), SIGKILL);
+    ASSERT_TRUE(first.waitForExit(5000));
+    ChildProcess third(server.name(), config);
+    third.start(test::talvexProgram());
+    EXPECT_NE(waitForPanel(x, third), 0u) << describe(third);
+}
+
+}  // namespace
+}  // namespace talvex

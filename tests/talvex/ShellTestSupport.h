@@ -1,0 +1,96 @@
+#pragma once
+
+// Helpers for running the real talvex program as a child process on an X server of
+// its own (a fresh Xvfb, so that window managers, stacking and keyboard focus never
+// disturb other tests sharing the test display), and for looking at its windows with
+// plain Xlib the way a window manager or a pager would.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+typedef struct _XDisplay Display;
+
+namespace talvex::test {
+
+// An Xvfb started with -displayfd, stopped when this goes.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    bool isRunning() const { return !name_.isEmpty(); }
+    // ":N"
+    QString name() const { return name_; }
+
+private:
+    QProcess server_;
+    QString name_;
+};
+
+// A program (talvex, openbox, xdotool) with DISPLAY set to `display`; killed if it
+// still runs when this goes.
+class ChildProcess {
+public:
+    ChildProcess(const QString& display, const std::filesystem::path& configHome = {});
+    ~ChildProcess();
+    void start(const QString& program, const QStringList& arguments = {});
+    bool waitForExit(int timeoutMs);
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+    qint64 pid() const { return process_.processId(); }
+    int exitCode() const { return process_.exitCode(); }
+    bool crashed() const { return process_.exitStatus() == QProcess::CrashExit; }
+    QString output();
+
+private:
+    QProcess process_;
+};
+
+// The talvex program in the build tree.
+QString talvexProgram();
+// Runs `program` to its end on `display`; its exit status, -1 if it did not finish.
+int runOn(const QString& display, const QString& program, const QStringList& arguments,
+          int timeoutMs = 10000);
+
+// A connection of the test's own to a (private) X server.
+class XClient {
+public:
+    explicit XClient(const QString& display);
+    ~XClient();
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+    bool isOpen() const { return display_ != nullptr; }
+
+    // The mapped top-level client windows of process `pid` whose name is `name`.
+    std::vector<std::uint64_t> viewableWindowsOf(qint64 pid, const QString& name);
+    bool isViewable(std::uint64_t window);
+    // Atom names of the window's _NET_WM_STATE.
+    QStringList netWmState(std::uint64_t window);
+    // The window manager's stacking list, bottom first (_NET_CLIENT_LIST_STACKING).
+    std::vector<std::uint64_t> clientStacking();
+    // The root's children, bottom first (the stacking order without a window manager).
+    std::vector<std::uint64_t> rootStacking();
+    // The window's area in root coordinates.
+    QRect rootGeometry(std::uint64_t window);
+
+    // An ordinary application window of this client: mapped, then activated the way a
+    // pager or task bar activates a window.
+    std::uint64_t createNormalWindow(const QRect& geometry, const QString& title);
+    // Asks the window to close, as a window manager's close command does.
+    void requestClose(std::uint64_t window);
+
+private:
+    std::optional<std::uint64_t> cardinal(std::uint64_t window, const char* property);
+    QString windowName(std::uint64_t window);
+    void collectClients(std::uint64_t parent, int depth, std::vector<std::uint64_t>& out);
+    void sendRootMessage(std::uint64_t window, const char* type, const long (&data)[5]);
+
+    Display* display_ = nullptr;
+};
+
+}  // namespace talvex::test

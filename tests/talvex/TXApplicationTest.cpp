@@ -1,0 +1,291 @@
+// The application shell in process: launch order and the panel's configuration, the
+// menus' check marks and routing through the responder chain, the help items' addresses
+// (also from a compiled "URLs" translation), and the close of the panel.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QToolButton>
+#include <QTranslator>
+#include <set>
+
+#include "about/KPAboutBox.h"
+#include "app/MenuButton.h"
+#include "app/QtMenuItem.h"
+#include "app/TitleBar.h"
+#include "app/TitleBarButton.h"
+#include "app/Window.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "support/TestEnvironment.h"
+#include "talvex/FilterSettingsController.h"
+#include "talvex/MainMenu.h"
+#include "talvex/PreferenceWindowController.h"
+#include "talvex/ResponderChain.h"
+#include "talvex/Settings.h"
+#include "talvex/TXAppDelegate.h"
+#include "talvex/TXApplication.h"
+#include "talvex/TXViewController.h"
+#include "talvex/TXWindowController.h"
+
+namespace talvex {
+namespace {
+
+using test::waitUntil;
+using Tags = std::set<std::int64_t>;
+
+void clearSettings() {
+    for (const char* key :
+         {keys::talvexsEnabled, keys::greenStripesEnabled, keys::refreshSpeed, keys::viewArea}) {
+        UserDefaults::standard().removeObjectForKey(key);
+    }
+}
+
+// Opens the menu's validation as showing it does; the tags of `action` that are checked.
+Tags checkedTags(QMenu* menu, MenuAction action) {
+    emit menu->aboutToShow();
+    Tags tags;
+    for (QAction* a : menu->actions()) {
+        QtMenuItem item(a);
+        if (item.action() == action && a->isChecked())
+            tags.insert(item.tag());
+    }
+    return tags;
+}
+
+QAction* itemOf(QMenu* menu, MenuAction action, std::int64_t tag) {
+    for (QAction* a : menu->actions()) {
+        QtMenuItem item(a);
+        if (item.action() == action && item.tag() == tag)
+            return a;
+    }
+    return nullptr;
+}
+
+// Chooses an item of an open pop-up menu with the mouse.
+void clickItem(QMenu* menu, QAction* item) {
+    ASSERT_TRUE(waitUntil([menu] { return menu->isVisible(); }, 3000)) << "menu not open";
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    ASSERT_TRUE(waitUntil([menu] { return !menu->isVisible(); }, 3000)) << "menu still open";
+}
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TALVEX_REQUIRE_DISPLAY();
+        clearSettings();
+        app_ = std::make_unique<TXApplication>();
+        app_->windowController().setTerminatesOnClose(false);
+        app_->finishLaunching();
+        ASSERT_NE(panel(), nullptr);
+        ASSERT_TRUE(waitUntil([this] { return panel()->isVisible(); }));
+    }
+
+    void TearDown() override {
+        app_.reset();
+        Workspace::setOpener({});
+        clearSettings();
+    }
+
+    Window* panel() const { return app_->windowController().existingWindow(); }
+    FilterSettingsController* accessory() const { return app_->windowController().accessory(); }
+    MainMenu& menus() const { return app_->mainMenu(); }
+    ResponderChain& chain() const { return app_->responderChain(); }
+
+    std::unique_ptr<TXApplication> app_;
+};
+
+TEST_F(Shell, LaunchRegistersDefaultsTintsTheAboutBoxAndConfiguresThePanel) {
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 1);
+    const QColor tint = KPAboutBoxBackgroundColor();
+    EXPECT_NEAR(tint.redF(), 0.85, 0.005);
+    EXPECT_NEAR(tint.greenF(), 0.90, 0.005);
+    EXPECT_NEAR(tint.blueF(), 0.90, 0.005);
+    EXPECT_NEAR(tint.alphaF(), 1.0, 0.005);
+
+    EXPECT_TRUE(panel()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(panel()->isZoomButtonEnabled());
+    EXPECT_DOUBLE_EQ(panel()->windowOpacity(), 1.0);
+    EXPECT_NE(qobject_cast<FilteredView*>(panel()->contentWidget()), nullptr);
+    EXPECT_EQ(app_->windowController().contentViewController()->filteredView(),
+              panel()->contentWidget());
+
+    // The accessory at the right end of the title bar, the menu button at the left.
+    TitleBar* bar = panel()->titleBar();
+    ASSERT_EQ(panel()->titlebarAccessory(), accessory());
+    EXPECT_EQ(accessory()->objectName(), QStringLiteral("WindowControls"));
+    EXPECT_EQ(accessory()->menuActionTarget(), &chain());
+    const QRect controls = accessory()->geometry();
+    EXPECT_GT(controls.left(), bar->width() / 2);
+    EXPECT_LE(bar->width() - 1 - controls.right(), 8) << "not at the right end";
+    ASSERT_NE(app_->menuButton(), nullptr);
+    EXPECT_EQ(app_->menuButton()->menu(), menus().menu());
+    EXPECT_LT(app_->menuButton()->geometry().right(), bar->width() / 2);
+}
+
+TEST_F(Shell, CheckMarksFollowTheStoreWhereverItChangesAndOutOfRangeValuesReadAsDefaults) {
+    EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptTalvexSetting), Tags{1});
+    EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptGreenStripeSetting), Tags{1});
+    EXPECT_EQ(checkedTags(menus().speedMenu(), MenuAction::adoptSpeedSetting), Tags{0});
+    EXPECT_EQ(checkedTags(menus().areaMenu(), MenuAction::adoptViewAreaSetting), Tags{0});
+
+    UserDefaults::standard().setIntegerForKey(7, keys::refreshSpeed);
+    UserDefaults::standard().setIntegerForKey(-3, keys::viewArea);
+    UserDefaults::standard().setIntegerForKey(3, keys::talvexsEnabled);
+    EXPECT_EQ(checkedTags(menus().speedMenu(), MenuAction::adoptSpeedSetting), Tags{0});
+    EXPECT_EQ(checkedTags(menus().areaMenu(), MenuAction::adoptViewAreaSetting), Tags{0});
+    EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptTalvexSetting), Tags{});
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::refreshSpeed), 7) << "overwritten";
+
+    // Chosen in the title-bar pop-up: the store, the button's image and the menu bar's
+    // check marks follow.
+    MenuButton* speedButton = accessory()->refreshSpeedButton();
+    QTest::mousePress(speedButton, Qt::LeftButton);
+    clickItem(accessory()->speedMenu(),
+              itemOf(accessory()->speedMenu(), MenuAction::adoptSpeedSetting, 1));
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::refreshSpeed), 1);
+    EXPECT_EQ(speedButton->imageName(), QStringLiteral("FastFrameRateTemplate.png"));
+    EXPECT_EQ(checkedTags(menus().speedMenu(), MenuAction::adoptSpeedSetting), Tags{1});
+
+    // And the other way round: chosen from the application menu.
+    menus().areaMenu()->popup(panel()->mapToGlobal(QPoint(20, 30)));
+    clickItem(menus().areaMenu(), itemOf(menus().areaMenu(), MenuAction::adoptViewAreaSetting, 1));
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::viewArea), 1);
+    EXPECT_EQ(accessory()->viewAreaButton()->imageName(),
+              QStringLiteral("FilteredMouseAreaTemplate.png"));
+    EXPECT_EQ(checkedTags(accessory()->areaMenu(), MenuAction::adoptViewAreaSetting), Tags{1});
+}
+
+TEST_F(Shell, TheChainRoutesEachCommandToItsResponderAndIgnoresOutOfRangeTags) {
+    int changes = 0;
+    const int observer = 0;
+    NotificationCenter::defaultCenter().addObserver(&observer, UserDefaults::didChangeNotification,
+                                                    nullptr,
+                                                    [&](const Notification&) { ++changes; });
+    chain().sendAction(PlainMenuItem(MenuAction::adoptSpeedSetting, 2));
+    chain().sendAction(PlainMenuItem(MenuAction::adoptViewAreaSetting, 5));
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(UserDefaults::standard().persistentValueForKey(keys::refreshSpeed));
+    EXPECT_FALSE(UserDefaults::standard().persistentValueForKey(keys::viewArea));
+
+    chain().sendAction(PlainMenuItem(MenuAction::adoptSpeedSetting, -1));
+    chain().sendAction(PlainMenuItem(MenuAction::adoptGreenStripeSetting, 0));
+    EXPECT_EQ(changes, 2);
+    NotificationCenter::defaultCenter().removeObserver(&observer);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::refreshSpeed), -1);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 0);
+
+    // Enabled: what some responder answers; disabled: what none does.
+    for (MenuAction answered :
+         {MenuAction::sendFeedback, MenuAction::openWebsite, MenuAction::orderFrontAboutBox,
+          MenuAction::showPreferences, MenuAction::terminate, MenuAction::adoptTalvexSetting}) {
+        PlainMenuItem item(answered, 0);
+        EXPECT_TRUE(chain().validateMenuItem(item)) << QtMenuItem::nameOf(answered).toStdString();
+    }
+    PlainMenuItem nothing(MenuAction::none, 0);
+    EXPECT_FALSE(chain().validateMenuItem(nothing));
+    // Each responder disables what reaches it without being its own.
+    PlainMenuItem about(MenuAction::orderFrontAboutBox, 0);
+    EXPECT_FALSE(app_->delegate().validateMenuItem(about));
+    PlainMenuItem speed(MenuAction::adoptSpeedSetting, 0);
+    EXPECT_FALSE(app_->windowController().contentViewController()->validateMenuItem(speed));
+
+    // The preferences item opens one window, which writes through the same chain.
+    chain().sendAction(PlainMenuItem(MenuAction::showPreferences, 0));
+    PreferenceWindowController* preferences = app_->showPreferences();
+    EXPECT_TRUE(preferences->isVisible());
+    EXPECT_EQ(preferences->menuActionTarget(), &chain());
+    EXPECT_EQ(app_->showPreferences(), preferences);
+}
+
+// A copy of the shipped "URLs" table whose web page entry is translated to `website`,
+// compiled with lrelease; empty when lrelease is not available.
+QString compiledURLsTranslation(const QString& website) {
+    const QString lrelease = QStringLiteral("/usr/lib/qt6/bin/lrelease");
+    if (!QFile::exists(lrelease))
+        return {};
+    QFile source(QStringLiteral(TALVEX_SOURCE_DIR "/resources/translations/URLs.ts"));
+    if (!source.open(QIODevice::ReadOnly))
+        return {};
+    QString table = QString::fromUtf8(source.readAll());
+    const QString entry = QStringLiteral("<source>https://talvex.org/</source>");
+    const qsizetype at = table.indexOf(entry);
+    const qsizetype translation = table.indexOf(QStringLiteral("<translation"), at);
+    const qsizetype end = table.indexOf(QStringLiteral("</translation>"), translation);
+    if (at < 0 || translation < 0 || end < 0)
+        return {};
+    table.replace(translation, end - translation, QStringLiteral("<translation>%1").arg(website));
+    const auto dir = test::makeTempDir("talvex-urls");
+    const QString ts = QString::fromStdString(dir / "URLs_xx.ts");
+    const QString qm = QString::fromStdString(dir / "URLs_xx.qm");
+    QFile out(ts);
+    if (!out.open(QIODevice::WriteOnly))
+        return {};
+    out.write(table.toUtf8());
+    out.close();
+    QProcess::execute(lrelease, {QStringLiteral("-silent"), ts, QStringLiteral("-qm"), qm});
+    return QFile::exists(qm) ? qm : QString();
+}
+
+TEST_F(Shell, HelpItemsOpenTheTableAddressesAndOnlyMailOrWebAddresses) {
+    std::vector<QUrl> opened;
+    Workspace::setOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    QMenu* help = menus().helpMenu();
+    itemOf(help, MenuAction::sendFeedback, 0)->trigger();
+    itemOf(help, MenuAction::openWebsite, 0)->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl(QStringLiteral("mailto:feedback@talvex.org")));
+    EXPECT_EQ(opened[1], QUrl(QStringLiteral("https://talvex.org/")));
+
+    // A localisation replaces the web page; one that names a file is refused.
+    for (const auto& [website, expected] :
+         {std::pair{QStringLiteral("https://talvex.example/de/"), 3u},
+          std::pair{QStringLiteral("file:///etc/passwd"), 3u}}) {
+        const QString qm = compiledURLsTranslation(website);
+        if (qm.isEmpty())
+            GTEST_SKIP() << "lrelease not available";
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(qm));
+        QCoreApplication::installTranslator(&translator);
+        EXPECT_EQ(TXAppDelegate::websiteURL(), website);
+        itemOf(help, MenuAction::openWebsite, 0)->trigger();
+        QCoreApplication::removeTranslator(&translator);
+        ASSERT_EQ(opened.size(), expected) << website.toStdString();
+    }
+    EXPECT_EQ(opened[2], QUrl(QStringLiteral("https://talvex.example/de/")));
+    for (const char* refused : {"mailto:", "https:///path", "http://talvex.org/", "talvex.org",
+                                "file:///bin/sh", "javascript:alert(1)"}) {
+        EXPECT_FALSE(Workspace::openURL(QUrl(QString::fromLatin1(refused)))) << refused;
+    }
+    EXPECT_EQ(opened.size(), 3u);
+    EXPECT_EQ(TXAppDelegate::websiteURL(), QStringLiteral("https://talvex.org/"));
+}
+
+TEST_F(Shell, TitleBarRightClickOpensTheMenusAndTheCloseButtonAsksToTerminate) {
+    TitleBar* bar = panel()->titleBar();
+    const QPoint at(bar->width() / 2, 10);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
+    QCoreApplication::sendEvent(bar, &rightClick);
+    EXPECT_TRUE(waitUntil([this] { return menus().menu()->isVisible(); }, 3000));
+    menus().menu()->close();
+
+    bool terminationRequested = false;
+    QObject::connect(&app_->windowController(), &TXWindowController::terminationRequested,
+                     [&] { terminationRequested = true; });
+    QTest::mouseClick(bar->closeButton(), Qt::LeftButton);
+    EXPECT_TRUE(terminationRequested);
+    EXPECT_TRUE(waitUntil([this] { return panel() == nullptr; }, 3000)) << "panel not closed";
+    EXPECT_EQ(app_->windowController().contentViewController()->filteredView(), nullptr);
+}
+
+}  // namespace
+}  // namespace talvex
