@@ -218,6 +218,7 @@ void KPAboutBoxController::updateText() {
     const QSizeF inset = textView_->textContainerInset();
     QTextCursor all(textView_->document());
     all.select(QTextCursor::Document);
+    all.removeSelectedText();
     all.insertFragment(QTextDocumentFragment(&text));
     textView_->setTextContainerInset(inset);
     // A cursor left at the end would scroll the text there once it is laid out.

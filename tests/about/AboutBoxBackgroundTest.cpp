@@ -10,7 +10,6 @@
 namespace talvex {
 namespace {
 
-using about_internal::blendedColor;
 using about_internal::KPAboutBoxBackground;
 
 const QColor kTint = QColor::fromRgbF(0.85f, 0.9f, 0.9f, 1.0f);
@@ -51,13 +50,6 @@ protected:
 
     KPAboutBoxBackground view;
 };
-
-TEST(AboutBoxBlend, MixesEveryComponentIncludingAlpha) {
-    expectColor(blendedColor(kTint, Qt::white, 0.3), QColor::fromRgbF(0.895f, 0.93f, 0.93f, 1),
-                "toward white");
-    expectColor(blendedColor(kTint, Qt::transparent, 0.5),
-                QColor::fromRgbF(0.425f, 0.45f, 0.45f, 0.5f), "toward clear");
-}
 
 TEST_F(AboutBoxBackground, LightActiveIsAGradientFromWhiteAtTheTopToTheTint) {
     const QImage image = paint(view, true, kSentinel);

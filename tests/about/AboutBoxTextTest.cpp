@@ -104,6 +104,10 @@ TEST(AboutBoxText, TemplatesWithMissingOrReorderedPlaceholdersStillFillTheRest) 
               "Made by us.\nCopyright 2026 Us, Lens: Version 2.1 (210)");
     KPAboutBoxScrollView none;
     EXPECT_EQ(fill(none, "<p>Nothing to fill</p>"), "Nothing to fill");
+    // Filled to nothing at all: the template's text must not stay.
+    ScopedMainBundle noCredits(kInfo, bundleFolderWithCredits(nullptr));
+    KPAboutBoxScrollView empty;
+    EXPECT_EQ(fill(empty, "Credits"), "");
 }
 
 TEST(AboutBoxText, EveryFillStartsFromTheTemplateTakenAtTheFirst) {

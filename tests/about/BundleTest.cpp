@@ -52,13 +52,5 @@ TEST(Bundle, UnreadableInfoGivesAnEmptyDictionary) {
     EXPECT_EQ(bundle.executableFileName(), "lens");
 }
 
-TEST(Bundle, ReplacementMainBundleIsUsedUntilRemoved) {
-    auto previous = Bundle::replaceMain(
-        std::make_unique<Bundle>(QVariantMap{{"CFBundleName", "Other"}}, ":/", "/x/other"));
-    EXPECT_EQ(Bundle::main().objectForInfoDictionaryKey("CFBundleName").toString(), "Other");
-    Bundle::replaceMain(std::move(previous));
-    EXPECT_EQ(Bundle::main().objectForInfoDictionaryKey("CFBundleName").toString(), "Talvex");
-}
-
 }  // namespace
 }  // namespace talvex
