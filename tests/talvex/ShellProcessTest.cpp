@@ -134,7 +134,7 @@ TEST(ShellProcess, UnderOpenboxThePanelStaysAboveTakesShortcutsAndClosingEndsThe
                     {QStringLiteral("mousemove"), QString::number(title.x()),
                      QString::number(title.y()), QStringLiteral("click"), QStringLiteral("1")}),
         0);
-    test::waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(waitUntil([&] { return x.hasInputFocus(panel); })) << "the panel took no focus";
     pressKeys(server.name(), QStringLiteral("ctrl+3"));
     EXPECT_TRUE(eventuallyStored(config, keys::refreshSpeed, 1));
     pressKeys(server.name(), QStringLiteral("ctrl+1"));

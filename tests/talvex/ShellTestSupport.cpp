@@ -195,6 +195,26 @@ bool XClient::isViewable(std::uint64_t window) {
            attributes.map_state == IsViewable;
 }
 
+bool XClient::hasInputFocus(std::uint64_t window) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    const Window root = DefaultRootWindow(display_);
+    while (focus != 0 && focus != PointerRoot && focus != root) {
+        if (focus == window)
+            return true;
+        Window rootReturn = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display_, focus, &rootReturn, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        focus = parent;
+    }
+    return false;
+}
+
 QStringList XClient::netWmState(std::uint64_t window) {
     Atom type = 0;
     int format = 0;

@@ -69,6 +69,8 @@ public:
     // The mapped top-level client windows of process `pid` whose name is `name`.
     std::vector<std::uint64_t> viewableWindowsOf(qint64 pid, const QString& name);
     bool isViewable(std::uint64_t window);
+    // Whether the keyboard focus is on `window` or one of its descendants.
+    bool hasInputFocus(std::uint64_t window);
     // Atom names of the window's _NET_WM_STATE.
     QStringList netWmState(std::uint64_t window);
     // The window manager's stacking list, bottom first (_NET_CLIENT_LIST_STACKING).
