@@ -67,6 +67,22 @@ void OpenGLPixelBufferView::prepareOpenGL() {
 void OpenGLPixelBufferView::reshape() {
     reshapedScale_ = backingScaleFactor();
     renderer_->reshape(bounds(), reshapedScale_);
+    renewDrawableSize();
+}
+
+void OpenGLPixelBufferView::renewDrawableSize() {
+    // Mesa's software GLX keeps the size a window's buffers had when they were first
+    // used and learns a new one only after a buffer swap: without one, the first frame
+    // after a resize would be drawn at the old size. A swap with nothing new drawn
+    // re-presents the last frame and lets the next one find the window's real size.
+    const QSize pixels(static_cast<int>(width() * reshapedScale_),
+                       static_cast<int>(height() * reshapedScale_));
+    if (!context_ || pixels == drawableSize_)
+        return;
+    drawableSize_ = pixels;
+    ContextLock lock(*context_);
+    if (lock.isCurrent())
+        context_->flushBuffer();
 }
 
 void OpenGLPixelBufferView::displayImage(const CapturedImage& image, double scale) {
@@ -192,6 +208,7 @@ void OpenGLPixelBufferView::attachToNativeWindow() {
     replaceRenderer(makeRenderer(std::move(context)));
     context_ = raw;
     contextWindow_ = window;
+    drawableSize_ = QSize();
     prepareOpenGL();
     reshape();
 }

@@ -18,6 +18,7 @@
 // Geometry: bounds() are in points (Qt logical pixels) with y up and the origin at the
 // bottom-left; the drawable has bounds × devicePixelRatioF() device pixels.
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -113,11 +114,14 @@ private:
     QPointer<QWidget> hostWindow_;
     const void* observedWindow_ = nullptr;
     double reshapedScale_ = 0;
+    // The drawable's size in pixels as the GL context last learnt it.
+    QSize drawableSize_;
 
     std::shared_ptr<PixelBufferRenderer> makeRenderer(std::unique_ptr<GLXWindowContext> context);
     void attachToNativeWindow();
     void detachFromNativeWindow();
     void observeBackingProperties(QWidget* window);
+    void renewDrawableSize();
     void replaceRenderer(std::shared_ptr<PixelBufferRenderer> renderer);
 };
 

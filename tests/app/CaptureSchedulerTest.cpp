@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CaptureScheduler.h"
+
+namespace talvex {
+namespace {
+
+// Records what the scheduler asks of its view, in order.
+class RecordingView : public CaptureSchedulerView {
+public:
+    std::vector<std::string> calls;
+    bool capturingDisabled = false, hidden = false, unhide = false, ignoring = false;
+    int captures = 0, timers = 0;
+
+    void setCapturingDisabled(bool v) override {
+        capturingDisabled = v;
+        calls.push_back(v ? "disable" : "enable");
+    }
+    void setUnhideOnNextDisplay(bool v) override {
+        unhide = v;
+        calls.push_back("unhideNext");
+    }
+    void setHidden(bool v) override {
+        hidden = v;
+        calls.push_back(v ? "hide" : "show");
+    }
+    void redrawCaptureAsync() override {
+        ++captures;
+        calls.push_back("capture");
+    }
+    void prepareTimer() override { ++timers; }
+    void setIgnoresMouseEvents(bool v) override { ignoring = v; }
+};
+
+TEST(CaptureScheduler, PausesAndResumesWithAFreshPictureBeforeShowing) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    s.windowWillStartLiveResizeOrMove();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"disable", "hide"}));
+    view.calls.clear();
+    s.windowDidEndLiveResizeOrMove();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"enable", "capture", "unhideNext"}));
+    EXPECT_FALSE(view.capturingDisabled);
+    EXPECT_TRUE(view.unhide);
+}
+
+TEST(CaptureScheduler, StartsAndEndsAreNotCountedAndOcclusionHoldsThePause) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    // A live resize starts, a drag starts and ends before the resize ends: the first
+    // end resumes capturing.
+    s.windowWillStartLiveResizeOrMove();
+    s.windowWillStartLiveResizeOrMove();
+    s.windowDidEndLiveResizeOrMove();
+    EXPECT_FALSE(view.capturingDisabled);
+
+    // Visible again during a resize: capturing stays off until the resize ends.
+    s.windowDidChangeOcclusionState(0);
+    s.windowWillStartLiveResizeOrMove();
+    s.windowDidChangeOcclusionState(CaptureScheduler::occlusionStateVisible);
+    EXPECT_TRUE(view.capturingDisabled);
+    EXPECT_TRUE(view.hidden);
+    s.windowDidEndLiveResizeOrMove();
+    EXPECT_FALSE(view.capturingDisabled);
+
+    // Resize ends while not visible: still paused, by occlusion now.
+    s.windowDidChangeOcclusionState(0);
+    s.windowWillStartLiveResizeOrMove();
+    s.windowDidEndLiveResizeOrMove();
+    EXPECT_TRUE(view.capturingDisabled);
+    EXPECT_TRUE(s.occluded());
+
+    // An occlusion notification that still finds the window visible requests a capture.
+    s.windowDidChangeOcclusionState(CaptureScheduler::occlusionStateVisible | 8);
+    const int before = view.captures;
+    s.windowDidChangeOcclusionState(CaptureScheduler::occlusionStateVisible);
+    EXPECT_EQ(view.captures, before + 1);
+}
+
+TEST(CaptureScheduler, EverySettingsChangeReplacesTheTimerWithTheSpeedsInterval) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    s.updateFromDefaults(RefreshSpeed::fast, ViewArea::mousePointer);
+    EXPECT_DOUBLE_EQ(s.updateInterval(), 0.02);
+    EXPECT_EQ(s.viewArea(), ViewArea::mousePointer);
+    s.updateFromDefaults(RefreshSpeed::fast, ViewArea::mousePointer);  // e.g. a stripe switch
+    EXPECT_EQ(view.timers, 2);
+    s.updateFromDefaults(RefreshSpeed::slow, ViewArea::underWindow);
+    EXPECT_DOUBLE_EQ(s.updateInterval(), 0.1);
+}
+
+TEST(CaptureScheduler, RestingPointerCapturesOnEverySixthTickAMovingOneOnEach) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    const Rect bounds{0, 0, 200, 100};
+    s.recaptureIfNeeded(bounds, {-5, -5}, {700, 300});  // pointer moved: captures
+    EXPECT_EQ(view.captures, 1);
+    for (int i = 0; i < 5; ++i)
+        s.recaptureIfNeeded(bounds, {-5, -5}, {700, 300});
+    EXPECT_EQ(view.captures, 1);
+    s.recaptureIfNeeded(bounds, {-5, -5}, {700, 300});  // sixth resting tick
+    EXPECT_EQ(view.captures, 2);
+    EXPECT_EQ(s.counter(), 0);
+    s.recaptureIfNeeded(bounds, {-5, -5}, {701, 300});
+    s.recaptureIfNeeded(bounds, {-5, -5}, {702, 300});
+    EXPECT_EQ(view.captures, 4);
+}
+
+TEST(CaptureScheduler, EveryTickSetsClickThroughFromThePointer) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    const Rect bounds{0, 0, 200, 100};
+    s.recaptureIfNeeded(bounds, {100, 4}, {1, 1});
+    EXPECT_TRUE(view.ignoring);
+    s.recaptureIfNeeded(bounds, {196, 4}, {1, 1});  // a skipped tick still decides
+    EXPECT_FALSE(view.ignoring);
+}
+
+}  // namespace
+}  // namespace talvex

@@ -1,0 +1,533 @@
+// The live lens on a real X server: coloured X windows beneath a panel, captures
+// through the window server, and the panel's own pixels read back from the server.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/FilteredView.h"
+#include "app/Window.h"
+#include "platform/CapturedImage.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Timer.h"
+#include "platform/WindowNotifications.h"
+#include "platform/x11/WindowServer.h"
+#include "render/TalvexFilter.h"
+#include "support/TestEnvironment.h"
+
+// Xlib last: its macros collide with Qt names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace talvex {
+namespace {
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+constexpr Rgb red{255, 0, 0};
+constexpr Rgb green{0, 255, 0};
+constexpr Rgb grey{128, 128, 128};
+constexpr Rgb white{255, 255, 255};
+constexpr Rgb black{0, 0, 0};
+
+// The stripe tables in drawable pixels: column i, row j from the bottom, period 8 × s.
+// Red (1, 0, 0) and green (0, 1, 0) take full-strength bands; grey takes none.
+Rgb expectedStripe(Rgb beneath, int i, int j, int s) {
+    const int period = 8 * s;
+    const int k = ((i + j + 1) % period + period) % period;
+    const int q = ((j - i) % period + period) % period;
+    const bool redBandsHere = k < s || k >= 6 * s;
+    if (beneath == red && redBandsHere)
+        return k < s ? white : black;
+    if (beneath == green && !redBandsHere) {
+        if (q < s)
+            return white;
+        if (q >= 6 * s)
+            return black;
+    }
+    return beneath;
+}
+
+bool near(const Rgb& a, const Rgb& b, int tolerance = 3) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.b - b.b) <= tolerance;
+}
+
+// A connection of the test's own: solid windows beneath the panel and read-backs.
+class TestDisplay {
+public:
+    TestDisplay() : dpy_(XOpenDisplay(nullptr)) {}
+    ~TestDisplay() {
+        for (::Window w : windows_)
+            XDestroyWindow(dpy_, w);
+        XCloseDisplay(dpy_);
+    }
+
+    // A window of one colour, not managed by any window manager, on top of the others.
+    ::Window solidWindow(int x, int y, int w, int h, Rgb c) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel =
+            (static_cast<unsigned long>(c.r) << 16) | (static_cast<unsigned long>(c.g) << 8) | c.b;
+        ::Window window =
+            XCreateWindow(dpy_, DefaultRootWindow(dpy_), x, y, w, h, 0, CopyFromParent, InputOutput,
+                          CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(dpy_, window);
+        XSync(dpy_, False);
+        windows_.push_back(window);
+        return window;
+    }
+
+    void destroy(::Window window) {
+        XDestroyWindow(dpy_, window);
+        XSync(dpy_, False);
+        std::erase(windows_, window);
+    }
+
+    // Root position of a window's top-left pixel.
+    QPoint rootPosition(unsigned long window) {
+        int x = 0, y = 0;
+        ::Window child = 0;
+        XTranslateCoordinates(dpy_, window, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+        return {x, y};
+    }
+
+    // The window's pixels as the server holds them, rows top first; empty when the
+    // window cannot be read (unmapped).
+    std::vector<Rgb> pixels(unsigned long window, int w, int h) {
+        XSync(dpy_, False);
+        XImage* image = XGetImage(dpy_, window, 0, 0, w, h, AllPlanes, ZPixmap);
+        if (!image)
+            return {};
+        std::vector<Rgb> out(static_cast<std::size_t>(w) * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                out[static_cast<std::size_t>(y) * w + x] = {static_cast<int>((p >> 16) & 255),
+                                                            static_cast<int>((p >> 8) & 255),
+                                                            static_cast<int>(p & 255)};
+            }
+        }
+        XDestroyImage(image);
+        return out;
+    }
+
+private:
+    Display* dpy_;
+    std::vector<::Window> windows_;
+};
+
+// Lets a test hold captures in flight: every capture waits while the gate is closed.
+class CaptureGate {
+public:
+    std::unique_ptr<CapturedImage> capture(Rect rect, double scale, Rgb colour) {
+        std::unique_lock lock(mutex_);
+        ++calls_;
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+        --waiting_;
+        const auto w = static_cast<std::size_t>(rect.width() * scale);
+        const auto h = static_cast<std::size_t>(rect.height() * scale);
+        std::vector<std::uint8_t> bytes(w * h * 4);
+        for (std::size_t p = 0; p < w * h; ++p) {
+            bytes[4 * p + 0] = static_cast<std::uint8_t>(colour.b);
+            bytes[4 * p + 1] = static_cast<std::uint8_t>(colour.g);
+            bytes[4 * p + 2] = static_cast<std::uint8_t>(colour.r);
+            bytes[4 * p + 3] = 255;
+        }
+        return std::make_unique<MemoryImage>(w, h, w * 4, 32, std::move(bytes));
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    bool waitForWaiting(int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= count; });
+    }
+    int calls() {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = true;
+    int calls_ = 0;
+    int waiting_ = 0;
+};
+
+// A lens whose captures happen only when the test asks, with an injectable window number.
+class TestView : public FilteredView {
+public:
+    std::optional<std::int64_t> windowNumberOverride;
+    std::int64_t windowNumber() const override {
+        return windowNumberOverride ? *windowNumberOverride : FilteredView::windowNumber();
+    }
+    void prepareTimer() override {}
+};
+
+class FilteredViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        TALVEX_REQUIRE_DISPLAY();
+        TalvexFilter::registerDefaults();
+        scale_ = qApp->devicePixelRatio();
+    }
+
+    void TearDown() override {
+        gate_->open();
+        dispatch::waitForGlobalQueue();
+        QCoreApplication::processEvents();
+        panel_.reset();
+        QCoreApplication::processEvents();
+    }
+
+    // A panel whose content view covers `content` (root pixels), shown on top.
+    TestView& showPanel(QRect content) {
+        panel_ = std::make_unique<Window>();
+        view_ = new TestView;
+        panel_->setContentWidget(view_);
+        const QRect inner = panel_->contentRect();
+        const auto toPoints = [this](int pixels) { return static_cast<int>(pixels / scale_); };
+        panel_->resize(toPoints(content.width()) + panel_->width() - inner.width(),
+                       toPoints(content.height()) + panel_->height() - inner.height());
+        panel_->move(toPoints(content.x()) - inner.x(), toPoints(content.y()) - inner.y());
+        panel_->show();
+        panel_->raise();
+        EXPECT_TRUE(test::waitUntil([&] { return view_->hasDrawable() && view_->isVisible(); }));
+        EXPECT_TRUE(test::waitUntil([&] { return !view_->capturing(); }));
+        return *view_;
+    }
+
+    void useGate(Rgb colour) {
+        view_->setImageSource([gate = gate_, colour](Rect r, std::uint32_t, double s) {
+            return gate->capture(r, s, colour);
+        });
+    }
+
+    bool waitForIdle() {
+        return test::waitUntil([&] { return !view_->capturing(); });
+    }
+
+    std::vector<Rgb> viewPixels() { return x_.pixels(view_->winId(), pixelWidth(), pixelHeight()); }
+    int pixelWidth() const { return static_cast<int>(view_->width() * scale_); }
+    int pixelHeight() const { return static_cast<int>(view_->height() * scale_); }
+
+    TestDisplay x_;
+    double scale_ = 1;
+    std::unique_ptr<Window> panel_;
+    TestView* view_ = nullptr;
+    std::shared_ptr<CaptureGate> gate_ = std::make_shared<CaptureGate>();
+};
+
+// Mismatches between the view's pixels and the stripe tables over what lies beneath.
+// Pixels next to a colour edge and under the panel's corner grips are not judged.
+struct StripeCheck {
+    int mismatches = 0;
+    int judged = 0;
+    std::string first;
+};
+
+TEST_F(FilteredViewTest, StripesFollowTheColoursBeneathAndThePanelNeverSeesItself) {
+    const int s = static_cast<int>(scale_);
+    const QRect redArea(300, 200, 240, 400), greenArea(540, 200, 240, 400);
+    x_.solidWindow(0, 0, 1920, 1080, grey);
+    x_.solidWindow(redArea.x(), redArea.y(), redArea.width(), redArea.height(), red);
+    x_.solidWindow(greenArea.x(), greenArea.y(), greenArea.width(), greenArea.height(), green);
+    // Grey, red and green beneath the content; the panel's title bar lies over grey. The
+    // view's window is made at the panel's first size and resized: the one capture below
+    // is also the first frame at the new size.
+    TestView& view = showPanel(QRect(200, 300, 720, 240));
+
+    struct Seen {
+        std::mutex mutex;
+        std::vector<std::pair<std::size_t, std::size_t>> sizes;
+    };
+    auto seen = std::make_shared<Seen>();
+    view.setImageSource([seen](Rect r, std::uint32_t id, double scale) {
+        auto image = WindowServer::shared().imageBelowWindow(r, id, scale);
+        std::lock_guard lock(seen->mutex);
+        if (image)
+            seen->sizes.emplace_back(image->width(), image->height());
+        return image;
+    });
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(waitForIdle());
+    {
+        std::lock_guard lock(seen->mutex);
+        ASSERT_FALSE(seen->sizes.empty()) << "no image from the window server";
+        // The image has the display's own density: points × scale pixels.
+        EXPECT_EQ(seen->sizes.back().first, static_cast<std::size_t>(pixelWidth()));
+        EXPECT_EQ(seen->sizes.back().second, static_cast<std::size_t>(pixelHeight()));
+    }
+
+    const QPoint origin = x_.rootPosition(view.winId());
+    const int w = pixelWidth(), h = pixelHeight(), grip = 8 * s + 2, edge = 2;
+    const auto beneath = [&](int x, int y) -> std::optional<Rgb> {
+        for (const auto& [area, colour] : {std::pair{greenArea, green}, {redArea, red}}) {
+            if (area.adjusted(-edge, -edge, edge, edge).contains(x, y)) {
+                if (!area.adjusted(edge, edge, -edge, -edge).contains(x, y))
+                    return {};
+                return colour;
+            }
+        }
+        return grey;
+    };
+    StripeCheck check;
+    const bool matched = test::waitUntil(
+        [&] {
+            const std::vector<Rgb> pixels = viewPixels();
+            check = {};
+            if (pixels.empty())
+                return false;
+            for (int row = 0; row < h; ++row) {
+                for (int i = 0; i < w; ++i) {
+                    if (row >= h - grip && (i < grip || i >= w - grip))
+                        continue;
+                    const auto under = beneath(origin.x() + i, origin.y() + row);
+                    if (!under)
+                        continue;
+                    const int j = h - 1 - row;
+                    const Rgb want = expectedStripe(*under, i, j, s);
+                    const Rgb got = pixels[static_cast<std::size_t>(row) * w + i];
+                    ++check.judged;
+                    if (!near(got, want) && check.mismatches++ == 0) {
+                        check.first = "pixel (" + std::to_string(i) + ", " + std::to_string(j) +
+                                      ") got " + std::to_string(got.r) + "," +
+                                      std::to_string(got.g) + "," + std::to_string(got.b) +
+                                      " want " + std::to_string(want.r) + "," +
+                                      std::to_string(want.g) + "," + std::to_string(want.b);
+                    }
+                }
+            }
+            return check.mismatches == 0;
+        },
+        3000);
+    EXPECT_TRUE(matched) << check.mismatches << " of " << check.judged << " pixels differ; first "
+                         << check.first;
+    EXPECT_GT(check.judged, w * h / 2);
+}
+
+// The same picture at a backing scale factor of 2, in a child process (Qt's scale factor
+// is fixed when the application starts): twice the pixels, stripes of period 16.
+TEST_F(FilteredViewTest, AtScaleTwoTheCaptureDoublesAndTheStripesKeepTheirSizeInPoints) {
+    if (qEnvironmentVariableIsSet("TALVEX_LENS_SCALE_CHILD"))
+        GTEST_SKIP() << "in the child";
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_SCALE_FACTOR", "2");
+    env.insert("TALVEX_LENS_SCALE_CHILD", "1");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=FilteredViewTest.StripesFollowTheColours*"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCaptured) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    std::atomic<std::int64_t> capturedId{-99};
+    view.setImageSource([&capturedId](Rect, std::uint32_t id, double) {
+        capturedId = id;
+        return std::unique_ptr<CapturedImage>();
+    });
+    for (const std::int64_t number : std::vector<std::int64_t>{0, -1, 4294967296}) {
+        view.windowNumberOverride = number;
+        testing::internal::CaptureStderr();
+        view.redrawCaptureAsync();
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log,
+                  "Skipping capture for uninitialized window ID " + std::to_string(number) + ".\n");
+        EXPECT_FALSE(view.capturing());
+    }
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(capturedId, -99);
+
+    view.windowNumberOverride = std::int64_t{4294967295};
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(capturedId, std::int64_t{4294967295});
+}
+
+TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
+    TestView view;
+    int calls = 0;
+    view.setImageSource([&calls](Rect, std::uint32_t, double) {
+        ++calls;
+        return std::unique_ptr<CapturedImage>();
+    });
+    view.windowNumberOverride = 42;
+    view.redrawCaptureAsync();
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(view.capturing());
+    EXPECT_EQ(view.updateTimer(), nullptr);
+}
+
+TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
+    Window panel;
+    auto* view = new FilteredView;
+    EXPECT_EQ(view->updateTimer(), nullptr);
+    panel.setContentWidget(view);
+    ASSERT_NE(view->updateTimer(), nullptr);
+    EXPECT_TRUE(view->updateTimer()->isScheduled());
+    EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), view->updateInterval() / 10);
+
+    // Leaving the window stops the timer and every window observation.
+    const std::size_t registrations = NotificationCenter::defaultCenter().registrationCount();
+    view->setParent(nullptr);
+    EXPECT_EQ(view->updateTimer(), nullptr);
+    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations - 7);
+    view->setParent(&panel);
+    EXPECT_NE(view->updateTimer(), nullptr);
+    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations);
+}
+
+}  // namespace
+
+// Suites that exercise the capture thread against the main thread (run under TSan too).
+class FilteredViewThreaded : public FilteredViewTest {};
+
+namespace {
+
+TEST_F(FilteredViewThreaded, ARequestDuringACaptureIsDropped) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(red);
+    gate_->close();
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(gate_->waitForWaiting(1));
+    EXPECT_TRUE(view.capturing());
+    view.redrawCaptureAsync();
+    view.recaptureAsync();
+    gate_->open();
+    ASSERT_TRUE(waitForIdle());
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(gate_->calls(), 1);
+    EXPECT_FALSE(view.capturing());
+}
+
+TEST_F(FilteredViewThreaded, CapturingDisabledDuringACaptureShowsNothing) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(green);
+    view.redrawCaptureAsync();  // a first picture of green
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_TRUE(test::waitUntil([&] {
+        const auto p = viewPixels();
+        return !p.empty() && near(p[p.size() / 2 + 3], green);
+    }));
+
+    useGate(red);
+    gate_->close();
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(gate_->waitForWaiting(1));
+    view.setCapturingDisabled(true);
+    gate_->open();
+    ASSERT_TRUE(waitForIdle());
+    QThread::msleep(100);
+    for (const Rgb& p : viewPixels()) {
+        ASSERT_FALSE(p == red) << "the capture of a paused view was shown";
+    }
+}
+
+TEST_F(FilteredViewThreaded, AViewDestroyedDuringACaptureIsNotTouched) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(red);
+    gate_->close();
+    view.setUnhideOnNextDisplay(true);  // the capture will also try to un-hide the view
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(gate_->waitForWaiting(1));
+    std::shared_ptr<PixelBufferRenderer> renderer = view.renderer();
+    panel_.reset();  // the view and its window go away mid-capture
+    gate_->open();
+    dispatch::waitForGlobalQueue();
+    QCoreApplication::processEvents();  // the un-hide work item finds no view
+    EXPECT_TRUE(renderer->isDetached());
+    EXPECT_FALSE(renderer->capturing);
+}
+
+TEST_F(FilteredViewThreaded, WindowsVanishingBeneathDuringCapturesDoNoHarm) {
+    TestView& view = showPanel(QRect(400, 300, 300, 200));
+    std::atomic<bool> stop{false};
+    std::thread churn([&stop] {
+        TestDisplay other;
+        int round = 0;
+        while (!stop) {
+            const ::Window w =
+                other.solidWindow(380 + round % 40, 280, 200, 150, round % 2 ? red : green);
+            other.destroy(w);
+            ++round;
+        }
+    });
+    int captures = 0;
+    for (int i = 0; i < 40; ++i) {
+        view.redrawCaptureAsync();
+        if (waitForIdle())
+            ++captures;
+    }
+    stop = true;
+    churn.join();
+    EXPECT_EQ(captures, 40);
+    EXPECT_FALSE(view.capturing());
+}
+
+TEST_F(FilteredViewThreaded, AfterAPauseTheViewReappearsOnlyWithAFreshPicture) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(green);
+    const void* panel = panel_.get();
+    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    EXPECT_TRUE(view.isHidden());
+    EXPECT_TRUE(view.capturingDisabled());
+
+    gate_->close();
+    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    ASSERT_TRUE(gate_->waitForWaiting(1));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.isHidden()) << "shown before the fresh picture";
+
+    gate_->open();
+    ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
+    EXPECT_FALSE(view.unhideOnNextDisplay());
+}
+
+TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(green);
+    const void* panel = panel_.get();
+    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    ASSERT_TRUE(waitForIdle());
+    // The un-hide is queued on the main thread; a new drag starts before it runs.
+    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.isHidden());
+    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
+}
+
+}  // namespace
+}  // namespace talvex

@@ -1,0 +1,160 @@
+// The GL widget on a real X server: what it draws stays on screen, the viewport follows
+// its size, and a view that goes away while another thread draws leaves that thread
+// drawing nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/CapturedImage.h"
+#include "render/OpenGLPixelBufferView.h"
+#include "render/TalvexFilter.h"
+#include "support/TestEnvironment.h"
+
+// Xlib last: its macros collide with Qt names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace talvex {
+namespace {
+
+// A 32-bit image of one colour (B, G, R, A bytes), rows padded by `padding` bytes.
+MemoryImage solidImage(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                       int padding = 0) {
+    const std::size_t stride = static_cast<std::size_t>(w) * 4 + padding;
+    std::vector<std::uint8_t> bytes(stride * h, 0xEE);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = &bytes[y * stride + x * 4];
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+            p[3] = 255;
+        }
+    }
+    return MemoryImage(w, h, stride, 32, std::move(bytes));
+}
+
+// Counts the pixels of an X window that are not within 2 levels of (r, g, b); -1 when
+// the window cannot be read.
+int pixelsDifferingFrom(unsigned long window, int w, int h, int r, int g, int b) {
+    Display* dpy = XOpenDisplay(nullptr);
+    XImage* image = XGetImage(dpy, window, 0, 0, w, h, AllPlanes, ZPixmap);
+    int differing = -1;
+    if (image) {
+        differing = 0;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                if (std::abs(static_cast<int>((p >> 16) & 255) - r) > 2 ||
+                    std::abs(static_cast<int>((p >> 8) & 255) - g) > 2 ||
+                    std::abs(static_cast<int>(p & 255) - b) > 2) {
+                    ++differing;
+                }
+            }
+        }
+        XDestroyImage(image);
+    }
+    XCloseDisplay(dpy);
+    return differing;
+}
+
+class OpenGLPixelBufferViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        TALVEX_REQUIRE_DISPLAY();
+        TalvexFilter::registerDefaults();
+        host_ = std::make_unique<QWidget>();
+        host_->setStyleSheet("background: rgb(20, 200, 220)");
+        host_->setGeometry(200, 200, 320, 240);
+        view_ =
+            new OpenGLPixelBufferView([] { return std::make_unique<TalvexFilter>(); }, host_.get());
+        view_->setGeometry(10, 10, 200, 100);
+        host_->show();
+        ASSERT_TRUE(test::waitUntil([&] { return view_->hasDrawable() && view_->isVisible(); }));
+    }
+
+    // Displays a grey picture (grey takes no stripes) covering the view.
+    void showGrey() {
+        const double s = view_->devicePixelRatioF();
+        const MemoryImage image =
+            solidImage(static_cast<int>(view_->width() * s), static_cast<int>(view_->height() * s),
+                       128, 128, 128, 12);
+        view_->displayImage(image, 1.0);
+    }
+
+    int nonGreyPixels() {
+        const double s = view_->devicePixelRatioF();
+        return pixelsDifferingFrom(view_->winId(), static_cast<int>(view_->width() * s),
+                                   static_cast<int>(view_->height() * s), 128, 128, 128);
+    }
+
+    std::unique_ptr<QWidget> host_;
+    OpenGLPixelBufferView* view_ = nullptr;
+};
+
+TEST_F(OpenGLPixelBufferViewTest, ThePictureStaysWhenQtRepaintsAroundIt) {
+    showGrey();
+    ASSERT_TRUE(test::waitUntil([&] { return nonGreyPixels() == 0; }, 3000));
+    host_->repaint();
+    view_->update();
+    view_->repaint();
+    test::waitUntil([] { return false; }, 200);
+    EXPECT_EQ(nonGreyPixels(), 0) << "Qt painted over the GL picture";
+}
+
+TEST_F(OpenGLPixelBufferViewTest, TheViewportFollowsTheViewsSize) {
+    showGrey();
+    view_->resize(300, 150);
+    QCoreApplication::processEvents();
+    showGrey();
+    EXPECT_TRUE(test::waitUntil([&] { return nonGreyPixels() == 0; }, 3000))
+        << nonGreyPixels() << " pixels outside the picture";
+}
+
+TEST_F(OpenGLPixelBufferViewTest, FlagsSurviveANewNativeWindow) {
+    view_->setCapturingDisabled(true);
+    view_->setMirrorTransform(true);
+    // Moving the view to another top-level gives it a window there.
+    QWidget other;
+    other.setGeometry(600, 200, 320, 240);
+    other.show();
+    view_->setParent(&other);
+    view_->show();
+    ASSERT_TRUE(test::waitUntil([&] { return view_->hasDrawable() && view_->isVisible(); }));
+    EXPECT_TRUE(view_->capturingDisabled());
+    EXPECT_TRUE(view_->mirrorTransform());
+    view_->setCapturingDisabled(false);
+    showGrey();
+    EXPECT_TRUE(test::waitUntil([&] { return nonGreyPixels() == 0; }, 3000));
+    view_->setParent(host_.get());
+}
+
+class OpenGLPixelBufferViewThreaded : public OpenGLPixelBufferViewTest {};
+
+TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLeftAlone) {
+    std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
+    const MemoryImage image = solidImage(200, 100, 255, 0, 0);
+    std::atomic<int> frames{0};
+    std::atomic<bool> stop{false};
+    std::thread drawing([&] {
+        while (!stop) {
+            renderer->displayImage(image, 1.0);
+            ++frames;
+        }
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return frames > 3; }));
+    host_.reset();  // the view, its window and the host's window go away
+    const int atDestruction = frames;
+    ASSERT_TRUE(test::waitUntil([&] { return frames > atDestruction + 3; }));
+    stop = true;
+    drawing.join();
+    EXPECT_TRUE(renderer->isDetached());
+}
+
+}  // namespace
+}  // namespace talvex
