@@ -1,0 +1,256 @@
+// What one frame of the lens costs, stage by stage, next to the floor of any lens on
+// this desktop: a plain MIT-SHM read of the same rectangle drawn through a pass-through
+// program. Run under an X server with GLX (e.g. xvfb-run -a -s "-screen 0 1920x1080x24").
+//
+// Stages of a frame (all on the capture thread in the program):
+//   capture  the window server's image of the windows below the panel
+//   copy     the one copy of its bytes the display makes
+//   upload   the texture upload (glTexImage2D, finished)
+//   draw     the stripe quad (finished)
+//   present  the buffer swap to the window
+// "frame" is the real path, capture + PixelBufferRenderer::displayImage, timed whole.
+#include <QApplication>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/CapturedImage.h"
+#include "platform/gl/GLContext.h"
+#include "platform/x11/WindowServer.h"
+#include "render/OpenGLPixelBufferView.h"
+#include "render/PixelBufferRenderer.h"
+#include "render/ShaderProgramBuilder.h"
+#include "render/TalvexFilter.h"
+
+// X and GL last: Xlib macros collide with Qt names.
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using talvex::CapturedImage;
+using talvex::ContextLock;
+using talvex::PixelBufferRenderer;
+using talvex::Rect;
+
+// Median of `runs` timings of `work`, in milliseconds, after two warm-up runs.
+double medianMs(int runs, const std::function<void()>& work) {
+    work();
+    work();
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Lets the main loop map and paint what was shown.
+void settle(int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// The floor's read: XShmGetImage of a root rectangle into a private segment.
+class ShmRootReader {
+public:
+    ShmRootReader(int w, int h) : dpy_(XOpenDisplay(nullptr)) {
+        const int screen = DefaultScreen(dpy_);
+        image_ = XShmCreateImage(dpy_, DefaultVisual(dpy_, screen), DefaultDepth(dpy_, screen),
+                                 ZPixmap, nullptr, &segment_, w, h);
+        segment_.shmid = shmget(IPC_PRIVATE, image_->bytes_per_line * h, IPC_CREAT | 0600);
+        segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+        segment_.readOnly = False;
+        XShmAttach(dpy_, &segment_);
+        XSync(dpy_, False);
+        shmctl(segment_.shmid, IPC_RMID, nullptr);
+    }
+    ~ShmRootReader() {
+        XShmDetach(dpy_, &segment_);
+        XSync(dpy_, False);
+        shmdt(segment_.shmaddr);
+        image_->data = nullptr;
+        XDestroyImage(image_);
+        XCloseDisplay(dpy_);
+    }
+    void read() { XShmGetImage(dpy_, DefaultRootWindow(dpy_), image_, 0, 0, AllPlanes); }
+    const XImage& image() const { return *image_; }
+
+private:
+    Display* dpy_;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo segment_{};
+};
+
+const char* const passThroughVertex =
+    "attribute vec4 position;\n"
+    "attribute vec4 texturecoordinate;\n"
+    "varying vec2 coordinate;\n"
+    "void main() { gl_Position = position; coordinate = texturecoordinate.xy; }\n";
+const char* const passThroughFragment =
+    "uniform sampler2D videoframe;\n"
+    "varying vec2 coordinate;\n"
+    "void main() { gl_FragColor = texture2D(videoframe, coordinate); }\n";
+
+void upload(int w, int h, int bytesPerRow, const void* pixels) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, bytesPerRow / 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+struct Result {
+    int w, h;
+    double capture, copy, upload, draw, present, frame, floorRead, floorFrame;
+};
+
+// Coloured windows beneath the panel, so that the capture composites real windows.
+class Backdrop {
+public:
+    Backdrop() : dpy_(XOpenDisplay(nullptr)) {
+        const unsigned long colours[] = {0x808080, 0xff0000, 0x00ff00, 0xff8000, 0x008080};
+        for (int i = 0; i < 5; ++i) {
+            XSetWindowAttributes a{};
+            a.override_redirect = True;
+            a.background_pixel = colours[i];
+            const int x = i == 0 ? 0 : 200 * i, y = i == 0 ? 0 : 100 * i;
+            const int w = i == 0 ? 1920 : 700, h = i == 0 ? 1080 : 500;
+            windows_.push_back(XCreateWindow(dpy_, DefaultRootWindow(dpy_), x, y, w, h, 0,
+                                             CopyFromParent, InputOutput, CopyFromParent,
+                                             CWOverrideRedirect | CWBackPixel, &a));
+            XMapRaised(dpy_, windows_.back());
+        }
+        XSync(dpy_, False);
+    }
+    ~Backdrop() {
+        for (auto w : windows_)
+            XDestroyWindow(dpy_, w);
+        XCloseDisplay(dpy_);
+    }
+
+private:
+    Display* dpy_;
+    std::vector<::Window> windows_;
+};
+
+Result measure(int w, int h, int runs) {
+    Result r{w, h, 0, 0, 0, 0, 0, 0, 0, 0};
+    QWidget panel(nullptr, Qt::FramelessWindowHint);
+    panel.setGeometry(0, 0, w, h);
+    auto* view = new talvex::OpenGLPixelBufferView(
+        [] { return std::make_unique<talvex::TalvexFilter>(); }, &panel);
+    view->setGeometry(0, 0, w, h);
+    panel.show();
+    settle(300);
+    if (!view->hasDrawable()) {
+        std::fprintf(stderr, "no GL drawable for %dx%d\n", w, h);
+        return r;
+    }
+    std::shared_ptr<PixelBufferRenderer> renderer = view->renderer();
+    static bool named = false;
+    if (!named) {
+        ContextLock lock(renderer->context());
+        GLint samples = 0;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        std::printf("OpenGL renderer: %s, %d samples per pixel\n", glGetString(GL_RENDERER),
+                    samples);
+        named = true;
+    }
+    const auto windowId = static_cast<std::uint32_t>(panel.winId());
+    auto& server = talvex::WindowServer::shared();
+    const Rect area(0, 0, w, h);
+
+    std::unique_ptr<CapturedImage> image;
+    r.capture = medianMs(runs, [&] { image = server.imageBelowWindow(area, windowId, 1.0); });
+    if (!image) {
+        std::fprintf(stderr, "no capture for %dx%d\n", w, h);
+        return r;
+    }
+    std::vector<std::uint8_t> bytes;
+    r.copy = medianMs(runs, [&] { bytes = *image->copyBytes(); });
+
+    // The stages one by one, as the renderer runs them, each finished before the next.
+    {
+        ContextLock lock(renderer->context());
+        glUseProgram(renderer->program());
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, PixelBufferRenderer::textureName);
+        const int stride = static_cast<int>(image->bytesPerRow());
+        r.upload = medianMs(runs, [&] {
+            upload(w, h, stride, bytes.data());
+            glFinish();
+        });
+        glUniform1i(renderer->frameUniform(), 0);
+        renderer->filter().applyParametersForTextureOfWidth(w, h);
+        r.draw = medianMs(runs, [&] {
+            glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+            glFinish();
+        });
+        r.present = medianMs(runs, [&] { renderer->context().flushBuffer(); });
+    }
+    r.frame = medianMs(runs, [&] {
+        auto frame = server.imageBelowWindow(area, windowId, 1.0);
+        renderer->displayImage(*frame, 1.0);
+    });
+
+    // The floor: a plain read of the same rectangle, drawn through a pass-through program.
+    ShmRootReader reader(w, h);
+    r.floorRead = medianMs(runs, [&] { reader.read(); });
+    {
+        ContextLock lock(renderer->context());
+        const char* names[] = {"position", "texturecoordinate"};
+        const GLint locations[] = {0, 1};
+        GLuint program = 0;
+        talvex::buildProgram(passThroughVertex, passThroughFragment, 2, names, locations, 0,
+                             nullptr, nullptr, &program);
+        glUseProgram(program);
+        glUniform1i(talvex::uniformLocation(program, "videoframe"), 0);
+        renderer->filter().applyParametersForTextureOfWidth(w, h);
+        r.floorFrame = medianMs(runs, [&] {
+            reader.read();
+            upload(w, h, reader.image().bytes_per_line, reader.image().data);
+            glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+            renderer->context().flushBuffer();
+            glFinish();
+        });
+        glDeleteProgram(program);
+    }
+    return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    XInitThreads();
+    QApplication app(argc, argv);
+    talvex::TalvexFilter::registerDefaults();
+    Backdrop backdrop;
+
+    std::printf("%-10s %8s %6s %7s %6s %8s %7s | %9s %10s | %5s %6s\n", "panel", "capture", "copy",
+                "upload", "draw", "present", "frame", "floor rd", "floor frm", "ratio", "fps");
+    for (const auto& [w, h, runs] : {std::tuple{400, 300, 60}, {1200, 800, 30}, {1920, 1080, 20}}) {
+        const Result r = measure(w, h, runs);
+        const double ratio = r.floorFrame > 0 ? r.frame / r.floorFrame : 0;
+        std::printf("%4dx%-5d %8.2f %6.2f %7.2f %6.2f %8.2f %7.2f | %9.2f %10.2f | %5.2f %6.1f\n",
+                    r.w, r.h, r.capture, r.copy, r.upload, r.draw, r.present, r.frame, r.floorRead,
+                    r.floorFrame, ratio, r.frame > 0 ? 1000.0 / r.frame : 0.0);
+    }
+    std::printf("(milliseconds, median; ratio = frame / floor frame; fast speed needs 20 ms)\n");
+    return 0;
+}
