@@ -35,8 +35,8 @@ void main()
 // includes black) the weight is 0 and the pixel stays as it is.
 //
 // Cost: a software rasteriser runs both sides of a branch for a block of pixels, so
-// the four weights share one evaluation: the measures both weight formulas take from a
-// colour (colourShape) are computed once per pixel, and one power finishes the weight.
+// the four weights share one evaluation per band: the measures both weight formulas
+// take from a colour (colourShape) are computed once, and one power finishes the weight.
 // Pixels in no band are written as sampled, without the trip into linear light and
 // back (which returns the same value up to rounding).
 const char* const stripeFragmentSource = R"glsl(
@@ -188,18 +188,24 @@ vec2 stripeBands()
     return vec2(red, green);
 }
 
-// Applies the band of this fragment to the linear colour c; the alpha stays. With
-// equal switches, or either switch 0 (every value the settings menus store), a pixel
-// lies in at most one band. Other switch values can put a red and a green band on the
-// same pixel; there the red band, which has priority, is the one drawn: a second
-// weight evaluation for every pixel would cost a third of the frame time for a case
-// the interface cannot produce.
+// Applies the bands of this fragment to the linear colour c, one after the other: the
+// red band first, then the green band weighed on the colour the red band left. The
+// alpha stays.
+//
+// Only switches that differ with neither of them 0 can put both bands on one fragment;
+// with the values the settings menus store a fragment lies in at most one band. The
+// second pass therefore sits in a loop rather than behind an if: a software rasteriser
+// runs both sides of an if for every block of fragments, but repeats a loop only while
+// some fragment of the block still needs it.
 vec4 talvex(vec4 c, vec2 bands)
 {
-    bool red = bands.x != noBand;
-    float band = red ? bands.x : bands.y;
-    bool white = band == whiteBand;
-    c.rgb = mix(c.rgb, vec3(white ? 1.0 : 0.0), bandWeight(c.rgb, red, white));
+    do {
+        bool red = bands.x != noBand;
+        float band = red ? bands.x : bands.y;
+        bool white = band == whiteBand;
+        c.rgb = mix(c.rgb, vec3(white ? 1.0 : 0.0), bandWeight(c.rgb, red, white));
+        bands = red ? vec2(noBand, bands.y) : vec2(noBand);
+    } while (bands.y != noBand);
     return c;
 }
 

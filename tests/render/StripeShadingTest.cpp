@@ -1,7 +1,9 @@
 // The stripe programs drawn for real (headless Mesa) and compared with the formulas.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
@@ -27,25 +29,52 @@ int floorMod(int a, int b) {
     return ((a % b) + b) % b;
 }
 
-// Draws a picture of one colour and checks every pixel against the formulas.
-void expectUniformColourMatchesFormulas(std::uint32_t colour, double s, double R, double G) {
-    const int size = 48;
+// Draws the picture and checks every pixel against the formulas for its own colour.
+void expectPictureMatchesFormulas(const Picture& in, double s, double R, double G) {
     auto offscreen = Offscreen::create(
-        size, size, s, {static_cast<std::int64_t>(R), static_cast<std::int64_t>(G)});
+        in.width, in.height, s, {static_cast<std::int64_t>(R), static_cast<std::int64_t>(G)});
     ASSERT_TRUE(offscreen);
-    const Picture out = offscreen->draw(imageOf(uniformPicture(size, size, colour)));
+    const Picture out = offscreen->draw(imageOf(in));
     int mismatches = 0;
-    for (int j = 0; j < size; ++j) {
-        for (int i = 0; i < size; ++i) {
-            const std::uint32_t expected = expectedPixel(colour, i, j, s, R, G);
+    for (int j = 0; j < in.height; ++j) {
+        for (int i = 0; i < in.width; ++i) {
+            const std::uint32_t expected = expectedPixel(in.at(i, j), i, j, s, R, G);
             if (!near(out.at(i, j), expected, 2) && ++mismatches <= 3) {
-                ADD_FAILURE() << "colour " << hex(colour) << " s=" << s << " R=" << R << " G=" << G
-                              << " at (" << i << ", " << j << "): got " << hex(out.at(i, j))
-                              << ", expected " << hex(expected);
+                ADD_FAILURE() << "colour " << hex(in.at(i, j)) << " s=" << s << " R=" << R
+                              << " G=" << G << " at (" << i << ", " << j << "): got "
+                              << hex(out.at(i, j)) << ", expected " << hex(expected);
             }
         }
     }
     EXPECT_EQ(mismatches, 0);
+}
+
+void expectUniformColourMatchesFormulas(std::uint32_t colour, double s, double R, double G) {
+    expectPictureMatchesFormulas(uniformPicture(48, 48, colour), s, R, G);
+}
+
+// Colours spread over the whole cube, a different one at every pixel.
+Picture scatteredPicture(int size) {
+    Picture picture{size, size, {}};
+    for (int n = 0; n < size * size; ++n) {
+        picture.words.push_back(word(n * 37 % 256, n * 101 % 256, n * 59 % 256));
+    }
+    return picture;
+}
+
+// Pixels whose expected colour owes something to both families: it differs from what
+// the red family alone and the green family alone would give.
+int pixelsShapedByBothFamilies(const Picture& in, double s, double R, double G) {
+    int count = 0;
+    for (int j = 0; j < in.height; ++j) {
+        for (int i = 0; i < in.width; ++i) {
+            const std::uint32_t both = expectedPixel(in.at(i, j), i, j, s, R, G);
+            if (!near(both, expectedPixel(in.at(i, j), i, j, s, R, 0), 2) &&
+                !near(both, expectedPixel(in.at(i, j), i, j, s, 0, G), 2))
+                ++count;
+        }
+    }
+    return count;
 }
 
 TEST(StripeReference, MatchesTheWorkedWeights) {
@@ -123,6 +152,46 @@ TEST(StripeShading, SwitchesSelectTheFamilies) {
         expectUniformColourMatchesFormulas(colour, 1, 0, 0);
         expectUniformColourMatchesFormulas(colour, 1, 0, 1);
         expectUniformColourMatchesFormulas(colour, 1, 1, 0);
+    }
+}
+
+// Switches that differ, neither of them 0, put a red and a green band on some pixels:
+// the green band is weighed on the colour the red band left. A negative red switch
+// weighs greenish colours for the red family, so both bands then change the pixel.
+TEST(StripeShading, UnequalSwitchesApplyBothBandsInTurn) {
+    TALVEX_REQUIRE_GL();
+    const Picture scattered = scatteredPicture(64);
+    const Picture yellowGreen = uniformPicture(48, 48, word(150, 230, 40));
+    const double switches[][2] = {{3, 1}, {2, 1}, {1, 2}, {-1, 1}, {1, -1}, {-2, 3}};
+    for (const auto& [R, G] : switches) {
+        expectPictureMatchesFormulas(scattered, 1, R, G);
+        expectPictureMatchesFormulas(yellowGreen, 1, R, G);
+    }
+    expectPictureMatchesFormulas(scattered, 2, 3, 1);
+    expectPictureMatchesFormulas(scattered, 2, -1, 1);
+    EXPECT_GT(pixelsShapedByBothFamilies(yellowGreen, 1, -1, 1), 0);
+    EXPECT_GT(pixelsShapedByBothFamilies(yellowGreen, 1, -2, 3), 0);
+    EXPECT_GT(pixelsShapedByBothFamilies(scattered, 1, -1, 1), 0);
+}
+
+// A pixel in both bands whose colour only the green family weighs: the red band leaves
+// it alone and the green band must still be drawn.
+TEST(StripeShading, GreenBandStillDrawnWhereTheRedBandWeighsNothing) {
+    TALVEX_REQUIRE_GL();
+    const std::uint32_t green = word(0, 255, 0);
+    for (const auto& [R, G] : {std::pair{3.0, 1.0}, std::pair{1.0, 2.0}}) {
+        int both = 0;
+        for (int j = 0; j < 48; ++j) {
+            for (int i = 0; i < 48; ++i) {
+                const double sum = i + j + 1;
+                const bool red = std::fmod(R * sum, 8) < 1 || std::fmod(R * sum, 8) >= 6;
+                const double greenRange = std::fmod(G * sum, 8);
+                const double q = std::fmod(G * (j - i) + 800, 8);
+                both += red && greenRange >= 1 && greenRange < 6 && (q < 1 || q >= 6);
+            }
+        }
+        EXPECT_GT(both, 0) << R << "/" << G;
+        expectUniformColourMatchesFormulas(green, 1, R, G);
     }
 }
 
