@@ -62,6 +62,10 @@ Rgb expectedStripe(Rgb beneath, int i, int j, int s) {
     return beneath;
 }
 
+std::string text(const Rgb& c) {
+    return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+
 bool near(const Rgb& a, const Rgb& b, int tolerance = 3) {
     return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
            std::abs(a.b - b.b) <= tolerance;
@@ -314,11 +318,8 @@ TEST_F(FilteredViewTest, StripesFollowTheColoursBeneathAndThePanelNeverSeesItsel
                     const Rgb got = pixels[static_cast<std::size_t>(row) * w + i];
                     ++check.judged;
                     if (!near(got, want) && check.mismatches++ == 0) {
-                        check.first = "pixel (" + std::to_string(i) + ", " + std::to_string(j) +
-                                      ") got " + std::to_string(got.r) + "," +
-                                      std::to_string(got.g) + "," + std::to_string(got.b) +
-                                      " want " + std::to_string(want.r) + "," +
-                                      std::to_string(want.g) + "," + std::to_string(want.b);
+                        check.first = "(" + std::to_string(i) + ", " + std::to_string(j) +
+                                      ") got " + text(got) + " want " + text(want);
                     }
                 }
             }

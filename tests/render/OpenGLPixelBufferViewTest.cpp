@@ -116,24 +116,6 @@ TEST_F(OpenGLPixelBufferViewTest, TheViewportFollowsTheViewsSize) {
         << nonGreyPixels() << " pixels outside the picture";
 }
 
-TEST_F(OpenGLPixelBufferViewTest, FlagsSurviveANewNativeWindow) {
-    view_->setCapturingDisabled(true);
-    view_->setMirrorTransform(true);
-    // Moving the view to another top-level gives it a window there.
-    QWidget other;
-    other.setGeometry(600, 200, 320, 240);
-    other.show();
-    view_->setParent(&other);
-    view_->show();
-    ASSERT_TRUE(test::waitUntil([&] { return view_->hasDrawable() && view_->isVisible(); }));
-    EXPECT_TRUE(view_->capturingDisabled());
-    EXPECT_TRUE(view_->mirrorTransform());
-    view_->setCapturingDisabled(false);
-    showGrey();
-    EXPECT_TRUE(test::waitUntil([&] { return nonGreyPixels() == 0; }, 3000));
-    view_->setParent(host_.get());
-}
-
 class OpenGLPixelBufferViewThreaded : public OpenGLPixelBufferViewTest {};
 
 TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLeftAlone) {
