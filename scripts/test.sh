@@ -11,7 +11,8 @@ sanitizers=0
 
 build="$TALVEX_ROOT/build-test"
 configure_and_build "$build"
-run_with_display ctest --test-dir "$build" --output-on-failure -j"$JOBS"
+# One test at a time: display tests share one X server (pointer, stacking, focus).
+run_with_display ctest --test-dir "$build" --output-on-failure
 
 if [ "$sanitizers" = 1 ]; then
   configure_and_build "$TALVEX_ROOT/build-asan" -DTALVEX_SANITIZE=address -DTALVEX_BUILD_BENCH=OFF
