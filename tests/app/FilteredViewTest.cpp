@@ -21,6 +21,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
+#include "platform/UserDefaults.h"
 #include "platform/WindowNotifications.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
@@ -528,6 +529,21 @@ TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) 
     EXPECT_TRUE(view.isHidden());
     NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
     ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
+}
+
+TEST_F(FilteredViewThreaded, SettingsWrittenOnAnotherThreadReachTheViewOnTheMainThread) {
+    Window panel;
+    auto* view = new FilteredView;
+    panel.setContentWidget(view);
+    std::thread writer(
+        [] { UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed); });  // fast
+    writer.join();
+    // The timer belongs to the main thread: the change waits for its event loop.
+    EXPECT_DOUBLE_EQ(view->updateInterval(), 0.05);
+    EXPECT_TRUE(test::waitUntil([&] { return view->updateInterval() == 0.02; }));
+    ASSERT_NE(view->updateTimer(), nullptr);
+    EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), 0.02);
+    UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 
 }  // namespace
