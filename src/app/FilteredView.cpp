@@ -186,15 +186,28 @@ void FilteredView::setIgnoresMouseEvents(bool ignore) {
 }
 
 Rect FilteredView::viewRectOnScreen() const {
+    const double s = backingScaleFactor();
+    auto& server = WindowServer::shared();
+    const Point origin = viewOriginInRootPixels();
+    const Rect rootPixels(origin.x, origin.y, width() * s, height() * s);
+    return DisplayGeometry(server.mainDisplayBounds(), s).rootToScreen(rootPixels);
+}
+
+Point FilteredView::viewOriginInRootPixels() const {
+    // The server knows where the view's own X window is, also right after a window
+    // manager placed the panel, before the toolkit has heard of it.
+    if (testAttribute(Qt::WA_WState_Created)) {
+        if (auto origin = WindowServer::shared().windowOrigin(static_cast<std::uint32_t>(winId())))
+            return *origin;
+    }
     // Qt places screens in device pixels and scales what lies within each: a logical
     // position maps to root pixels about its screen's origin.
     const double s = backingScaleFactor();
     const QPoint logical = mapToGlobal(QPoint(0, 0));
     const QScreen* screen = this->screen();
     const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
-    const Rect rootPixels(origin.x() + (logical.x() - origin.x()) * s,
-                          origin.y() + (logical.y() - origin.y()) * s, width() * s, height() * s);
-    return DisplayGeometry(WindowServer::shared().mainDisplayBounds(), s).rootToScreen(rootPixels);
+    return {origin.x() + (logical.x() - origin.x()) * s,
+            origin.y() + (logical.y() - origin.y()) * s};
 }
 
 Point FilteredView::pointerLocationOnScreen() const {

@@ -80,6 +80,8 @@ public:
     Rect getViewAreaRect() const;
     // The view's own rectangle in screen coordinates.
     Rect viewRectOnScreen() const;
+    // The top-left corner of the view in X root pixels.
+    Point viewOriginInRootPixels() const;
     // The pointer in screen coordinates.
     Point pointerLocationOnScreen() const;
 

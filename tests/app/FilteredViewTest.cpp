@@ -97,6 +97,11 @@ public:
         return window;
     }
 
+    void move(unsigned long window, int x, int y) {
+        XMoveWindow(dpy_, window, x, y);
+        XSync(dpy_, False);
+    }
+
     void destroy(::Window window) {
         XDestroyWindow(dpy_, window);
         XSync(dpy_, False);
@@ -389,6 +394,18 @@ TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
     EXPECT_EQ(calls, 0);
     EXPECT_FALSE(view.capturing());
     EXPECT_EQ(view.updateTimer(), nullptr);
+}
+
+// A window manager may place or move the panel before the toolkit has processed the
+// news; the capture area follows the server's placement, not the toolkit's.
+TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
+    TestView& view = showPanel(QRect(100, 120, 200, 100));
+    x_.move(panel_->winId(), 500, 300);  // no Qt event processed after this
+    const QPoint root = x_.rootPosition(view.winId());
+    const Rect expected = DisplayGeometry(WindowServer::shared().mainDisplayBounds(), scale_)
+                              .rootToScreen(Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
+    EXPECT_EQ(view.viewRectOnScreen(), expected);
+    EXPECT_GE(root.x(), 500);
 }
 
 TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {

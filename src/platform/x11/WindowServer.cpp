@@ -76,6 +76,22 @@ Point WindowServer::pointerLocation() {
     return {static_cast<double>(rootX), static_cast<double>(rootY)};
 }
 
+std::optional<Point> WindowServer::windowOrigin(std::uint32_t windowId) {
+    std::lock_guard lock(controlMutex_);
+    if (!controlUsable() || windowId == 0) {
+        return std::nullopt;
+    }
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    // Fails (and the error handler absorbs BadWindow) when the window is gone.
+    if (!XTranslateCoordinates(control_->get(), windowId, control_->root(), 0, 0, &rootX, &rootY,
+                               &child)) {
+        return std::nullopt;
+    }
+    return Point{static_cast<double>(rootX), static_cast<double>(rootY)};
+}
+
 void WindowServer::setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
                                          const std::vector<PixelRect>& clickable) {
     std::lock_guard lock(controlMutex_);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/CapturedImage.h"
@@ -50,6 +51,10 @@ public:
     Rect mainDisplayBounds();
     // The pointer in root pixels.
     Point pointerLocation();
+    // The top-left corner of window `windowId` in root pixels, as the server has it
+    // (a toolkit's idea of a window's position can lag behind a window manager's
+    // placement); none when the window is gone.
+    std::optional<Point> windowOrigin(std::uint32_t windowId);
 
     // ignore: clicks over the window go to the windows beneath it, except over
     // `clickable` (window-local pixels, y down); otherwise the window takes them. Takes
