@@ -1,7 +1,9 @@
 // Still-image filter throughput on a headless context, split into its three stages:
 // texture upload, draw and read-back. The stripe draw runs beside a pass-through draw
 // of the same quad and texture, so that the cost of the stripe program shows as a
-// ratio of the two. Counter "MP/s": megapixels per second.
+// ratio of the two. A second stripe draw uses unequal switches (red 3, green 1), for
+// which some pixels lie in both a red and a green band and are weighed twice. Counter
+// "MP/s": megapixels per second.
 //
 //   filter_bench [--benchmark_filter=1200x800]
 #include <GL/gl.h>
@@ -56,8 +58,8 @@ std::vector<std::uint8_t> sweepImage(int width, int height) {
 // One drawable, the two programs and the uploaded picture.
 class Stage {
 public:
-    Stage(int width, int height)
-        : width_(width), height_(height), bytes_(sweepImage(width, height)) {
+    Stage(int width, int height, TalvexFilter::SwitchOverrides switches)
+        : width_(width), height_(height), bytes_(sweepImage(width, height)), filter_(switches) {
         context_ = EGLHeadlessContext::create(width, height);
         if (!context_)
             return;
@@ -132,7 +134,7 @@ private:
     int width_, height_;
     std::vector<std::uint8_t> bytes_;
     std::vector<std::uint8_t> pixels_ = std::vector<std::uint8_t>(bytes_.size());
-    TalvexFilter filter_{TalvexFilter::SwitchOverrides{1, 1}};
+    TalvexFilter filter_;
     std::unique_ptr<EGLHeadlessContext> context_;
     std::unique_ptr<ContextLock> lock_;
     GLuint stripe_ = 0, passThrough_ = 0;
@@ -140,8 +142,9 @@ private:
 
 enum class Step { upload, stripeDraw, passThroughDraw, readBack };
 
-void run(benchmark::State& state, Step step) {
-    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+void run(benchmark::State& state, Step step,
+         TalvexFilter::SwitchOverrides switches = TalvexFilter::SwitchOverrides{1, 1}) {
+    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), switches);
     if (!stage.ready()) {
         state.SkipWithError("no headless OpenGL");
         return;
@@ -177,6 +180,9 @@ void Upload(benchmark::State& state) {
 void StripeDraw(benchmark::State& state) {
     run(state, Step::stripeDraw);
 }
+void StripeDrawUnequalSwitches(benchmark::State& state) {
+    run(state, Step::stripeDraw, TalvexFilter::SwitchOverrides{3, 1});
+}
 void PassThroughDraw(benchmark::State& state) {
     run(state, Step::passThroughDraw);
 }
@@ -186,6 +192,7 @@ void ReadBack(benchmark::State& state) {
 
 BENCHMARK(Upload)->Apply(sizes);
 BENCHMARK(StripeDraw)->Apply(sizes);
+BENCHMARK(StripeDrawUnequalSwitches)->Apply(sizes);
 BENCHMARK(PassThroughDraw)->Apply(sizes);
 BENCHMARK(ReadBack)->Apply(sizes);
 
