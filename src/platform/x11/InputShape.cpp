@@ -5,6 +5,7 @@
 #include <X11/extensions/shape.h>
 
 #include "platform/x11/WindowStack.h"
+#include "platform/x11/XDisplay.h"
 
 namespace talvex {
 
@@ -32,23 +33,9 @@ void resetInputRegion(Display* display, Window window) {
     XShapeCombineMask(display, window, ShapeInput, 0, 0, None, ShapeSet);
 }
 
-std::optional<PixelRect> sizeOf(Display* display, Window window) {
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (!XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth)) {
-        return std::nullopt;
-    }
-    return PixelRect{0, 0, static_cast<int>(width), static_cast<int>(height)};
-}
-
 // Our window's place inside its frame, in the frame's pixels.
 std::optional<PixelRect> placeInFrame(Display* display, Window window, Window frame) {
-    const auto size = sizeOf(display, window);
+    const auto size = windowSize(display, window);
     int x = 0;
     int y = 0;
     Window child = 0;
@@ -74,7 +61,7 @@ void applyToFrame(Display* display, Window window, Window frame, bool ignore,
         resetInputRegion(display, frame);
         return;
     }
-    const auto frameSize = sizeOf(display, frame);
+    const auto frameSize = windowSize(display, frame);
     const auto client = placeInFrame(display, window, frame);
     if (!frameSize || !client) {
         return;

@@ -1,4 +1,5 @@
 #include "platform/x11/ScreenLayout.h"
+#include "platform/x11/XDisplay.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -6,6 +7,8 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+
+#include "platform/x11/XDisplay.h"
 
 namespace talvex {
 
@@ -22,18 +25,11 @@ struct OutputDeleter {
 };
 
 PixelRect rootBounds(Display* display, Window root) {
-    Window ignoredRoot = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (!XGetGeometry(display, root, &ignoredRoot, &x, &y, &width, &height, &border, &depth)) {
-        return {0, 0, DisplayWidth(display, DefaultScreen(display)),
-                DisplayHeight(display, DefaultScreen(display))};
+    if (auto size = windowSize(display, root)) {
+        return *size;
     }
-    return {0, 0, static_cast<int>(width), static_cast<int>(height)};
+    return {0, 0, DisplayWidth(display, DefaultScreen(display)),
+            DisplayHeight(display, DefaultScreen(display))};
 }
 
 bool hasRandr(Display* display) {

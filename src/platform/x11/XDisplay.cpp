@@ -49,4 +49,18 @@ bool XDisplay::lost() const {
     return XErrorPolicy::connectionLost(display_);
 }
 
+std::optional<PixelRect> windowSize(Display* display, unsigned long window) {
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (!XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth)) {
+        return std::nullopt;
+    }
+    return PixelRect{0, 0, static_cast<int>(width), static_cast<int>(height)};
+}
+
 }  // namespace talvex

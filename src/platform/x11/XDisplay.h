@@ -5,6 +5,9 @@
 // it never end the process (see XErrorPolicy). Xlib must have been put in threaded
 // mode (XInitThreads) before the first connection of the process is opened.
 #include <memory>
+#include <optional>
+
+#include "platform/x11/DisplayGeometry.h"
 
 struct _XDisplay;
 
@@ -35,5 +38,8 @@ public:
 private:
     _XDisplay* display_;
 };
+
+// The size of window `window` as (0, 0, width, height); none when it is gone.
+std::optional<PixelRect> windowSize(_XDisplay* display, unsigned long window);
 
 }  // namespace talvex
