@@ -6,11 +6,8 @@
 // which lets the capture skip everything below it; without it the background is
 // painted and every window composed.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
 #include <benchmark/benchmark.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include "ShmRootReader.h"
 
 #include <cstdint>
 #include <vector>
@@ -94,32 +91,15 @@ void captureBelowWindow(benchmark::State& state) {
 void sharedMemoryReadOfRoot(benchmark::State& state) {
     const auto width = static_cast<unsigned>(state.range(0));
     const auto height = static_cast<unsigned>(state.range(1));
-    Display* display = XOpenDisplay(nullptr);
-    if (!display || !XShmQueryExtension(display)) {
+    ShmRootReader reader(static_cast<int>(width), static_cast<int>(height));
+    if (!reader.valid()) {
         state.SkipWithError("no X server with MIT-SHM");
         return;
     }
-    const int screen = DefaultScreen(display);
-    XShmSegmentInfo info{};
-    XImage* image =
-        XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen),
-                        ZPixmap, nullptr, &info, width, height);
-    info.shmid = shmget(IPC_PRIVATE, image->bytes_per_line * height, IPC_CREAT | 0600);
-    info.shmaddr = image->data = static_cast<char*>(shmat(info.shmid, nullptr, 0));
-    info.readOnly = False;
-    XShmAttach(display, &info);
-    XSync(display, False);
-    shmctl(info.shmid, IPC_RMID, nullptr);
     for (auto _ : state) {
-        XShmGetImage(display, DefaultRootWindow(display), image, 0, 0, AllPlanes);
-        benchmark::DoNotOptimize(image->data);
+        reader.read();
+        benchmark::DoNotOptimize(reader.image().data);
     }
-    XShmDetach(display, &info);
-    XSync(display, False);
-    shmdt(info.shmaddr);
-    image->data = nullptr;
-    XDestroyImage(image);
-    XCloseDisplay(display);
 }
 
 void sizes(benchmark::internal::Benchmark* b) {

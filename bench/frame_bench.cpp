@@ -30,10 +30,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include "ShmRootReader.h"
 
 namespace {
 
@@ -63,37 +60,6 @@ void settle(int ms) {
     while (Clock::now() < end)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
-
-// The floor's read: XShmGetImage of a root rectangle into a private segment.
-class ShmRootReader {
-public:
-    ShmRootReader(int w, int h) : dpy_(XOpenDisplay(nullptr)) {
-        const int screen = DefaultScreen(dpy_);
-        image_ = XShmCreateImage(dpy_, DefaultVisual(dpy_, screen), DefaultDepth(dpy_, screen),
-                                 ZPixmap, nullptr, &segment_, w, h);
-        segment_.shmid = shmget(IPC_PRIVATE, image_->bytes_per_line * h, IPC_CREAT | 0600);
-        segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
-        segment_.readOnly = False;
-        XShmAttach(dpy_, &segment_);
-        XSync(dpy_, False);
-        shmctl(segment_.shmid, IPC_RMID, nullptr);
-    }
-    ~ShmRootReader() {
-        XShmDetach(dpy_, &segment_);
-        XSync(dpy_, False);
-        shmdt(segment_.shmaddr);
-        image_->data = nullptr;
-        XDestroyImage(image_);
-        XCloseDisplay(dpy_);
-    }
-    void read() { XShmGetImage(dpy_, DefaultRootWindow(dpy_), image_, 0, 0, AllPlanes); }
-    const XImage& image() const { return *image_; }
-
-private:
-    Display* dpy_;
-    XImage* image_ = nullptr;
-    XShmSegmentInfo segment_{};
-};
 
 const char* const passThroughVertex =
     "attribute vec4 position;\n"
