@@ -10,10 +10,12 @@
 
 #include "app/Window.h"
 #include "platform/NotificationCenter.h"
+#include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 
 // Xlib last: its macros (None, Bool, Status) collide with Qt names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace talvex::test {
 
@@ -71,22 +73,27 @@ bool onPrivateDisplay() {
 }
 
 bool canRunPrivateDisplay() {
-    return !QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty();
+    return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty();
 }
 
 bool runOnPrivateDisplay(QString* output) {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     const QString filter =
         QStringLiteral("--gtest_filter=%1.%2").arg(info->test_suite_name(), info->name());
+    PrivateXServer server;
+    if (!server.isRunning()) {
+        *output = QStringLiteral("Xvfb did not start");
+        return false;
+    }
     QProcess child;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert(privateDisplayVariable, QStringLiteral("1"));
+    environment.insert(QStringLiteral("DISPLAY"), server.name());
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
-                                             QStringLiteral("-screen 0 1280x800x24 -nolisten tcp"),
-                                             QCoreApplication::applicationFilePath(), filter});
+    child.start(QCoreApplication::applicationFilePath(), {filter});
     const bool finished = child.waitForFinished(120000);
     if (!finished)
         child.kill();
@@ -117,6 +124,25 @@ QPoint xRootPosition(std::int64_t windowId) {
                           0, &x, &y, &child);
     XCloseDisplay(display);
     return {x, y};
+}
+
+bool isIconic(std::int64_t windowId) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, static_cast<::Window>(windowId), wmState, 0, 2,
+                                          False, wmState, &type, &format, &count, &after, &data);
+    const bool iconic = status == Success && format == 32 && count >= 1 &&
+                        reinterpret_cast<const long*>(data)[0] == IconicState;
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return iconic;
 }
 
 void spin(int ms) {

@@ -68,6 +68,9 @@ int runTool(const QString& program, const QStringList& arguments, int timeoutMs 
 // (the toolkit's own idea may lag behind under a window manager).
 QPoint xRootPosition(std::int64_t windowId);
 
+// Whether the window manager has iconified window `windowId` (its WM_STATE).
+bool isIconic(std::int64_t windowId);
+
 // Waits `ms` milliseconds with the event loop turning.
 void spin(int ms);
 
@@ -79,7 +82,7 @@ void spin(int ms);
     do {                                                                   \
         if (!::talvex::test::onPrivateDisplay()) {                         \
             if (!::talvex::test::canRunPrivateDisplay())                   \
-                GTEST_SKIP() << "xvfb-run is not available";               \
+                GTEST_SKIP() << "Xvfb is not available";                   \
             QString childOutput;                                           \
             EXPECT_TRUE(::talvex::test::runOnPrivateDisplay(&childOutput)) \
                 << childOutput.toStdString();                              \

@@ -103,8 +103,7 @@ TEST(ShellProcess, UnderOpenboxThePanelStaysAboveTakesShortcutsAndClosingEndsThe
     REQUIRE_PRIVATE_X_SERVER(server);
     ChildProcess openbox(server.name());
     openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    test::waitUntil([] { return false; }, 1500);  // let it take over the screen
-    if (!openbox.running())
+    if (!test::waitForWindowManager(server.name()) || !openbox.running())
         GTEST_SKIP() << "openbox did not start: " << openbox.output().toStdString();
 
     const auto config = test::makeTempDir("talvex-shell");
@@ -165,11 +164,15 @@ TEST(ShellProcess, ASecondStartBringsTheFirstForwardAndEndsAndACrashLeavesNoLock
     const std::uint64_t panel = waitForPanel(x, first);
     ASSERT_NE(panel, 0u) << describe(first);
 
-    // Without a window manager a window mapped later lies above the panel.
+    // Without a window manager a window mapped later lies above the panel. The first
+    // instance may still be finishing its start (and raise its panel once more) on a
+    // busy machine, so the other window is raised until it stays on top.
     const std::uint64_t other =
         x.createNormalWindow(x.rootGeometry(panel).adjusted(-40, -40, 40, 40), "Other");
-    ASSERT_TRUE(waitUntil(
-        [&] { return indexIn(x.rootStacking(), other) > indexIn(x.rootStacking(), panel); }));
+    ASSERT_TRUE(waitUntil([&] {
+        x.raise(other);
+        return indexIn(x.rootStacking(), other) > indexIn(x.rootStacking(), panel);
+    }));
 
     ChildProcess second(server.name(), config);
     second.start(test::talvexProgram());

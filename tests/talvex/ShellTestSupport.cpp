@@ -13,8 +13,6 @@
 namespace talvex::test {
 
 namespace {
-constexpr int serverStartTimeoutMs = 10000;
-
 // The children must reach the private server, whatever the test program itself uses.
 QProcessEnvironment environmentFor(const QString& display,
                                    const std::filesystem::path& configHome) {
@@ -27,38 +25,6 @@ QProcessEnvironment environmentFor(const QString& display,
     return environment;
 }
 }  // namespace
-
-// --- PrivateXServer ----------------------------------------------------------------
-
-PrivateXServer::PrivateXServer() {
-    // -displayfd 1: the server picks a free display number and writes it to stdout
-    // once it accepts connections.
-    server_.start(
-        QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-         QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-         QStringLiteral("tcp"), QStringLiteral("+extension"), QStringLiteral("Composite")});
-    if (!server_.waitForStarted(serverStartTimeoutMs))
-        return;
-    QByteArray printed;
-    waitUntil(
-        [&] {
-            printed += server_.readAllStandardOutput();
-            return printed.contains('\n') || server_.state() == QProcess::NotRunning;
-        },
-        serverStartTimeoutMs);
-    bool ok = false;
-    const int number = printed.trimmed().toInt(&ok);
-    if (ok)
-        name_ = QStringLiteral(":%1").arg(number);
-}
-
-PrivateXServer::~PrivateXServer() {
-    server_.terminate();
-    if (!server_.waitForFinished(5000))
-        server_.kill();
-    server_.waitForFinished(2000);
-}
 
 // --- ChildProcess -------------------------------------------------------------------
 
@@ -300,6 +266,11 @@ std::uint64_t XClient::createNormalWindow(const QRect& geometry, const QString& 
     // prevention.
     sendRootMessage(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
     return window;
+}
+
+void XClient::raise(std::uint64_t window) {
+    XRaiseWindow(display_, window);
+    XSync(display_, False);
 }
 
 void XClient::requestClose(std::uint64_t window) {

@@ -15,23 +15,11 @@
 #include <optional>
 #include <vector>
 
+#include "support/PrivateXServer.h"
+
 typedef struct _XDisplay Display;
 
 namespace talvex::test {
-
-// An Xvfb started with -displayfd, stopped when this goes.
-class PrivateXServer {
-public:
-    PrivateXServer();
-    ~PrivateXServer();
-    bool isRunning() const { return !name_.isEmpty(); }
-    // ":N"
-    QString name() const { return name_; }
-
-private:
-    QProcess server_;
-    QString name_;
-};
 
 // A program (talvex, openbox, xdotool) with DISPLAY set to `display`; killed if it
 // still runs when this goes.
@@ -83,6 +71,8 @@ public:
     // An ordinary application window of this client: mapped, then activated the way a
     // pager or task bar activates a window.
     std::uint64_t createNormalWindow(const QRect& geometry, const QString& title);
+    // Puts the window on top of its siblings.
+    void raise(std::uint64_t window);
     // Asks the window to close, as a window manager's close command does.
     void requestClose(std::uint64_t window);
 
