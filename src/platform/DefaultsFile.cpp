@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -49,7 +50,8 @@ QString systemError(int error) {
 bool readAtMost(int fd, std::int64_t limit, QByteArray* bytes, QString* error) {
     char buffer[65536];
     while (bytes->size() <= limit) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const auto wanted = std::min<std::int64_t>(sizeof buffer, limit + 1 - bytes->size());
+        const ssize_t n = ::read(fd, buffer, static_cast<std::size_t>(wanted));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
