@@ -1,15 +1,20 @@
 #include "platform/DefaultsFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
+
+#include "platform/AtomicFileWriter.h"
+#include "platform/UniqueFd.h"
 
 namespace talvex {
 
@@ -37,14 +42,33 @@ QJsonValue toJson(const UserDefaults::Value& v) {
     return QJsonValue(qint64(std::get<std::int64_t>(v)));
 }
 
-// Makes a completed rename survive a power loss: the folder's entry must reach the disk
-// too. Best effort; the data itself was already synced by QSaveFile.
-void syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Reads at most `limit` + 1 bytes, enough to tell a file that grew past the limit.
+bool readAtMost(int fd, std::int64_t limit, QByteArray* bytes, QString* error) {
+    char buffer[65536];
+    while (bytes->size() <= limit) {
+        const auto wanted = std::min<std::int64_t>(sizeof buffer, limit + 1 - bytes->size());
+        const ssize_t n = ::read(fd, buffer, static_cast<std::size_t>(wanted));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = systemError(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        bytes->append(buffer, n);
+    }
+    return true;
+}
+
+QString tooLarge(std::int64_t size) {
+    return QStringLiteral("larger than the limit of %1 bytes (%2 bytes)")
+        .arg(DefaultsFile::maxFileSize)
+        .arg(size);
 }
 
 }  // namespace
@@ -53,22 +77,42 @@ DefaultsFile::DefaultsFile(std::filesystem::path path) : path_(std::move(path)) 
 
 DefaultsFile::ReadResult DefaultsFile::read() const {
     ReadResult result;
-    QFile file(toQString(path_));
-    if (!file.exists())
-        return result;
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = Status::damaged;
-        result.error = file.errorString();
+    result.status = Status::damaged;
+    // 1. Open; a missing file (or folder) holds no settings.
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            result.status = Status::missing;
+        else
+            result.error = systemError(errno);
         return result;
     }
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
+    // 2. Size first: an oversized file is refused unread.
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        result.error = systemError(errno);
         return result;
+    }
+    if (info.st_size > maxFileSize) {
+        result.error = tooLarge(info.st_size);
+        return result;
+    }
+    // 3. Read, still within the limit should the file have grown meanwhile.
+    QByteArray bytes;
+    if (!readAtMost(fd.get(), maxFileSize, &bytes, &result.error))
+        return result;
+    if (bytes.size() > maxFileSize) {
+        result.error = tooLarge(bytes.size());
+        return result;
+    }
+    if (bytes.isEmpty()) {
+        result.status = Status::empty;
+        return result;
+    }
+    // 4. Parse.
     if (auto contents = parse(bytes, &result.error)) {
         result.status = Status::ok;
         result.contents = std::move(*contents);
-    } else {
-        result.status = Status::damaged;
     }
     return result;
 }
@@ -121,18 +165,13 @@ bool DefaultsFile::write(const Contents& contents, QString* error) const {
             *error = QStringLiteral("cannot create folder %1").arg(toQString(folder));
         return false;
     }
-    QSaveFile file(toQString(path_));
     const QByteArray bytes = serialize(contents);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    return true;
+    std::string why;
+    if (AtomicFileWriter(path_).write(std::string_view(bytes.constData(), bytes.size()), &why))
+        return true;
+    if (error)
+        *error = QString::fromStdString(why);
+    return false;
 }
 
 std::optional<std::filesystem::path> DefaultsFile::moveAside() const {

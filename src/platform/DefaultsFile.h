@@ -3,11 +3,13 @@
 // The settings file of a user-defaults store: a JSON object mapping keys to values.
 // Integers and booleans are the values the store understands; anything else a hand
 // edit put there is carried along untouched, so that saving never destroys it.
-// Saving is atomic (temporary file in the same folder, data synced, renamed over the
-// old file, folder synced): readers see the old file or the new one, never a mix.
+// Saving is atomic (see AtomicFileWriter): readers see the old file or the new one, never
+// a mix, and a failed save leaves the old file as it was. A file above maxFileSize is
+// not read at all and counts as damaged, so a stray file cannot stall its reader.
 #include <QByteArray>
 #include <QJsonValue>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -25,7 +27,9 @@ public:
         bool operator==(const Contents&) const = default;
     };
 
-    enum class Status { ok, missing, damaged };
+    static constexpr std::int64_t maxFileSize = 1 << 20;
+
+    enum class Status { ok, missing, empty, damaged };
     struct ReadResult {
         Status status = Status::missing;
         Contents contents;  // empty unless status is ok
@@ -36,7 +40,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-    // Reads and parses the file. A missing or zero-length file holds no settings.
+    // Reads and parses the file. A missing or empty (zero-length) file holds no settings.
     ReadResult read() const;
 
     // Writes `contents` atomically, creating the folder when needed. On failure the

@@ -1,5 +1,7 @@
 #include "platform/DefaultsFileWatcher.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -7,19 +9,27 @@
 
 namespace talvex {
 
-DefaultsFileWatcher::DefaultsFileWatcher(std::filesystem::path file, std::function<void()> changed,
+namespace {
+
+QTimer* singleShotTimer(int milliseconds, QObject* parent) {
+    auto* timer = new QTimer(parent);
+    timer->setSingleShot(true);
+    timer->setInterval(milliseconds);
+    return timer;
+}
+
+}  // namespace
+
+DefaultsFileWatcher::DefaultsFileWatcher(std::filesystem::path file, Changed changed,
                                          QObject* parent)
     : QObject(parent),
       file_(std::move(file)),
       changed_(std::move(changed)),
       watcher_(new QFileSystemWatcher(this)),
-      settle_(new QTimer(this)) {
-    settle_->setSingleShot(true);
-    settle_->setInterval(settleMilliseconds);
-    connect(settle_, &QTimer::timeout, this, [this] {
-        rewatchFile();
-        changed_();
-    });
+      settle_(singleShotTimer(settleMilliseconds, this)),
+      stable_(singleShotTimer(stableMilliseconds, this)) {
+    connect(settle_, &QTimer::timeout, this, [this] { report(false); });
+    connect(stable_, &QTimer::timeout, this, [this] { checkStable(); });
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { noteEvent(); });
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { noteEvent(); });
 
@@ -45,6 +55,36 @@ void DefaultsFileWatcher::rewatchFile() {
 void DefaultsFileWatcher::noteEvent() {
     watchFileIfPresent();
     settle_->start();
+}
+
+void DefaultsFileWatcher::report(bool stable) {
+    rewatchFile();
+    if (changed_(stable) == Outcome::unsettled && !stable) {
+        awaitStableFile();
+    } else {
+        stable_->stop();
+    }
+}
+
+void DefaultsFileWatcher::awaitStableFile() {
+    awaited_ = signature();
+    stable_->start();
+}
+
+void DefaultsFileWatcher::checkStable() {
+    if (signature() == awaited_) {
+        report(true);
+    } else {
+        awaitStableFile();
+    }
+}
+
+DefaultsFileWatcher::Signature DefaultsFileWatcher::signature() const {
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) != 0)
+        return Signature{};
+    return Signature{true, static_cast<std::int64_t>(info.st_ino), info.st_size,
+                     info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec};
 }
 
 }  // namespace talvex

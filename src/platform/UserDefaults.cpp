@@ -41,6 +41,8 @@ struct WatchLink {
 // for a disk.
 class UserDefaults::Persistence {
 public:
+    enum class Reload { unchanged, changed, unsettled };
+
     Persistence(UserDefaults& store, const std::filesystem::path& path)
         : store_(store), file_(path) {}
     ~Persistence() { stopWatching(); }
@@ -49,23 +51,32 @@ public:
     void load();
     // Writes the persistent domain as it is now; called after each change.
     void save();
-    // Adopts an outside change of the file; true when the persistent domain changed.
-    bool reload();
+    // Adopts an outside change of the file (see UserDefaults::reloadFromDisk).
+    Reload reload(bool settled);
     void startWatching();
 
     // Guarded by the store's mutex_: values of other JSON types, kept for the file, and
-    // the number of changes made in memory whose save has not finished yet.
+    // the keys changed in memory that the file does not hold yet, each with the number
+    // of its latest change.
     std::map<std::string, QJsonValue> otherValues;
-    int unsavedChanges = 0;
+    std::map<std::string, std::uint64_t> unsavedKeys;
+    std::uint64_t changeCount = 0;
 
 private:
     UserDefaults& store_;
     DefaultsFile file_;
     std::mutex fileMutex_;
     std::shared_ptr<WatchLink> link_;
+    // Guarded by fileMutex_: the file's contents as this store last read or wrote them,
+    // and whether a save was held back while an outside edit was under way.
+    DefaultsFile::Contents lastKnown_;
+    bool saveHeldBack_ = false;
 
-    DefaultsFile::Contents snapshotLocked() const;  // caller holds the store's mutex_
-    void writeLocked();                             // caller holds fileMutex_
+    static bool mayBeHalfWritten(const DefaultsFile::ReadResult& read);
+    DefaultsFile::Contents snapshotLocked() const;           // caller holds the store's mutex_
+    bool adoptLocked(const DefaultsFile::Contents& onDisk);  // caller holds fileMutex_
+    void writeLocked();                                      // caller holds fileMutex_
+    // Caller holds fileMutex_.
     void setAsideDamagedFile(const QString& error, const char* consequence);
     void stopWatching();
 };
@@ -77,6 +88,7 @@ void UserDefaults::Persistence::load() {
         setAsideDamagedFile(read.error, "using the defaults");
         return;
     }
+    lastKnown_ = read.contents;
     std::lock_guard lock(store_.mutex_);
     store_.persistent_ = std::move(read.contents.values);
     otherValues = std::move(read.contents.otherValues);
@@ -84,51 +96,104 @@ void UserDefaults::Persistence::load() {
 
 void UserDefaults::Persistence::save() {
     std::lock_guard fileLock(fileMutex_);
+    const DefaultsFile::ReadResult read = file_.read();
+    // 1. An outside edit under way: the watcher settles it, then writes the merge.
+    if (mayBeHalfWritten(read) && link_) {
+        saveHeldBack_ = true;
+        return;
+    }
+    // 2. An outside change the watcher has not reported yet: merging it writes the result.
+    if (read.status != DefaultsFile::Status::damaged && read.contents != lastKnown_) {
+        adoptLocked(read.contents);
+        return;
+    }
+    // 3. Write.
     writeLocked();
-    std::lock_guard lock(store_.mutex_);
-    --unsavedChanges;
 }
 
-bool UserDefaults::Persistence::reload() {
+UserDefaults::Persistence::Reload UserDefaults::Persistence::reload(bool settled) {
     std::lock_guard fileLock(fileMutex_);
-    DefaultsFile::ReadResult read = file_.read();
+    const DefaultsFile::ReadResult read = file_.read();
+    if (mayBeHalfWritten(read) && !settled)
+        return Reload::unsettled;
     if (read.status == DefaultsFile::Status::damaged) {
-        // The settings in force stay; write them back so that a fresh start sees them.
+        // It stayed unreadable. The settings in force stay; write them back so that a
+        // fresh start sees them.
+        saveHeldBack_ = false;
         setAsideDamagedFile(read.error, "keeping the settings in force");
         writeLocked();
-        return false;
+        return Reload::unchanged;
     }
-    std::lock_guard lock(store_.mutex_);
-    // A save of ours is about to replace the file anyway: the last write wins.
-    if (unsavedChanges > 0)
-        return false;
-    if (read.contents == snapshotLocked())
-        return false;
-    store_.persistent_ = std::move(read.contents.values);
-    otherValues = std::move(read.contents.otherValues);
-    return true;
+    if (read.contents == lastKnown_) {
+        // Nothing new (a save of ours, or one that failed); held-back changes go out now.
+        if (std::exchange(saveHeldBack_, false))
+            writeLocked();
+        return Reload::unchanged;
+    }
+    saveHeldBack_ = false;
+    return adoptLocked(read.contents) ? Reload::changed : Reload::unchanged;
+}
+
+bool UserDefaults::Persistence::mayBeHalfWritten(const DefaultsFile::ReadResult& read) {
+    return read.status == DefaultsFile::Status::damaged ||
+           read.status == DefaultsFile::Status::empty;
 }
 
 DefaultsFile::Contents UserDefaults::Persistence::snapshotLocked() const {
     return DefaultsFile::Contents{store_.persistent_, otherValues};
 }
 
+bool UserDefaults::Persistence::adoptLocked(const DefaultsFile::Contents& onDisk) {
+    lastKnown_ = onDisk;
+    DefaultsFile::Contents merged = onDisk;
+    bool changed = false;
+    {
+        std::lock_guard lock(store_.mutex_);
+        for (const auto& [key, change] : unsavedKeys) {
+            merged.otherValues.erase(key);
+            if (auto it = store_.persistent_.find(key); it != store_.persistent_.end())
+                merged.values[key] = it->second;
+            else
+                merged.values.erase(key);
+        }
+        changed = merged != snapshotLocked();
+        store_.persistent_ = merged.values;
+        otherValues = merged.otherValues;
+    }
+    // The file lacks changes made here: it gets them.
+    if (merged != onDisk)
+        writeLocked();
+    return changed;
+}
+
 void UserDefaults::Persistence::writeLocked() {
     DefaultsFile::Contents contents;
+    std::map<std::string, std::uint64_t> written;
     {
         std::lock_guard lock(store_.mutex_);
         contents = snapshotLocked();
+        written = unsavedKeys;
     }
     QString error;
     if (!file_.write(contents, &error)) {
-        systemLog("Could not save settings to " + file_.path().string() + ": " + describe(error) +
-                  "; the change is kept in memory only");
+        systemLog("Could not save the settings to \"" + file_.path().string() +
+                  "\": " + describe(error) + "; the change is kept in memory only");
+        return;
+    }
+    lastKnown_ = std::move(contents);
+    std::lock_guard lock(store_.mutex_);
+    for (const auto& [key, change] : written) {
+        // A key changed again meanwhile stays unsaved until its own save.
+        if (auto it = unsavedKeys.find(key); it != unsavedKeys.end() && it->second == change)
+            unsavedKeys.erase(it);
     }
 }
 
 void UserDefaults::Persistence::setAsideDamagedFile(const QString& error, const char* consequence) {
     const std::string prefix = "Settings file " + file_.path().string() + " could not be read (" +
                                describe(error) + "); " + consequence;
+    // Nothing readable is left under the name, should the rewrite that follows fail.
+    lastKnown_ = {};
     if (auto aside = file_.moveAside()) {
         systemLog(prefix + ", damaged file moved to " + aside->string());
     } else {
@@ -146,10 +211,11 @@ void UserDefaults::Persistence::startWatching() {
         std::lock_guard lock(link->mutex);
         if (!link->store)
             return;
-        auto reload = [link] {
+        auto reload = [link](bool settled) {
             std::lock_guard lock(link->mutex);
-            if (link->store)
-                link->store->reloadFromDisk();
+            const bool done = !link->store || link->store->reloadFromDisk(settled);
+            return done ? DefaultsFileWatcher::Outcome::done
+                        : DefaultsFileWatcher::Outcome::unsettled;
         };
         link->watcher = new DefaultsFileWatcher(path, reload, QCoreApplication::instance());
     };
@@ -237,7 +303,7 @@ void UserDefaults::setIntegerForKey(std::int64_t value, const std::string& key) 
         std::lock_guard lock(mutex_);
         persistent_[key] = value;
         persistence_->otherValues.erase(key);
-        ++persistence_->unsavedChanges;
+        persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
     persistence_->save();
     postDidChange();
@@ -248,15 +314,17 @@ void UserDefaults::removeObjectForKey(const std::string& key) {
         std::lock_guard lock(mutex_);
         persistent_.erase(key);
         persistence_->otherValues.erase(key);
-        ++persistence_->unsavedChanges;
+        persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
     persistence_->save();
     postDidChange();
 }
 
-void UserDefaults::reloadFromDisk() {
-    if (persistence_->reload())
+bool UserDefaults::reloadFromDisk(bool settled) {
+    const Persistence::Reload result = persistence_->reload(settled);
+    if (result == Persistence::Reload::changed)
         postDidChange();
+    return result != Persistence::Reload::unsettled;
 }
 
 void UserDefaults::postDidChange() {

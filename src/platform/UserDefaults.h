@@ -9,16 +9,21 @@
 // are safe from any thread; the notification is delivered on the writing thread.
 //
 // Durability: each write replaces the file atomically (see DefaultsFile); a write that
-// fails logs one line and the value stays in force in memory. A file that cannot be
-// parsed is moved aside as "defaults.json.corrupt-<timestamp>" (one log line) and the
-// store starts from the defaults. Values of other JSON types in the file read as 0 and
-// are written back unchanged.
+// fails (a full disk, say) logs one line, leaves the old file as it was, and the value
+// stays in force in memory. A file that cannot be parsed, or is larger than
+// DefaultsFile::maxFileSize, is moved aside as "defaults.json.corrupt-<timestamp>" (one
+// log line) and the store starts from the defaults. Values of other JSON types in the
+// file read as 0 and are written back unchanged.
 //
 // Outside changes: a store created while a QCoreApplication exists watches its file
 // from the main thread; a change written by another process is adopted and announced
 // with the same notification, delivered on the main thread. The store's own saves are
-// recognised and not announced twice. When both sides write at once, the last write
-// wins. Destroy a store on the main thread, not from inside one of its notifications.
+// recognised and not announced twice. An outside change is merged with the changes
+// made here that the file does not hold yet; where both changed one key, this store's
+// value wins. A file that cannot be parsed after an outside change may still be being
+// written: the store waits until it has stopped changing, and meanwhile saves nothing
+// over it (changes stay in memory until then). Only a file that stays unreadable is set
+// aside. Destroy a store on the main thread, not from inside one of its notifications.
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -63,9 +68,12 @@ public:
 
     const std::filesystem::path& filePath() const { return file_; }
 
-    // Re-reads the file; posts the change notification when its content differs from
-    // what the store holds. Called when another process changed the file.
-    void reloadFromDisk();
+    // Re-reads the file after another process changed it; posts the change notification
+    // when the settings in force changed. A file that cannot be parsed is left alone
+    // unless `settled` (its writer may be half-way through): the answer is then false,
+    // and the caller calls again once the file has stopped changing. A settled
+    // unreadable file is set aside and rewritten from the settings in force.
+    bool reloadFromDisk(bool settled = true);
 
 private:
     class Persistence;

@@ -1,17 +1,18 @@
 #include "talvex/FilterCommand.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/CapturedImage.h"
 #include "platform/gl/EGLHeadlessContext.h"
 #include "render/PixelBufferRenderer.h"
@@ -84,27 +85,29 @@ std::optional<QImage> loadImage(const std::string& path, std::string& error) {
     return image;
 }
 
-// Writes all of the image or nothing: the file appears under its name only complete.
+// Writes all of the image or nothing: the file appears under its name only complete,
+// and a failed write leaves an older file of that name as it was.
 bool saveImage(const QImage& image, const std::string& path, std::string& error) {
+    // 1. Encode in memory.
     const QString name = QString::fromStdString(path);
     const QByteArray format = QFileInfo(name).suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
         error = "cannot write " + path + ": unknown image format (use an extension such as .png)";
         return false;
     }
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot write " + path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    QImageWriter writer(&file, format);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
     if (!writer.write(image)) {
         error = "cannot write " + path + ": " + writer.errorString().toStdString();
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        error = "cannot write " + path + ": " + file.errorString().toStdString();
+    // 2. Replace the file.
+    std::string why;
+    if (!AtomicFileWriter(path).write(std::string_view(encoded.constData(), encoded.size()),
+                                      &why)) {
+        error = "cannot write " + path + ": " + why;
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/DefaultsFile.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 
 namespace talvex {
@@ -155,25 +157,31 @@ TEST(UserDefaults, ValuesOfOtherTypesReadAsZeroAndSurviveLaterSaves) {
 }
 
 TEST(UserDefaults, DamagedFileIsSetAsideAndTheDefaultsUsed) {
-    const fs::path path = freshSettingsPath();
-    const std::string damaged = R"({"RefreshSpeed": 1, "ViewArea": )";
-    writeText(path, damaged);
+    // A file over the size limit counts as damaged however well-formed, and is not read.
+    const std::string oversized =
+        R"({"RefreshSpeed": 1, "Padding": ")" + std::string(1 << 20, 'x') + R"("})";
+    for (const std::string& damaged :
+         {std::string(R"({"RefreshSpeed": 1, "ViewArea": )"), oversized}) {
+        SCOPED_TRACE(damaged.size());
+        const fs::path path = freshSettingsPath();
+        writeText(path, damaged);
 
-    testing::internal::CaptureStderr();
-    UserDefaults store(path);
-    const std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lineCount(log), 1) << log;
-    EXPECT_NE(log.find(path.string()), std::string::npos) << log;
-    EXPECT_EQ(store.integerForKey("RefreshSpeed"), 0);
+        testing::internal::CaptureStderr();
+        UserDefaults store(path);
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lineCount(log), 1) << log;
+        EXPECT_NE(log.find(path.string()), std::string::npos) << log;
+        EXPECT_EQ(store.integerForKey("RefreshSpeed"), 0);
 
-    const auto entries = folderEntries(path.parent_path());
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].rfind("defaults.json.corrupt-", 0), 0u) << entries[0];
-    EXPECT_EQ(readText(path.parent_path() / entries[0]), damaged);
+        const auto entries = folderEntries(path.parent_path());
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].rfind("defaults.json.corrupt-", 0), 0u) << entries[0];
+        EXPECT_TRUE(readText(path.parent_path() / entries[0]) == damaged);
 
-    store.setIntegerForKey(-1, "RefreshSpeed");
-    EXPECT_EQ(UserDefaults(path).integerForKey("RefreshSpeed"), -1);
-    EXPECT_EQ(readText(path.parent_path() / entries[0]), damaged);
+        store.setIntegerForKey(-1, "RefreshSpeed");
+        EXPECT_EQ(UserDefaults(path).integerForKey("RefreshSpeed"), -1);
+        EXPECT_TRUE(readText(path.parent_path() / entries[0]) == damaged);
+    }
 }
 
 TEST(UserDefaults, FailedSaveLogsOneLineAndKeepsTheValueInForce) {
@@ -188,6 +196,32 @@ TEST(UserDefaults, FailedSaveLogsOneLineAndKeepsTheValueInForce) {
     EXPECT_EQ(lineCount(log), 1) << log;
     EXPECT_EQ(store.integerForKey("ViewArea"), 1);
     EXPECT_EQ(changes.count, 1);
+}
+
+TEST(UserDefaults, SaveOnAFullDiskKeepsTheOldFileAndTheValueInMemory) {
+    test::SmallFileSystem disk;
+    TALVEX_REQUIRE_SMALL_FILE_SYSTEM(disk);
+    const fs::path path = disk.root() / "Talvex" / "defaults.json";
+    UserDefaults store(path);
+    store.setIntegerForKey(-1, "RefreshSpeed");
+    const std::string before = readText(path);
+    ASSERT_TRUE(disk.fill());
+
+    testing::internal::CaptureStderr();
+    store.setIntegerForKey(1, "RefreshSpeed");
+    store.reloadFromDisk();  // what the watcher does after the failed attempt
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(log), 1) << log;
+    EXPECT_NE(log.find(path.string()), std::string::npos) << log;
+    EXPECT_EQ(readText(path), before);
+    EXPECT_EQ(folderEntries(path.parent_path()), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(store.integerForKey("RefreshSpeed"), 1);
+
+    disk.drain();
+    store.setIntegerForKey(2, "ViewArea");
+    EXPECT_EQ(parseFile(path).values,
+              (std::map<std::string, UserDefaults::Value>{{"RefreshSpeed", std::int64_t{1}},
+                                                          {"ViewArea", std::int64_t{2}}}));
 }
 
 TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
@@ -216,6 +250,40 @@ TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
     EXPECT_EQ(changes.count, settled + 1);
     EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "4294967296");
     EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "7");
+}
+
+TEST(UserDefaults, OutsideEditWrittenInTwoPartsIsWaitedForAndMergedWithSessionChanges) {
+    const fs::path path = freshSettingsPath();
+    UserDefaults store(path);
+    store.setIntegerForKey(-1, "RefreshSpeed");
+
+    testing::internal::CaptureStderr();
+    const std::string edit = R"({"RefreshSpeed": 7, "ViewArea": 1})";
+    QProcess writer;
+    writer.start(QStringLiteral(TALVEX_DEFAULTS_TOOL),
+                 {q(path), "write-in-two-parts", QString::fromStdString(edit), "300"});
+    // The user changes a setting while the edit is (most likely) half written.
+    EXPECT_TRUE(test::waitUntil([&] {
+        const std::string text = readText(path);
+        return text == edit.substr(0, edit.size() / 2) || text == edit;
+    }));
+    store.setIntegerForKey(1, "GreenStripesEnabled");
+    EXPECT_TRUE(test::waitUntil([&] { return writer.state() == QProcess::NotRunning; }));
+
+    const std::map<std::string, UserDefaults::Value> merged = {
+        {"RefreshSpeed", std::int64_t{7}},
+        {"ViewArea", std::int64_t{1}},
+        {"GreenStripesEnabled", std::int64_t{1}}};
+    EXPECT_TRUE(test::waitUntil([&] {
+        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
+        return onDisk && onDisk->values == merged;
+    })) << readText(path);
+    EXPECT_EQ(store.integerForKey("RefreshSpeed"), 7);
+    EXPECT_EQ(store.integerForKey("ViewArea"), 1);
+    EXPECT_EQ(store.integerForKey("GreenStripesEnabled"), 1);
+    EXPECT_EQ(folderEntries(path.parent_path()), std::vector<std::string>{"defaults.json"});
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log, "");
 }
 
 TEST(UserDefaults, StoreCreatedOnAnotherThreadWatchesFromTheMainThread) {

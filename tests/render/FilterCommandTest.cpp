@@ -4,9 +4,13 @@
 #include <QFile>
 #include <QImage>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 #include "talvex/FilterCommand.h"
 
@@ -131,6 +135,27 @@ TEST_F(FilterCommandRun, FailuresExitNonZeroAndLeaveNoOutput) {
     EXPECT_EQ(run({input_.toStdString(), path("out.unknownformat")}), 1);
     EXPECT_EQ(run({input_.toStdString()}), 2);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
+}
+
+TEST_F(FilterCommandRun, FullDiskExitsNonZeroAndKeepsTheOldOutput) {
+    TALVEX_REQUIRE_GL();
+    SmallFileSystem disk;
+    TALVEX_REQUIRE_SMALL_FILE_SYSTEM(disk);
+    const std::filesystem::path folder = disk.root() / "pictures";
+    std::filesystem::create_directory(folder);
+    const std::string old = "an older picture";
+    std::ofstream(folder / "old.png", std::ios::binary) << old;
+    ASSERT_TRUE(disk.fill());
+
+    for (const char* name : {"old.png", "new.png"}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run({input_.toStdString(), (folder / name).string()}), 1) << name;
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    }
+    std::ifstream in(folder / "old.png", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 // through its own store, the way another running instance would.
 //   talvex_defaults_tool <file> get <key>          prints the integer
 //   talvex_defaults_tool <file> set <key> <value>
+//   talvex_defaults_tool <file> write-in-two-parts <text> <pause-ms>
+//       rewrites the file in place the way a slow editor or script does: the first half
+//       of <text>, a pause, then the rest
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "platform/UserDefaults.h"
 
@@ -20,6 +26,17 @@ int main(int argc, char** argv) {
         store.setIntegerForKey(std::stoll(argv[4]), argv[3]);
         return 0;
     }
-    std::fprintf(stderr, "usage: %s <file> get <key> | set <key> <value>\n", argv[0]);
+    if (argc >= 5 && std::strcmp(argv[2], "write-in-two-parts") == 0) {
+        const std::string text = argv[3];
+        std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+        out << text.substr(0, text.size() / 2) << std::flush;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argv[4])));
+        out << text.substr(text.size() / 2) << std::flush;
+        return out ? 0 : 1;
+    }
+    std::fprintf(stderr,
+                 "usage: %s <file> get <key> | set <key> <value> | "
+                 "write-in-two-parts <text> <pause-ms>\n",
+                 argv[0]);
     return 2;
 }

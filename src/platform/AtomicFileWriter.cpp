@@ -1,0 +1,123 @@
+#include "platform/AtomicFileWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "platform/UniqueFd.h"
+
+namespace talvex {
+
+namespace {
+
+bool failed(const char* step, int error, std::string* message) {
+    if (message)
+        *message = std::string(step) + ": " + std::strerror(error);
+    return false;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& target) {
+    const std::filesystem::path folder = target.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// A symbolic link stays a link: the file it points to is the one replaced.
+std::filesystem::path followLinks(const std::filesystem::path& target) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(target, ec))
+        return target;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+    return ec ? target : resolved;
+}
+
+// Creates "<target>.tmp-<random>" beside the target, exclusively.
+UniqueFd createTemporary(const std::filesystem::path& target, std::filesystem::path* temporary,
+                         std::string* error) {
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temporary = target.string() + ".tmp-" + std::to_string(random() % 1000000000);
+        UniqueFd fd(::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd)
+            return fd;
+        if (errno != EEXIST)
+            break;
+    }
+    failed("creating a temporary file", errno, error);
+    return UniqueFd();
+}
+
+// A replaced file keeps its permissions; a missing one is not an error.
+bool keepPermissions(const std::filesystem::path& target, int fd, std::string* error) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0)
+        return errno == ENOENT || failed("reading the old file's permissions", errno, error);
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        return failed("setting permissions", errno, error);
+    return true;
+}
+
+bool writeAll(int fd, std::string_view bytes, std::string* error) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed("writing", n < 0 ? errno : EIO, error);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool syncAndClose(UniqueFd& fd, std::string* error) {
+    if (::fsync(fd.get()) != 0)
+        return failed("syncing", errno, error);
+    if (const int closeError = fd.close())
+        return failed("closing", closeError, error);
+    return true;
+}
+
+// Makes the rename itself survive a power loss. File systems that cannot sync a folder
+// say so with EINVAL; that is no failure.
+bool syncFolder(const std::filesystem::path& folder, std::string* error) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        return failed("opening the folder to sync it", errno, error);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL)
+        return failed("syncing the folder", errno, error);
+    return true;
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {}
+
+bool AtomicFileWriter::write(std::string_view bytes, std::string* error) const {
+    // 1. A temporary file beside the real target, removed again unless it becomes it.
+    const std::filesystem::path target = followLinks(target_);
+    std::filesystem::path temporary;
+    UniqueFd fd = createTemporary(target, &temporary, error);
+    if (!fd)
+        return false;
+    auto removeTemporary = [](const std::filesystem::path* p) { ::unlink(p->c_str()); };
+    std::unique_ptr<const std::filesystem::path, decltype(removeTemporary)> cleanup(
+        &temporary, removeTemporary);
+
+    // 2. The data, on the disk before the name moves to it.
+    if (!keepPermissions(target, fd.get(), error) || !writeAll(fd.get(), bytes, error) ||
+        !syncAndClose(fd, error))
+        return false;
+
+    // 3. The switch: one rename, then the folder entry on the disk.
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        return failed("renaming the temporary file over the old one", errno, error);
+    cleanup.release();
+    return syncFolder(folderOf(target), error);
+}
+
+}  // namespace talvex
