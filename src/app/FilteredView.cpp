@@ -5,6 +5,7 @@
 #include <QThread>
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 #include "app/CaptureGeometry.h"
 #include "app/Window.h"
@@ -49,17 +50,42 @@ void installClickThroughHandler() {
     });
 }
 
-// Clears the in-flight mark when the capture work ends, whichever way it ends.
+// Clears the in-flight mark when the capture work ends, whichever way it ends, or
+// earlier through finish().
 class CapturingGuard {
 public:
     explicit CapturingGuard(PixelBufferRenderer& renderer) : renderer_(renderer) {}
-    ~CapturingGuard() { renderer_.capturing = false; }
+    ~CapturingGuard() { finish(); }
     CapturingGuard(const CapturingGuard&) = delete;
     CapturingGuard& operator=(const CapturingGuard&) = delete;
 
+    void finish() {
+        if (std::exchange(armed_, false))
+            renderer_.capturing = false;
+    }
+
 private:
     PixelBufferRenderer& renderer_;
+    bool armed_ = true;
 };
+
+// A capture asked for before a pause began shows nothing. When that pause has ended
+// meanwhile, its own request found this capture in flight and was dropped: a fresh
+// capture is asked for in its place, so the first picture after a pause is always
+// taken after it.
+bool abandonIfPaused(const FilteredView::CaptureRequest& request, CapturingGuard& guard) {
+    PixelBufferRenderer& renderer = *request.renderer;
+    if (renderer.pausesBegun == request.pausesBegun && !renderer.capturingDisabled)
+        return false;
+    if (renderer.capturingDisabled)
+        return true;
+    guard.finish();
+    dispatch::mainAsync([view = request.view] {
+        if (view)
+            view->redrawCaptureAsync();
+    });
+    return true;
+}
 
 bool onMainThread() {
     auto* app = QCoreApplication::instance();
@@ -241,6 +267,7 @@ void FilteredView::redrawCaptureAsync() {
     if (target->capturingDisabled)
         return;
     target->capturing = true;
+    const std::uint64_t pausesBegun = target->pausesBegun;
 
     const double scale = backingScaleFactor();
     const double mainDisplayHeight =
@@ -250,31 +277,38 @@ void FilteredView::redrawCaptureAsync() {
                            imageSource_,
                            capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
                            static_cast<std::uint32_t>(number),
-                           scale};
+                           scale,
+                           pausesBegun};
     dispatch::globalAsync([request = std::move(request)] { redrawCaptureInBackground(request); });
 }
 
 void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
     PixelBufferRenderer& renderer = *request.renderer;
     CapturingGuard clearCapturingAtEnd(renderer);
-    if (renderer.capturingDisabled)
+    if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
 
     std::unique_ptr<CapturedImage> image =
         request.imageSource(request.rect, request.windowId, request.backingScaleFactor);
     if (!image)
         return;
-    if (renderer.capturingDisabled)
+    if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
 
     renderer.displayImage(*image, 1.0);
+    if (abandonIfPaused(request, clearCapturingAtEnd))
+        return;
     if (!renderer.unhideOnNextDisplay)
         return;
-    dispatch::mainAsync([view = request.view] {
+    dispatch::mainAsync([view = request.view, pausesBegun = request.pausesBegun] {
         // A pause that began meanwhile keeps the view hidden: the flag stays set, so
         // the first picture after the pause shows it.
         if (!view || !view->unhideOnNextDisplay() || view->capturingDisabled())
             return;
+        if (view->renderer()->pausesBegun != pausesBegun) {
+            view->redrawCaptureAsync();  // a pause came and went: this picture is stale
+            return;
+        }
         view->OpenGLPixelBufferView::setUnhideOnNextDisplay(false);
         view->QWidget::setHidden(false);
     });

@@ -46,6 +46,7 @@ public:
         Rect rect;  // global display coordinates
         std::uint32_t windowId = 0;
         double backingScaleFactor = 1;
+        std::uint64_t pausesBegun = 0;  // the renderer's count when it was asked for
     };
 
     explicit FilteredView(QWidget* parent = nullptr);

@@ -183,6 +183,7 @@ std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::makeRenderer(
         renderer->capturingDisabled = renderer_->capturingDisabled.load();
         renderer->unhideOnNextDisplay = renderer_->unhideOnNextDisplay.load();
         renderer->mirrorTransform = renderer_->mirrorTransform.load();
+        renderer->pausesBegun = renderer_->pausesBegun.load();
     }
     return renderer;
 }

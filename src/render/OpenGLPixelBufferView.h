@@ -77,7 +77,11 @@ public:
     bool unhideOnNextDisplay() const { return renderer_->unhideOnNextDisplay; }
     void setUnhideOnNextDisplay(bool v) { renderer_->unhideOnNextDisplay = v; }
     bool capturingDisabled() const { return renderer_->capturingDisabled; }
-    void setCapturingDisabled(bool v) { renderer_->capturingDisabled = v; }
+    void setCapturingDisabled(bool v) {
+        if (v)
+            ++renderer_->pausesBegun;
+        renderer_->capturingDisabled = v;
+    }
     bool capturing() const { return renderer_->capturing; }
     void setCapturing(bool v) { renderer_->capturing = v; }
     // Takes effect at the next reshape.

@@ -75,6 +75,9 @@ public:
     std::atomic<bool> capturingDisabled{false};
     std::atomic<bool> capturing{false};
     std::atomic<bool> mirrorTransform{false};
+    // How many pauses have begun (capturingDisabled set); a capture asked for before
+    // the latest one began is stale and never shown.
+    std::atomic<std::uint64_t> pausesBegun{0};
 
 private:
     class ViewState;

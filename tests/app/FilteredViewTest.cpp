@@ -537,6 +537,40 @@ TEST_F(FilteredViewThreaded, AfterAPauseTheViewReappearsOnlyWithAFreshPicture) {
     EXPECT_FALSE(view.unhideOnNextDisplay());
 }
 
+// The pause's own capture request finds the older capture in flight; that older
+// picture must not be the one that shows the view again.
+TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    useGate(red);
+    gate_->close();
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(gate_->waitForWaiting(1));
+    const void* panel = panel_.get();
+    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    auto freshCaptures = std::make_shared<std::atomic<int>>(0);
+    view.setImageSource([freshCaptures](Rect r, std::uint32_t, double s) {
+        ++*freshCaptures;
+        return CaptureGate().capture(r, s, green);
+    });
+    // How many fresh captures there were when the view was shown again.
+    struct ShowWatch : QObject {
+        std::shared_ptr<std::atomic<int>> captures;
+        int atShow = -1;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show && atShow < 0)
+                atShow = *captures;
+            return false;
+        }
+    } watch;
+    watch.captures = freshCaptures;
+    view.installEventFilter(&watch);
+    gate_->open();
+    ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
+    view.removeEventFilter(&watch);
+    EXPECT_GT(watch.atShow, 0) << "shown again with the picture from before the pause";
+}
+
 TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     useGate(green);
