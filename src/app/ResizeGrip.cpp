@@ -3,17 +3,22 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "platform/x11/WindowServer.h"
+
 namespace talvex {
 
 namespace {
 const QColor gripFill(0x2c, 0x2c, 0x30);
 const QColor gripMarks(0xa0, 0xa0, 0xa6);
+constexpr int buttonWatchIntervalMs = 100;
 }  // namespace
 
 ResizeGrip::ResizeGrip(Corner corner, QWidget* parent) : QWidget(parent), corner_(corner) {
     setFixedSize(side, side);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(corner == Corner::bottomRight ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+    buttonWatch_.setInterval(buttonWatchIntervalMs);
+    connect(&buttonWatch_, &QTimer::timeout, this, &ResizeGrip::endResizeIfButtonIsUp);
 }
 
 // Two short diagonals along the outer corner, the usual mark of a resize handle.
@@ -38,6 +43,9 @@ void ResizeGrip::mousePressEvent(QMouseEvent* event) {
     }
     resizing_ = true;
     pressPosition_ = event->globalPosition().toPoint();
+    // Only a press from the server has a button the server can be asked about.
+    if (event->spontaneous())
+        buttonWatch_.start();
     emit resizeStarted();
 }
 
@@ -50,14 +58,23 @@ void ResizeGrip::mouseMoveEvent(QMouseEvent* event) {
 void ResizeGrip::mouseReleaseEvent(QMouseEvent* event) {
     if (!resizing_ || event->button() != Qt::LeftButton)
         return;
-    resizing_ = false;
-    emit resizeEnded();
+    endResize();
 }
 
 // A grip hidden in the middle of a resize gets no release: end the resize here.
 void ResizeGrip::hideEvent(QHideEvent*) {
     if (!resizing_)
         return;
+    endResize();
+}
+
+void ResizeGrip::endResizeIfButtonIsUp() {
+    if (resizing_ && !WindowServer::shared().primaryButtonDown())
+        endResize();
+}
+
+void ResizeGrip::endResize() {
+    buttonWatch_.stop();
     resizing_ = false;
     emit resizeEnded();
 }

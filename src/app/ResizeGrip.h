@@ -2,8 +2,11 @@
 
 // One of the two 8 x 8-point squares at the bottom corners of the panel's picture. A
 // press on it starts a live resize of the window, pointer moves resize the window and
-// the release ends it; the window is told through the three signals.
+// the release ends it; the window is told through the three signals. A resize whose
+// release never arrives (the window manager broke the pointer grab, or the grip's
+// window went away) ends as soon as the server has the button up.
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 namespace talvex {
@@ -32,9 +35,13 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void endResize();
+    void endResizeIfButtonIsUp();
+
     Corner corner_;
     bool resizing_ = false;
     QPoint pressPosition_;
+    QTimer buttonWatch_;
 };
 
 }  // namespace talvex

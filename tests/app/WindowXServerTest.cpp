@@ -106,6 +106,28 @@ TEST(WindowXServer, GripAboveANativeContentViewTakesARealResize) {
     EXPECT_EQ(window.size(), startSize + QSize(60, 40));
 }
 
+// The grip's window goes away under the held button (a window manager unmapping the
+// panel, say): the grab ends with it and the release goes elsewhere.
+TEST(WindowXServer, AResizeWhoseReleaseNeverArrivesEndsOnceTheButtonIsUp) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    if (!haveTool("xdotool"))
+        GTEST_SKIP() << "no xdotool";
+    Window window;
+    showPanel(window, QRect(100, 100, 300, 200));
+    NotificationRecorder recorder(window);
+    const QPoint from = window.bottomRightGrip()->mapToGlobal(QPoint(4, 4));
+    ASSERT_EQ(
+        runTool("xdotool", {"mousemove", number(from.x()), number(from.y()), "mousedown", "1"}), 0);
+    ASSERT_TRUE(waitUntil(
+        [&] { return recorder.count(windowWillStartLiveResizeNotification) == 1; }, deadlineMs));
+
+    ASSERT_EQ(runTool("xdotool", {"windowunmap", "--sync", number(window.windowNumber())}), 0);
+    ASSERT_EQ(runTool("xdotool", {"mouseup", "1", "windowmap", number(window.windowNumber())}), 0);
+    EXPECT_TRUE(waitUntil([&] { return recorder.count(windowDidEndLiveResizeNotification) == 1; },
+                          deadlineMs));
+    EXPECT_FALSE(window.bottomRightGrip()->isResizing());
+}
+
 TEST(WindowXServer, OcclusionFollowsCoveringAndUnmapping) {
     TALVEX_ON_PRIVATE_DISPLAY();
     Window window;

@@ -59,21 +59,40 @@ Rect WindowServer::mainDisplayBounds() {
     return ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
 }
 
+namespace {
+struct PointerState {
+    int rootX = 0;
+    int rootY = 0;
+    unsigned buttonsAndModifiers = 0;
+};
+
+PointerState queryPointer(Display* display, Window rootWindow) {
+    PointerState state;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    XQueryPointer(display, rootWindow, &root, &child, &state.rootX, &state.rootY, &windowX,
+                  &windowY, &state.buttonsAndModifiers);
+    return state;
+}
+}  // namespace
+
 Point WindowServer::pointerLocation() {
     std::lock_guard lock(controlMutex_);
     if (!controlUsable()) {
         return {};
     }
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned mask = 0;
-    XQueryPointer(control_->get(), control_->root(), &root, &child, &rootX, &rootY, &windowX,
-                  &windowY, &mask);
-    return {static_cast<double>(rootX), static_cast<double>(rootY)};
+    const PointerState pointer = queryPointer(control_->get(), control_->root());
+    return {static_cast<double>(pointer.rootX), static_cast<double>(pointer.rootY)};
+}
+
+bool WindowServer::primaryButtonDown() {
+    std::lock_guard lock(controlMutex_);
+    if (!controlUsable()) {
+        return false;
+    }
+    return (queryPointer(control_->get(), control_->root()).buttonsAndModifiers & Button1Mask) != 0;
 }
 
 std::optional<Point> WindowServer::windowOrigin(std::uint32_t windowId) {

@@ -51,6 +51,8 @@ public:
     Rect mainDisplayBounds();
     // The pointer in root pixels.
     Point pointerLocation();
+    // Whether the primary pointer button is held down, as the server sees it.
+    bool primaryButtonDown();
     // The top-left corner of window `windowId` in root pixels, as the server has it
     // (a toolkit's idea of a window's position can lag behind a window manager's
     // placement); none when the window is gone.
