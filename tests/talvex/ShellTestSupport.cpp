@@ -30,14 +30,16 @@ QProcessEnvironment environmentFor(const QString& display,
 
 // --- PrivateXServer ----------------------------------------------------------------
 
-PrivateXServer::PrivateXServer() {
+PrivateXServer::PrivateXServer(const QStringList& arguments) {
     // -displayfd 1: the server picks a free display number and writes it to stdout
     // once it accepts connections.
     server_.start(
         QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-         QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-         QStringLiteral("tcp"), QStringLiteral("+extension"), QStringLiteral("Composite")});
+        QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("+extension"),
+                    QStringLiteral("Composite")} +
+            arguments);
     if (!server_.waitForStarted(serverStartTimeoutMs))
         return;
     QByteArray printed;
@@ -60,6 +62,11 @@ PrivateXServer::~PrivateXServer() {
     server_.waitForFinished(2000);
 }
 
+void PrivateXServer::kill() {
+    server_.kill();
+    server_.waitForFinished(5000);
+}
+
 // --- ChildProcess -------------------------------------------------------------------
 
 ChildProcess::ChildProcess(const QString& display, const std::filesystem::path& configHome) {
@@ -74,6 +81,15 @@ ChildProcess::~ChildProcess() {
     if (!process_.waitForFinished(3000))
         process_.kill();
     process_.waitForFinished(2000);
+}
+
+void ChildProcess::setEnvironmentValue(const QString& name, const QString& value) {
+    QProcessEnvironment environment = process_.processEnvironment();
+    if (value.isEmpty())
+        environment.remove(name);
+    else
+        environment.insert(name, value);
+    process_.setProcessEnvironment(environment);
 }
 
 void ChildProcess::start(const QString& program, const QStringList& arguments) {

@@ -19,11 +19,13 @@ typedef struct _XDisplay Display;
 
 namespace talvex::test {
 
-// An Xvfb started with -displayfd, stopped when this goes.
+// An Xvfb started with -displayfd (and `arguments`), stopped when this goes.
 class PrivateXServer {
 public:
-    PrivateXServer();
+    explicit PrivateXServer(const QStringList& arguments = {});
     ~PrivateXServer();
+    // Ends the server at once, as a crash would.
+    void kill();
     bool isRunning() const { return !name_.isEmpty(); }
     // ":N"
     QString name() const { return name_; }
@@ -39,6 +41,8 @@ class ChildProcess {
 public:
     ChildProcess(const QString& display, const std::filesystem::path& configHome = {});
     ~ChildProcess();
+    // Sets a variable of the environment for the next start; an empty value unsets it.
+    void setEnvironmentValue(const QString& name, const QString& value);
     void start(const QString& program, const QStringList& arguments = {});
     bool waitForExit(int timeoutMs);
     bool running() const { return process_.state() != QProcess::NotRunning; }
