@@ -5,6 +5,14 @@
 // object of nullptr in a registration matches any. An observer may remove itself, or
 // others, while a notification is being delivered: removed registrations are not
 // called again, even later in the same delivery.
+//
+// Threading: any thread may post, add and remove. When removeObserver returns, none of
+// the removed handlers runs or will run on another thread: it waits for calls already
+// in progress there, so an observer may remove itself in its destructor. A handler
+// that removes its own registration is not waited for on its own thread (it is still
+// running); a handler must not remove an observer whose handler, on another thread,
+// may at that moment be removing it in turn.
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -36,7 +44,14 @@ public:
 
 private:
     struct Registration;
+    using Match = std::function<bool(const Registration&)>;
+    void removeMatching(const Match& match);
+    void deliver(Registration& registration, const Notification& note);
+
+    // Guards the list and every registration's `active` and `calls`; `callEnded` is
+    // signalled whenever a call ends.
     mutable std::mutex mutex_;
+    std::condition_variable callEnded_;
     std::vector<std::shared_ptr<Registration>> registrations_;
 };
 

@@ -197,14 +197,16 @@ void OpenGLPixelBufferView::attachToNativeWindow() {
     if (!testAttribute(Qt::WA_WState_Created) || !internalWinId())
         return;
     const auto window = static_cast<std::uintptr_t>(internalWinId());
-    if (context_ && contextWindow_ == window)
+    if ((context_ && contextWindow_ == window) || failedWindow_ == window)
         return;
     detachFromNativeWindow();
 
     syncToolkitConnection();
     auto context = GLXWindowContext::create(static_cast<std::uint32_t>(window));
-    if (!context)
+    if (!context) {
+        failedWindow_ = window;
         return;  // logged by the context; the view stays blank
+    }
     GLXWindowContext* raw = context.get();
     replaceRenderer(makeRenderer(std::move(context)));
     context_ = raw;

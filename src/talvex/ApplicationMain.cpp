@@ -1,14 +1,18 @@
 #include "talvex/ApplicationMain.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QIcon>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/SystemLog.h"
+#include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "talvex/FilterCommand.h"
 #include "talvex/TXApplication.h"
@@ -44,9 +48,100 @@ void installTranslations(QApplication& app) {
     }
 }
 
+// The value of a toolkit option such as `-platform NAME` on the command line; none when
+// it is absent.
+const char* toolkitOption(int argc, char** argv, const char* option) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], option) == 0) {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+// The lens captures and draws through X11 calls of its own, so the toolkit must run on
+// X11 too. Under Wayland that is the X11 compatibility server. A platform the user
+// picked (-platform or QT_QPA_PLATFORM) stands, as long as it is X11. False after one
+// line when it is not.
+bool chooseX11Platform(int argc, char** argv) {
+    const char* chosen = toolkitOption(argc, argv, "-platform");
+    if (!chosen) {
+        chosen = std::getenv("QT_QPA_PLATFORM");
+    }
+    if (chosen && *chosen) {
+        // "xcb", "xcb:option=value"; a list ("a;b") tries its first entry first.
+        if (std::strncmp(chosen, "xcb", 3) == 0 &&
+            (chosen[3] == '\0' || chosen[3] == ':' || chosen[3] == ';')) {
+            return true;
+        }
+        std::fprintf(stderr,
+                     "talvex: the \"%s\" platform cannot show the lens: Talvex needs X11 (xcb)\n",
+                     chosen);
+        return false;
+    }
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        systemLog("Running on X11 under Wayland: only X11 windows can be seen beneath the panel.");
+    }
+    return true;
+}
+
+// The display the lens runs on: -display, else $DISPLAY; "" when neither names one.
+std::string displayName(int argc, char** argv) {
+    const char* name = toolkitOption(argc, argv, "-display");
+    if (!name) {
+        name = std::getenv("DISPLAY");
+    }
+    return name ? name : "";
+}
+
+std::string lensDisplay;
+
+void sayNoDisplay() {
+    std::fprintf(stderr, "talvex: cannot open the X display \"%s\": Talvex needs an X11 session\n",
+                 lensDisplay.c_str());
+}
+
+// The toolkit aborts, in several lines, when the display does not open; one line here
+// before it starts instead.
+bool canOpenDisplay() {
+    if (!lensDisplay.empty() && XDisplay::open(lensDisplay.c_str())) {
+        return true;
+    }
+    sayNoDisplay();
+    return false;
+}
+
+// The toolkit ends the process in lines of its own when its X connection breaks, or
+// when the server went between our look and its own; ours replace them, and the
+// process ends before the exit handlers can talk to a dead server.
+QtMessageHandler toolkitMessageHandler = nullptr;
+void handleToolkitMessage(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+    if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+        XErrorPolicy::exitForLostServer();
+    }
+    if (message.startsWith(QLatin1String("could not connect to display"))) {
+        sayNoDisplay();
+        _exit(1);
+    }
+    if (toolkitMessageHandler) {
+        toolkitMessageHandler(type, context, message);
+    }
+}
+
 int runLens(int argc, char** argv) {
+    if (!chooseX11Platform(argc, argv)) {
+        return 1;
+    }
     // Capture and drawing talk to the X server from worker threads.
     XInitThreads();
+    lensDisplay = displayName(argc, argv);
+    if (!canOpenDisplay()) {
+        return 1;
+    }
+    toolkitMessageHandler = qInstallMessageHandler(&handleToolkitMessage);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));

@@ -1,9 +1,12 @@
 #include "talvex/SingleInstance.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -22,11 +25,42 @@ constexpr int retryPauseMs = 100;
 constexpr char activateMessage[] = "activate\n";
 
 QString defaultServerName(const QString& key) {
+    const QString folder = SingleInstance::privateFolder();
+    if (folder.isEmpty())
+        return {};
     QString display = qEnvironmentVariable("DISPLAY", QStringLiteral("none"));
     display.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("talvex-%1-%2%3").arg(getuid()).arg(display, key);
+    return QDir(folder).filePath(QStringLiteral("talvex-%1%2").arg(display, key));
+}
+
+// A real folder (not a link to one) of this user's that nobody else may enter.
+bool isPrivateFolder(const QString& path) {
+    struct stat status {};
+    return lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == getuid() && (status.st_mode & 0777) == 0700;
+}
+
+QString cacheFolder() {
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!cache.isEmpty() && QDir::isAbsolutePath(cache))
+        return QDir(cache).filePath(QStringLiteral("talvex"));
+    return QDir::home().filePath(QStringLiteral(".cache/talvex"));
 }
 }  // namespace
+
+QString SingleInstance::privateFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return runtime;
+    const QString folder = cacheFolder();
+    QDir().mkpath(QFileInfo(folder).path());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (isPrivateFolder(folder))
+        return folder;
+    systemLog("Refusing " + folder.toStdString() +
+              ": not a folder of this user's with mode 0700; not checking for another Talvex.");
+    return {};
+}
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent)
     : QObject(parent), serverName_(defaultServerName(key)) {}
@@ -39,10 +73,12 @@ SingleInstance::~SingleInstance() {
 }
 
 QString SingleInstance::lockFileName() const {
-    return QDir(QDir::tempPath()).filePath(serverName_ + QStringLiteral(".lock"));
+    return serverName_.isEmpty() ? QString() : serverName_ + QStringLiteral(".lock");
 }
 
 bool SingleInstance::claim() {
+    if (serverName_.isEmpty())
+        return true;  // no private folder (logged): run unguarded
     lock_ = std::make_unique<QLockFile>(lockFileName());
     // Held for the whole run: never stale by age, only when its process is gone.
     lock_->setStaleLockTime(0);
@@ -52,7 +88,7 @@ bool SingleInstance::claim() {
             askRunningInstanceWhileItStarts();
             return false;
         }
-        // The lock file cannot be made (no temporary folder): run unguarded.
+        // The lock file cannot be made: run unguarded.
         systemLog("Cannot create " + lockFileName().toStdString() +
                   "; not checking for another Talvex.");
         lock_.reset();

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/NotificationCenter.h"
 
 namespace talvex {
@@ -38,6 +42,34 @@ TEST(NotificationCenter, ObserverRemovedDuringDeliveryIsNotCalledAgain) {
     center.post("X");
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 0);
+}
+
+// An observer removed (say, by its destructor) while another thread is inside its
+// handler: removal returns only once that call has ended.
+TEST(NotificationCenterThreaded, RemovalWaitsForACallInProgressOnAnotherThread) {
+    using Clock = std::chrono::steady_clock;
+    NotificationCenter center;
+    int observer = 0;
+    std::atomic<bool> inside{false};
+    std::atomic<bool> removed{false};
+    std::atomic<bool> removedWhileInside{false};
+    center.addObserver(&observer, "X", nullptr, [&](const Notification&) {
+        inside = true;
+        // Give a removal that does not wait every chance to return meanwhile.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(500);
+        while (!removed && Clock::now() < deadline)
+            std::this_thread::yield();
+        removedWhileInside = removed.load();
+    });
+    std::thread poster([&] { center.post("X"); });
+    while (!inside)
+        std::this_thread::yield();
+    center.removeObserver(&observer);
+    removed = true;
+    poster.join();
+    EXPECT_FALSE(removedWhileInside) << "removeObserver returned during the handler's call";
+    center.post("X");
+    EXPECT_EQ(center.registrationCount(), 0u);
 }
 
 }  // namespace

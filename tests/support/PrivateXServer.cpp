@@ -67,15 +67,16 @@ bool managesNewWindows(Display* display, int timeoutMs) {
 }
 }  // namespace
 
-PrivateXServer::PrivateXServer(const QString& screen) {
+PrivateXServer::PrivateXServer(const QStringList& extraArguments) {
     // -displayfd 1: the server picks a free display number and writes it to stdout
     // once it accepts connections. -noreset: without it the server resets whenever its
     // last client goes (a probe of the display, say), and refuses connections meanwhile.
-    server_.start(
-        QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-         QStringLiteral("-screen"), QStringLiteral("0"), screen, QStringLiteral("-nolisten"),
-         QStringLiteral("tcp"), QStringLiteral("+extension"), QStringLiteral("Composite")});
+    const QStringList arguments{QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                QStringLiteral("-noreset"),   QStringLiteral("-screen"),
+                                QStringLiteral("0"),          QStringLiteral("1280x800x24"),
+                                QStringLiteral("-nolisten"),  QStringLiteral("tcp"),
+                                QStringLiteral("+extension"), QStringLiteral("Composite")};
+    server_.start(QStringLiteral("Xvfb"), arguments + extraArguments);
     if (!server_.waitForStarted(serverStartTimeoutMs))
         return;
     QByteArray printed;
@@ -97,6 +98,11 @@ PrivateXServer::~PrivateXServer() {
     if (!server_.waitForFinished(5000))
         server_.kill();
     server_.waitForFinished(2000);
+}
+
+void PrivateXServer::kill() {
+    server_.kill();
+    server_.waitForFinished(5000);
 }
 
 bool waitForWindowManager(const QString& display, int timeoutMs) {

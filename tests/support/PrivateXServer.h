@@ -4,17 +4,20 @@
 // (-displayfd), so that parallel runs and other servers on the machine never meet.
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace talvex::test {
 
 class PrivateXServer {
 public:
-    // `screen` is Xvfb's -screen 0 argument.
-    explicit PrivateXServer(const QString& screen = QStringLiteral("1280x800x24"));
+    // A 1280x800x24 screen with Composite; `extraArguments` go to Xvfb as well.
+    explicit PrivateXServer(const QStringList& extraArguments = {});
     ~PrivateXServer();
     PrivateXServer(const PrivateXServer&) = delete;
     PrivateXServer& operator=(const PrivateXServer&) = delete;
 
+    // Ends the server at once, as a crash would.
+    void kill();
     bool isRunning() const { return !name_.isEmpty(); }
     // ":N"
     QString name() const { return name_; }

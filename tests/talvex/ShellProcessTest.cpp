@@ -4,6 +4,10 @@
 // closes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
@@ -190,6 +194,139 @@ TEST(ShellProcess, ASecondStartBringsTheFirstForwardAndEndsAndACrashLeavesNoLock
     ChildProcess third(server.name(), config);
     third.start(test::talvexProgram());
     EXPECT_NE(waitForPanel(x, third), 0u) << describe(third);
+}
+
+// The lines of `output` that contain `text`.
+qsizetype linesContaining(const QString& output, const QString& text) {
+    return output.split(QLatin1Char('\n')).filter(text).size();
+}
+
+TEST(ShellProcess, WithoutAnX11DisplayTheLensSaysSoInOneLineAndCommandsStillWork) {
+    const QString unset;
+    const QString pointingAtNothing = QStringLiteral(":4999");
+    for (const QString& display : {unset, pointingAtNothing}) {
+        ChildProcess talvex(display);
+        talvex.setEnvironmentValue(QStringLiteral("DISPLAY"), display);
+        talvex.start(test::talvexProgram());
+        ASSERT_TRUE(talvex.waitForExit(10000)) << describe(talvex);
+        EXPECT_FALSE(talvex.crashed());
+        EXPECT_EQ(talvex.exitCode(), 1);
+        EXPECT_EQ(talvex.output().toStdString(), "talvex: cannot open the X display \"" +
+                                                     display.toStdString() +
+                                                     "\": Talvex needs an X11 session\n");
+    }
+
+    ChildProcess filter(unset);
+    filter.setEnvironmentValue(QStringLiteral("DISPLAY"), unset);
+    filter.start(test::talvexProgram(), {QStringLiteral("filter"), QStringLiteral("--help")});
+    ASSERT_TRUE(filter.waitForExit(10000));
+    EXPECT_EQ(filter.exitCode(), 0);
+    EXPECT_TRUE(filter.output().startsWith(QStringLiteral("Usage: talvex filter")));
+
+    // A platform without X11 calls cannot host the lens.
+    ChildProcess offscreen(unset);
+    offscreen.setEnvironmentValue(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    offscreen.start(test::talvexProgram());
+    ASSERT_TRUE(offscreen.waitForExit(10000)) << describe(offscreen);
+    EXPECT_EQ(offscreen.exitCode(), 1);
+    const QString refusal = offscreen.output();
+    EXPECT_EQ(refusal.count(QLatin1Char('\n')), 1) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QStringLiteral("offscreen"))) << refusal.toStdString();
+}
+
+TEST(ShellProcess, InAWaylandSessionTheLensRunsOnX11AndSaysWhatItCannotSee) {
+    REQUIRE_PRIVATE_X_SERVER(server);
+    const auto config = test::makeTempDir("talvex-shell");
+    ChildProcess talvex(server.name(), config);
+    talvex.setEnvironmentValue(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-9"));
+    talvex.setEnvironmentValue(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    ASSERT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+    EXPECT_EQ(linesContaining(talvex.output(), QStringLiteral("only X11 windows")), 1);
+}
+
+// A server that dies takes the lens with it at once, and a start on the next server
+// finds nothing left in its way.
+TEST(ShellProcess, ALostServerEndsTheLensAtOnceInOneLineAndTheNextStartWorks) {
+    const auto config = test::makeTempDir("talvex-shell");
+    const auto runtime = test::makeTempDir("talvex-runtime");
+    {
+        REQUIRE_PRIVATE_X_SERVER(server);
+        ChildProcess talvex(server.name(), config);
+        talvex.setEnvironmentValue(QStringLiteral("XDG_RUNTIME_DIR"),
+                                   QString::fromStdString(runtime));
+        talvex.start(test::talvexProgram());
+        {
+            XClient x(server.name());  // gone before its server
+            ASSERT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+        }
+        talvex.output();  // what it said while running does not count
+        server.kill();
+        ASSERT_TRUE(talvex.waitForExit(1000)) << "still running after its server died";
+        EXPECT_FALSE(talvex.crashed());
+        EXPECT_NE(talvex.exitCode(), 0);
+        const QString farewell = talvex.output();
+        EXPECT_EQ(farewell.count(QLatin1Char('\n')), 1) << farewell.toStdString();
+    }
+    REQUIRE_PRIVATE_X_SERVER(next);
+    ChildProcess talvex(next.name(), config);
+    talvex.setEnvironmentValue(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
+    talvex.start(test::talvexProgram());
+    XClient x(next.name());
+    EXPECT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+}
+
+// Another user can write into the shared temporary folder, not into the user's own.
+TEST(ShellProcess, TheInstanceLockLivesInThePrivateFolderWhereNoOneElseCanPlantIt) {
+    REQUIRE_PRIVATE_X_SERVER(server);
+    const auto config = test::makeTempDir("talvex-shell");
+    const auto runtime = test::makeTempDir("talvex-runtime");
+    QFile planted(
+        QDir(QDir::tempPath())
+            .filePath(QStringLiteral("talvex-%1-%2.lock").arg(getuid()).arg(server.name())));
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("not a lock of a running talvex\n");
+    planted.close();
+
+    ChildProcess talvex(server.name(), config);
+    talvex.setEnvironmentValue(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    EXPECT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+    planted.remove();
+    EXPECT_TRUE(
+        std::filesystem::exists(runtime / ("talvex-" + server.name().toStdString() + ".lock")));
+}
+
+// Where the server lacks shared memory and GL cannot draw, the lens says each once.
+TEST(ShellProcess, WithoutSharedMemoryOrOpenGLTheLensSaysEachOnce) {
+    if (!haveProgram("Xvfb"))
+        GTEST_SKIP() << "no Xvfb";
+    PrivateXServer server({QStringLiteral("-extension"), QStringLiteral("MIT-SHM")});
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const auto config = test::makeTempDir("talvex-shell");
+    ChildProcess talvex(server.name(), config);
+    talvex.setEnvironmentValue(QStringLiteral("LIBGL_DRIVERS_PATH"),
+                               QStringLiteral("/nonexistent"));
+    talvex.setEnvironmentValue(QStringLiteral("__GLX_VENDOR_LIBRARY_NAME"),
+                               QStringLiteral("nonexistent"));
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    ASSERT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+    QString said;
+    const auto saidTwice = [&](const char* text) {
+        said += talvex.output();
+        return linesContaining(said, QString::fromLatin1(text)) > 1;
+    };
+    // Both complaints come with the first captures; a repeat would follow right after.
+    waitUntil([&] {
+        saidTwice("");
+        return said.contains(QStringLiteral("MIT-SHM")) && said.contains(QStringLiteral("OpenGL"));
+    });
+    waitUntil([&] { return saidTwice("MIT-SHM") || saidTwice("OpenGL"); }, 1000);
+    EXPECT_EQ(linesContaining(said, QStringLiteral("MIT-SHM")), 1) << said.toStdString();
+    EXPECT_EQ(linesContaining(said, QStringLiteral("OpenGL")), 1) << said.toStdString();
 }
 
 }  // namespace

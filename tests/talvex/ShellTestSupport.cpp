@@ -42,6 +42,15 @@ ChildProcess::~ChildProcess() {
     process_.waitForFinished(2000);
 }
 
+void ChildProcess::setEnvironmentValue(const QString& name, const QString& value) {
+    QProcessEnvironment environment = process_.processEnvironment();
+    if (value.isEmpty())
+        environment.remove(name);
+    else
+        environment.insert(name, value);
+    process_.setProcessEnvironment(environment);
+}
+
 void ChildProcess::start(const QString& program, const QStringList& arguments) {
     process_.start(program, arguments);
     process_.waitForStarted(5000);

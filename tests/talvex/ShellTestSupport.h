@@ -27,6 +27,8 @@ class ChildProcess {
 public:
     ChildProcess(const QString& display, const std::filesystem::path& configHome = {});
     ~ChildProcess();
+    // Sets a variable of the environment for the next start; an empty value unsets it.
+    void setEnvironmentValue(const QString& name, const QString& value);
     void start(const QString& program, const QStringList& arguments = {});
     bool waitForExit(int timeoutMs);
     bool running() const { return process_.state() != QProcess::NotRunning; }

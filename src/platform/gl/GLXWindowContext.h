@@ -1,7 +1,7 @@
 #pragma once
 
 // An OpenGL 2.1 compatibility-profile context that draws into an existing X window
-// through GLX, on a Display connection of its own (not the toolkit's), so that the
+// through GLX, on an X connection of its own (an XDisplay, not the toolkit's), so that the
 // capture thread can draw while the main thread runs the event loop. The process must
 // have called XInitThreads() before its first Xlib call.
 //

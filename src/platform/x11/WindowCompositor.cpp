@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/SystemLog.h"
 #include "platform/x11/CapturedXImage.h"
 #include "platform/x11/XErrorTrap.h"
 
@@ -86,6 +87,11 @@ bool WindowCompositor::initialise() {
     wallpaperAtoms_[1] = XInternAtom(dpy_, "ESETROOT_PMAP_ID", False);
     buildFormatTable();
     argb32_ = XRenderFindStandardFormat(dpy_, PictStandardARGB32);
+    if (!XShmQueryExtension(dpy_)) {
+        sharedPixmaps_ = false;
+        sharedMemory_ = false;
+        systemLog("The X server lacks MIT-SHM; captures are copied through the connection.");
+    }
     return argb32_ != nullptr;
 }
 

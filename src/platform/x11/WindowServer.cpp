@@ -7,11 +7,15 @@
 #include "platform/x11/ScreenLayout.h"
 #include "platform/x11/WindowCompositor.h"
 #include "platform/x11/XDisplay.h"
+#include "platform/x11/XErrorPolicy.h"
 
 namespace talvex {
 
 WindowServer& WindowServer::shared() {
     static WindowServer server;
+    // Runs at exit before the server's destructor, which must not meet a dead server.
+    static const bool guarded = (XErrorPolicy::registerExitGuard(), true);
+    (void)guarded;
     return server;
 }
 
@@ -44,7 +48,7 @@ std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
                                                               std::uint32_t windowId,
                                                               double scale) {
     std::lock_guard lock(captureMutex_);
-    if (!compositor_) {
+    if (!compositor_ || capture_->lost()) {
         return nullptr;
     }
     const DisplayGeometry geometry(compositor_->layout().mainDisplayBounds(), scale);

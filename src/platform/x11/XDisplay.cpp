@@ -31,9 +31,13 @@ std::shared_ptr<XDisplay> XDisplay::open(const char* name) {
     return std::make_shared<XDisplay>(Key{}, display);
 }
 
+// A broken connection is left as it is: closing it is a request, and Xlib blocks it
+// for good when another thread met the break. Its socket goes with the process.
 XDisplay::~XDisplay() {
     std::lock_guard lock(lifecycleMutex());
-    XCloseDisplay(display_);
+    if (!lost()) {
+        XCloseDisplay(display_);
+    }
     XErrorPolicy::release(display_);
 }
 

@@ -1,7 +1,11 @@
 #include "platform/x11/XErrorPolicy.h"
 
 #include <X11/Xlib.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <unordered_map>
 
@@ -30,6 +34,36 @@ PolicyState& state() {
     return policy;
 }
 
+// Once per process, whichever connection notices first: the server is one for all.
+void announceLoss() {
+    static std::atomic<bool> announced{false};
+    if (!announced.exchange(true)) {
+        systemLog("Lost the connection to the X server.");
+    }
+}
+
+// The server closed its end of the connection (read from the socket, not asked for).
+bool peerHungUp(Display* display) {
+    pollfd descriptor{ConnectionNumber(display), POLLRDHUP, 0};
+    return poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// Called with the state locked.
+bool otherHungUp(Display* display) {
+    for (const auto& [other, connection] : state().adopted) {
+        if (other != display && peerHungUp(other)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void exitIfServerGone() {
+    if (XErrorPolicy::serverGone()) {
+        XErrorPolicy::exitForLostServer();
+    }
+}
+
 int handleError(Display* display, XErrorEvent* event) {
     XErrorHandler previous = nullptr;
     {
@@ -52,10 +86,14 @@ int handleIOError(Display* display) {
         std::lock_guard lock(state().mutex);
         auto it = state().adopted.find(display);
         if (it != state().adopted.end()) {
-            if (!it->second.lost) {
-                it->second.lost = true;
-                systemLog("Lost the connection to the X server; screen capture stops.");
+            it->second.lost = true;
+            // When the server itself went, every connection to it hung up: nothing can
+            // go on, and ending here spares the other threads Xlib's complaints about
+            // the dead ones.
+            if (otherHungUp(display)) {
+                XErrorPolicy::exitForLostServer();
             }
+            systemLog("The X server dropped a connection of ours; screen capture stops.");
             // Returning hands over to the connection's exit handler, which for our
             // connections returns as well: the display stays in its error state and
             // every later request on it fails instead of ending the process.
@@ -108,6 +146,25 @@ bool XErrorPolicy::connectionLost(Display* display) {
     std::lock_guard lock(state().mutex);
     auto it = state().adopted.find(display);
     return it != state().adopted.end() && it->second.lost;
+}
+
+bool XErrorPolicy::serverGone() {
+    std::lock_guard lock(state().mutex);
+    bool gone = false;
+    for (auto& [display, connection] : state().adopted) {
+        connection.lost = connection.lost || peerHungUp(display);
+        gone = gone || connection.lost;
+    }
+    return gone;
+}
+
+void XErrorPolicy::exitForLostServer() {
+    announceLoss();
+    _exit(1);
+}
+
+void XErrorPolicy::registerExitGuard() {
+    std::atexit(&exitIfServerGone);
 }
 
 }  // namespace talvex

@@ -20,15 +20,31 @@ public:
     // ours goes back on top and chains to theirs.
     static void install();
 
-    // Errors on an adopted connection are absorbed and counted; a lost adopted
-    // connection logs one line and is marked lost instead of ending the process.
+    // Errors on an adopted connection are absorbed and counted. A lost adopted
+    // connection ends the process (one line, status 1) when the server is gone, that is
+    // when another adopted connection hung up too; alone, it logs one line and is
+    // marked lost.
     static void adopt(_XDisplay* display);
     static void release(_XDisplay* display);
 
     // Errors seen on an adopted connection so far (0 for others).
     static std::uint64_t errorCount(_XDisplay* display);
-    // True once the server connection of an adopted display broke.
+    // True once the server connection of an adopted display broke. No request may be
+    // sent on it from then on, from any thread: Xlib keeps the display locked by the
+    // thread that met the break, and any other thread's request blocks for ever.
     static bool connectionLost(_XDisplay* display);
+
+    // Marks every adopted connection whose server hung up as lost, without sending a
+    // request; true when at least one is lost.
+    static bool serverGone();
+
+    // At process exit, when the server is gone: says so (once) and ends the process at
+    // once with status 1, without the exit handlers registered before this call; they
+    // would free X resources on the dead connections and may block. Register it right
+    // after making a static that owns X resources.
+    static void registerExitGuard();
+    // Says (once) that the server is gone and ends the process at once with status 1.
+    [[noreturn]] static void exitForLostServer();
 };
 
 }  // namespace talvex

@@ -10,7 +10,12 @@ namespace talvex {
 
 namespace {
 
+// Asking for the extension's version where it is missing makes Xlib print a warning;
+// asking whether it is there does not.
 bool sharedMemoryAvailable(Display* display) {
+    if (!XShmQueryExtension(display)) {
+        return false;
+    }
     int major = 0;
     int minor = 0;
     Bool pixmaps = False;
@@ -100,7 +105,7 @@ void XImageBuffer::detach() {
     if (!shared_ || !segment_.shmaddr) {
         return;
     }
-    if (attached_) {
+    if (attached_ && !display_->lost()) {
         XShmDetach(display_->get(), &segment_);
         // The server must let go before the mapping disappears under it.
         XSync(display_->get(), False);

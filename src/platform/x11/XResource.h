@@ -2,8 +2,11 @@
 
 // Owns one server-side resource (a pixmap, a picture...) by its XID and frees it with
 // the matching request when it goes. Freeing a resource whose window vanished only
-// raises an error that the error policy absorbs.
+// raises an error that the error policy absorbs; on a connection that broke nothing is
+// sent (the server freed everything of ours when it went).
 #include <utility>
+
+#include "platform/x11/XErrorPolicy.h"
 
 struct _XDisplay;
 
@@ -36,7 +39,7 @@ public:
     explicit operator bool() const { return id_ != 0; }
 
     void reset() {
-        if (id_ != 0 && release_) {
+        if (id_ != 0 && release_ && !XErrorPolicy::connectionLost(display_)) {
             release_(display_, id_);
         }
         id_ = 0;

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/gl/GLXWindowContext.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "platform/x11/XErrorTrap.h"
@@ -43,6 +44,34 @@ TEST(XErrorPolicy, AbsorbsErrorsOnOwnConnectionsAndChainsOthers) {
     XCloseDisplay(foreign);
 
     // Leave the chain as it was: our handler over the one the test found.
+    XSetErrorHandler(before);
+    XErrorPolicy::install();
+}
+
+// The GL connection is one of ours: an error on it (here, drawing into a window that
+// vanished) never reaches the handler below ours, whose default ends the process.
+TEST(XErrorPolicy, AbsorbsErrorsOnTheGLConnection) {
+    TALVEX_REQUIRE_DISPLAY();
+    auto own = XDisplay::open();
+    ASSERT_TRUE(own);
+    Display* dpy = own->get();
+    const Window window = XCreateSimpleWindow(dpy, own->root(), 0, 0, 64, 64, 0, 0, 0);
+    XMapWindow(dpy, window);
+    XSync(dpy, False);
+    auto context = GLXWindowContext::create(static_cast<std::uint32_t>(window));
+    if (!context)
+        GTEST_SKIP() << "no GLX for a plain window";
+    XErrorHandler before = XSetErrorHandler(&countForeignError);
+    XErrorPolicy::install();
+    foreignErrors = 0;
+
+    XDestroyWindow(dpy, window);
+    XSync(dpy, False);
+    context->makeCurrent();
+    context->flushBuffer();
+    context.reset();  // waits for the server's answers
+    EXPECT_EQ(foreignErrors, 0);
+
     XSetErrorHandler(before);
     XErrorPolicy::install();
 }
