@@ -62,8 +62,13 @@ TEST(NotificationCenterThreaded, RemovalWaitsForACallInProgressOnAnotherThread) 
         removedWhileInside = removed.load();
     });
     std::thread poster([&] { center.post("X"); });
-    while (!inside)
+    const auto startDeadline = Clock::now() + std::chrono::seconds(10);
+    while (!inside && Clock::now() < startDeadline)
         std::this_thread::yield();
+    if (!inside) {
+        poster.join();
+        FAIL() << "the handler never ran";
+    }
     center.removeObserver(&observer);
     removed = true;
     poster.join();
