@@ -243,7 +243,7 @@ private:
 
 int ownErrors = 0;
 int countOwnError(Display*, XErrorEvent*) {
-    ++ownErrors;  // a window of the panel vanished between two requests: harmless here
+    ++ownErrors;  // a window vanished between being listed and being looked at: harmless
     return 0;
 }
 
@@ -411,7 +411,7 @@ std::optional<double> ping(const XConnection& x, Window panel, milliseconds time
     static long stamp = 1;
     const long sent = ++stamp;
     const Atom pingAtom = x.atom("_NET_WM_PING");
-    XSelectInput(x.get(), x.root(), SubstructureNotifyMask);
+    XSelectInput(x.get(), x.root(), StructureNotifyMask | SubstructureNotifyMask);
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = panel;
