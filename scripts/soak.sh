@@ -9,8 +9,8 @@ source "$(dirname "$0")/common.sh"
 build="$TALVEX_ROOT/build-soak"
 cmake -S "$TALVEX_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$JOBS" --target talvex soak
-# A fresh server every run: run_with_display uses the current one only when asked to
-# by DISPLAY, which a desktop session sets; the soak needs a screen of its own.
+# A screen of its own, never the desktop the script is started from: without DISPLAY,
+# run_with_display starts a private Xvfb. The load average goes with the results.
 unset DISPLAY
 uptime
 run_with_display "$build/bench/soak" --window-manager openbox "$@" "$build/src/talvex"
