@@ -1,11 +1,16 @@
-// The live lens's steady load: captures per second and this process's CPU share at
-// each refresh speed, with a static screen beneath the panel and the pointer either
-// resting or moving. Runs the real panel and view on the current X display:
+// The live lens's steady load at each refresh speed: captures, frames and pixels drawn
+// per second, and the CPU share of this process and of the X server, for a static
+// screen (pointer resting, or moving over the picture), a 100 x 100 window changing 20
+// times a second under one corner, the whole area changing 20 times a second, and a
+// panel covered by another window. Runs the real panel and view on the current X
+// display:
 //
 //   lens_load [seconds per case, default 30] [panel width] [panel height]
 //
 // Prints a Markdown table. Not a test: numbers depend on the machine and its load.
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCursor>
@@ -18,7 +23,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/FilteredView.h"
@@ -50,11 +57,71 @@ protected:
     }
 };
 
+// A window of one colour that flips between two colours 20 times a second while on.
+class ChangingPatch : public QWidget {
+public:
+    ChangingPatch() {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            flipped_ = !flipped_;
+            update();
+        });
+    }
+    void run(QRect area) {
+        setGeometry(area);
+        show();
+        raise();
+        timer_.start(50);
+    }
+    void stop() {
+        timer_.stop();
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), flipped_ ? QColor(220, 30, 30) : QColor(30, 170, 40));
+    }
+
+private:
+    QTimer timer_;
+    bool flipped_ = false;
+};
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The X server's process, from the credentials of a local connection's peer; 0 when the
+// server is not local.
+pid_t serverProcess() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    const bool known =
+        getsockopt(ConnectionNumber(display), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0;
+    XCloseDisplay(display);
+    return known ? peer.pid : 0;
+}
+
+double processCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (pid == 0 || !std::getline(stat, line))
+        return 0;
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14 || i == 15)
+            ticks += std::atof(field.c_str());
+    }
+    return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
 void runEventLoopFor(double seconds) {
@@ -66,36 +133,101 @@ void runEventLoopFor(double seconds) {
     }
 }
 
+// Puts `window` right below `sibling` on the server (no window manager needed).
+void stackBelow(QWidget& window, QWidget& sibling) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XWindowChanges changes{};
+    changes.sibling = sibling.winId();
+    changes.stack_mode = Below;
+    XConfigureWindow(display, window.winId(), CWSibling | CWStackMode, &changes);
+    XCloseDisplay(display);
+}
+
+enum class Scene { staticResting, staticMoving, cornerChanging, wholeChanging, covered };
+
+const char* sceneName(Scene scene) {
+    switch (scene) {
+        case Scene::staticResting:
+            return "static, pointer resting";
+        case Scene::staticMoving:
+            return "static, pointer moving over it";
+        case Scene::cornerChanging:
+            return "100x100 changing 20/s";
+        case Scene::wholeChanging:
+            return "whole area changing 20/s";
+        default:
+            return "panel covered";
+    }
+}
+
 struct Result {
     double capturesPerSecond;
+    double framesPerSecond;
+    double megapixelsPerSecond;
     double cpuShare;
+    double serverShare;
 };
 
-Result measure(FilteredView& view, RefreshSpeed speed, bool movingPointer, double seconds,
-               QPoint restingPoint) {
+struct Bench {
+    FilteredView& view;
+    talvex::Window& panel;
+    ChangingPatch& patch;
+    QWidget& cover;
+    pid_t server;
+};
+
+void startScene(Bench& b, Scene scene, QTimer& mover, QPoint centre) {
+    const QRect content(b.view.mapToGlobal(QPoint(0, 0)), b.view.size());
+    if (scene == Scene::cornerChanging)
+        b.patch.run(QRect(content.topLeft() + QPoint(10, 10), QSize(100, 100)));
+    if (scene == Scene::wholeChanging)
+        b.patch.run(content);
+    if (scene == Scene::covered) {
+        b.cover.setGeometry(b.panel.frameGeometry().adjusted(-20, -20, 20, 20));
+        b.cover.show();
+        b.cover.raise();
+    } else if (b.patch.isVisible()) {
+        stackBelow(b.patch, b.panel);
+    }
+    if (scene == Scene::staticMoving)
+        mover.start(15);
+    QCursor::setPos(scene == Scene::staticMoving ? centre
+                                                 : content.bottomRight() + QPoint(200, 150));
+}
+
+Result measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
     UserDefaults::standard().setIntegerForKey(static_cast<std::int64_t>(speed), keys::refreshSpeed);
-    QCursor::setPos(restingPoint);
+    const QPoint centre = b.view.mapToGlobal(b.view.rect().center());
     QTimer mover;
     double angle = 0;
     QObject::connect(&mover, &QTimer::timeout, [&] {
         angle += 0.2;
-        QCursor::setPos(restingPoint +
-                        QPoint(int(80 * std::cos(angle)), int(80 * std::sin(angle))));
+        QCursor::setPos(centre + QPoint(int(60 * std::cos(angle)), int(60 * std::sin(angle))));
     });
-    if (movingPointer)
-        mover.start(15);
+    startScene(b, scene, mover, centre);
     runEventLoopFor(1.0);  // settle
 
-    const auto framesBefore = view.renderer()->framesPresented();
+    const auto& history = b.view.captureHistory();
+    const auto capturesBefore = history.captures.load();
+    const auto framesBefore = b.view.renderer()->framesPresented();
     const double cpuBefore = cpuSeconds();
+    const double serverBefore = processCpuSeconds(b.server);
     QElapsedTimer clock;
     clock.start();
     runEventLoopFor(seconds);
     const double wall = clock.elapsed() / 1000.0;
-    const double cpu = cpuSeconds() - cpuBefore;
-    const auto frames = view.renderer()->framesPresented() - framesBefore;
+    const double frames = double(b.view.renderer()->framesPresented() - framesBefore);
+    const double pixels = b.view.width() * b.view.height() * b.view.backingScaleFactor() *
+                          b.view.backingScaleFactor();
+    Result r{double(history.captures - capturesBefore) / wall, frames / wall,
+             frames * pixels / wall / 1e6, (cpuSeconds() - cpuBefore) / wall,
+             (processCpuSeconds(b.server) - serverBefore) / wall};
     mover.stop();
-    return {double(frames) / wall, cpu / wall};
+    b.patch.stop();
+    b.cover.hide();
+    return r;
 }
 
 const char* speedName(RefreshSpeed s) {
@@ -135,17 +267,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lens_load: the view has no OpenGL drawable\n");
         return 1;
     }
-    // The pointer rests (or circles) away from the panel: the area beneath the panel
-    // is captured either way.
-    const QPoint away = panel->geometry().bottomRight() + QPoint(200, 150);
+    ChangingPatch patch;
+    QWidget cover;
+    cover.setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    cover.setStyleSheet(QStringLiteral("background: #808080"));
+    Bench bench{*view, *panel, patch, cover, serverProcess()};
 
-    std::printf("| refresh speed | pointer | captures/s | CPU share of one core |\n");
-    std::printf("|---|---|---|---|\n");
+    std::printf(
+        "| refresh speed | beneath the panel | captures/s | frames/s | MP drawn/s | "
+        "lens CPU | X server CPU |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
     for (RefreshSpeed speed : {RefreshSpeed::slow, RefreshSpeed::normal, RefreshSpeed::fast}) {
-        for (bool moving : {false, true}) {
-            const Result r = measure(*view, speed, moving, seconds, away);
-            std::printf("| %s | %s | %.1f | %.1f %% |\n", speedName(speed),
-                        moving ? "moving" : "resting", r.capturesPerSecond, r.cpuShare * 100);
+        for (Scene scene : {Scene::staticResting, Scene::staticMoving, Scene::cornerChanging,
+                            Scene::wholeChanging, Scene::covered}) {
+            const Result r = measure(bench, speed, scene, seconds);
+            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% |\n", speedName(speed),
+                        sceneName(scene), r.capturesPerSecond, r.framesPerSecond,
+                        r.megapixelsPerSecond, r.cpuShare * 100, r.serverShare * 100);
             std::fflush(stdout);
         }
     }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QScreen>
 #include <QThread>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <utility>
@@ -27,6 +28,26 @@ namespace {
 std::unique_ptr<CapturedImage> imageFromWindowServer(Rect globalRect, std::uint32_t windowId,
                                                      double scale) {
     return WindowServer::shared().imageBelowWindow(globalRect, windowId, scale);
+}
+
+bool unchangedOnWindowServer(Rect globalRect, std::uint32_t windowId, double scale) {
+    return WindowServer::shared().unchangedSinceLastCapture(globalRect, windowId, scale);
+}
+
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Nothing beneath changed and the picture on screen needs no redraw: no capture at all,
+// unless the last one is too long ago.
+bool nothingToCapture(const FilteredView::CaptureRequest& request) {
+    if (!request.unchanged || request.renderer->redrawRequired)
+        return false;
+    if (steadyMs() - request.history->lastCaptureMs >= FilteredView::longestSkipMs)
+        return false;
+    return request.unchanged(request.rect, request.windowId, request.backingScaleFactor);
 }
 
 // Click-through is the X Shape input region of the panel's top-level window; the
@@ -97,7 +118,8 @@ bool onMainThread() {
 FilteredView::FilteredView(QWidget* parent)
     : OpenGLPixelBufferView(&FilteredView::makeFilter, parent),
       scheduler_(*this),
-      imageSource_(&imageFromWindowServer) {
+      imageSource_(&imageFromWindowServer),
+      changeProbe_(&unchangedOnWindowServer) {
     installClickThroughHandler();
     updateFromDefaults();
     NotificationCenter::defaultCenter().addObserver(
@@ -120,7 +142,14 @@ void FilteredView::updateFromDefaults() {
     scheduler_.updateFromDefaults(currentRefreshSpeed(), currentViewArea());
 }
 
+void FilteredView::drawRect() {
+    renderer()->redrawRequired = true;
+    redrawCaptureAsync();
+}
+
 void FilteredView::userDefaultsDidChange() {
+    // The filter's switches may have changed: the picture is drawn again.
+    renderer()->redrawRequired = true;
     // The store posts on the thread that wrote; timers and geometry belong to the main
     // thread.
     if (onMainThread()) {
@@ -275,6 +304,8 @@ void FilteredView::redrawCaptureAsync() {
     CaptureRequest request{std::move(target),
                            QPointer<FilteredView>(this),
                            imageSource_,
+                           changeProbe_,
+                           history_,
                            capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
                            static_cast<std::uint32_t>(number),
                            scale,
@@ -287,6 +318,12 @@ void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
     CapturingGuard clearCapturingAtEnd(renderer);
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
+    if (nothingToCapture(request)) {
+        ++request.history->skipped;
+        return;
+    }
+    request.history->lastCaptureMs = steadyMs();
+    ++request.history->captures;
 
     std::unique_ptr<CapturedImage> image =
         request.imageSource(request.rect, request.windowId, request.backingScaleFactor);

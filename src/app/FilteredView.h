@@ -14,6 +14,7 @@
 // that thread. The work item holds the renderer through a shared pointer and the view
 // only through a QPointer used on the main thread, so a view that goes away meanwhile
 // is never touched. `capturing` is cleared when the work item ends, on every path.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,11 +39,24 @@ public:
     using ImageSource = std::function<std::unique_ptr<CapturedImage>(
         Rect globalRect, std::uint32_t windowId, double scale)>;
 
+    // True when nothing beneath can have changed since the last capture of the same
+    // rectangle below the same window at the same scale. Runs on the capture thread.
+    using ChangeProbe = std::function<bool(Rect globalRect, std::uint32_t windowId, double scale)>;
+
+    // What the captures of one view have done, shared with their work items.
+    struct CaptureHistory {
+        std::atomic<std::int64_t> lastCaptureMs{0};  // steady clock
+        std::atomic<std::uint64_t> captures{0};
+        std::atomic<std::uint64_t> skipped{0};  // nothing beneath had changed
+    };
+
     // Everything one capture needs, owned by its work item.
     struct CaptureRequest {
         std::shared_ptr<PixelBufferRenderer> renderer;
         QPointer<FilteredView> view;  // dereferenced on the main thread only
         ImageSource imageSource;
+        ChangeProbe unchanged;  // none: always capture
+        std::shared_ptr<CaptureHistory> history;
         Rect rect;  // global display coordinates
         std::uint32_t windowId = 0;
         double backingScaleFactor = 1;
@@ -90,8 +104,18 @@ public:
     bool isOpaque() const { return false; }
     bool wantsDefaultClipping() const { return false; }
 
-    // Where captures come from; the window server by default.
-    void setImageSource(ImageSource source) { imageSource_ = std::move(source); }
+    // Where captures come from; the window server by default. Another source is asked
+    // on every capture (it has no change tracking).
+    void setImageSource(ImageSource source) {
+        imageSource_ = std::move(source);
+        changeProbe_ = nullptr;
+    }
+    const CaptureHistory& captureHistory() const { return *history_; }
+
+    // A capture that would find nothing changed beneath is skipped, but never for longer
+    // than this: what the server does not report (drawing on the root itself) shows up
+    // within it.
+    static constexpr std::int64_t longestSkipMs = 5000;
 
     // The capture work (capture thread).
     static void redrawCaptureInBackground(const CaptureRequest& request);
@@ -115,12 +139,16 @@ public:
 protected:
     void viewWillMoveToWindow(QWidget* newWindow) override;
     void viewDidMoveToWindow() override;
-    void drawRect() override { redrawCaptureAsync(); }
+    // The window asks for its picture again (exposed): draw the next capture even if
+    // nothing beneath changed.
+    void drawRect() override;
 
 private:
     CaptureScheduler scheduler_;
     std::unique_ptr<Timer> updateTimer_;
     ImageSource imageSource_;
+    ChangeProbe changeProbe_;
+    std::shared_ptr<CaptureHistory> history_ = std::make_shared<CaptureHistory>();
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 

@@ -75,7 +75,12 @@ public:
     double backingScaleFactor() const;
 
     bool unhideOnNextDisplay() const { return renderer_->unhideOnNextDisplay; }
-    void setUnhideOnNextDisplay(bool v) { renderer_->unhideOnNextDisplay = v; }
+    // Shown again, the view's window has lost its picture: the next one is drawn.
+    void setUnhideOnNextDisplay(bool v) {
+        if (v)
+            renderer_->redrawRequired = true;
+        renderer_->unhideOnNextDisplay = v;
+    }
     bool capturingDisabled() const { return renderer_->capturingDisabled; }
     void setCapturingDisabled(bool v) {
         if (v)

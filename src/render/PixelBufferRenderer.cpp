@@ -118,6 +118,7 @@ void PixelBufferRenderer::prepareOpenGL() {
 void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     OpenGLShaderFilter& shaderFilter = filter();
     DrawingScope scope(*context_, detached_);
+    redrawRequired = true;
     if (!scope.canDraw())
         return;
     view_->set(bounds, backingScale);
@@ -148,6 +149,19 @@ bool PixelBufferRenderer::isDrawable(const CapturedImage& image,
            bytes.size() - (height - 1) * bytesPerRow >= width * pixelBytes;
 }
 
+bool PixelBufferRenderer::isShown(const CapturedImage& image,
+                                  const std::vector<std::uint8_t>& bytes) const {
+    return image.width() == shown_.width && image.height() == shown_.height &&
+           image.bytesPerRow() == shown_.bytesPerRow &&
+           image.bitsPerPixel() == shown_.bitsPerPixel && bytes == shown_.bytes;
+}
+
+void PixelBufferRenderer::rememberShown(const CapturedImage& image,
+                                        std::vector<std::uint8_t> bytes) {
+    shown_ = {image.width(), image.height(), image.bytesPerRow(), image.bitsPerPixel(),
+              std::move(bytes)};
+}
+
 void PixelBufferRenderer::upload(const CapturedImage& image,
                                  const std::vector<std::uint8_t>& bytes) {
     const std::size_t bitsPerPixel = image.bitsPerPixel();
@@ -176,9 +190,14 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textureName);
 
-    // 5. Keep the previous picture for what cannot be uploaded as it is.
+    // 5. Keep the previous picture for what cannot be uploaded as it is, and for an
+    // image that is the picture on screen already.
     if (!isDrawable(image, *bytes))
         return;
+    if (!redrawRequired.exchange(false) && isShown(image, *bytes)) {
+        ++framesUnchanged_;
+        return;
+    }
 
     // 6-9. The pixels go to OpenGL unchanged; the packed type does the unpacking.
     upload(image, *bytes);
@@ -191,8 +210,8 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     // 10-13.
     shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    bytes.reset();
     context_->flushBuffer();
+    rememberShown(image, std::move(*bytes));
     ++framesPresented_;
 }
 

@@ -14,7 +14,7 @@
 //   operation above takes it for itself: never call them with the lock held.
 //   program_, frame_ and detached_ are also atomics so that any thread may read them.
 // - filter() creates the filter on first use, once, from whichever thread asks first.
-// - The four flags are atomics, read and written from any thread without the lock.
+// - The flags are atomics, read and written from any thread without the lock.
 // - After detach() nothing draws again: a capture still in flight when the view goes
 //   away returns without touching the drawable.
 #include <atomic>
@@ -70,11 +70,18 @@ public:
     bool isDetached() const;
     // How many frames displayImage() has drawn and presented.
     std::uint64_t framesPresented() const { return framesPresented_; }
+    // How many images displayImage() left undrawn because they equalled the picture on
+    // screen.
+    std::uint64_t framesUnchanged() const { return framesUnchanged_; }
 
     std::atomic<bool> unhideOnNextDisplay{false};
     std::atomic<bool> capturingDisabled{false};
     std::atomic<bool> capturing{false};
     std::atomic<bool> mirrorTransform{false};
+    // Set by whatever changes the drawing but not the capture (a reshape, the filter's
+    // settings, the view shown again): the next image is drawn even when its pixels
+    // equal the last one's.
+    std::atomic<bool> redrawRequired{true};
     // How many pauses have begun (capturingDisabled set); a capture asked for before
     // the latest one began is stale and never shown.
     std::atomic<std::uint64_t> pausesBegun{0};
@@ -92,9 +99,17 @@ private:
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
+    std::atomic<std::uint64_t> framesUnchanged_{0};
+    // The pixels of the picture on screen (capture thread, under the context lock).
+    struct Picture {
+        std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
+        std::vector<std::uint8_t> bytes;
+    } shown_;
 
     bool isDrawable(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
     void upload(const CapturedImage& image, const std::vector<std::uint8_t>& bytes);
+    bool isShown(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
+    void rememberShown(const CapturedImage& image, std::vector<std::uint8_t> bytes);
     void deleteProgram();
 };
 

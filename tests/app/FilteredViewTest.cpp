@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -99,6 +100,24 @@ public:
 
     void move(unsigned long window, int x, int y) {
         XMoveWindow(dpy_, window, x, y);
+        XSync(dpy_, False);
+    }
+
+    // New contents for a window, drawn the way an application would.
+    void recolour(::Window window, Rgb c) {
+        XSetWindowBackground(
+            dpy_, window,
+            (static_cast<unsigned long>(c.r) << 16) | (static_cast<unsigned long>(c.g) << 8) | c.b);
+        XClearWindow(dpy_, window);
+        XSync(dpy_, False);
+    }
+
+    // Restacks `window` right below `sibling` (a top-level window).
+    void stackBelow(::Window window, unsigned long sibling) {
+        XWindowChanges changes{};
+        changes.sibling = sibling;
+        changes.stack_mode = Below;
+        XConfigureWindow(dpy_, window, CWSibling | CWStackMode, &changes);
         XSync(dpy_, False);
     }
 
@@ -406,6 +425,44 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
                               .rootToScreen(Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
     EXPECT_EQ(view.viewRectOnScreen(), expected);
     EXPECT_GE(root.x(), 500);
+}
+
+// With the refresh timer running at the fast speed: a screen where nothing changes
+// costs no capture, a window changing beneath shows at once, and so does one raised
+// over the area.
+TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
+    UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed);
+    const ::Window beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
+    panel_ = std::make_unique<Window>();
+    auto* view = new FilteredView;
+    panel_->setContentWidget(view);
+    panel_->setGeometry(300, 300, 240, 160);
+    panel_->show();
+    panel_->raise();
+    const auto& history = view->captureHistory();
+    // Most of the picture is this colour (stripes cover less than half of any colour).
+    const auto shows = [&](Rgb colour) {
+        const auto pixels = x_.pixels(view->winId(), static_cast<int>(view->width() * scale_),
+                                      static_cast<int>(view->height() * scale_));
+        const auto same = std::count_if(pixels.begin(), pixels.end(),
+                                        [&](const Rgb& p) { return near(p, colour); });
+        return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(grey); }));
+    ASSERT_TRUE(test::waitUntil([&] { return history.skipped > 0; }));
+
+    const std::uint64_t captures = history.captures;
+    test::waitUntil([] { return false; }, 2000);  // 100 ticks with nothing changing
+    EXPECT_EQ(history.captures, captures) << history.skipped << " skipped";
+
+    x_.recolour(beneath, green);
+    EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
+    const ::Window above = x_.solidWindow(0, 0, 1920, 1080, white);
+    x_.stackBelow(above, panel_->winId());
+    EXPECT_TRUE(test::waitUntil([&] { return shows(white); }, 3000));
+    x_.destroy(above);
+    EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
+    UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 
 TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {

@@ -70,11 +70,13 @@ WindowCompositor::WindowCompositor(Key, std::shared_ptr<XDisplay> display)
     : display_(std::move(display)), dpy_(display_->get()), root_(display_->root()) {}
 
 // 1. Redirect the root's children once; the server undoes it when we disconnect.
-// 2. Hear about monitor changes and wallpaper changes instead of asking every frame.
+// 2. Hear about monitor changes, wallpaper changes and changes of the window tree
+//    instead of asking every frame.
 // 3. Learn the picture format of every visual, and the 32-bit one we compose into.
 bool WindowCompositor::initialise() {
     XCompositeRedirectSubwindows(dpy_, root_, CompositeRedirectAutomatic);
-    XSelectInput(dpy_, root_, PropertyChangeMask | StructureNotifyMask);
+    XSelectInput(dpy_, root_, PropertyChangeMask | StructureNotifyMask | SubstructureNotifyMask);
+    changes_ = std::make_unique<AreaChangeTracker>(dpy_);
     int errorBase = 0;
     if (XRRQueryExtension(dpy_, &randrEventBase_, &errorBase)) {
         XRRSelectInput(
@@ -117,15 +119,27 @@ void WindowCompositor::processEvents() {
     while (XPending(dpy_) > 0) {
         XEvent event;
         XNextEvent(dpy_, &event);
+        changes_->handleEvent(event);
         if (event.type == PropertyNotify) {
             const Atom atom = event.xproperty.atom;
-            wallpaperStale_ |= atom == wallpaperAtoms_[0] || atom == wallpaperAtoms_[1];
-        } else if (event.type == ConfigureNotify ||
+            if (atom == wallpaperAtoms_[0] || atom == wallpaperAtoms_[1]) {
+                wallpaperStale_ = true;
+                changes_->markChanged();
+            }
+        } else if ((event.type == ConfigureNotify && event.xconfigure.window == root_) ||
                    (randrEventBase_ >= 0 && event.type >= randrEventBase_ &&
                     event.type <= randrEventBase_ + RRNotify)) {
             layoutStale_ = true;
+            changes_->markChanged();
         }
     }
+}
+
+bool WindowCompositor::unchangedSinceLastCapture(const PixelRect& area, std::uint32_t window) {
+    if (display_->lost())
+        return false;
+    processEvents();
+    return changes_->unchangedSinceLastCapture(area, window);
 }
 
 const ScreenLayout& WindowCompositor::layout() {
@@ -367,6 +381,8 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
     if (!target) {
         return nullptr;
     }
+    processEvents();
+    changes_->startCapture(*stack, area, window);
     ClipRegion background;
     std::vector<Layer> layers = planLayers(*stack, area, background);
     if (!background.isEmpty()) {

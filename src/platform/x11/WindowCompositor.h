@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/CapturedImage.h"
+#include "platform/x11/AreaChangeTracker.h"
 #include "platform/x11/ClipRegion.h"
 #include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/ScreenLayout.h"
@@ -49,6 +50,10 @@ public:
     // area meets no monitor, is empty or too large, the window is not on screen's
     // window tree, or the server fails.
     std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area, std::uint32_t window);
+
+    // True when the last capture was of `area` below `window` and the server has
+    // reported nothing since that could change it. Always false without DAMAGE.
+    bool unchangedSinceLastCapture(const PixelRect& area, std::uint32_t window);
 
     // The monitor layout, re-read whenever RandR reports a change.
     const ScreenLayout& layout();
@@ -98,6 +103,7 @@ private:
     Atom wallpaperAtoms_[2] = {0, 0};
     XResource wallpaper_;
     bool wallpaperStale_ = true;
+    std::unique_ptr<AreaChangeTracker> changes_;
     std::unordered_map<VisualID, XRenderPictFormat*> formats_;
     XRenderPictFormat* argb32_ = nullptr;
     Visual* visual32_ = nullptr;

@@ -55,6 +55,17 @@ std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
     return compositor_->imageBelowWindow(geometry.globalToRootPixels(globalRect), windowId);
 }
 
+bool WindowServer::unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId,
+                                             double scale) {
+    std::lock_guard lock(captureMutex_);
+    if (!compositor_ || capture_->lost()) {
+        return false;
+    }
+    const DisplayGeometry geometry(compositor_->layout().mainDisplayBounds(), scale);
+    return compositor_->unchangedSinceLastCapture(geometry.globalToRootPixels(globalRect),
+                                                  windowId);
+}
+
 Rect WindowServer::mainDisplayBounds() {
     std::lock_guard lock(controlMutex_);
     if (!controlUsable()) {

@@ -46,6 +46,11 @@ public:
     std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, std::uint32_t windowId,
                                                     double scale);
 
+    // True when the last capture was of the same rectangle below the same window at the
+    // same scale and nothing in it can have changed since (DAMAGE and structure events);
+    // false whenever that is not known. Callers on any thread, as for captures.
+    bool unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId, double scale);
+
     // The main display (RandR primary output, else the first lit output, else the whole
     // root) in root pixels.
     Rect mainDisplayBounds();

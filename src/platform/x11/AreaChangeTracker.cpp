@@ -1,0 +1,93 @@
+#include "platform/x11/AreaChangeTracker.h"
+
+#include <X11/extensions/Xdamage.h>
+
+namespace talvex {
+
+namespace {
+void freeDamage(Display* display, unsigned long id) {
+    XDamageDestroy(display, id);
+}
+}  // namespace
+
+AreaChangeTracker::AreaChangeTracker(Display* display)
+    : dpy_(display), root_(DefaultRootWindow(display)) {
+    int errorBase = 0;
+    if (!XDamageQueryExtension(dpy_, &damageEventBase_, &errorBase))
+        damageEventBase_ = -1;
+}
+
+// 1. Forget the windows that left the area, track the ones that entered it.
+// 2. Clear what every damage object has gathered: from here on a change is news.
+void AreaChangeTracker::startCapture(const std::vector<StackedWindow>& windows,
+                                     const PixelRect& area, std::uint32_t panel) {
+    if (!isActive())
+        return;
+    std::unordered_map<std::uint32_t, XResource> kept;
+    for (const StackedWindow& window : windows) {
+        if (!window.bounds.intersects(area))
+            continue;
+        auto known = damages_.find(window.id);
+        if (known != damages_.end())
+            kept.emplace(window.id, std::move(known->second));
+    }
+    damages_ = std::move(kept);
+    for (const StackedWindow& window : windows) {
+        if (window.bounds.intersects(area) && !damages_.count(window.id))
+            track(window);
+    }
+    for (const auto& [id, damage] : damages_)
+        XDamageSubtract(dpy_, damage.id(), 0, 0);
+    captured_ = true;
+    changed_ = false;
+    area_ = area;
+    panel_ = panel;
+}
+
+void AreaChangeTracker::track(const StackedWindow& window) {
+    const Damage damage = XDamageCreate(dpy_, window.id, XDamageReportBoundingBox);
+    damages_.emplace(window.id, XResource(dpy_, damage, &freeDamage));
+}
+
+void AreaChangeTracker::handleEvent(const XEvent& event) {
+    if (!isActive())
+        return;
+    if (event.type == damageEventBase_ + XDamageNotify) {
+        handleDamage(event);
+    } else if (isTreeChange(event)) {
+        changed_ = true;
+    }
+}
+
+// The damaged box, moved to root pixels, must meet the area to count.
+void AreaChangeTracker::handleDamage(const XEvent& event) {
+    const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
+    if (!damages_.count(static_cast<std::uint32_t>(damage.drawable)))
+        return;
+    const PixelRect box{damage.geometry.x + damage.area.x, damage.geometry.y + damage.area.y,
+                        damage.area.width, damage.area.height};
+    if (box.intersects(area_))
+        changed_ = true;
+}
+
+bool AreaChangeTracker::isTreeChange(const XEvent& event) const {
+    switch (event.type) {
+        case MapNotify:
+        case UnmapNotify:
+        case ConfigureNotify:
+        case DestroyNotify:
+        case ReparentNotify:
+        case CirculateNotify:
+        case GravityNotify:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool AreaChangeTracker::unchangedSinceLastCapture(const PixelRect& area,
+                                                  std::uint32_t panel) const {
+    return isActive() && captured_ && !changed_ && panel == panel_ && area == area_;
+}
+
+}  // namespace talvex
