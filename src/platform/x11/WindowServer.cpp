@@ -1,6 +1,7 @@
 #include "platform/x11/WindowServer.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include "platform/SystemLog.h"
 #include "platform/x11/InputShape.h"
@@ -26,6 +27,7 @@ WindowServer::WindowServer(const char* displayName)
         return;
     }
     inputShapes_ = InputShape::isSupported(control_->get());
+    followLayoutChanges();
     compositor_ = WindowCompositor::create(capture_);
     if (!compositor_) {
         systemLog("The X server lacks Composite or Render; screen capture is off.");
@@ -71,7 +73,36 @@ Rect WindowServer::mainDisplayBounds() {
     if (!controlUsable()) {
         return {};
     }
-    return ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
+    readLayoutChanges();
+    if (!mainDisplay_) {
+        mainDisplay_ = ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
+    }
+    return *mainDisplay_;
+}
+
+// The layout is asked for at every refresh tick; it is queried once and again only
+// after RandR or the root window report a change (read without waiting on the control
+// connection, whose only events these are).
+void WindowServer::followLayoutChanges() {
+    Display* display = control_->get();
+    XSelectInput(display, control_->root(), StructureNotifyMask);
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase)) {
+        XRRSelectInput(
+            display, control_->root(),
+            RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    }
+}
+
+void WindowServer::readLayoutChanges() {
+    Display* display = control_->get();
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        XRRUpdateConfiguration(&event);
+        mainDisplay_.reset();
+    }
 }
 
 namespace {

@@ -52,7 +52,7 @@ public:
     bool unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId, double scale);
 
     // The main display (RandR primary output, else the first lit output, else the whole
-    // root) in root pixels.
+    // root) in root pixels; read again only after the server reports a change.
     Rect mainDisplayBounds();
     // The pointer in root pixels.
     Point pointerLocation();
@@ -71,10 +71,13 @@ public:
 
 private:
     bool controlUsable() const;
+    void followLayoutChanges();
+    void readLayoutChanges();
 
     std::shared_ptr<XDisplay> control_;
     std::mutex controlMutex_;
     bool inputShapes_ = false;
+    std::optional<Rect> mainDisplay_;  // none until asked for, and after a change
 
     std::shared_ptr<XDisplay> capture_;
     std::mutex captureMutex_;
