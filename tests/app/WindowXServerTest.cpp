@@ -14,6 +14,7 @@
 #include "app/Window.h"
 #include "app/WindowTestSupport.h"
 #include "platform/WindowNotifications.h"
+#include "platform/x11/WindowServer.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 
@@ -158,6 +159,22 @@ TEST(WindowXServer, OcclusionFollowsCoveringAndUnmapping) {
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs));
     spin(200);
     EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 5);
+}
+
+// With the root's children redirected (as the capture does) the server reports no
+// window as obscured; a covered panel must still count as not visible.
+TEST(WindowXServer, ACoveredPanelIsNotVisibleAlsoWithWindowsRedirected) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    WindowServer redirecting;
+    ASSERT_TRUE(redirecting.isConnected());
+    Window window;
+    showPanel(window, QRect(200, 200, 300, 200));
+    QWidget cover;
+    cover.setGeometry(150, 150, 500, 400);
+    cover.show();
+    EXPECT_TRUE(waitUntil([&] { return !visible(window); }, deadlineMs));
+    cover.resize(100, 100);  // uncovered again
+    EXPECT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs));
 }
 
 // Starts openbox on the private display and stops it at the end of the test.

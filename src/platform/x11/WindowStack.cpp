@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/x11/ClipRegion.h"
+
 namespace talvex {
 
 namespace {
@@ -91,17 +93,22 @@ std::optional<std::uint32_t> WindowStack::topLevelAncestor(Display* display, std
     return std::nullopt;
 }
 
-// 1. The top-level window that holds `window`.
-// 2. The root's children, bottom to top; keep those below that top-level window.
-// 3. Ask for all their attributes and geometries at once, then collect the answers.
-std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, std::uint32_t root,
-                                                             std::uint32_t window) {
-    const auto topLevel = topLevelAncestor(display, root, window);
+namespace {
+
+// The root's children, bottom to top, split at the top-level window that holds
+// `window`; none when it is not (or no longer) among them.
+struct SplitStack {
+    std::uint32_t topLevel = 0;
+    std::vector<std::uint32_t> below;
+    std::vector<std::uint32_t> above;
+};
+
+std::optional<SplitStack> splitAt(Display* display, std::uint32_t root, std::uint32_t window) {
+    const auto topLevel = WindowStack::topLevelAncestor(display, root, window);
     if (!topLevel) {
         return std::nullopt;
     }
-    xcb_connection_t* connection = XGetXCBConnection(display);
-    auto tree = queryTree(connection, root);
+    auto tree = queryTree(XGetXCBConnection(display), root);
     if (!tree) {
         return std::nullopt;
     }
@@ -111,16 +118,52 @@ std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, s
         // Restacked or reparented between the two queries.
         return std::nullopt;
     }
-    children.erase(own, children.end());
+    return SplitStack{*topLevel, {children.begin(), own}, {own + 1, children.end()}};
+}
 
+std::vector<StackedWindow> collectAll(xcb_connection_t* connection,
+                                      const std::vector<std::uint32_t>& windows) {
     std::vector<StackedWindow> stack;
-    stack.reserve(children.size());
-    for (const PendingWindow& pending : sendQueries(connection, children)) {
+    stack.reserve(windows.size());
+    for (const PendingWindow& pending : sendQueries(connection, windows)) {
         if (auto stacked = collect(connection, pending)) {
             stack.push_back(*stacked);
         }
     }
     return stack;
+}
+
+}  // namespace
+
+// 1. The top-level window that holds `window`, and the root's children below it.
+// 2. Ask for all their attributes and geometries at once, then collect the answers.
+std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, std::uint32_t root,
+                                                             std::uint32_t window) {
+    const auto split = splitAt(display, root, window);
+    if (!split) {
+        return std::nullopt;
+    }
+    return collectAll(XGetXCBConnection(display), split->below);
+}
+
+// Windows of depth 32 may be translucent and cover nothing.
+bool WindowStack::isCovered(Display* display, std::uint32_t root, std::uint32_t window) {
+    const auto split = splitAt(display, root, window);
+    if (!split) {
+        return false;
+    }
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    const auto own = collectAll(connection, {split->topLevel});
+    if (own.empty()) {
+        return false;
+    }
+    ClipRegion covering;
+    for (const StackedWindow& above : collectAll(connection, split->above)) {
+        if (above.depth != 32) {
+            covering.add(above.bounds);
+        }
+    }
+    return covering.contains(own.front().bounds);
 }
 
 }  // namespace talvex

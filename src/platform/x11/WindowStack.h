@@ -33,6 +33,11 @@ public:
     // window tree. Windows that vanish while they are being queried are left out.
     static std::optional<std::vector<StackedWindow>> below(_XDisplay* display, std::uint32_t root,
                                                            std::uint32_t window);
+
+    // Whether the viewable opaque top-level windows above the one holding `window`
+    // cover it whole. With the root's children redirected the server never reports a
+    // window as obscured, so this is how a covered window is told.
+    static bool isCovered(_XDisplay* display, std::uint32_t root, std::uint32_t window);
 };
 
 }  // namespace talvex

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "platform/SystemLog.h"
+#include "platform/x11/WindowStack.h"
 #include "platform/x11/XDisplay.h"
 
 // Xlib last: its macros (None, Bool, Status) collide with Qt names.
@@ -47,6 +48,7 @@ void WindowVisibilityMonitor::watch(std::uint64_t windowId) {
     if (previous != 0)
         XSelectInput(display, Window(previous), NoEventMask);
     if (windowId != 0) {
+        XSelectInput(display, connection_->display->root(), SubstructureNotifyMask);
         XSelectInput(display, Window(windowId), StructureNotifyMask | VisibilityChangeMask);
         // The round trip also makes sure the selection is in force before the toolkit
         // maps the window on its own connection.
@@ -59,7 +61,9 @@ void WindowVisibilityMonitor::watch(std::uint64_t windowId) {
     }
     // The round trips may have queued events that the socket will not announce.
     QTimer::singleShot(0, connection_->notifier.get(), [this] { readEvents(); });
+    covered_ = false;
     update(viewable, false);
+    scheduleCoverCheck();
 }
 
 void WindowVisibilityMonitor::readEvents() {
@@ -76,6 +80,8 @@ void WindowVisibilityMonitor::readEvents() {
 // needed: a window mapped inside an unmapped frame is not yet visible.
 void WindowVisibilityMonitor::handleEvent(const void* raw) {
     const auto& event = *static_cast<const XEvent*>(raw);
+    if (isStackChange(raw))
+        scheduleCoverCheck();
     switch (event.type) {
         case VisibilityNotify:
             if (event.xvisibility.window != Window(window_))
@@ -96,6 +102,48 @@ void WindowVisibilityMonitor::handleEvent(const void* raw) {
         default:
             break;
     }
+}
+
+// A change among the root's children (reported to the root's substructure mask).
+bool WindowVisibilityMonitor::isStackChange(const void* raw) const {
+    const auto& event = *static_cast<const XEvent*>(raw);
+    const Window root = connection_->display->root();
+    switch (event.type) {
+        case MapNotify:
+            return event.xmap.event == root;
+        case UnmapNotify:
+            return event.xunmap.event == root;
+        case ConfigureNotify:
+            return event.xconfigure.event == root;
+        case DestroyNotify:
+            return event.xdestroywindow.event == root;
+        case CirculateNotify:
+            return event.xcirculate.event == root;
+        case ReparentNotify:
+            return event.xreparent.event == root;
+        default:
+            return false;
+    }
+}
+
+// Once per burst of changes, after the events queued so far are read.
+void WindowVisibilityMonitor::scheduleCoverCheck() {
+    if (coverCheckPending_ || window_ == 0)
+        return;
+    coverCheckPending_ = true;
+    QTimer::singleShot(0, connection_->notifier.get(), [this] { checkCover(); });
+}
+
+void WindowVisibilityMonitor::checkCover() {
+    coverCheckPending_ = false;
+    if (window_ == 0 || connection_->display->lost())
+        return;
+    const bool wasVisible = isVisible();
+    covered_ = WindowStack::isCovered(connection_->display->get(),
+                                      static_cast<std::uint32_t>(connection_->display->root()),
+                                      static_cast<std::uint32_t>(window_));
+    if (isVisible() != wasVisible && handler_)
+        handler_(isVisible());
 }
 
 void WindowVisibilityMonitor::update(bool viewable, bool fullyObscured) {

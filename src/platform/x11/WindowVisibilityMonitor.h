@@ -4,6 +4,11 @@
 // mapped) and not fully covered by other windows. Listens on an X connection of its
 // own, so the event mask that Qt keeps on the window is left untouched; events are
 // read on the main thread through a socket notifier.
+//
+// Covered: the server says so (VisibilityNotify) only while nobody redirects windows;
+// with the root's children redirected it never does. So changes among the root's
+// children are followed too, and after each burst of them the opaque windows above
+// ours are checked for covering it whole.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +32,7 @@ public:
     // change is missed.
     void watch(std::uint64_t windowId);
     std::uint64_t watchedWindow() const { return window_; }
-    bool isVisible() const { return viewable_ && !fullyObscured_; }
+    bool isVisible() const { return viewable_ && !fullyObscured_ && !covered_; }
 
 private:
     struct Connection;
@@ -35,12 +40,17 @@ private:
     void readEvents();
     void handleEvent(const void* event);
     void update(bool viewable, bool fullyObscured);
+    bool isStackChange(const void* event) const;
+    void scheduleCoverCheck();
+    void checkCover();
 
     Handler handler_;
     std::unique_ptr<Connection> connection_;
     std::uint64_t window_ = 0;
     bool viewable_ = false;
     bool fullyObscured_ = false;
+    bool covered_ = false;
+    bool coverCheckPending_ = false;
 };
 
 }  // namespace talvex
