@@ -272,11 +272,18 @@ Point FilteredView::pointerLocationOnScreen() const {
 }
 
 Rect FilteredView::getViewAreaRect() const {
-    return capture::viewAreaRect(viewRectOnScreen(), viewArea(), pointerLocationOnScreen());
+    lastViewRect_ = viewRectOnScreen();
+    return capture::viewAreaRect(*lastViewRect_, viewArea(), pointerLocationOnScreen());
 }
 
+// A tick asks the server only for the pointer: the view's place is the one found by
+// the last capture request (made at least every sixth tick, and at once when the
+// window moves), or found now when the view's size changed since.
 void FilteredView::recaptureIfNeeded() {
-    const Rect onScreen = viewRectOnScreen();
+    const Rect known = lastViewRect_.value_or(Rect());
+    if (!lastViewRect_ || known.width() != width() || known.height() != height())
+        lastViewRect_ = viewRectOnScreen();
+    const Rect onScreen = *lastViewRect_;
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
     scheduler_.recaptureIfNeeded(bounds(), inView, pointer);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/CaptureScheduler.h"
 #include "platform/Geometry.h"
@@ -149,6 +150,8 @@ private:
     ImageSource imageSource_;
     ChangeProbe changeProbe_;
     std::shared_ptr<CaptureHistory> history_ = std::make_shared<CaptureHistory>();
+    // The view's rectangle on screen as the last capture request found it.
+    mutable std::optional<Rect> lastViewRect_;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 
