@@ -58,13 +58,14 @@ protected:
     }
 };
 
-// A window of one colour that flips between two colours 20 times a second while on.
+// A window of one colour that takes a new colour 20 times a second while on (never the
+// same one twice in a row, so every capture of it differs from the last).
 class ChangingPatch : public QWidget {
 public:
     ChangingPatch() {
         setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            flipped_ = !flipped_;
+            ++step_;
             update();
         });
     }
@@ -80,12 +81,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(rect(), flipped_ ? QColor(220, 30, 30) : QColor(30, 170, 40));
+        QPainter(this).fillRect(rect(), QColor::fromHsv(step_ * 7 % 360, 200, 220));
     }
 
 private:
     QTimer timer_;
-    bool flipped_ = false;
+    int step_ = 0;
 };
 
 double cpuSeconds() {
