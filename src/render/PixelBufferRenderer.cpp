@@ -124,6 +124,7 @@ void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     shaderFilter.prepareForView(*view_);
     glViewport(0, 0, truncatedPixels(bounds.width(), backingScale),
                truncatedPixels(bounds.height(), backingScale));
+    collectGLErrors();
 }
 
 bool PixelBufferRenderer::isDrawable(const CapturedImage& image,
@@ -193,6 +194,7 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     bytes.reset();
     context_->flushBuffer();
+    collectGLErrors();
     ++framesPresented_;
 }
 
@@ -224,6 +226,12 @@ void PixelBufferRenderer::detach() {
     std::lock_guard lock(*context_);
     detached_ = true;
     context_->detach();
+}
+
+void PixelBufferRenderer::collectGLErrors() {
+    // Each error flag is reported once and then cleared; a handful at most are set.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i)
+        ++glErrors_;
 }
 
 void PixelBufferRenderer::deleteProgram() {

@@ -12,7 +12,8 @@
 // - The context lock (GLContext::lock) guards every GL call and the fields program_,
 //   frame_, viewBounds_, backingScale_, detached_ and the filter's state. Every
 //   operation above takes it for itself: never call them with the lock held.
-//   program_, frame_ and detached_ are also atomics so that any thread may read them.
+//   program_, frame_ and detached_ are also atomics so that any thread may read them,
+//   and so are the frame and error counters.
 // - filter() creates the filter on first use, once, from whichever thread asks first.
 // - The four flags are atomics, read and written from any thread without the lock.
 // - After detach() nothing draws again: a capture still in flight when the view goes
@@ -70,6 +71,8 @@ public:
     bool isDetached() const;
     // How many frames displayImage() has drawn and presented.
     std::uint64_t framesPresented() const { return framesPresented_; }
+    // How many errors OpenGL reported after reshapes and presented frames.
+    std::uint64_t glErrors() const { return glErrors_; }
 
     std::atomic<bool> unhideOnNextDisplay{false};
     std::atomic<bool> capturingDisabled{false};
@@ -89,10 +92,13 @@ private:
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
+    std::atomic<std::uint64_t> glErrors_{0};
 
     bool isDrawable(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
     void upload(const CapturedImage& image, const std::vector<std::uint8_t>& bytes);
     void deleteProgram();
+    // Collects (and counts) the errors the current context has recorded.
+    void collectGLErrors();
 };
 
 }  // namespace talvex

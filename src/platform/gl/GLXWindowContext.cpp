@@ -4,6 +4,8 @@
 #include <string>
 
 #include "platform/SystemLog.h"
+#include "platform/x11/XDisplay.h"
+#include "platform/x11/XErrorPolicy.h"
 
 // Xlib and GLX last: their macros collide with names in other headers.
 #include <GL/glx.h>
@@ -14,16 +16,10 @@ namespace talvex {
 
 namespace {
 
-struct DisplayCloser {
-    void operator()(Display* d) const {
-        if (d) XCloseDisplay(d);
-    }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
 struct XFreeDeleter {
     void operator()(void* p) const {
-        if (p) XFree(p);
+        if (p)
+            XFree(p);
     }
 };
 
@@ -66,7 +62,8 @@ GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
                                   GLX_CONTEXT_PROFILE_MASK_ARB,
                                   GLX_CONTEXT_COMPATIBILITY_PROFILE_BIT_ARB,
                                   None};
-        if (GLXContext c = create(dpy, config, nullptr, True, attributes)) return c;
+        if (GLXContext c = create(dpy, config, nullptr, True, attributes))
+            return c;
     }
     return glXCreateNewContext(dpy, config, GLX_RGBA_TYPE, nullptr, True);
 }
@@ -74,7 +71,8 @@ GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
 }  // namespace
 
 struct GLXWindowContext::State {
-    DisplayPtr display;
+    std::shared_ptr<XDisplay> connection;
+    Display* display = nullptr;
     Window window = 0;
     GLXContext context = nullptr;
     bool doubleBuffered = false;
@@ -83,14 +81,17 @@ struct GLXWindowContext::State {
 
 std::unique_ptr<GLXWindowContext> GLXWindowContext::create(std::uint32_t window) {
     auto state = std::make_unique<State>();
-    state->display.reset(XOpenDisplay(nullptr));
-    if (!state->display || window == 0) return nullptr;
-    Display* dpy = state->display.get();
+    state->connection = XDisplay::open();
+    if (!state->connection || window == 0)
+        return nullptr;
+    Display* dpy = state->connection->get();
+    state->display = dpy;
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual) return nullptr;
-    GLXFBConfig config = configForVisual(dpy, XScreenNumberOfScreen(attributes.screen),
-                                         XVisualIDFromVisual(attributes.visual),
-                                         state->doubleBuffered);
+    if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual)
+        return nullptr;
+    GLXFBConfig config =
+        configForVisual(dpy, XScreenNumberOfScreen(attributes.screen),
+                        XVisualIDFromVisual(attributes.visual), state->doubleBuffered);
     if (!config) {
         systemLog("No OpenGL configuration matches the window's visual.");
         return nullptr;
@@ -107,44 +108,56 @@ std::unique_ptr<GLXWindowContext> GLXWindowContext::create(std::uint32_t window)
 GLXWindowContext::GLXWindowContext(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 GLXWindowContext::~GLXWindowContext() {
-    Display* dpy = state_->display.get();
-    if (glXGetCurrentContext() == state_->context) glXMakeContextCurrent(dpy, None, None, nullptr);
+    Display* dpy = state_->display;
+    if (glXGetCurrentContext() == state_->context)
+        glXMakeContextCurrent(dpy, None, None, nullptr);
     glXDestroyContext(dpy, state_->context);
     XSync(dpy, False);
 }
 
 bool GLXWindowContext::makeCurrent() {
-    if (state_->detached) return false;
-    return glXMakeContextCurrent(state_->display.get(), state_->window, state_->window,
+    if (state_->detached)
+        return false;
+    return glXMakeContextCurrent(state_->display, state_->window, state_->window,
                                  state_->context) == True;
 }
 
 void GLXWindowContext::clearCurrent() {
     if (glXGetCurrentContext() == state_->context) {
-        glXMakeContextCurrent(state_->display.get(), None, None, nullptr);
+        glXMakeContextCurrent(state_->display, None, None, nullptr);
     }
 }
 
-bool GLXWindowContext::isCurrent() const { return glXGetCurrentContext() == state_->context; }
+bool GLXWindowContext::isCurrent() const {
+    return glXGetCurrentContext() == state_->context;
+}
 
 void GLXWindowContext::flushBuffer() {
-    if (state_->detached) return;
+    if (state_->detached)
+        return;
     if (state_->doubleBuffered) {
-        glXSwapBuffers(state_->display.get(), state_->window);
+        glXSwapBuffers(state_->display, state_->window);
     } else {
         glFlush();
     }
     // Push the frame to the server now; a capture thread may not issue another request
     // for a while.
-    XFlush(state_->display.get());
+    XFlush(state_->display);
 }
 
 void GLXWindowContext::detach() {
-    if (state_->detached.exchange(true)) return;
+    if (state_->detached.exchange(true))
+        return;
     clearCurrent();
-    XSync(state_->display.get(), False);
+    XSync(state_->display, False);
 }
 
-bool GLXWindowContext::isDoubleBuffered() const { return state_->doubleBuffered; }
+bool GLXWindowContext::isDoubleBuffered() const {
+    return state_->doubleBuffered;
+}
+
+std::uint64_t GLXWindowContext::windowSystemErrors() const {
+    return XErrorPolicy::errorCount(state_->display);
+}
 
 }  // namespace talvex
