@@ -28,10 +28,7 @@ if [ "$sanitizers" = 1 ]; then
   cmake -S "$TALVEX_ROOT" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTALVEX_SANITIZE=thread -DTALVEX_BUILD_BENCH=OFF >/dev/null
   cmake --build "$tsan" -j"$JOBS" --target test_platform test_app test_render
-  # Two races inside Qt's own thread pool and D-Bus thread sit at addresses without
-  # symbols, out of reach of a narrow suppression; they show up about once in thirty
-  # runs. A test that fails is run once more, so that noise alone does not fail CI.
   TSAN_OPTIONS="halt_on_error=1 suppressions=$TALVEX_ROOT/tests/tsan.supp" \
     run_with_display ctest --test-dir "$tsan" --output-on-failure --no-tests=error \
-    --repeat until-pass:2 -R "Threaded\."
+    -R "Threaded\."
 fi
