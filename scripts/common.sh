@@ -2,11 +2,21 @@
 TALVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
+# configure BUILD_DIR [cmake options...]: configures BUILD_DIR with
+# Ninja (it keeps both cores busy across targets, where make waits for each library);
+# a tree configured earlier with another generator is started afresh.
+configure() {
+  local dir="$1"; shift
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S "$TALVEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
-  local dir="$1"; shift
-  cmake -S "$TALVEX_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j"$JOBS"
+  configure "$@"
+  cmake --build "$1" -j"$JOBS"
 }
 
 # run_with_display CMD...: runs CMD on the current X server, or on a private Xvfb

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  cmake g++ make pkg-config clang-format
+  cmake ninja-build g++ make pkg-config clang-format
   # toolkit and resources
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-qpa-plugins libqt6opengl6-dev
   # X11 and OpenGL

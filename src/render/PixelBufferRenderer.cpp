@@ -125,6 +125,7 @@ void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     shaderFilter.prepareForView(*view_);
     glViewport(0, 0, truncatedPixels(bounds.width(), backingScale),
                truncatedPixels(bounds.height(), backingScale));
+    collectGLErrors();
 }
 
 bool PixelBufferRenderer::isDrawable(const CapturedImage& image,
@@ -211,6 +212,7 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     context_->flushBuffer();
+    collectGLErrors();
     rememberShown(image, std::move(*bytes));
     ++framesPresented_;
 }
@@ -243,6 +245,12 @@ void PixelBufferRenderer::detach() {
     std::lock_guard lock(*context_);
     detached_ = true;
     context_->detach();
+}
+
+void PixelBufferRenderer::collectGLErrors() {
+    // Each error flag is reported once and then cleared; a handful at most are set.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i)
+        ++glErrors_;
 }
 
 void PixelBufferRenderer::deleteProgram() {

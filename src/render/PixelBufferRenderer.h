@@ -12,7 +12,8 @@
 // - The context lock (GLContext::lock) guards every GL call and the fields program_,
 //   frame_, viewBounds_, backingScale_, detached_ and the filter's state. Every
 //   operation above takes it for itself: never call them with the lock held.
-//   program_, frame_ and detached_ are also atomics so that any thread may read them.
+//   program_, frame_ and detached_ are also atomics so that any thread may read them,
+//   and so are the frame and error counters.
 // - filter() creates the filter on first use, once, from whichever thread asks first.
 // - The flags are atomics, read and written from any thread without the lock.
 // - After detach() nothing draws again: a capture still in flight when the view goes
@@ -73,6 +74,8 @@ public:
     // How many images displayImage() left undrawn because they equalled the picture on
     // screen.
     std::uint64_t framesUnchanged() const { return framesUnchanged_; }
+    // How many errors OpenGL reported after reshapes and presented frames.
+    std::uint64_t glErrors() const { return glErrors_; }
 
     std::atomic<bool> unhideOnNextDisplay{false};
     std::atomic<bool> capturingDisabled{false};
@@ -105,12 +108,15 @@ private:
         std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
         std::vector<std::uint8_t> bytes;
     } shown_;
+    std::atomic<std::uint64_t> glErrors_{0};
 
     bool isDrawable(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
     void upload(const CapturedImage& image, const std::vector<std::uint8_t>& bytes);
     bool isShown(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
     void rememberShown(const CapturedImage& image, std::vector<std::uint8_t> bytes);
     void deleteProgram();
+    // Collects (and counts) the errors the current context has recorded.
+    void collectGLErrors();
 };
 
 }  // namespace talvex

@@ -643,6 +643,39 @@ TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) 
     ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
 }
 
+// The main thread reshapes the view (its panel resized over and over) while the capture
+// thread draws small frames into it: neither side ever makes OpenGL or the X server
+// report an error.
+TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    const std::shared_ptr<PixelBufferRenderer> renderer = view.renderer();
+    const std::uint64_t xErrorsBefore = renderer->context().windowSystemErrors();
+    // A new grey each time, so that no frame equals the last and every one is drawn.
+    auto shade = std::make_shared<std::atomic<int>>(0);
+    view.setImageSource([shade](Rect, std::uint32_t, double) {
+        const std::vector<std::uint8_t> pixels(16 * 16 * 4,
+                                               static_cast<std::uint8_t>(++*shade % 256));
+        return std::make_unique<MemoryImage>(16, 16, 16 * 4, 32, pixels);
+    });
+
+    const QSize sizes[] = {panel_->size(), panel_->size() + QSize(90, 40),
+                           panel_->size() - QSize(60, 30)};
+    const std::uint64_t target = renderer->framesPresented() + 1000;
+    int reshapes = 0;
+    const bool drawn = test::waitUntil(
+        [&] {
+            panel_->resize(sizes[++reshapes % 3]);
+            view.redrawCaptureAsync();
+            return renderer->framesPresented() >= target;
+        },
+        240000);
+    ASSERT_TRUE(waitForIdle());
+    ASSERT_TRUE(drawn) << renderer->framesPresented() << " frames";
+    ASSERT_EQ(view.renderer(), renderer) << "the view's window was re-created";
+    EXPECT_EQ(renderer->glErrors(), 0u);
+    EXPECT_EQ(renderer->context().windowSystemErrors(), xErrorsBefore);
+}
+
 TEST_F(FilteredViewThreaded, SettingsWrittenOnAnotherThreadReachTheViewOnTheMainThread) {
     Window panel;
     auto* view = new FilteredView;

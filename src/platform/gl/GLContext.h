@@ -5,6 +5,7 @@
 // context, unlock (ContextLock does all four). The lock stands in for the platform
 // context lock that keeps a reshape on the main thread and a display on the capture
 // thread apart.
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -45,6 +46,9 @@ public:
     // The binding current on the calling thread, when this kind of context can tell;
     // null when it cannot (callers then release this context instead of restoring).
     virtual std::unique_ptr<CurrentBinding> currentBinding() const { return nullptr; }
+    // Errors the window system has reported on the context's own server connection so
+    // far; 0 for contexts without one.
+    virtual std::uint64_t windowSystemErrors() const { return 0; }
 
 protected:
     GLContext() = default;

@@ -5,6 +5,7 @@
 
 #include "platform/SystemLog.h"
 #include "platform/x11/XDisplay.h"
+#include "platform/x11/XErrorPolicy.h"
 
 // Xlib and GLX last: their macros collide with names in other headers.
 #include <GL/glx.h>
@@ -156,6 +157,10 @@ void GLXWindowContext::detach() {
 
 bool GLXWindowContext::isDoubleBuffered() const {
     return state_->doubleBuffered;
+}
+
+std::uint64_t GLXWindowContext::windowSystemErrors() const {
+    return XErrorPolicy::errorCount(state_->display->get());
 }
 
 }  // namespace talvex

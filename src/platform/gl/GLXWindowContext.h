@@ -3,7 +3,9 @@
 // An OpenGL 2.1 compatibility-profile context that draws into an existing X window
 // through GLX, on an X connection of its own (an XDisplay, not the toolkit's), so that the
 // capture thread can draw while the main thread runs the event loop. The process must
-// have called XInitThreads() before its first Xlib call.
+// have called XInitThreads() before its first Xlib call. The connection follows the X
+// error policy: errors on it (a window resized or destroyed under a frame) are counted,
+// never fatal.
 //
 // The window belongs to someone else (the toolkit creates and destroys it). Before the
 // window goes away the owner calls detach(): afterwards the context never touches the
@@ -26,6 +28,7 @@ public:
     void clearCurrent() override;
     bool isCurrent() const override;
     void flushBuffer() override;
+    std::uint64_t windowSystemErrors() const override;
 
     // Stops all use of the window. Call under the context lock, from any thread.
     void detach();
