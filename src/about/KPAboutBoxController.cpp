@@ -39,6 +39,8 @@ using ReplacementText = std::variant<QString, QTextDocumentFragment>;
 struct Replacement {
     Placeholder at;
     ReplacementText text;
+    // The placeholder's line goes as well when nothing takes its place.
+    bool dropsEmptyLine = false;
 };
 
 // Plain, case-sensitive search for the first occurrence of `word`.
@@ -83,12 +85,30 @@ void setFont(QTextDocument& text, const Placeholder& range, const QFont& font) {
     selection(text, range).mergeCharFormat(format);
 }
 
+// Removes the line (block) that `cursor` is in, with the break that joins it to its
+// neighbour; the neighbour keeps its own paragraph format.
+void removeLine(QTextCursor cursor) {
+    const QTextBlock block = cursor.block();
+    const int end = block.position() + block.length() - 1;
+    if (block.previous().isValid()) {
+        cursor.setPosition(block.position() - 1);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+    } else {
+        cursor.setPosition(block.position());
+        cursor.setPosition(std::min(end + 1, cursor.document()->characterCount() - 1),
+                           QTextCursor::KeepAnchor);
+    }
+    cursor.removeSelectedText();
+}
+
 // A plain string takes the format of the first character it replaces; rich text keeps
 // its own.
 void replace(QTextDocument& text, const Replacement& replacement) {
     QTextCursor cursor = selection(text, replacement.at);
     if (const auto* plain = std::get_if<QString>(&replacement.text)) {
         cursor.insertText(*plain, formatAt(text, replacement.at.start));
+        if (replacement.dropsEmptyLine && cursor.block().text().isEmpty())
+            removeLine(cursor);
     } else if (const auto& rich = std::get<QTextDocumentFragment>(replacement.text);
                rich.isEmpty()) {
         cursor.removeSelectedText();
@@ -137,6 +157,14 @@ void useTextColorOfPalette(QTextDocument& text) {
         format.clearForeground();
         selection(text, range).setCharFormat(format);
     }
+}
+
+// "Version 2.1 (210)"; with no version in the bundle, no line at all.
+Replacement versionLine(const Placeholder& at) {
+    const QString version = KPAboutBoxVersionString();
+    if (version.isEmpty())
+        return {at, QString(), true};
+    return {at, QStringLiteral("Version %1").arg(version)};
 }
 
 }  // namespace
@@ -191,10 +219,8 @@ void KPAboutBoxController::updateText() {
         replacements.push_back({*credits, readCredits()});
     if (copyright)
         replacements.push_back({*copyright, KPAboutBoxCopyrightString()});
-    if (version) {
-        replacements.push_back(
-            {*version, QStringLiteral("Version %1").arg(KPAboutBoxVersionString())});
-    }
+    if (version)
+        replacements.push_back(versionLine(*version));
     if (app)
         replacements.push_back({*app, KPAboutBoxApplicationName()});
 
@@ -275,9 +301,15 @@ void KPAboutBoxController::fitTextAreaToWindow() {
                                .toRect()
                                .translated(-parentOrigin));
     textView_->setTextContainerInset(QSizeF(fit.textInset.width, fit.textInset.height));
-    // The text now reaches under the icon; the icon stays in front.
-    if (iconView_)
-        iconView_->raise();
+    showTextBelowIcon(std::max(scroll.top(), iconView_ ? iconView_->geometry().bottom() + 1 : 0));
+}
+
+// The text shows, and scrolls, only below `top` (window coordinates): the band above
+// it, around the icon, is background, which shows through and takes the presses that
+// move the window.
+void KPAboutBoxController::showTextBelowIcon(int top) {
+    const int topInView = textView_->mapFrom(window_.get(), QPoint(0, top)).y();
+    textView_->setMask(QRegion(0, topInView, textView_->width(), textView_->height() - topInView));
 }
 
 // Centred on the screen the window is on (the primary screen at first).

@@ -56,6 +56,7 @@ private:
     void loadWindow();
     void prepareTitleBar();
     void fitTextAreaToWindow();
+    void showTextBelowIcon(int top);
     void centerWindow();
 };
 

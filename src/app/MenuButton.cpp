@@ -86,7 +86,13 @@ void MenuButton::leaveEvent(QEvent* event) {
     QAbstractButton::leaveEvent(event);
 }
 
+// Only the left button pops the menu up; other presses go on to the title bar, whose
+// right-click opens the application menu instead.
 void MenuButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
     if (!rect().contains(event->position().toPoint())) {
         QAbstractButton::mousePressEvent(event);
         return;

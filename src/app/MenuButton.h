@@ -1,6 +1,6 @@
 #pragma once
 
-// An image button that only opens its menu: the menu pops up on mouse-down, below
+// An image button that only opens its menu: the menu pops up on a left mouse-down, below
 // the button's bottom-left corner, and the button itself never highlights, tracks
 // the mouse or sends an action. It is dimmed (alpha 0.7) while the pointer is outside
 // and bright (1.0) while it is over it, whether or not Talvex is the active

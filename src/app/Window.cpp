@@ -14,6 +14,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
 #include "platform/WindowNotifications.h"
+#include "platform/x11/MotifWmHints.h"
 #include "platform/x11/WindowVisibilityMonitor.h"
 
 namespace talvex {
@@ -156,8 +157,23 @@ void Window::closeEvent(QCloseEvent* event) {
 
 // --- Title bar and content -------------------------------------------------------
 
+// The window manager's own ways to maximise (its menus, a double-click on a frame,
+// _NET_WM_STATE requests) follow the zoom button.
 void Window::setZoomButtonEnabled(bool enabled) {
     titleBar_->zoomButton()->setEnabled(enabled);
+    tellWindowManagerWhetherMaximizable();
+}
+
+// The toolkit writes the Motif hints when it creates the X window and whenever the
+// window flags change; this runs after both (at every show, before the map). It goes
+// through the toolkit's own connection, so that it reaches the server after the
+// toolkit's hints, not before them.
+void Window::tellWindowManagerWhetherMaximizable() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || internalWinId() == 0)
+        return;
+    MotifWmHints::setMaximizable(x11->display(), static_cast<unsigned long>(internalWinId()),
+                                 isZoomButtonEnabled());
 }
 
 bool Window::isZoomButtonEnabled() const {
@@ -312,6 +328,7 @@ void Window::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Before the window is mapped, so that the first change of visibility is seen.
     watchVisibility();
+    tellWindowManagerWhetherMaximizable();
     stackGripsAboveContent();
     if (backingScaleFactor_ == 0)
         backingScaleFactor_ = devicePixelRatioF();

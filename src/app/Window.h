@@ -71,6 +71,7 @@ public:
 
     // The title bar: title (the window title), zoom button, and two slots.
     TitleBar* titleBar() const { return titleBar_; }
+    // A disabled zoom button also tells the window manager not to maximise the panel.
     void setZoomButtonEnabled(bool enabled);
     bool isZoomButtonEnabled() const;
     // The widget at the right end of the title bar; the window takes ownership.
@@ -133,6 +134,7 @@ private:
     void resizeFromGrip(const ResizeGrip& grip, QPoint delta);
     void endLiveResize();
     void watchVisibility();
+    void tellWindowManagerWhetherMaximizable();
     void setVisibleOnScreen(bool visible);
     void updateOcclusionState();
     void updateBackingScaleFactor();

@@ -73,32 +73,45 @@ void MainMenu::buildApplicationMenu() {
 }
 
 void MainMenu::buildStripesMenu() {
-    stripes_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Stripes"), target_);
+    stripes_ = menu_->addMenu(QStringLiteral("&Stripes"));
+    // Ahead of the routing's own handler, so the toggles are up to date when validated.
+    QObject::connect(stripes_, &QMenu::aboutToShow, stripes_, [this] {
+        for (QAction* toggle : stripeToggles_)
+            flipStripeToggle(toggle);
+    });
+    routeMenuThroughTarget(stripes_, [this] { return &target_; });
     addItem(stripes_, QStringLiteral("Show Red Stripes"), MenuAction::adoptTalvexSetting, 1);
     addItem(stripes_, QStringLiteral("Hide Red Stripes"), MenuAction::adoptTalvexSetting, 0);
     stripes_->addSeparator();
     addItem(stripes_, QStringLiteral("Show Green Stripes"), MenuAction::adoptGreenStripeSetting, 1);
     addItem(stripes_, QStringLiteral("Hide Green Stripes"), MenuAction::adoptGreenStripeSetting, 0);
+    stripes_->addSeparator();
     addStripeToggle(MenuAction::adoptTalvexSetting, QStringLiteral("Toggle Red Stripes"),
                     QStringLiteral("Ctrl+R"));
     addStripeToggle(MenuAction::adoptGreenStripeSetting, QStringLiteral("Toggle Green Stripes"),
                     QStringLiteral("Ctrl+G"));
 }
 
-// A toggle sends the stripe command with the tag that flips the stored switch; it is
-// worked out when the toggle fires, so the store stays the only source of truth.
-// Toggles live outside the menus (they carry no check mark): keyboard only.
+// A toggle is a stripe item whose tag flips the stored switch. The tag is worked out
+// afresh when the toggle fires (connected before the menu's routing sees it, so the
+// menu sends the fresh tag) and when the menu opens, so the store stays the only
+// source of truth and a toggle never carries a check mark.
 void MainMenu::addStripeToggle(MenuAction action, const QString& title, const QString& shortcut) {
-    auto* toggle = new QAction(title, menu_.get());
+    auto* toggle = new QAction(title, stripes_);
+    QtMenuItem::configure(toggle, action, 1);
     toggle->setShortcut(QKeySequence(shortcut));
+    QObject::connect(toggle, &QAction::triggered, toggle, [toggle] { flipStripeToggle(toggle); });
+    stripes_->addAction(toggle);
     shortcutActions_.append(toggle);
-    const char* key =
-        action == MenuAction::adoptTalvexSetting ? keys::talvexsEnabled : keys::greenStripesEnabled;
-    QObject::connect(toggle, &QAction::triggered, toggle, [this, action, key] {
-        const bool shown = UserDefaults::standard().integerForKey(key) != 0;
-        PlainMenuItem flip(action, shown ? 0 : 1);
-        target_.sendAction(flip);
-    });
+    stripeToggles_.append(toggle);
+}
+
+void MainMenu::flipStripeToggle(QAction* toggle) {
+    const char* key = QtMenuItem(toggle).action() == MenuAction::adoptTalvexSetting
+                          ? keys::talvexsEnabled
+                          : keys::greenStripesEnabled;
+    const bool shown = UserDefaults::standard().integerForKey(key) != 0;
+    toggle->setProperty(QtMenuItem::tagProperty, QVariant::fromValue<qlonglong>(shown ? 0 : 1));
 }
 
 void MainMenu::buildSpeedMenu() {
@@ -127,7 +140,7 @@ void MainMenu::buildHelpMenu() {
 
 void MainMenu::installShortcuts(QWidget* window) const {
     for (QAction* action : shortcutActions_) {
-        action->setShortcutContext(Qt::WindowShortcut);
+        action->setShortcutContext(Qt::ApplicationShortcut);
         window->addAction(action);
     }
 }

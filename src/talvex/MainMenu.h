@@ -1,6 +1,6 @@
 #pragma once
 
-// The application's menus — Talvex (about, preferences, quit), Stripes, Refresh
+// The application's menus — Talvex (about, preferences, quit), Stripes (with toggles), Refresh
 // Speed, View Area and Help — gathered in one menu that the panel's title bar, a
 // right-click on the title bar and the system-tray icon all open, plus the keyboard
 // shortcuts of the panel. Every item sends its command through a MenuActionTarget and
@@ -31,8 +31,8 @@ public:
     QMenu* areaMenu() const { return area_; }
     QMenu* helpMenu() const { return help_; }
 
-    // Makes the keyboard shortcuts work while `window` is the active window. May be
-    // called for several windows.
+    // Makes the keyboard shortcuts work while `window` is shown, whichever window of
+    // Talvex is active. May be called for several windows.
     void installShortcuts(QWidget* window) const;
 
     // The items that carry shortcuts (for the help text and tests).
@@ -42,6 +42,7 @@ private:
     QAction* addItem(QMenu* menu, const QString& title, MenuAction action, std::int64_t tag,
                      const QString& shortcut = {});
     void addStripeToggle(MenuAction action, const QString& title, const QString& shortcut);
+    static void flipStripeToggle(QAction* toggle);
     void buildApplicationMenu();
     void buildStripesMenu();
     void buildSpeedMenu();
@@ -56,6 +57,7 @@ private:
     QMenu* area_ = nullptr;
     QMenu* help_ = nullptr;
     QList<QAction*> shortcutActions_;
+    QList<QAction*> stripeToggles_;
 };
 
 }  // namespace talvex

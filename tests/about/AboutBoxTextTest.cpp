@@ -137,5 +137,19 @@ TEST(AboutBoxText, TheFormFillsFromTheBundleCredits) {
     EXPECT_FALSE(controller.textView()->toPlainText().contains("Credits"));
 }
 
+// No version keys: no "Version" line at all, not an empty one. Only the first, exactly
+// cased occurrence of a placeholder word is replaced.
+TEST(AboutBoxText, AnEmptyVersionLineIsLeftOutAndOnlyFirstExactPlaceholdersAreFilled) {
+    ScopedMainBundle bundle({{Bundle::nameKey, "Lens"}}, bundleFolderWithCredits(nullptr));
+    KPAboutBoxScrollView view;
+    EXPECT_EQ(fill(view, kTemplate), "Lens\n\n") << "then the empty copyright and credits";
+    EXPECT_EQ(fill(view, "<p>app</p><p>App</p><p>Version</p><p>App Copyright</p>"),
+              "app\nLens\nApp ");
+
+    ScopedMainBundle versioned(kInfo, bundleFolderWithCredits(nullptr));
+    EXPECT_EQ(fill(view, "<p>version</p><p>App</p><p>Version</p><p>Copyright, Version</p>"),
+              "version\nLens\nVersion 2.1 (210)\nCopyright 2026 Us, Version");
+}
+
 }  // namespace
 }  // namespace talvex

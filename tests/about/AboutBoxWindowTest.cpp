@@ -7,13 +7,16 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QWindow>
 #include <algorithm>
 
 #include "about/KPAboutBox.h"
 #include "about/KPAboutBoxBackground.h"
 #include "about/KPAboutBoxController.h"
+#include "about/KPAboutBoxIconView.h"
 #include "about/KPAboutBoxScrollView.h"
 #include "about/ScopedMainBundle.h"
 #include "about/TextAreaFit.h"
@@ -182,6 +185,36 @@ TEST(AboutBoxWindow, DraggingTheBackgroundMovesTheWindow) {
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&background, &release);
     EXPECT_EQ(window.pos(), start + QPoint(30, 20));
+}
+
+// In the about window itself: the band around the icon, above the text, is background
+// (a press there drags the window) and the text, however far it is scrolled, never
+// shows in it.
+TEST(AboutBoxWindow, TheBandAroundTheIconIsDraggableBackgroundAndHoldsNoText) {
+    TALVEX_REQUIRE_DISPLAY();
+    ScopedMainBundle bundle({{Bundle::nameKey, "Lens"}}, bundleFolderWithLongCredits());
+    KPAboutBoxController controller;
+    QWidget* window = controller.window();
+    window->show();
+    ASSERT_TRUE(waitUntil([&] { return window->windowHandle()->isExposed(); }));
+    KPAboutBoxScrollView* text = controller.textView();
+    text->scrollToPoint({0, 300});
+    const QRect icon(controller.iconView()->mapTo(window, QPoint(0, 0)),
+                     controller.iconView()->size());
+    const QRegion shown = text->mask().isEmpty() ? QRegion(text->rect()) : text->mask();
+    EXPECT_FALSE(shown.translated(text->mapTo(window, QPoint(0, 0))).intersects(icon));
+
+    const QPoint beside(icon.left() - 40, icon.center().y());
+    EXPECT_TRUE(qobject_cast<KPAboutBoxBackground*>(window->childAt(beside)));
+    if (windowManagerMovesWindows())
+        return;
+    const QPoint start = window->pos();
+    QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, beside);
+    QTest::mouseMove(window->windowHandle(), beside + QPoint(30, 20));
+    // The window came along: the pointer is over the same point of it again.
+    QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, beside);
+    EXPECT_EQ(window->pos(), start + QPoint(30, 20));
+    window->close();
 }
 
 }  // namespace

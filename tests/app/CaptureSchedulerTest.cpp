@@ -119,5 +119,46 @@ TEST(CaptureScheduler, EveryTickSetsClickThroughFromThePointer) {
     EXPECT_FALSE(view.ignoring);
 }
 
+// Every row of the capture switch's transition table, and assignments that leave
+// `resizingOrMoving` or `occluded` as they were: each runs the state update again.
+TEST(CaptureScheduler, EveryTransitionOfTheCaptureSwitchAndUnchangedAssignmentsAct) {
+    using Calls = std::vector<std::string>;
+    const Calls pause{"disable", "hide"};
+    const Calls resume{"enable", "capture", "unhideNext"};
+    constexpr unsigned visible = CaptureScheduler::occlusionStateVisible;
+    enum From { live, movement, occlusion };
+    struct Row {
+        From from;
+        void (*event)(CaptureScheduler&);
+        Calls expected;
+    };
+    const Row rows[] = {
+        {live, [](CaptureScheduler& s) { s.windowWillStartLiveResizeOrMove(); }, pause},
+        {live, [](CaptureScheduler& s) { s.windowDidChangeOcclusionState(0); }, pause},
+        {movement, [](CaptureScheduler& s) { s.windowDidEndLiveResizeOrMove(); }, resume},
+        {movement, [](CaptureScheduler& s) { s.windowDidChangeOcclusionState(0); }, pause},
+        {movement, [](CaptureScheduler& s) { s.windowDidChangeOcclusionState(visible); }, pause},
+        {occlusion, [](CaptureScheduler& s) { s.windowDidChangeOcclusionState(visible); }, resume},
+        {occlusion, [](CaptureScheduler& s) { s.windowWillStartLiveResizeOrMove(); }, pause},
+        {occlusion, [](CaptureScheduler& s) { s.windowDidEndLiveResizeOrMove(); }, pause},
+        {live, [](CaptureScheduler& s) { s.windowDidChangeOcclusionState(visible); }, resume},
+        {live, [](CaptureScheduler& s) { s.setResizingOrMoving(false); }, resume},
+        {live, [](CaptureScheduler& s) { s.setOccluded(false); }, resume},
+        {movement, [](CaptureScheduler& s) { s.setResizingOrMoving(true); }, pause},
+    };
+    for (std::size_t n = 0; n < std::size(rows); ++n) {
+        RecordingView view;
+        CaptureScheduler s(view);
+        if (rows[n].from == movement)
+            s.windowWillStartLiveResizeOrMove();
+        if (rows[n].from == occlusion)
+            s.windowDidChangeOcclusionState(0);
+        view.calls.clear();
+        rows[n].event(s);
+        EXPECT_EQ(view.calls, rows[n].expected) << "row " << n;
+        EXPECT_EQ(view.capturingDisabled, rows[n].expected == pause) << "row " << n;
+    }
+}
+
 }  // namespace
 }  // namespace talvex

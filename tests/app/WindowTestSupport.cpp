@@ -14,6 +14,7 @@
 #include "support/TestEnvironment.h"
 
 // Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -143,6 +144,49 @@ bool isIconic(std::int64_t windowId) {
         XFree(data);
     XCloseDisplay(display);
     return iconic;
+}
+
+QStringList atomNames(std::int64_t windowId, const char* property) {
+    QStringList names;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return names;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, static_cast<::Window>(windowId),
+                           XInternAtom(display, property, False), 0, 64, False, XA_ATOM, &type,
+                           &format, &count, &after, &data) == Success &&
+        format == 32) {
+        for (unsigned long i = 0; i < count; ++i) {
+            char* name = XGetAtomName(display, reinterpret_cast<const Atom*>(data)[i]);
+            names << QString::fromLatin1(name);
+            XFree(name);
+        }
+    }
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return names;
+}
+
+void requestWmStates(std::int64_t windowId, const QStringList& states) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<::Window>(windowId);
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // _NET_WM_STATE_ADD
+    for (int i = 0; i < states.size() && i < 2; ++i)
+        event.xclient.data.l[1 + i] = XInternAtom(display, states[i].toLatin1().constData(), False);
+    event.xclient.data.l[3] = 2;  // from a pager: applied as asked
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XCloseDisplay(display);
 }
 
 void spin(int ms) {

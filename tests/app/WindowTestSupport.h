@@ -71,6 +71,13 @@ QPoint xRootPosition(std::int64_t windowId);
 // Whether the window manager has iconified window `windowId` (its WM_STATE).
 bool isIconic(std::int64_t windowId);
 
+// The names of the atoms in the atom-list property `property` (_NET_WM_STATE,
+// _NET_WM_ALLOWED_ACTIONS ...) of window `windowId`.
+QStringList atomNames(std::int64_t windowId, const char* property);
+// Asks the window manager, as a pager or wmctrl does, to add `states` to the
+// _NET_WM_STATE of window `windowId` (at most two per request).
+void requestWmStates(std::int64_t windowId, const QStringList& states);
+
 // Waits `ms` milliseconds with the event loop turning.
 void spin(int ms);
 

@@ -245,5 +245,39 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs));
 }
 
+// With its zoom button disabled the panel cannot be maximised by the window manager
+// either: the request of a pager (or wmctrl) is refused. A second request, which the
+// manager does honour, marks the moment the first one has been dealt with.
+TEST(WindowXServer, UnderAWindowManagerADisabledZoomButtonRefusesMaximising) {
+    TALVEX_ON_PRIVATE_DISPLAY();
+    if (!haveTool("openbox"))
+        GTEST_SKIP() << "no openbox";
+    WindowManager manager;
+    ASSERT_TRUE(manager.start());
+    Window window;
+    window.setZoomButtonEnabled(false);
+    showPanel(window, QRect(200, 200, 300, 200));
+    const std::int64_t id = window.windowNumber();
+    ASSERT_TRUE(waitUntil([&] { return !test::atomNames(id, "_NET_WM_ALLOWED_ACTIONS").isEmpty(); },
+                          deadlineMs));
+    EXPECT_FALSE(test::atomNames(id, "_NET_WM_ALLOWED_ACTIONS")
+                     .contains(QStringLiteral("_NET_WM_ACTION_MAXIMIZE_HORZ")));
+
+    const QSize size = window.size();
+    test::requestWmStates(id, {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"});
+    test::requestWmStates(id, {"_NET_WM_STATE_SKIP_PAGER"});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return test::atomNames(id, "_NET_WM_STATE")
+                .contains(QStringLiteral("_NET_WM_STATE_SKIP_PAGER"));
+        },
+        deadlineMs));
+    const QStringList states = test::atomNames(id, "_NET_WM_STATE");
+    EXPECT_FALSE(states.contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")))
+        << states.join(' ').toStdString();
+    EXPECT_FALSE(states.contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_HORZ")));
+    EXPECT_EQ(window.size(), size);
+}
+
 }  // namespace
 }  // namespace talvex

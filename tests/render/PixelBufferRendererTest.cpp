@@ -75,6 +75,25 @@ TEST(PixelBufferRenderer, SixteenBitImagesAreUnpackedAs1555) {
         EXPECT_TRUE(near(w, 0xff000000u | level * 0x010101u, 2));
 }
 
+// Both layouts with channels that all differ, stripes off: a red/blue swap or a wrong
+// packing shows.
+TEST(PixelBufferRenderer, EachLayoutKeepsEveryChannelInItsPlace) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(4, 2, 1, {.red = 0, .green = 0});
+    ASSERT_TRUE(offscreen);
+    const std::uint16_t packed = 0x8000 | 31 << 10 | 16 << 5 | 2;  // r 31, g 16, b 2
+    std::vector<std::uint8_t> bytes;
+    for (int p = 0; p < 8; ++p)
+        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(packed & 0xff),
+                                   static_cast<std::uint8_t>(packed >> 8)});
+    const std::uint32_t expected16 = 0xff000000u | 255u << 16 | (16 * 255 + 15) / 31 << 8 | 16;
+    for (std::uint32_t w : offscreen->draw(MemoryImage(4, 2, 8, 16, bytes)).words)
+        EXPECT_TRUE(near(w, expected16, 2)) << std::hex << w;
+    const Picture bgra = uniformPicture(4, 2, 0xffe08020u);
+    for (std::uint32_t w : offscreen->draw(imageOf(bgra)).words)
+        EXPECT_TRUE(near(w, 0xffe08020u, 2)) << std::hex << w;
+}
+
 TEST(PixelBufferRenderer, UndrawableImagesKeepThePreviousPictureAndFreeTheLock) {
     TALVEX_REQUIRE_GL();
     auto offscreen = Offscreen::create(8, 8);

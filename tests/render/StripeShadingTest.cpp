@@ -5,8 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "platform/UserDefaults.h"
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
+#include "talvex/Settings.h"
 
 namespace talvex::test {
 namespace {
@@ -230,6 +232,37 @@ TEST(StripeShading, GreenAloneStaysOffTheRedDiagonals) {
         }
     }
     EXPECT_GT(touched, 0);
+}
+
+// A stored stripe switch of 3 (what a stripe item tagged 3 stores) reaches the
+// programs unchanged: with nothing overriding the store, every pixel is the one for
+// R = 3, and the picture is not the one for R = 1.
+TEST(StripeShading, AStoredSwitchOfThreeIsDrawnAsThree) {
+    TALVEX_REQUIRE_GL();
+    struct StoredSwitches {
+        StoredSwitches() {
+            UserDefaults::standard().setIntegerForKey(3, keys::talvexsEnabled);
+            UserDefaults::standard().setIntegerForKey(1, keys::greenStripesEnabled);
+        }
+        ~StoredSwitches() {
+            UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+            UserDefaults::standard().removeObjectForKey(keys::greenStripesEnabled);
+        }
+    } stored;
+    const Picture in = scatteredPicture(64);
+    auto offscreen = Offscreen::create(in.width, in.height);
+    ASSERT_TRUE(offscreen);
+    const Picture out = offscreen->draw(imageOf(in));
+    int asThree = 0;
+    int unlikeOne = 0;
+    for (int j = 0; j < in.height; ++j) {
+        for (int i = 0; i < in.width; ++i) {
+            asThree += near(out.at(i, j), expectedPixel(in.at(i, j), i, j, 1, 3, 1), 2);
+            unlikeOne += !near(out.at(i, j), expectedPixel(in.at(i, j), i, j, 1, 1, 1), 2);
+        }
+    }
+    EXPECT_EQ(asThree, in.width * in.height);
+    EXPECT_GT(unlikeOne, in.width * in.height / 10);
 }
 
 }  // namespace

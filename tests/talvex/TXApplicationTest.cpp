@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
@@ -11,9 +12,11 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
 #include <set>
 
 #include "about/KPAboutBox.h"
+#include "about/KPAboutBoxController.h"
 #include "app/MenuButton.h"
 #include "app/QtMenuItem.h"
 #include "app/TitleBar.h"
@@ -285,6 +288,58 @@ TEST_F(Shell, TitleBarRightClickOpensTheMenusAndTheCloseButtonAsksToTerminate) {
     EXPECT_TRUE(terminationRequested);
     EXPECT_TRUE(waitUntil([this] { return panel() == nullptr; }, 3000)) << "panel not closed";
     EXPECT_EQ(app_->windowController().contentViewController()->filteredView(), nullptr);
+}
+
+// A right press on a pop-up button, delivered as the window system delivers it (the
+// press, then the context-menu request that it triggers), opens the application menu
+// only: the buttons pop up on the left button alone.
+TEST_F(Shell, RightPressOnAPopUpButtonOpensOnlyTheApplicationMenu) {
+    QWindow* handle = panel()->windowHandle();
+    for (MenuButton* button : {accessory()->visionButton(), accessory()->refreshSpeedButton(),
+                               accessory()->viewAreaButton()}) {
+        const QPoint at = button->mapTo(panel(), button->rect().center());
+        QTest::mousePress(handle, Qt::RightButton, {}, at);
+        QTest::mouseRelease(handle, Qt::RightButton, {}, at);
+        EXPECT_TRUE(waitUntil([this] { return menus().menu()->isVisible(); }, 3000))
+            << button->objectName().toStdString();
+        EXPECT_FALSE(button->menu()->isVisible()) << button->objectName().toStdString();
+        button->menu()->close();
+        menus().menu()->close();
+        ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() == nullptr; }));
+    }
+}
+
+// The shortcuts work wherever Talvex has the keyboard, and the stripe toggles sit in
+// the Stripes menu beside their shortcuts: chosen there, a toggle flips its switch once.
+TEST_F(Shell, ShortcutsWorkInTheAboutAndPreferencesWindowsAndTogglesShowInTheMenu) {
+    auto stored = [](const char* key) { return UserDefaults::standard().integerForKey(key); };
+    QWidget* about = KPAboutBoxShow()->window();
+    for (QWidget* window : {about, static_cast<QWidget*>(app_->showPreferences())}) {
+        ASSERT_TRUE(waitUntil([&] { return window->windowHandle()->isExposed(); }));
+        window->activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }));
+        QTest::keyClick(window, Qt::Key_3, Qt::ControlModifier);
+        EXPECT_EQ(stored(keys::refreshSpeed), 1);
+        QTest::keyClick(window, Qt::Key_M, Qt::ControlModifier);
+        EXPECT_EQ(stored(keys::viewArea), 1);
+        QTest::keyClick(window, Qt::Key_G, Qt::ControlModifier);
+        EXPECT_EQ(stored(keys::greenStripesEnabled), 0);
+        QTest::keyClick(window, Qt::Key_G, Qt::ControlModifier);
+        EXPECT_EQ(stored(keys::greenStripesEnabled), 1);
+        clearSettings();
+    }
+    about->close();
+
+    QStringList shortcuts;
+    for (QAction* item : menus().stripesMenu()->actions())
+        shortcuts << item->shortcut().toString();
+    EXPECT_TRUE(shortcuts.contains("Ctrl+R") && shortcuts.contains("Ctrl+G"));
+    QAction* toggle = menus().stripesMenu()->actions().last();
+    EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptGreenStripeSetting), Tags{1});
+    EXPECT_TRUE(toggle->isEnabled());
+    toggle->trigger();
+    EXPECT_EQ(stored(keys::greenStripesEnabled), 0);
+    EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptGreenStripeSetting), Tags{0});
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "platform/x11/ScreenLayout.h"
-#include "platform/x11/XDisplay.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -32,14 +31,17 @@ PixelRect rootBounds(Display* display, Window root) {
             DisplayHeight(display, DefaultScreen(display))};
 }
 
-bool hasRandr(Display* display) {
+// The RandR version as major * 100 + minor; 0 without RandR.
+int randrVersion(Display* display) {
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
-    // Primary outputs and the current-resources request came with RandR 1.3.
-    return XRRQueryExtension(display, &eventBase, &errorBase) &&
-           XRRQueryVersion(display, &major, &minor) && (major > 1 || minor >= 3);
+    if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+        !XRRQueryVersion(display, &major, &minor)) {
+        return 0;
+    }
+    return major * 100 + minor;
 }
 
 std::optional<PixelRect> crtcBounds(Display* display, XRRScreenResources* resources, RRCrtc crtc) {
@@ -68,36 +70,93 @@ std::optional<PixelRect> primaryBounds(Display* display, Window root,
     return crtcBounds(display, resources, output->crtc);
 }
 
+struct Monitors {
+    std::vector<PixelRect> bounds;
+    std::optional<PixelRect> primary;
+};
+
+// Whether the monitor is marked primary or shows the primary output (the server marks
+// only its own monitors for the primary output, not those a user defined over it).
+bool isPrimary(const XRRMonitorInfo& monitor, RROutput primaryOutput) {
+    return monitor.primary ||
+           (primaryOutput != 0 && std::find(monitor.outputs, monitor.outputs + monitor.noutput,
+                                            primaryOutput) != monitor.outputs + monitor.noutput);
+}
+
+// RandR 1.5 monitors: the lit outputs and any monitors a user defined over them
+// (xrandr --setmonitor).
+Monitors randrMonitors(Display* display, Window root) {
+    Monitors monitors;
+    const RROutput primaryOutput = XRRGetOutputPrimary(display, root);
+    int count = 0;
+    XRRMonitorInfo* info = XRRGetMonitors(display, root, True, &count);
+    for (int i = 0; i < count; ++i) {
+        const PixelRect bounds{info[i].x, info[i].y, info[i].width, info[i].height};
+        if (bounds.isEmpty()) {
+            continue;
+        }
+        monitors.bounds.push_back(bounds);
+        if (!monitors.primary && isPrimary(info[i], primaryOutput)) {
+            monitors.primary = bounds;
+        }
+    }
+    if (info) {
+        XRRFreeMonitors(info);
+    }
+    return monitors;
+}
+
+// RandR 1.3 and 1.4: every lit CRTC, and the primary output's.
+Monitors crtcMonitors(Display* display, Window root) {
+    Monitors monitors;
+    std::unique_ptr<XRRScreenResources, ResourcesDeleter> resources(
+        XRRGetScreenResourcesCurrent(display, root));
+    if (!resources) {
+        return monitors;
+    }
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        if (auto bounds = crtcBounds(display, resources.get(), resources->crtcs[i])) {
+            monitors.bounds.push_back(*bounds);
+        }
+    }
+    monitors.primary = primaryBounds(display, root, resources.get());
+    return monitors;
+}
+
+// The main display holds the global origin: the primary monitor, else the one at the
+// root's origin, else the first one.
+PixelRect mainOf(const Monitors& monitors) {
+    if (monitors.primary) {
+        return *monitors.primary;
+    }
+    const PixelRect origin{0, 0, 1, 1};
+    for (const PixelRect& monitor : monitors.bounds) {
+        if (monitor.containsRect(origin)) {
+            return monitor;
+        }
+    }
+    return monitors.bounds.front();
+}
+
 }  // namespace
 
-// 1. The root's size.
-// 2. Every lit CRTC is a monitor.
-// 3. The main display: the primary output's CRTC, else the first monitor, else the root.
+// The monitors come from RandR (1.5 monitors, else lit CRTCs); a server without RandR,
+// or with nothing lit, has one monitor: the root.
 ScreenLayout ScreenLayout::query(Display* display, unsigned long root) {
     ScreenLayout layout;
     layout.root_ = rootBounds(display, root);
-    layout.main_ = layout.root_;
-    if (!hasRandr(display)) {
-        layout.monitors_ = {layout.root_};
-        return layout;
+    const int version = randrVersion(display);
+    Monitors monitors;
+    if (version >= 105) {
+        monitors = randrMonitors(display, root);
+    } else if (version >= 103) {
+        monitors = crtcMonitors(display, root);
     }
-    std::unique_ptr<XRRScreenResources, ResourcesDeleter> resources(
-        XRRGetScreenResourcesCurrent(display, root));
-    if (resources) {
-        for (int i = 0; i < resources->ncrtc; ++i) {
-            if (auto bounds = crtcBounds(display, resources.get(), resources->crtcs[i])) {
-                layout.monitors_.push_back(*bounds);
-            }
-        }
-        if (auto primary = primaryBounds(display, root, resources.get())) {
-            layout.main_ = *primary;
-        } else if (!layout.monitors_.empty()) {
-            layout.main_ = layout.monitors_.front();
-        }
+    if (monitors.bounds.empty()) {
+        monitors.bounds = {layout.root_};
     }
-    if (layout.monitors_.empty()) {
-        layout.monitors_ = {layout.root_};
-    }
+    layout.monitors_ = monitors.bounds;
+    layout.main_ = mainOf(monitors);
     return layout;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
-// Where the monitors are on the root window: the main display (the RandR primary
-// output, else the first lit CRTC, else the whole root) and every lit CRTC, all in root
-// pixels. A server without RandR has one monitor the size of the root.
+// Where the monitors are on the root window, all in root pixels: every RandR monitor
+// (1.5 monitors, user-defined ones included; before 1.5 every lit CRTC), and the main
+// display, which holds the global origin: the primary monitor, else the monitor at the
+// root's origin, else the first one. A server without RandR has one monitor the size
+// of the root.
 #include <vector>
 
 #include "platform/Geometry.h"

@@ -51,8 +51,8 @@ public:
     // false whenever that is not known. Callers on any thread, as for captures.
     bool unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId, double scale);
 
-    // The main display (RandR primary output, else the first lit output, else the whole
-    // root) in root pixels; read again only after the server reports a change.
+    // The main display (see ScreenLayout) in root pixels; read again only after the
+    // server reports a change.
     Rect mainDisplayBounds();
     // The pointer in root pixels.
     Point pointerLocation();
