@@ -58,7 +58,8 @@ constexpr const char* usage =
     "  --version   show the version\n"
     "\n"
     "Files:\n"
-    "  ~/.config/Talvex/defaults.json  the settings\n"
+    "  ~/.config/Talvex/defaults.json                 the settings\n"
+    "  ~/.config/autostart/org.talvex.Talvex.desktop  makes Talvex start at login\n"
     "Where XDG_CONFIG_HOME is set, it takes the place of ~/.config.\n";
 
 // A translation of the "URLs" table for the user's language, when one ships.

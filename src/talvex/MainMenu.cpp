@@ -29,6 +29,7 @@ bool selectsSettingValue(MenuAction action) {
         case MenuAction::adoptViewAreaSetting:
         case MenuAction::adoptTalvexSetting:
         case MenuAction::adoptGreenStripeSetting:
+        case MenuAction::toggleStartAtLogin:
             return true;
         default:
             return false;
@@ -66,6 +67,7 @@ void MainMenu::buildApplicationMenu() {
     application_->addSeparator();
     addItem(application_, QStringLiteral("&Preferences…"), MenuAction::showPreferences, 0,
             QStringLiteral("Ctrl+,"));
+    addItem(application_, QStringLiteral("Start at &Login"), MenuAction::toggleStartAtLogin, 0);
     application_->addSeparator();
     QAction* quit = addItem(application_, QStringLiteral("&Quit Talvex"), MenuAction::terminate, 0,
                             QStringLiteral("Ctrl+Q"));

@@ -3,6 +3,7 @@
 // (also from a compiled "URLs" translation), and the close of the panel.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -268,6 +269,27 @@ TEST_F(Shell, HelpItemsOpenTheTableAddressesAndOnlyMailOrWebAddresses) {
     }
     EXPECT_EQ(opened.size(), 3u);
     EXPECT_EQ(TXAppDelegate::websiteURL(), QStringLiteral("https://talvex.org/"));
+}
+
+// The entry's presence is the setting: both controls show it and flip it.
+TEST_F(Shell, StartAtLoginAddsAndRemovesTheAutostartEntryFromTheMenuAndThePreferences) {
+    const auto entry = test::isolateUserDefaults() / "autostart" / "org.talvex.Talvex.desktop";
+    QMenu* menu = menus().applicationMenu();
+    QAction* item = itemOf(menu, MenuAction::toggleStartAtLogin, 0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
+    item->trigger();
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{0});
+
+    auto* box =
+        app_->showPreferences()->findChild<QAbstractButton*>(QStringLiteral("startAtLoginChoice"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));  // the box
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
 }
 
 TEST_F(Shell, TitleBarRightClickOpensTheMenusAndTheCloseButtonAsksToTerminate) {
