@@ -100,13 +100,21 @@ void TXApplication::installTrayIcon() {
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
-                    bringPanelForward();
+                    togglePanel();
             });
     tray_->show();
 }
 
 void TXApplication::bringPanelForward() {
     windowController_->showWindow();
+}
+
+void TXApplication::togglePanel() {
+    Window* panel = windowController_->existingWindow();
+    if (panel && panel->isVisible() && !panel->isMinimized())
+        panel->hide();
+    else
+        bringPanelForward();
 }
 
 PreferenceWindowController* TXApplication::showPreferences() {

@@ -41,6 +41,9 @@ public:
     // The title-bar button that opens the application menu; none before launch.
     QToolButton* menuButton() const;
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    // The tray icon's left click: hides the panel when it is on screen, else shows it
+    // and brings it forward.
+    void togglePanel();
     // The preferences window, made on first use, shown and brought forward.
     PreferenceWindowController* showPreferences();
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolButton>
 #include <QTranslator>
@@ -269,6 +270,16 @@ TEST_F(Shell, HelpItemsOpenTheTableAddressesAndOnlyMailOrWebAddresses) {
     }
     EXPECT_EQ(opened.size(), 3u);
     EXPECT_EQ(TXAppDelegate::websiteURL(), QStringLiteral("https://talvex.org/"));
+}
+
+// What the tray icon's left click does; the icon itself exists only where a tray does.
+TEST_F(Shell, TheTrayClickHidesThePanelOnScreenAndShowsAHiddenOne) {
+    EXPECT_EQ(app_->trayIcon() != nullptr, QSystemTrayIcon::isSystemTrayAvailable());
+    app_->togglePanel();
+    ASSERT_NE(panel(), nullptr) << "hiding closed the panel";
+    EXPECT_TRUE(waitUntil([this] { return !panel()->isVisible(); }));
+    app_->togglePanel();
+    EXPECT_TRUE(waitUntil([this] { return panel()->isVisible(); }));
 }
 
 // The entry's presence is the setting: both controls show it and flip it.
