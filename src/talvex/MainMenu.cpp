@@ -45,6 +45,9 @@ MainMenu::MainMenu(MenuActionTarget& target)
     buildSpeedMenu();
     buildAreaMenu();
     buildHelpMenu();
+    openMenus_ = new QAction(QStringLiteral("Open Menus"), menu_.get());
+    openMenus_->setShortcut(QKeySequence(Qt::Key_F10));
+    shortcutActions_.append(openMenus_);
 }
 
 MainMenu::~MainMenu() = default;

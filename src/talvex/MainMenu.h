@@ -35,6 +35,10 @@ public:
     // called for several windows.
     void installShortcuts(QWidget* window) const;
 
+    // F10: opens the menus from the keyboard (the application connects it, knowing
+    // where to open them). One of the shortcut actions.
+    QAction* openMenusAction() const { return openMenus_; }
+
     // The items that carry shortcuts (for the help text and tests).
     const QList<QAction*>& shortcutActions() const { return shortcutActions_; }
 
@@ -56,6 +60,7 @@ private:
     QMenu* area_ = nullptr;
     QMenu* help_ = nullptr;
     QList<QAction*> shortcutActions_;
+    QAction* openMenus_ = nullptr;
 };
 
 }  // namespace talvex

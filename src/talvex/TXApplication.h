@@ -9,6 +9,7 @@
 
 class QSystemTrayIcon;
 class QToolButton;
+class QWidget;
 
 namespace talvex {
 
@@ -52,6 +53,7 @@ private:
     void attachMenusToPanel();
     void installTrayIcon();
     void bringPanelForward();
+    void openMenusFromKeyboard(QWidget* button);
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTranslator>
+#include <algorithm>
 #include <set>
 
 #include "about/KPAboutBox.h"
@@ -301,6 +303,52 @@ TEST_F(Shell, StartAtLoginAddsAndRemovesTheAutostartEntryFromTheMenuAndThePrefer
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
+}
+
+// What an assistive technology reads for each control; every name differs.
+void expectNamedAndDescribed(const QList<QWidget*>& controls) {
+    std::set<QString> names;
+    for (QWidget* control : controls) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(face, nullptr) << control->objectName().toStdString();
+        const QString name = face->text(QAccessible::Name);
+        EXPECT_TRUE(names.insert(name).second) << "name taken twice: " << name.toStdString();
+        EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString();
+        EXPECT_FALSE(face->text(QAccessible::Description).isEmpty()) << name.toStdString();
+    }
+}
+
+TEST_F(Shell, ControlsCarryAccessibleNamesTheTabOrderFollowsTheLayoutAndF10OpensTheMenus) {
+    TitleBar* bar = panel()->titleBar();
+    expectNamedAndDescribed({bar->closeButton(), bar->zoomButton(), app_->menuButton(),
+                             accessory()->visionButton(), accessory()->refreshSpeedButton(),
+                             accessory()->viewAreaButton()});
+
+    PreferenceWindowController* preferences = app_->showPreferences();
+    const QList<QAbstractButton*> controls = preferences->controls();
+    expectNamedAndDescribed({controls.begin(), controls.end()});
+    // Tab walks the controls top to bottom, as they are laid out.
+    QList<QWidget*> tabOrder;
+    for (QWidget* at = controls.front(); tabOrder.size() < controls.size();
+         at = at->nextInFocusChain()) {
+        if (controls.contains(at) && !tabOrder.contains(at))
+            tabOrder.append(at);
+    }
+    std::vector<int> tops;
+    for (QWidget* control : tabOrder)
+        tops.push_back(control->mapTo(preferences, QPoint()).y());
+    EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
+
+    QAction* openMenus = menus().openMenusAction();
+    EXPECT_EQ(openMenus->shortcut(), QKeySequence(Qt::Key_F10));
+    EXPECT_TRUE(panel()->actions().contains(openMenus));
+    openMenus->trigger();
+    QMenu* menu = menus().menu();
+    ASSERT_TRUE(waitUntil([menu] { return menu->isVisible(); }, 3000));
+    EXPECT_EQ(menu->activeAction(), menu->actions().value(0));
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(menu->activeAction(), menu->actions().value(1));
+    menu->close();
 }
 
 TEST_F(Shell, TitleBarRightClickOpensTheMenusAndTheCloseButtonAsksToTerminate) {
