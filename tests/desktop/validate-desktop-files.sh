@@ -25,7 +25,7 @@ check() {
 }
 
 if have appstreamcli; then
-  check "AppStream metadata" appstreamcli validate --no-net "$src/resources/org.talvex.Talvex.metainfo.xml"
+  check "AppStream metadata" appstreamcli validate --no-net --strict "$src/resources/org.talvex.Talvex.metainfo.xml"
 fi
 if have desktop-file-validate; then
   # It prints hints, warnings and errors, and fails only on errors: any line fails here.
