@@ -14,11 +14,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-# The extended description: one line per paragraph line, each indented by one
-# space in the control file (CPack adds the indentation).
+# The extended description, below the summary (CPack puts the summary first and
+# indents these lines; "." stands for an empty line).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Talvex helps people with red-green colour blindness (protanopia,
+    "Talvex helps people with red-green colour blindness (protanopia,
 deuteranopia and milder colour vision deficiencies) tell colours apart
 on screen. It opens a small floating panel that works as a lens: the
 screen beneath it, or the area around the mouse pointer, is shown again

@@ -8,6 +8,7 @@ source "$(dirname "$0")/common.sh"
 "$TALVEX_ROOT/scripts/install-deps.sh"
 
 build="$TALVEX_ROOT/build-package"
+export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
 eval "$(dpkg-buildflags --export=sh)"
 cmake -S "$TALVEX_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF \
