@@ -1,6 +1,7 @@
 #include "talvex/PreferenceWindowController.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QMetaObject>
 #include <QRadioButton>
 #include <QThread>
@@ -61,6 +62,12 @@ void PreferenceWindowController::refresh() {
         QtMenuItem item(choice);
         choice->setEnabled(target_->validateMenuItem(item));
     }
+}
+
+bool PreferenceWindowController::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        refresh();
+    return QWidget::event(event);
 }
 
 void PreferenceWindowController::observeDefaults() {

@@ -39,6 +39,11 @@ public:
     // Puts the check marks on the values in force (asks the target).
     void refresh();
 
+protected:
+    // Refreshes on activation: the start-at-login entry may have changed meanwhile
+    // (from the menu), and that change sends no notification.
+    bool event(QEvent* event) override;
+
 private:
     void choose(QAbstractButton* choice);
     void observeDefaults();

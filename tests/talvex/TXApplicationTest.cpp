@@ -303,6 +303,12 @@ TEST_F(Shell, StartAtLoginAddsAndRemovesTheAutostartEntryFromTheMenuAndThePrefer
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
+
+    // Changed from the menu meanwhile: the window shows it once it is active again.
+    item->trigger();
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(box->window(), &activation);
+    EXPECT_TRUE(box->isChecked());
 }
 
 // What an assistive technology reads for each control; every name differs.
