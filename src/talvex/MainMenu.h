@@ -1,10 +1,10 @@
 #pragma once
 
-// The application's menus — Talvex (about, preferences, quit), Stripes, Refresh
-// Speed, View Area and Help — gathered in one menu that the panel's title bar, a
-// right-click on the title bar and the system-tray icon all open, plus the keyboard
-// shortcuts of the panel. Every item sends its command through a MenuActionTarget and
-// takes its check mark from it each time its menu opens.
+// The application's menus — Talvex (about, preferences, start at login, quit),
+// Stripes, Refresh Speed, View Area and Help — gathered in one menu that the panel's
+// title bar, a right-click on the title bar, F10 and the system-tray icon all open,
+// plus the keyboard shortcuts of the panel. Every item sends its command through a
+// MenuActionTarget and takes its check mark from it each time its menu opens.
 #include <QList>
 #include <QString>
 #include <memory>
