@@ -15,7 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core
   # desktop integration (icons, manual page) and the Debian package with its checks
-  help2man gzip appstream desktop-file-utils man-db dpkg-dev fakeroot lintian
+  help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
 )
 
 missing=()
