@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Talvex need.
+# Installs the Debian packages that building, running, testing and packaging Talvex need.
 # Does nothing when they are all present; otherwise one non-interactive apt-get.
 set -euo pipefail
 
@@ -14,6 +14,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core
+  # desktop integration (icons, manual page) and the Debian package with its checks
+  help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
 )
 
 missing=()

@@ -19,6 +19,7 @@ enum class MenuAction {
     orderFrontAboutBox,
     showPreferences,
     terminate,
+    toggleStartAtLogin,
 };
 
 enum class ControlState : int { off = 0, on = 1 };

@@ -12,7 +12,7 @@ namespace talvex {
 
 namespace {
 
-constexpr std::array<std::pair<MenuAction, const char*>, 10> actionNames{{
+constexpr std::array<std::pair<MenuAction, const char*>, 11> actionNames{{
     {MenuAction::none, "none"},
     {MenuAction::adoptSpeedSetting, "adoptSpeedSetting"},
     {MenuAction::adoptViewAreaSetting, "adoptViewAreaSetting"},
@@ -23,6 +23,7 @@ constexpr std::array<std::pair<MenuAction, const char*>, 10> actionNames{{
     {MenuAction::orderFrontAboutBox, "orderFrontAboutBox"},
     {MenuAction::showPreferences, "showPreferences"},
     {MenuAction::terminate, "terminate"},
+    {MenuAction::toggleStartAtLogin, "toggleStartAtLogin"},
 }};
 
 // An auto-exclusive radio button refuses to be unchecked directly (one of its group

@@ -21,6 +21,9 @@ TitleBarButton::TitleBarButton(Kind kind, QWidget* parent) : QAbstractButton(par
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(buttonSize, buttonSize);
     setAccessibleName(kind == Kind::close ? QStringLiteral("Close") : QStringLiteral("Zoom"));
+    setAccessibleDescription(kind == Kind::close ? QStringLiteral("Closes the window")
+                                                 : QStringLiteral("Enlarges the window or "
+                                                                  "returns it to its size"));
     setToolTip(accessibleName());
 }
 

@@ -24,20 +24,44 @@ namespace talvex {
 
 namespace {
 
+// Also the source of the manual page (help2man): "or:" continues the synopsis, the
+// paragraphs under a heading ending in a colon become sections or subsections, and an
+// item's text stays on its line, two spaces after it.
 constexpr const char* usage =
     "Usage: talvex [--help] [--version]\n"
-    "       talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
+    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
     "\n"
-    "Without a command, opens the Talvex lens: a floating panel that shows the screen\n"
-    "beneath it with diagonal stripes over reddish and, on the other diagonal, over\n"
-    "greenish colours. Clicks over the picture pass through to the windows below.\n"
+    "Talvex is a colour-vision aid for people who find red and green hard to tell\n"
+    "apart. Without a command it opens the Talvex lens: a small floating panel that\n"
+    "shows the screen beneath it, or an area around the mouse pointer, with diagonal\n"
+    "stripes over reddish and, on the other diagonal, over greenish colours. Clicks\n"
+    "over the picture pass through to the windows below. The button at the left of\n"
+    "the panel's title bar, a right-click on the title bar, F10 and the tray icon\n"
+    "open its menus. Talvex needs an X11 session.\n"
     "\n"
     "Commands:\n"
     "  filter      draw an image file through the stripe filter (see talvex filter --help)\n"
     "\n"
+    "Keyboard shortcuts:\n"
+    "  Ctrl+R      show or hide the red stripes\n"
+    "  Ctrl+G      show or hide the green stripes\n"
+    "  Ctrl+1      slow refresh (10 frames a second)\n"
+    "  Ctrl+2      normal refresh (20 frames a second)\n"
+    "  Ctrl+3      fast refresh (50 frames a second)\n"
+    "  Ctrl+B      filter the area beneath the panel\n"
+    "  Ctrl+M      filter an area of the panel's size around the mouse pointer\n"
+    "  Ctrl+,      open the preferences\n"
+    "  F10         open the menus\n"
+    "  Ctrl+Q      quit\n"
+    "\n"
     "Options:\n"
     "  --help      show this text\n"
-    "  --version   show the version\n";
+    "  --version   show the version\n"
+    "\n"
+    "Files:\n"
+    "  ~/.config/Talvex/defaults.json                 the settings\n"
+    "  ~/.config/autostart/org.talvex.Talvex.desktop  makes Talvex start at login\n"
+    "Where XDG_CONFIG_HOME is set, it takes the place of ~/.config.\n";
 
 // A translation of the "URLs" table for the user's language, when one ships.
 void installTranslations(QApplication& app) {

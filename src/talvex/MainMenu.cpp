@@ -29,6 +29,7 @@ bool selectsSettingValue(MenuAction action) {
         case MenuAction::adoptViewAreaSetting:
         case MenuAction::adoptTalvexSetting:
         case MenuAction::adoptGreenStripeSetting:
+        case MenuAction::toggleStartAtLogin:
             return true;
         default:
             return false;
@@ -44,6 +45,9 @@ MainMenu::MainMenu(MenuActionTarget& target)
     buildSpeedMenu();
     buildAreaMenu();
     buildHelpMenu();
+    openMenus_ = new QAction(QStringLiteral("Open Menus"), menu_.get());
+    openMenus_->setShortcut(QKeySequence(Qt::Key_F10));
+    shortcutActions_.append(openMenus_);
 }
 
 MainMenu::~MainMenu() = default;
@@ -66,6 +70,7 @@ void MainMenu::buildApplicationMenu() {
     application_->addSeparator();
     addItem(application_, QStringLiteral("&Preferences…"), MenuAction::showPreferences, 0,
             QStringLiteral("Ctrl+,"));
+    addItem(application_, QStringLiteral("Start at &Login"), MenuAction::toggleStartAtLogin, 0);
     application_->addSeparator();
     QAction* quit = addItem(application_, QStringLiteral("&Quit Talvex"), MenuAction::terminate, 0,
                             QStringLiteral("Ctrl+Q"));

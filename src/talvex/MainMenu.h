@@ -1,10 +1,10 @@
 #pragma once
 
-// The application's menus — Talvex (about, preferences, quit), Stripes (with toggles), Refresh
-// Speed, View Area and Help — gathered in one menu that the panel's title bar, a
-// right-click on the title bar and the system-tray icon all open, plus the keyboard
-// shortcuts of the panel. Every item sends its command through a MenuActionTarget and
-// takes its check mark from it each time its menu opens.
+// The application's menus — Talvex (about, preferences, start at login, quit),
+// Stripes (with toggles), Refresh Speed, View Area and Help — gathered in one menu that
+// the panel's title bar, a right-click on the title bar, F10 and the system-tray icon
+// all open, plus the keyboard shortcuts of the panel. Every item sends its command
+// through a MenuActionTarget and takes its check mark from it each time its menu opens.
 #include <QList>
 #include <QString>
 #include <memory>
@@ -35,6 +35,10 @@ public:
     // Talvex is active. May be called for several windows.
     void installShortcuts(QWidget* window) const;
 
+    // F10: opens the menus from the keyboard (the application connects it, knowing
+    // where to open them). One of the shortcut actions.
+    QAction* openMenusAction() const { return openMenus_; }
+
     // The items that carry shortcuts (for the help text and tests).
     const QList<QAction*>& shortcutActions() const { return shortcutActions_; }
 
@@ -58,6 +62,7 @@ private:
     QMenu* help_ = nullptr;
     QList<QAction*> shortcutActions_;
     QList<QAction*> stripeToggles_;
+    QAction* openMenus_ = nullptr;
 };
 
 }  // namespace talvex

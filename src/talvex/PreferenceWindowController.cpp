@@ -1,7 +1,9 @@
 #include "talvex/PreferenceWindowController.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QMetaObject>
+#include <QRadioButton>
 #include <QThread>
 
 #include "app/QtMenuItem.h"
@@ -14,7 +16,7 @@ namespace talvex {
 PreferenceWindowController::PreferenceWindowController(QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::PreferenceWindowController>()) {
     ui_->setupUi(this);
-    for (QAbstractButton* choice : choices()) {
+    for (QAbstractButton* choice : controls()) {
         // clicked, not toggled: only the user's choice writes, never a refresh.
         connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
     }
@@ -30,12 +32,18 @@ void PreferenceWindowController::setMenuActionTarget(MenuActionTarget* target) {
     refresh();
 }
 
-QList<QAbstractButton*> PreferenceWindowController::choices() const {
+QList<QAbstractButton*> PreferenceWindowController::controls() const {
     QList<QAbstractButton*> result;
     for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
         if (button->property(QtMenuItem::actionProperty).isValid())
             result.append(button);
     }
+    return result;
+}
+
+QList<QAbstractButton*> PreferenceWindowController::choices() const {
+    QList<QAbstractButton*> result = controls();
+    result.removeIf([](QAbstractButton* button) { return !qobject_cast<QRadioButton*>(button); });
     return result;
 }
 
@@ -50,10 +58,16 @@ void PreferenceWindowController::choose(QAbstractButton* choice) {
 void PreferenceWindowController::refresh() {
     if (!target_)
         return;
-    for (QAbstractButton* choice : choices()) {
+    for (QAbstractButton* choice : controls()) {
         QtMenuItem item(choice);
         choice->setEnabled(target_->validateMenuItem(item));
     }
+}
+
+bool PreferenceWindowController::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        refresh();
+    return QWidget::event(event);
 }
 
 void PreferenceWindowController::observeDefaults() {

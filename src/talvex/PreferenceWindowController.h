@@ -1,6 +1,7 @@
 #pragma once
 
-// The preferences window: the four settings as groups of radio buttons. Each button
+// The preferences window: the four settings as groups of radio buttons, and a check
+// box that starts Talvex at login. Each button
 // carries the tag and action of the matching menu item (see QtMenuItem), writes
 // through the same MenuActionTarget and takes its checked state from the same
 // validation, redone on every change of the store.
@@ -32,9 +33,16 @@ public:
 
     // Every radio button that stands for a setting value.
     QList<QAbstractButton*> choices() const;
+    // Every button that sends a command: the choices and the start-at-login box.
+    QList<QAbstractButton*> controls() const;
 
     // Puts the check marks on the values in force (asks the target).
     void refresh();
+
+protected:
+    // Refreshes on activation: the start-at-login entry may have changed meanwhile
+    // (from the menu), and that change sends no notification.
+    bool event(QEvent* event) override;
 
 private:
     void choose(QAbstractButton* choice);

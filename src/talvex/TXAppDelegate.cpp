@@ -5,6 +5,8 @@
 #include <QUrl>
 
 #include "about/KPAboutBox.h"
+#include "platform/AutostartEntry.h"
+#include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "render/TalvexFilter.h"
 #include "talvex/SettingsActions.h"
@@ -24,7 +26,12 @@ void TXAppDelegate::adoptViewAreaSetting(const MenuItem& sender) {
     talvex::adoptViewAreaSetting(sender);
 }
 
+// The start-at-login item is checked while the autostart entry exists.
 bool TXAppDelegate::validateMenuItem(MenuItem& item) {
+    if (item.action() == MenuAction::toggleStartAtLogin) {
+        item.setState(AutostartEntry().isInstalled() ? ControlState::on : ControlState::off);
+        return true;
+    }
     return validateAppDelegateMenuItem(item);
 }
 
@@ -45,8 +52,16 @@ void TXAppDelegate::openWebsite() {
     Workspace::openURL(QUrl(websiteURL()));
 }
 
+void TXAppDelegate::toggleStartAtLogin() {
+    const AutostartEntry entry;
+    std::string error;
+    const bool done = entry.isInstalled() ? entry.remove(&error) : entry.install(&error);
+    if (!done)
+        systemLog("Start at Login: " + error);
+}
+
 bool TXAppDelegate::respondsTo(MenuAction action) const {
-    return appDelegateRespondsTo(action);
+    return action == MenuAction::toggleStartAtLogin || appDelegateRespondsTo(action);
 }
 
 bool TXAppDelegate::perform(const MenuItem& sender) {
@@ -62,6 +77,9 @@ bool TXAppDelegate::perform(const MenuItem& sender) {
             return true;
         case MenuAction::openWebsite:
             openWebsite();
+            return true;
+        case MenuAction::toggleStartAtLogin:
+            toggleStartAtLogin();
             return true;
         default:
             return false;

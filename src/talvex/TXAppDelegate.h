@@ -1,8 +1,8 @@
 #pragma once
 
 // The application's delegate: prepares the settings store at launch and answers the
-// menu commands that are not tied to the panel — refresh speed, view area, feedback
-// and website — with the check marks of the speed and view-area items.
+// menu commands that are not tied to the panel — refresh speed, view area, feedback,
+// website and start at login — with the check marks of those items that have one.
 #include <QString>
 
 #include "app/MenuItem.h"
@@ -23,6 +23,8 @@ public:
     bool validateMenuItem(MenuItem& item);
     void sendFeedback();
     void openWebsite();
+    // Adds the autostart entry when there is none and removes it when there is one.
+    void toggleStartAtLogin();
 
     bool respondsTo(MenuAction action) const;
     // Performs the item's action; false when the delegate does not answer it.

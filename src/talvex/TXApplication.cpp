@@ -1,5 +1,6 @@
 #include "talvex/TXApplication.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QIcon>
 #include <QMenu>
@@ -71,6 +72,9 @@ void TXApplication::attachMenusToPanel() {
     button->setObjectName(QLatin1String(menuButtonName));
     button->setText(QStringLiteral("☰"));
     button->setToolTip(QStringLiteral("Talvex menu"));
+    button->setAccessibleName(QStringLiteral("Talvex menu"));
+    button->setAccessibleDescription(QStringLiteral(
+        "Opens the menus: Talvex, Stripes, Refresh Speed, View Area and Help (F10)"));
     button->setAutoRaise(true);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(mainMenu_->menu());
@@ -83,7 +87,20 @@ void TXApplication::attachMenusToPanel() {
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(bar, &QWidget::customContextMenuRequested, bar,
             [this, bar](const QPoint& at) { mainMenu_->menu()->popup(bar->mapToGlobal(at)); });
+    connect(mainMenu_->openMenusAction(), &QAction::triggered, button,
+            [this, button] { openMenusFromKeyboard(button); });
     mainMenu_->installShortcuts(panel);
+}
+
+// Below the menu button, its first item highlighted so that the arrow keys go on
+// from there; where the panel is hidden, at the active window.
+void TXApplication::openMenusFromKeyboard(QWidget* button) {
+    QWidget* anchor = button->isVisible() ? button : QApplication::activeWindow();
+    if (!anchor)
+        return;
+    QMenu* menu = mainMenu_->menu();
+    menu->popup(anchor->mapToGlobal(QPoint(0, anchor == button ? button->height() : 0)));
+    menu->setActiveAction(menu->actions().value(0));
 }
 
 QToolButton* TXApplication::menuButton() const {
@@ -100,13 +117,21 @@ void TXApplication::installTrayIcon() {
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
-                    bringPanelForward();
+                    togglePanel();
             });
     tray_->show();
 }
 
 void TXApplication::bringPanelForward() {
     windowController_->showWindow();
+}
+
+void TXApplication::togglePanel() {
+    Window* panel = windowController_->existingWindow();
+    if (panel && panel->isVisible() && !panel->isMinimized())
+        panel->hide();
+    else
+        bringPanelForward();
 }
 
 PreferenceWindowController* TXApplication::showPreferences() {

@@ -9,6 +9,7 @@
 
 class QSystemTrayIcon;
 class QToolButton;
+class QWidget;
 
 namespace talvex {
 
@@ -41,6 +42,9 @@ public:
     // The title-bar button that opens the application menu; none before launch.
     QToolButton* menuButton() const;
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    // The tray icon's left click: hides the panel when it is on screen, else shows it
+    // and brings it forward.
+    void togglePanel();
     // The preferences window, made on first use, shown and brought forward.
     PreferenceWindowController* showPreferences();
 
@@ -49,6 +53,7 @@ private:
     void attachMenusToPanel();
     void installTrayIcon();
     void bringPanelForward();
+    void openMenusFromKeyboard(QWidget* button);
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.

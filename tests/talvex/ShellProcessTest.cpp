@@ -6,15 +6,18 @@
 
 #include <unistd.h>
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
 
+#include "SettingsMenuTarget.h"
 #include "ShellTestSupport.h"
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
+#include "talvex/MainMenu.h"
 #include "talvex/Settings.h"
 
 namespace talvex {
@@ -87,6 +90,15 @@ TEST(ShellProcess, CommandLineAnswersHelpAndVersionAndRefusesUnknownOptions) {
     const QString usage = help.output();
     EXPECT_TRUE(usage.startsWith(QStringLiteral("Usage: talvex"))) << usage.toStdString();
     EXPECT_TRUE(usage.contains(QStringLiteral("--version")));
+    // The manual page is made from this text: it must list every shortcut the menus have.
+    UserDefaults store(test::makeTempDir("talvex-help") / "defaults.json");
+    test::SettingsMenuTarget target(store);
+    MainMenu menus(target);
+    for (const QAction* action : menus.shortcutActions()) {
+        const QString keys = action->shortcut().toString();
+        EXPECT_TRUE(usage.contains(QStringLiteral("\n  ") + keys + QLatin1Char(' ')))
+            << keys.toStdString();
+    }
 
     ChildProcess version(QString{});
     version.start(test::talvexProgram(), {QStringLiteral("--version")});

@@ -3,16 +3,20 @@
 // (also from a compiled "URLs" translation), and the close of the panel.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolButton>
 #include <QTranslator>
 #include <QWindow>
+#include <algorithm>
 #include <set>
 
 #include "about/KPAboutBox.h"
@@ -271,6 +275,89 @@ TEST_F(Shell, HelpItemsOpenTheTableAddressesAndOnlyMailOrWebAddresses) {
     }
     EXPECT_EQ(opened.size(), 3u);
     EXPECT_EQ(TXAppDelegate::websiteURL(), QStringLiteral("https://talvex.org/"));
+}
+
+// What the tray icon's left click does; the icon itself exists only where a tray does.
+TEST_F(Shell, TheTrayClickHidesThePanelOnScreenAndShowsAHiddenOne) {
+    EXPECT_EQ(app_->trayIcon() != nullptr, QSystemTrayIcon::isSystemTrayAvailable());
+    app_->togglePanel();
+    ASSERT_NE(panel(), nullptr) << "hiding closed the panel";
+    EXPECT_TRUE(waitUntil([this] { return !panel()->isVisible(); }));
+    app_->togglePanel();
+    EXPECT_TRUE(waitUntil([this] { return panel()->isVisible(); }));
+}
+
+// The entry's presence is the setting: both controls show it and flip it.
+TEST_F(Shell, StartAtLoginAddsAndRemovesTheAutostartEntryFromTheMenuAndThePreferences) {
+    const auto entry = test::isolateUserDefaults() / "autostart" / "org.talvex.Talvex.desktop";
+    QMenu* menu = menus().applicationMenu();
+    QAction* item = itemOf(menu, MenuAction::toggleStartAtLogin, 0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
+    item->trigger();
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{0});
+
+    auto* box =
+        app_->showPreferences()->findChild<QAbstractButton*>(QStringLiteral("startAtLoginChoice"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));  // the box
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(checkedTags(menu, MenuAction::toggleStartAtLogin), Tags{});
+
+    // Changed from the menu meanwhile: the window shows it once it is active again.
+    item->trigger();
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(box->window(), &activation);
+    EXPECT_TRUE(box->isChecked());
+}
+
+// What an assistive technology reads for each control; every name differs.
+void expectNamedAndDescribed(const QList<QWidget*>& controls) {
+    std::set<QString> names;
+    for (QWidget* control : controls) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(face, nullptr) << control->objectName().toStdString();
+        const QString name = face->text(QAccessible::Name);
+        EXPECT_TRUE(names.insert(name).second) << "name taken twice: " << name.toStdString();
+        EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString();
+        EXPECT_FALSE(face->text(QAccessible::Description).isEmpty()) << name.toStdString();
+    }
+}
+
+TEST_F(Shell, ControlsCarryAccessibleNamesTheTabOrderFollowsTheLayoutAndF10OpensTheMenus) {
+    TitleBar* bar = panel()->titleBar();
+    expectNamedAndDescribed({bar->closeButton(), bar->zoomButton(), app_->menuButton(),
+                             accessory()->visionButton(), accessory()->refreshSpeedButton(),
+                             accessory()->viewAreaButton()});
+
+    PreferenceWindowController* preferences = app_->showPreferences();
+    const QList<QAbstractButton*> controls = preferences->controls();
+    expectNamedAndDescribed({controls.begin(), controls.end()});
+    // Tab walks the controls top to bottom, as they are laid out.
+    QList<QWidget*> tabOrder;
+    for (QWidget* at = controls.front(); tabOrder.size() < controls.size();
+         at = at->nextInFocusChain()) {
+        if (controls.contains(at) && !tabOrder.contains(at))
+            tabOrder.append(at);
+    }
+    std::vector<int> tops;
+    for (QWidget* control : tabOrder)
+        tops.push_back(control->mapTo(preferences, QPoint()).y());
+    EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end()));
+
+    QAction* openMenus = menus().openMenusAction();
+    EXPECT_EQ(openMenus->shortcut(), QKeySequence(Qt::Key_F10));
+    EXPECT_TRUE(panel()->actions().contains(openMenus));
+    openMenus->trigger();
+    QMenu* menu = menus().menu();
+    ASSERT_TRUE(waitUntil([menu] { return menu->isVisible(); }, 3000));
+    EXPECT_EQ(menu->activeAction(), menu->actions().value(0));
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(menu->activeAction(), menu->actions().value(1));
+    menu->close();
 }
 
 TEST_F(Shell, TitleBarRightClickOpensTheMenusAndTheCloseButtonAsksToTerminate) {
