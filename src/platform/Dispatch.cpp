@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <QThreadPool>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace talvex::dispatch {
 
@@ -57,6 +60,75 @@ MainQueue& mainQueue(QCoreApplication* app) {
     return queue;
 }
 
+// The global queue: a few worker threads of our own taking items in order. Not Qt's
+// thread pool: its threads name themselves through shared strings that
+// ThreadSanitizer sees two workers write at once, and its lock is invisible to it.
+//
+// Threads: push() and waitUntilIdle() from any thread; the workers run the items. The
+// workers live as long as the process (they wait on the condition at exit), so no
+// item ever meets a queue being torn down. At exit the items still running are given
+// a moment to end before the statics they may use go: the queue is made after those
+// of the platform that items touch, so its exit handler runs before their destructors.
+class GlobalQueue {
+public:
+    static GlobalQueue& shared() {
+        static auto* queue = [] {
+            auto* made = new GlobalQueue;  // never destroyed, see above
+            std::atexit([] { shared().waitUntilIdle(std::chrono::seconds(2)); });
+            return made;
+        }();
+        return *queue;
+    }
+
+    void push(std::function<void()> work) {
+        std::lock_guard lock(mutex_);
+        items_.push_back(std::move(work));
+        ++unfinished_;
+        if (idleWorkers_ == 0 && workers_ < maxWorkers) {
+            ++workers_;
+            std::thread([this] { runItems(); }).detach();
+        }
+        changed_.notify_all();
+    }
+
+    void waitUntilIdle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return unfinished_ == 0; });
+    }
+
+    void waitUntilIdle(std::chrono::milliseconds atMost) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, atMost, [this] { return unfinished_ == 0; });
+    }
+
+private:
+    static constexpr int maxWorkers = 4;
+
+    void runItems() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ++idleWorkers_;
+            changed_.wait(lock, [this] { return !items_.empty(); });
+            --idleWorkers_;
+            std::function<void()> work = std::move(items_.front());
+            items_.pop_front();
+            lock.unlock();
+            work();
+            work = nullptr;  // whatever the item held goes before it counts as done
+            lock.lock();
+            --unfinished_;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> items_;
+    int unfinished_ = 0;  // queued or running
+    int workers_ = 0;
+    int idleWorkers_ = 0;
+};
+
 }  // namespace
 
 void mainAsync(std::function<void()> work) {
@@ -67,11 +139,11 @@ void mainAsync(std::function<void()> work) {
 }
 
 void globalAsync(std::function<void()> work) {
-    QThreadPool::globalInstance()->start(std::move(work));
+    GlobalQueue::shared().push(std::move(work));
 }
 
 void waitForGlobalQueue() {
-    QThreadPool::globalInstance()->waitForDone();
+    GlobalQueue::shared().waitUntilIdle();
 }
 
 }  // namespace talvex::dispatch
