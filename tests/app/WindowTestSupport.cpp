@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QWidget>
+#include <string>
 
 #include "app/Window.h"
 #include "platform/NotificationCenter.h"
@@ -125,6 +126,33 @@ QPoint xRootPosition(std::int64_t windowId) {
                           0, &x, &y, &child);
     XCloseDisplay(display);
     return {x, y};
+}
+
+std::string describeWindow(std::int64_t windowId) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return "no display";
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, static_cast<::Window>(windowId), &attributes);
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, static_cast<::Window>(windowId), &root, &parent, &children, &count);
+    if (children)
+        XFree(children);
+    std::string text = "map state " + std::to_string(attributes.map_state) + ", parent " +
+                       std::to_string(parent) + ", root children:";
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a{};
+        XGetWindowAttributes(display, children[i], &a);
+        text += " " + std::to_string(children[i]) + "(" + std::to_string(a.map_state) + "," +
+                std::to_string(a.x) + "," + std::to_string(a.y) + "," + std::to_string(a.width) +
+                "x" + std::to_string(a.height) + ")";
+    }
+    if (children)
+        XFree(children);
+    XCloseDisplay(display);
+    return text;
 }
 
 bool isIconic(std::int64_t windowId) {

@@ -68,6 +68,10 @@ int runTool(const QString& program, const QStringList& arguments, int timeoutMs 
 // (the toolkit's own idea may lag behind under a window manager).
 QPoint xRootPosition(std::int64_t windowId);
 
+// The window's map state, its parent and the root's children above the top-level that
+// holds it, for failure messages.
+std::string describeWindow(std::int64_t windowId);
+
 // Whether the window manager has iconified window `windowId` (its WM_STATE).
 bool isIconic(std::int64_t windowId);
 

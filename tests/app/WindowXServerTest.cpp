@@ -61,7 +61,8 @@ void showPanel(Window& window, QRect geometry) {
     window.setWindowTitle(QStringLiteral("Lens"));
     window.setGeometry(geometry);
     window.show();
-    ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs)) << "never reported visible";
+    ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs))
+        << "never reported visible; " << test::describeWindow(window.windowNumber());
 }
 
 TEST(WindowXServer, RealDragOfTheTitleBarMovesThePanelWithOneStartAndOneEnd) {
