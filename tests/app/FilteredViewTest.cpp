@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QProcess>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -483,6 +485,48 @@ TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
     EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations);
 }
 
+// A tick turns the pointer's screen position into the view's y-up coordinates: near
+// the view's top-left corner clicks pass through, over its bottom-left grip they do not.
+TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewForClickThrough) {
+    TestView& view = showPanel(QRect(300, 300, 200, 120));
+    const auto pointAt = [&](QPoint inView) {
+        const QPoint global = view.mapToGlobal(inView);
+        QCursor::setPos(global);
+        const Point root{global.x() * scale_, global.y() * scale_};
+        ASSERT_TRUE(
+            test::waitUntil([&] { return WindowServer::shared().pointerLocation() == root; }));
+        view.recaptureIfNeeded();
+    };
+    pointAt(QPoint(3, 3));
+    EXPECT_TRUE(panel_->ignoresMouseEvents()) << "top-left corner of the picture";
+    pointAt(QPoint(3, view.height() - 3));
+    EXPECT_FALSE(panel_->ignoresMouseEvents()) << "bottom-left grip";
+    pointAt(QPoint(view.width() / 2, view.height() / 2));
+    EXPECT_TRUE(panel_->ignoresMouseEvents());
+}
+
+// Each speed's timer has its interval and a tenth of it as tolerance; any settings
+// change replaces the timer, also with one of the same interval.
+TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
+    Window panel;
+    auto* view = new FilteredView;
+    panel.setContentWidget(view);
+    for (const auto& [speed, interval] : {std::pair{-1, 0.1}, {1, 0.02}, {0, 0.05}}) {
+        UserDefaults::standard().setIntegerForKey(speed, keys::refreshSpeed);
+        ASSERT_TRUE(test::waitUntil([&] { return view->updateInterval() == interval; }));
+        EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), interval);
+        EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), interval / 10);
+    }
+    // A mark on the running timer that a new one would not carry (a new timer may take
+    // the old one's address).
+    const_cast<Timer*>(view->updateTimer())->setTolerance(0.0123);
+    UserDefaults::standard().setIntegerForKey(0, keys::talvexsEnabled);
+    ASSERT_TRUE(test::waitUntil([&] { return view->updateTimer()->tolerance() == 0.005; }));
+    EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), 0.05);
+    UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+    UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
+}
+
 }  // namespace
 
 // Suites that exercise the capture thread against the main thread (run under TSan too).
@@ -646,6 +690,51 @@ TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) 
 // The main thread reshapes the view (its panel resized over and over) while the capture
 // thread draws small frames into it: neither side ever makes OpenGL or the X server
 // report an error.
+// A move captures; a request while paused, or paused before its work starts, does
+// not; a missing image is silent and the next request captures again. (The toolkit
+// may ask for captures of its own meanwhile: each step counts on a source of its own.)
+TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIsSilent) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    ASSERT_TRUE(waitForIdle());
+    dispatch::waitForGlobalQueue();
+    const auto countOn = [&view](bool missing) {
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        view.setImageSource([calls, missing](Rect r, std::uint32_t, double s) {
+            ++*calls;
+            return missing ? nullptr : CaptureGate().capture(r, s, green);
+        });
+        return calls;
+    };
+    auto calls = countOn(true);
+    testing::internal::CaptureStderr();
+    NotificationCenter::defaultCenter().post(windowDidMoveNotification, panel_.get());
+    ASSERT_TRUE(waitForIdle());
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a missing image is silent";
+    EXPECT_GE(*calls, 1) << "a move must capture";
+
+    view.setCapturingDisabled(true);
+    calls = countOn(false);
+    view.redrawCaptureAsync();
+    EXPECT_FALSE(view.capturing()) << "refused while paused";
+
+    std::promise<void> release;
+    dispatch::globalAsync([started = release.get_future().share()] { started.wait(); });
+    view.setCapturingDisabled(false);
+    view.redrawCaptureAsync();  // queued behind the blocker
+    view.setCapturingDisabled(true);
+    release.set_value();
+    ASSERT_TRUE(waitForIdle());
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(*calls, 0) << "paused before its work started";
+
+    view.setCapturingDisabled(false);
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(waitForIdle());
+    dispatch::waitForGlobalQueue();
+    EXPECT_GE(*calls, 1) << "the request after a missing image captures";
+}
+
 TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     const std::shared_ptr<PixelBufferRenderer> renderer = view.renderer();

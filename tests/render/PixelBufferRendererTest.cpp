@@ -173,3 +173,59 @@ TEST(PixelBufferRenderer, NothingIsDrawnAfterDetachOrWithoutAProgram) {
 
 }  // namespace
 }  // namespace talvex::test
+
+namespace talvex::test {
+namespace {
+
+// The stripe filter with a fragment program that cannot compile.
+class BrokenFilter final : public OpenGLShaderFilter {
+public:
+    void prepareForView(const ShaderFilterView& view) override { stripes_.prepareForView(view); }
+    void applyParametersForTextureOfWidth(std::uint64_t w, std::uint64_t h) override {
+        stripes_.applyParametersForTextureOfWidth(w, h);
+    }
+    const char* vertexSource() const override { return stripes_.vertexSource(); }
+    const char* fragmentSource() const override { return "this is not a shader"; }
+    std::int32_t attributeCount() const override { return stripes_.attributeCount(); }
+    const std::int32_t* attributeLocations() const override {
+        return stripes_.attributeLocations();
+    }
+    const char* const* attributeNames() const override { return stripes_.attributeNames(); }
+
+private:
+    TalvexFilter stripes_;
+};
+
+// A program that does not build is logged in the one line and nothing is drawn; the
+// mirror flag waits for the next reshape.
+TEST(PixelBufferRenderer, AFailedBuildLogsItsLineAndTheMirrorWaitsForTheReshape) {
+    TALVEX_REQUIRE_GL();
+    auto context = EGLHeadlessContext::create(8, 4);
+    ASSERT_TRUE(context);
+    PixelBufferRenderer broken(std::move(context), [] { return std::make_unique<BrokenFilter>(); });
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    broken.prepareOpenGL();
+    const std::string log =
+        testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Error creating the program\n"), std::string::npos) << log;
+    EXPECT_EQ(broken.program(), 0u);
+
+    auto offscreen = Offscreen::create(8, 4);
+    ASSERT_TRUE(offscreen);
+    Picture ramp{8, 4, {}};
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; i < 8; ++i)
+            ramp.words.push_back(0xff000000u | static_cast<std::uint32_t>(30 * i) * 0x010101u);
+    const Picture plain = offscreen->draw(imageOf(ramp));
+    offscreen->renderer().mirrorTransform = true;
+    offscreen->renderer().redrawRequired = true;
+    EXPECT_EQ(offscreen->draw(imageOf(ramp)).words, plain.words) << "mirrored before a reshape";
+    offscreen->renderer().reshape(Rect(0, 0, 8, 4), 1);
+    const Picture mirrored = offscreen->draw(imageOf(ramp));
+    EXPECT_TRUE(near(mirrored.at(0, 0), plain.at(7, 0), 2));
+    EXPECT_TRUE(near(mirrored.at(7, 0), plain.at(0, 0), 2));
+}
+
+}  // namespace
+}  // namespace talvex::test
