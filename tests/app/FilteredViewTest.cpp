@@ -487,7 +487,7 @@ TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
 
 // A tick turns the pointer's screen position into the view's y-up coordinates: near
 // the view's top-left corner clicks pass through, over its bottom-left grip they do not.
-TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewForClickThrough) {
+TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewAndAPixelRatioChangeReshapes) {
     TestView& view = showPanel(QRect(300, 300, 200, 120));
     const auto pointAt = [&](QPoint inView) {
         const QPoint global = view.mapToGlobal(inView);
@@ -503,6 +503,12 @@ TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewForClickThrough) {
     EXPECT_FALSE(panel_->ignoresMouseEvents()) << "bottom-left grip";
     pointAt(QPoint(view.width() / 2, view.height() / 2));
     EXPECT_TRUE(panel_->ignoresMouseEvents());
+
+    // A change of the window's pixel ratio reshapes the view (and so redraws it).
+    view.renderer()->redrawRequired = false;
+    NotificationCenter::defaultCenter().post(windowDidChangeBackingPropertiesNotification,
+                                             panel_.get());
+    EXPECT_TRUE(view.renderer()->redrawRequired);
 }
 
 // Each speed's timer has its interval and a tenth of it as tolerance; any settings
