@@ -21,6 +21,13 @@ phase() {
 # compile time than full debug information. (The sanitizer builds add -O1 themselves.)
 lines_only=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 
+# The sources keep the project's format (.clang-format at the root); checked in a git
+# checkout, where the list of sources is known.
+if git -C "$TALVEX_ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  (cd "$TALVEX_ROOT" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror) ||
+    { echo "Some sources are not formatted: run clang-format -i on them." >&2; exit 1; }
+fi
+
 build="$TALVEX_ROOT/build-test"
 phase "plain build" configure_and_build "$build" "${lines_only[@]}"
 # One test at a time: display tests share one X server (pointer, stacking, focus).

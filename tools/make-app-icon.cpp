@@ -25,7 +25,8 @@ void drawStripes(QPainter& painter, const QRectF& area, const QColor& color, boo
     const double extent = area.width() + area.height();
     for (double offset = -extent; offset < extent; offset += width) {
         const QPointF start(area.left() + offset, rising ? area.bottom() : area.top());
-        const QPointF end(start.x() + extent, rising ? area.bottom() - extent : area.top() + extent);
+        const QPointF end(start.x() + extent,
+                          rising ? area.bottom() - extent : area.top() + extent);
         painter.drawLine(start, end);
     }
     painter.restore();

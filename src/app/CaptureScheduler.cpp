@@ -40,7 +40,8 @@ void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView
                                          Point pointerOnScreen) {
     view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
     ++counter_;
-    if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_) return;
+    if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_)
+        return;
     counter_ = 0;
     lastMouseLocation_ = pointerOnScreen;
     view_.redrawCaptureAsync();

@@ -188,8 +188,10 @@ void FilteredView::viewDidMoveToWindow() {
 void FilteredView::observeWindow(const void* window) {
     auto& center = NotificationCenter::defaultCenter();
     observedWindow_ = window;
-    center.addObserver(this, windowDidMoveNotification, window,
-                       [this](const Notification&) { recaptureAsync(); });
+    center.addObserver(this, windowDidMoveNotification, window, [this](const Notification&) {
+        lastViewRect_.reset();  // found again by the next tick or capture request
+        recaptureAsync();
+    });
     center.addObserver(this, windowDidEndLiveResizeNotification, window,
                        [this](const Notification&) { scheduler_.windowDidEndLiveResizeOrMove(); });
     center.addObserver(
@@ -277,8 +279,8 @@ Rect FilteredView::getViewAreaRect() const {
 }
 
 // A tick asks the server only for the pointer: the view's place is the one found by
-// the last capture request (made at least every sixth tick, and at once when the
-// window moves), or found now when the view's size changed since.
+// the last capture request (made at least every sixth tick), or found now when the
+// window moved or the view's size changed since.
 void FilteredView::recaptureIfNeeded() {
     const Rect known = lastViewRect_.value_or(Rect());
     if (!lastViewRect_ || known.width() != width() || known.height() != height())

@@ -53,6 +53,8 @@ struct Rect {
 };
 
 // Nearest whole number, halves away from zero (150.5 -> 151, -0.5 -> -1).
-inline double nearest(double v) { return std::round(v); }
+inline double nearest(double v) {
+    return std::round(v);
+}
 
 }  // namespace talvex

@@ -16,11 +16,9 @@ TEST(CaptureGeometry, PointerAreaIsCentredWithHalvesRoundedAwayFromZero) {
 
 TEST(CaptureGeometry, PointerOnLeftOrBottomEdgeIsOverThePanelButNotOnRightOrTop) {
     const Rect panel{100, 100, 300, 200};
-    const Rect centred = [&](Point p) {
-        return Rect(p.x - 150, p.y - 100, 300, 200);
-    }({400, 300});
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {100, 150}), panel);  // left edge
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {200, 100}), panel);  // bottom edge
+    const Rect centred = [&](Point p) { return Rect(p.x - 150, p.y - 100, 300, 200); }({400, 300});
+    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {100, 150}), panel);    // left edge
+    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {200, 100}), panel);    // bottom edge
     EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {400, 300}), centred);  // top-right
     EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {400, 150}), panel);    // right edge
     EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {200, 300}), panel);    // top edge
@@ -49,7 +47,7 @@ TEST(CaptureGeometry, ClicksPassOverThePictureExceptInTheBottomCornerSquares) {
     EXPECT_TRUE(ignoresMouseEvents(view, {100, 4}));
     EXPECT_TRUE(ignoresMouseEvents(view, {4, 50}));
     EXPECT_FALSE(ignoresMouseEvents(view, {196, 4}));
-    EXPECT_TRUE(ignoresMouseEvents(view, {196, 8}));   // just above the square
+    EXPECT_TRUE(ignoresMouseEvents(view, {196, 8}));    // just above the square
     EXPECT_FALSE(ignoresMouseEvents(view, {200, 50}));  // outside: the panel takes clicks
     EXPECT_FALSE(ignoresMouseEvents(view, {-1, 50}));
     EXPECT_EQ(bottomRightGrip(view), Rect(192, 0, 8, 8));

@@ -17,7 +17,8 @@ std::vector<std::filesystem::path>& tempDirs() {
     static const bool cleanup = [] {
         std::atexit([] {
             std::error_code ec;
-            for (const auto& d : tempDirs()) std::filesystem::remove_all(d, ec);
+            for (const auto& d : tempDirs())
+                std::filesystem::remove_all(d, ec);
         });
         return true;
     }();
@@ -26,14 +27,18 @@ std::vector<std::filesystem::path>& tempDirs() {
 }
 }  // namespace
 
-void initXThreads() { XInitThreads(); }
+void initXThreads() {
+    XInitThreads();
+}
 
 bool hasDisplay() {
     static const bool present = [] {
         const char* name = std::getenv("DISPLAY");
-        if (!name || !*name) return false;
+        if (!name || !*name)
+            return false;
         Display* d = XOpenDisplay(name);
-        if (!d) return false;
+        if (!d)
+            return false;
         XCloseDisplay(d);
         return true;
     }();
@@ -44,7 +49,8 @@ std::filesystem::path makeTempDir(const std::string& prefix) {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     char* made = mkdtemp(pattern.data());
     std::filesystem::path dir = made ? std::filesystem::path(made) : std::filesystem::path();
-    if (!dir.empty()) tempDirs().push_back(dir);
+    if (!dir.empty())
+        tempDirs().push_back(dir);
     return dir;
 }
 
@@ -58,7 +64,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs) return done();
+        if (timer.elapsed() > timeoutMs)
+            return done();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(1);
     }

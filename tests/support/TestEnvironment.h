@@ -25,7 +25,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 }  // namespace talvex::test
 
 // Skips the current test when there is no X server.
-#define TALVEX_REQUIRE_DISPLAY()                                      \
-    do {                                                              \
-        if (!::talvex::test::hasDisplay()) GTEST_SKIP() << "no X display"; \
+#define TALVEX_REQUIRE_DISPLAY()            \
+    do {                                    \
+        if (!::talvex::test::hasDisplay())  \
+            GTEST_SKIP() << "no X display"; \
     } while (0)
