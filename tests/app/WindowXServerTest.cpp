@@ -62,7 +62,9 @@ void showPanel(Window& window, QRect geometry) {
     window.setGeometry(geometry);
     window.show();
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs))
-        << "never reported visible; " << test::describeWindow(window.windowNumber());
+        << "never reported visible (toolkit: visible " << window.isVisible() << ", minimised "
+        << window.isMinimized() << ", exposed " << window.windowHandle()->isExposed() << "); "
+        << test::describeWindow(window.windowNumber());
 }
 
 TEST(WindowXServer, RealDragOfTheTitleBarMovesThePanelWithOneStartAndOneEnd) {

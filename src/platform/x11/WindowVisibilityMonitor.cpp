@@ -144,6 +144,9 @@ void WindowVisibilityMonitor::checkCover() {
                                       static_cast<std::uint32_t>(window_));
     if (isVisible() != wasVisible && handler_)
         handler_(isVisible());
+    // Events that came in with the replies are queued already; the socket will not
+    // announce them.
+    readEvents();
 }
 
 void WindowVisibilityMonitor::update(bool viewable, bool fullyObscured) {
