@@ -23,19 +23,15 @@ void AreaChangeTracker::startCapture(const std::vector<StackedWindow>& windows,
                                      const PixelRect& area, std::uint32_t panel) {
     if (!isActive())
         return;
-    std::unordered_map<std::uint32_t, XResource> kept;
+    std::unordered_map<std::uint32_t, XResource> tracked;
     for (const StackedWindow& window : windows) {
         if (!window.bounds.intersects(area))
             continue;
         auto known = damages_.find(window.id);
-        if (known != damages_.end())
-            kept.emplace(window.id, std::move(known->second));
+        tracked.emplace(window.id,
+                        known != damages_.end() ? std::move(known->second) : damageFor(window));
     }
-    damages_ = std::move(kept);
-    for (const StackedWindow& window : windows) {
-        if (window.bounds.intersects(area) && !damages_.count(window.id))
-            track(window);
-    }
+    damages_ = std::move(tracked);
     for (const auto& [id, damage] : damages_)
         XDamageSubtract(dpy_, damage.id(), 0, 0);
     captured_ = true;
@@ -44,9 +40,8 @@ void AreaChangeTracker::startCapture(const std::vector<StackedWindow>& windows,
     panel_ = panel;
 }
 
-void AreaChangeTracker::track(const StackedWindow& window) {
-    const Damage damage = XDamageCreate(dpy_, window.id, XDamageReportBoundingBox);
-    damages_.emplace(window.id, XResource(dpy_, damage, &freeDamage));
+XResource AreaChangeTracker::damageFor(const StackedWindow& window) {
+    return XResource(dpy_, XDamageCreate(dpy_, window.id, XDamageReportBoundingBox), &freeDamage);
 }
 
 void AreaChangeTracker::handleEvent(const XEvent& event) {

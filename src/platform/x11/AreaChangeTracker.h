@@ -47,7 +47,7 @@ public:
     bool unchangedSinceLastCapture(const PixelRect& area, std::uint32_t panel) const;
 
 private:
-    void track(const StackedWindow& window);
+    XResource damageFor(const StackedWindow& window);
     void handleDamage(const XEvent& event);
     bool isTreeChange(const XEvent& event) const;
 

@@ -53,8 +53,7 @@ std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
     if (!compositor_ || capture_->lost()) {
         return nullptr;
     }
-    const DisplayGeometry geometry(compositor_->layout().mainDisplayBounds(), scale);
-    return compositor_->imageBelowWindow(geometry.globalToRootPixels(globalRect), windowId);
+    return compositor_->imageBelowWindow(captureRootPixels(globalRect, scale), windowId);
 }
 
 bool WindowServer::unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId,
@@ -63,9 +62,14 @@ bool WindowServer::unchangedSinceLastCapture(Rect globalRect, std::uint32_t wind
     if (!compositor_ || capture_->lost()) {
         return false;
     }
-    const DisplayGeometry geometry(compositor_->layout().mainDisplayBounds(), scale);
-    return compositor_->unchangedSinceLastCapture(geometry.globalToRootPixels(globalRect),
-                                                  windowId);
+    return compositor_->unchangedSinceLastCapture(captureRootPixels(globalRect, scale), windowId);
+}
+
+// Under captureMutex_: global display points to root pixels, by the capture
+// connection's own (cached) monitor layout.
+PixelRect WindowServer::captureRootPixels(Rect globalRect, double scale) {
+    return DisplayGeometry(compositor_->layout().mainDisplayBounds(), scale)
+        .globalToRootPixels(globalRect);
 }
 
 Rect WindowServer::mainDisplayBounds() {

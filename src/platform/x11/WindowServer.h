@@ -71,6 +71,7 @@ public:
 
 private:
     bool controlUsable() const;
+    PixelRect captureRootPixels(Rect globalRect, double scale);
     void followLayoutChanges();
     void readLayoutChanges();
 

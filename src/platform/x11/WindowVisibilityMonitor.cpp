@@ -104,23 +104,18 @@ void WindowVisibilityMonitor::handleEvent(const void* raw) {
     }
 }
 
-// A change among the root's children (reported to the root's substructure mask).
+// A change among the root's children, reported to the root's substructure mask (the
+// structure events name the window they are reported to first, as `xany.window`).
 bool WindowVisibilityMonitor::isStackChange(const void* raw) const {
     const auto& event = *static_cast<const XEvent*>(raw);
-    const Window root = connection_->display->root();
     switch (event.type) {
         case MapNotify:
-            return event.xmap.event == root;
         case UnmapNotify:
-            return event.xunmap.event == root;
         case ConfigureNotify:
-            return event.xconfigure.event == root;
         case DestroyNotify:
-            return event.xdestroywindow.event == root;
         case CirculateNotify:
-            return event.xcirculate.event == root;
         case ReparentNotify:
-            return event.xreparent.event == root;
+            return event.xany.window == connection_->display->root();
         default:
             return false;
     }
@@ -138,21 +133,24 @@ void WindowVisibilityMonitor::checkCover() {
     coverCheckPending_ = false;
     if (window_ == 0 || connection_->display->lost())
         return;
-    const bool wasVisible = isVisible();
-    covered_ = WindowStack::isCovered(connection_->display->get(),
-                                      static_cast<std::uint32_t>(connection_->display->root()),
-                                      static_cast<std::uint32_t>(window_));
-    if (isVisible() != wasVisible && handler_)
-        handler_(isVisible());
+    const bool covered = WindowStack::isCovered(
+        connection_->display->get(), static_cast<std::uint32_t>(connection_->display->root()),
+        static_cast<std::uint32_t>(window_));
+    update(viewable_, fullyObscured_, covered);
     // Events that came in with the replies are queued already; the socket will not
     // announce them.
     readEvents();
 }
 
 void WindowVisibilityMonitor::update(bool viewable, bool fullyObscured) {
+    update(viewable, fullyObscured, covered_);
+}
+
+void WindowVisibilityMonitor::update(bool viewable, bool fullyObscured, bool covered) {
     const bool wasVisible = isVisible();
     viewable_ = viewable;
     fullyObscured_ = fullyObscured;
+    covered_ = covered;
     if (isVisible() != wasVisible && handler_)
         handler_(isVisible());
 }

@@ -40,6 +40,7 @@ private:
     void readEvents();
     void handleEvent(const void* event);
     void update(bool viewable, bool fullyObscured);
+    void update(bool viewable, bool fullyObscured, bool covered);
     bool isStackChange(const void* event) const;
     void scheduleCoverCheck();
     void checkCover();
