@@ -212,6 +212,7 @@ Result measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
     const auto& history = b.view.captureHistory();
     const auto capturesBefore = history.captures.load();
     const auto framesBefore = b.view.renderer()->framesPresented();
+    const auto pixelsBefore = b.view.renderer()->pixelsDrawn();
     const double cpuBefore = cpuSeconds();
     const double serverBefore = processCpuSeconds(b.server);
     QElapsedTimer clock;
@@ -219,10 +220,9 @@ Result measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
     runEventLoopFor(seconds);
     const double wall = clock.elapsed() / 1000.0;
     const double frames = double(b.view.renderer()->framesPresented() - framesBefore);
-    const double pixels = b.view.width() * b.view.height() * b.view.backingScaleFactor() *
-                          b.view.backingScaleFactor();
-    Result r{double(history.captures - capturesBefore) / wall, frames / wall,
-             frames * pixels / wall / 1e6, (cpuSeconds() - cpuBefore) / wall,
+    const double pixels = double(b.view.renderer()->pixelsDrawn() - pixelsBefore);
+    Result r{double(history.captures - capturesBefore) / wall, frames / wall, pixels / wall / 1e6,
+             (cpuSeconds() - cpuBefore) / wall,
              (processCpuSeconds(b.server) - serverBefore) / wall};
     mover.stop();
     b.patch.stop();

@@ -20,6 +20,9 @@ public:
     virtual std::size_t bitsPerPixel() const = 0;
     // A copy of all bytes (height × bytesPerRow), or none when no copy can be made.
     virtual std::optional<std::vector<std::uint8_t>> copyBytes() const = 0;
+    // The bytes in place (height × bytesPerRow), valid while the image lives; null
+    // when the image keeps none in memory (then only copyBytes() reads them).
+    virtual const std::uint8_t* bytesInPlace() const { return nullptr; }
 };
 
 // An image whose bytes live in memory (still images, tests).
@@ -38,6 +41,10 @@ public:
     std::size_t bytesPerRow() const override { return bytesPerRow_; }
     std::size_t bitsPerPixel() const override { return bitsPerPixel_; }
     std::optional<std::vector<std::uint8_t>> copyBytes() const override { return bytes_; }
+    // Only bytes that hold every row in full are handed out in place.
+    const std::uint8_t* bytesInPlace() const override {
+        return bytes_.size() >= bytesPerRow_ * height_ ? bytes_.data() : nullptr;
+    }
 
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 

@@ -5,6 +5,10 @@
 // view (y up, origin bottom-left of the view) or global display (y down, origin
 // top-left of the main display). Conversions to and from X and Qt live in
 // platform/x11/DisplayGeometry.
+//
+// PixelRect is whole device pixels: X root pixels, image pixels (rows top first) or
+// drawable pixels, as its user says.
+#include <algorithm>
 #include <cmath>
 
 namespace talvex {
@@ -50,6 +54,43 @@ struct Rect {
         return {origin.x + dx, origin.y + dy, size.width - 2 * dx, size.height - 2 * dy};
     }
     friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+    long long area() const { return isEmpty() ? 0 : static_cast<long long>(width) * height; }
+    bool intersects(const PixelRect& other) const { return !intersected(other).isEmpty(); }
+    PixelRect intersected(const PixelRect& other) const {
+        const int left = std::max(x, other.x);
+        const int top = std::max(y, other.y);
+        const int right = std::min(x + width, other.x + other.width);
+        const int bottom = std::min(y + height, other.y + other.height);
+        if (right <= left || bottom <= top)
+            return {};
+        return {left, top, right - left, bottom - top};
+    }
+    // The smallest rectangle holding both (an empty one adds nothing).
+    PixelRect united(const PixelRect& other) const {
+        if (other.isEmpty())
+            return *this;
+        if (isEmpty())
+            return other;
+        const int left = std::min(x, other.x);
+        const int top = std::min(y, other.y);
+        const int right = std::max(x + width, other.x + other.width);
+        const int bottom = std::max(y + height, other.y + other.height);
+        return {left, top, right - left, bottom - top};
+    }
+    bool containsRect(const PixelRect& other) const {
+        return other.x >= x && other.y >= y && other.x + other.width <= x + width &&
+               other.y + other.height <= y + height;
+    }
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 // Nearest whole number, halves away from zero (150.5 -> 151, -0.5 -> -1).

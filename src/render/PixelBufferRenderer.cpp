@@ -5,9 +5,11 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "platform/SystemLog.h"
+#include "render/ChangedArea.h"
 #include "render/ShaderProgramBuilder.h"
 
 namespace talvex {
@@ -101,6 +103,7 @@ void PixelBufferRenderer::prepareOpenGL() {
         return;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     deleteProgram();
+    redrawRequired = true;
 
     GLuint built = 0;
     buildProgram(shaderFilter.vertexSource(), shaderFilter.fragmentSource(),
@@ -123,13 +126,28 @@ void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
         return;
     view_->set(bounds, backingScale);
     shaderFilter.prepareForView(*view_);
-    glViewport(0, 0, truncatedPixels(bounds.width(), backingScale),
-               truncatedPixels(bounds.height(), backingScale));
+    viewportWidth_ = truncatedPixels(bounds.width(), backingScale);
+    viewportHeight_ = truncatedPixels(bounds.height(), backingScale);
+    glViewport(0, 0, viewportWidth_, viewportHeight_);
     collectGLErrors();
 }
 
-bool PixelBufferRenderer::isDrawable(const CapturedImage& image,
-                                     const std::vector<std::uint8_t>& bytes) const {
+std::optional<PixelBufferRenderer::ImageBytes> PixelBufferRenderer::bytesOf(
+    const CapturedImage& image) {
+    ImageBytes bytes;
+    bytes.data = image.bytesInPlace();
+    bytes.size = image.bytesPerRow() * image.height();
+    if (bytes.data)
+        return bytes;
+    bytes.copy = image.copyBytes();
+    if (!bytes.copy)
+        return std::nullopt;
+    bytes.data = bytes.copy->data();
+    bytes.size = bytes.copy->size();
+    return bytes;
+}
+
+bool PixelBufferRenderer::isDrawable(const CapturedImage& image, const ImageBytes& bytes) const {
     const std::size_t bitsPerPixel = image.bitsPerPixel();
     if (bitsPerPixel != 32 && bitsPerPixel != 16)
         return false;
@@ -140,48 +158,135 @@ bool PixelBufferRenderer::isDrawable(const CapturedImage& image,
     const auto maxSide = static_cast<std::size_t>(maxTextureSize_);
     if (width == 0 || height == 0 || width > maxSide || height > maxSide)
         return false;
-    // OpenGL reads every row at a whole number of pixels from the last one; the copy
+    // OpenGL reads every row at a whole number of pixels from the last one; the bytes
     // must hold the last row up to its last pixel.
     if (bytesPerRow % pixelBytes != 0 || bytesPerRow / pixelBytes < width)
         return false;
     if (bytesPerRow / pixelBytes > static_cast<std::size_t>(INT_MAX))
         return false;
-    return bytes.size() / bytesPerRow >= height - 1 &&
-           bytes.size() - (height - 1) * bytesPerRow >= width * pixelBytes;
+    return bytes.size / bytesPerRow >= height - 1 &&
+           bytes.size - (height - 1) * bytesPerRow >= width * pixelBytes;
 }
 
-bool PixelBufferRenderer::isShown(const CapturedImage& image,
-                                  const std::vector<std::uint8_t>& bytes) const {
+bool PixelBufferRenderer::hasShownGeometry(const CapturedImage& image) const {
     return image.width() == shown_.width && image.height() == shown_.height &&
-           image.bytesPerRow() == shown_.bytesPerRow &&
-           image.bitsPerPixel() == shown_.bitsPerPixel && bytes == shown_.bytes;
+           image.bytesPerRow() == shown_.bytesPerRow && image.bitsPerPixel() == shown_.bitsPerPixel;
 }
 
-void PixelBufferRenderer::rememberShown(const CapturedImage& image,
-                                        std::vector<std::uint8_t> bytes) {
-    shown_ = {image.width(), image.height(), image.bytesPerRow(), image.bitsPerPixel(),
-              std::move(bytes)};
+// Each texel lands on one drawable pixel: the image is the viewport's size (the
+// filter then shows all of it, unscaled), so a changed tile maps to a rectangle of the
+// drawable.
+bool PixelBufferRenderer::canUpdatePart(const CapturedImage& image) const {
+    return context_->keepsPicture() && image.width() == static_cast<std::size_t>(viewportWidth_) &&
+           image.height() == static_cast<std::size_t>(viewportHeight_);
 }
 
-void PixelBufferRenderer::upload(const CapturedImage& image,
-                                 const std::vector<std::uint8_t>& bytes) {
+std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
+    const CapturedImage& image, const ImageBytes& bytes) {
+    const bool redraw = redrawRequired.exchange(false);
+    if (redraw || !hasShownGeometry(image))
+        return Update{};
+    const ChangedArea changed = ChangedArea::between(
+        {shown_.bytes.data(), bytes.data, static_cast<int>(image.width()),
+         static_cast<int>(image.height()), image.bytesPerRow(), image.bitsPerPixel() / 8});
+    if (changed.isEmpty())
+        return std::nullopt;
+    const double pixels = static_cast<double>(image.width()) * static_cast<double>(image.height());
+    if (!canUpdatePart(image) || static_cast<double>(changed.area()) > mostOfThePicture * pixels)
+        return Update{};
+    Update update{false, changed.rects(), {}};
+    for (const PixelRect& r : update.imageRects)
+        update.drawableRects.push_back(drawableRectOf(r));
+    return update;
+}
+
+// Image rows run top first, drawable rows bottom first; a mirrored picture runs right
+// to left.
+PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r) const {
+    const int x = mirrorTransform ? viewportWidth_ - (r.x + r.width) : r.x;
+    const int y = viewportHeight_ - (r.y + r.height);
+    const PixelRect grown{x - drawMargin, y - drawMargin, r.width + 2 * drawMargin,
+                          r.height + 2 * drawMargin};
+    return grown.intersected({0, 0, viewportWidth_, viewportHeight_});
+}
+
+void PixelBufferRenderer::upload(const CapturedImage& image, const ImageBytes& bytes,
+                                 const Update& update) {
     const std::size_t bitsPerPixel = image.bitsPerPixel();
     const GLenum type =
         bitsPerPixel == 32 ? GL_UNSIGNED_INT_8_8_8_8_REV : GL_UNSIGNED_SHORT_1_5_5_5_REV;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH,
                   static_cast<GLint>(image.bytesPerRow() / (bitsPerPixel / 8)));
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width()),
-                 static_cast<GLsizei>(image.height()), 0, GL_BGRA, type, bytes.data());
+    if (update.whole) {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width()),
+                     static_cast<GLsizei>(image.height()), 0, GL_BGRA, type, bytes.data);
+        return;
+    }
+    for (const PixelRect& r : update.imageRects) {
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, r.x);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, r.y);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, r.x, r.y, r.width, r.height, GL_BGRA, type, bytes.data);
+    }
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+}
+
+void PixelBufferRenderer::draw(const Update& update) {
+    if (update.whole) {
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        pixelsDrawn_ += static_cast<std::uint64_t>(viewportWidth_) * viewportHeight_;
+        return;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    for (const PixelRect& r : update.drawableRects) {
+        glScissor(r.x, r.y, r.width, r.height);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        pixelsDrawn_ += static_cast<std::uint64_t>(r.area());
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void PixelBufferRenderer::present(const Update& update) {
+    if (!update.whole) {
+        context_->presentRects(update.drawableRects);
+        ++partialFrames_;
+    } else if (context_->keepsPicture()) {
+        context_->presentRects({{0, 0, viewportWidth_, viewportHeight_}});
+    } else {
+        context_->flushBuffer();
+    }
+}
+
+// The picture on screen, kept to compare the next capture with; a partial update
+// copies only the rows of what changed.
+void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageBytes& bytes,
+                                        const Update& update) {
+    if (update.whole) {
+        shown_.width = image.width();
+        shown_.height = image.height();
+        shown_.bytesPerRow = image.bytesPerRow();
+        shown_.bitsPerPixel = image.bitsPerPixel();
+        shown_.bytes.assign(bytes.data, bytes.data + bytes.size);
+        return;
+    }
+    const std::size_t pixelBytes = image.bitsPerPixel() / 8;
+    for (const PixelRect& r : update.imageRects) {
+        for (int row = r.y; row < r.y + r.height; ++row) {
+            const std::size_t offset = row * image.bytesPerRow() + r.x * pixelBytes;
+            std::memcpy(shown_.bytes.data() + offset, bytes.data + offset, r.width * pixelBytes);
+        }
+    }
 }
 
 void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
-    // 1-2. One copy of the bytes, alive for this draw only.
-    std::optional<std::vector<std::uint8_t>> bytes = image.copyBytes();
+    // The image's bytes, read in place where they are in memory.
+    std::optional<ImageBytes> bytes = bytesOf(image);
     if (!bytes)
         return;
 
-    // 3-4.
+    // The context, current on this thread under its lock, with the program and the
+    // picture's texture bound.
     OpenGLShaderFilter& shaderFilter = filter();
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0)
@@ -191,29 +296,30 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textureName);
 
-    // 5. Keep the previous picture for what cannot be uploaded as it is, and for an
-    // image that is the picture on screen already.
+    // Keep the previous picture for what cannot be uploaded as it is, and for an image
+    // that is the picture on screen already.
     if (!isDrawable(image, *bytes))
         return;
-    if (!redrawRequired.exchange(false) && isShown(image, *bytes)) {
+    const std::optional<Update> update = updateFor(image, *bytes);
+    if (!update) {
         ++framesUnchanged_;
         return;
     }
 
-    // 6-9. The pixels go to OpenGL unchanged; the packed type does the unpacking.
-    upload(image, *bytes);
+    // The pixels go to OpenGL unchanged; the packed type does the unpacking.
+    upload(image, *bytes, *update);
     glUniform1i(frame_, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
-    // 10-13.
+    // The filter's per-draw constants and quad, the draw, the present.
     shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    context_->flushBuffer();
+    draw(*update);
+    present(*update);
     collectGLErrors();
-    rememberShown(image, std::move(*bytes));
+    rememberShown(image, *bytes, *update);
     ++framesPresented_;
 }
 

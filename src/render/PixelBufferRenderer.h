@@ -6,6 +6,15 @@
 // knows no toolkit: an on-screen view hands it a context bound to its window, the
 // still-image mode one bound to an offscreen drawable.
 //
+// Partial updates: when the context keeps its picture after presenting (see
+// GLContext::keepsPicture) and the image maps onto the drawable pixel for pixel, a
+// capture is compared with the picture on screen tile by tile (ChangedArea) and only
+// the changed tiles are uploaded, drawn (with a scissor, a small margin around them
+// for the texture's filtering) and presented. The stripes' phase comes from window
+// coordinates, so the result is the same, pixel for pixel, as drawing everything.
+// Everything is drawn after a reshape, a settings change or an expose
+// (redrawRequired), when the size changes, and when most of the picture changed.
+//
 // Threading contract:
 // - prepareOpenGL(), reshape(), reset() and detach(): the owner's thread (the main
 //   thread for a view). displayImage(): any one thread at a time (the capture thread).
@@ -23,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/CapturedImage.h"
@@ -52,10 +62,10 @@ public:
     // sets the viewport to the bounds in device pixels (truncated).
     void reshape(Rect bounds, double backingScale);
     // Uploads the image unchanged as a texture and draws it through the filter, then
-    // presents the frame. 32-bit BGRA and 16-bit 1-5-5-5 images are drawn; any other
-    // pixel size, an image whose bytes do not cover its rows, a missing program or a
-    // detached renderer draw nothing and leave the previous picture. `scale` does not
-    // influence the drawing.
+    // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA and
+    // 16-bit 1-5-5-5 images are drawn; any other pixel size, an image whose bytes do not cover its
+    // rows, a missing program or a detached renderer draw nothing and leave the previous picture.
+    // `scale` does not influence the drawing.
     void displayImage(const CapturedImage& image, double scale);
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
@@ -74,6 +84,10 @@ public:
     // How many images displayImage() left undrawn because they equalled the picture on
     // screen.
     std::uint64_t framesUnchanged() const { return framesUnchanged_; }
+    // Of the frames presented, how many redrew only part of the picture, and how many
+    // device pixels all frames drew through the filter.
+    std::uint64_t partialFrames() const { return partialFrames_; }
+    std::uint64_t pixelsDrawn() const { return pixelsDrawn_; }
     // How many errors OpenGL reported after reshapes and presented frames.
     std::uint64_t glErrors() const { return glErrors_; }
 
@@ -89,8 +103,27 @@ public:
     // the latest one began is stale and never shown.
     std::atomic<std::uint64_t> pausesBegun{0};
 
+    // Drawable pixels around a changed tile that are drawn again too: linear filtering
+    // may reach one texel beyond.
+    static constexpr int drawMargin = 2;
+    // A change larger than this share of the picture draws everything.
+    static constexpr double mostOfThePicture = 0.5;
+
 private:
     class ViewState;
+    // The image's bytes for one draw: in place when the image keeps them in memory,
+    // otherwise a copy.
+    struct ImageBytes {
+        const std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        std::optional<std::vector<std::uint8_t>> copy;
+    };
+    // What one frame draws: everything (whole) or these rectangles of the image.
+    struct Update {
+        bool whole = true;
+        std::vector<PixelRect> imageRects;
+        std::vector<PixelRect> drawableRects;
+    };
 
     std::unique_ptr<GLContext> context_;
     FilterFactory makeFilter_;
@@ -103,6 +136,11 @@ private:
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
     std::atomic<std::uint64_t> framesUnchanged_{0};
+    std::atomic<std::uint64_t> partialFrames_{0};
+    std::atomic<std::uint64_t> pixelsDrawn_{0};
+    // The viewport in drawable pixels (under the context lock).
+    int viewportWidth_ = 0;
+    int viewportHeight_ = 0;
     // The pixels of the picture on screen (capture thread, under the context lock).
     struct Picture {
         std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
@@ -110,10 +148,17 @@ private:
     } shown_;
     std::atomic<std::uint64_t> glErrors_{0};
 
-    bool isDrawable(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
-    void upload(const CapturedImage& image, const std::vector<std::uint8_t>& bytes);
-    bool isShown(const CapturedImage& image, const std::vector<std::uint8_t>& bytes) const;
-    void rememberShown(const CapturedImage& image, std::vector<std::uint8_t> bytes);
+    static std::optional<ImageBytes> bytesOf(const CapturedImage& image);
+    bool isDrawable(const CapturedImage& image, const ImageBytes& bytes) const;
+    bool hasShownGeometry(const CapturedImage& image) const;
+    // Nothing to draw (none), everything, or the changed part.
+    std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes);
+    bool canUpdatePart(const CapturedImage& image) const;
+    PixelRect drawableRectOf(const PixelRect& imageRect) const;
+    void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
+    void draw(const Update& update);
+    void present(const Update& update);
+    void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void deleteProgram();
     // Collects (and counts) the errors the current context has recorded.
     void collectGLErrors();

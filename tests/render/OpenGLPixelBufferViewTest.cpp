@@ -116,6 +116,62 @@ TEST_F(OpenGLPixelBufferViewTest, TheViewportFollowsTheViewsSize) {
         << nonGreyPixels() << " pixels outside the picture";
 }
 
+// The window's pixels as the server has them; empty when the window cannot be read.
+std::vector<unsigned long> windowPixels(unsigned long window, int w, int h) {
+    std::vector<unsigned long> pixels;
+    Display* dpy = XOpenDisplay(nullptr);
+    if (XImage* image = XGetImage(dpy, window, 0, 0, w, h, AllPlanes, ZPixmap)) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
+        }
+        XDestroyImage(image);
+    }
+    XCloseDisplay(dpy);
+    return pixels;
+}
+
+// Changes drawn tile by tile, over several frames and across tile edges and the
+// picture's corner, end in the same window pixels as one full redraw of the last image.
+TEST_F(OpenGLPixelBufferViewTest, PartialUpdatesArePixelIdenticalToAFullRedraw) {
+    const int w = view_->width(), h = view_->height();
+    ASSERT_EQ(view_->devicePixelRatioF(), 1.0);
+    MemoryImage image = solidImage(w, h, 0, 0, 0);
+    std::vector<std::uint8_t> bytes = image.bytes();
+    auto paint = [&](int x0, int y0, int pw, int ph, int seed) {
+        for (int y = y0; y < y0 + ph; ++y) {
+            for (int x = x0; x < x0 + pw; ++x) {
+                std::uint8_t* p = &bytes[(y * w + x) * 4];
+                p[0] = static_cast<std::uint8_t>(x * 3 + seed);
+                p[1] = static_cast<std::uint8_t>((x + y) % 2 ? 200 : 40 + seed);
+                p[2] = static_cast<std::uint8_t>(y * 5 + seed * 7);
+            }
+        }
+        image = MemoryImage(w, h, w * 4, 32, bytes);
+        view_->displayImage(image, 1.0);
+    };
+    std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
+    paint(0, 0, w, h, 1);  // everything: a full frame
+    const std::uint64_t partialBefore = renderer->partialFrames();
+    paint(5, 5, 10, 10, 2);
+    paint(28, 20, 40, 30, 3);  // across tile edges
+    paint(w - 1, h - 1, 1, 1, 4);
+    paint(90, 0, 3, h, 5);
+    ASSERT_EQ(renderer->partialFrames() - partialBefore, 4u)
+        << "the context cannot present part of a frame here";
+    const std::vector<unsigned long> partial = windowPixels(view_->winId(), w, h);
+
+    renderer->redrawRequired = true;
+    view_->displayImage(image, 1.0);
+    const std::vector<unsigned long> full = windowPixels(view_->winId(), w, h);
+    ASSERT_EQ(partial.size(), static_cast<std::size_t>(w * h));
+    ASSERT_EQ(full.size(), partial.size());
+    int differing = 0;
+    for (std::size_t i = 0; i < full.size(); ++i)
+        differing += full[i] != partial[i];
+    EXPECT_EQ(differing, 0);
+}
+
 class OpenGLPixelBufferViewThreaded : public OpenGLPixelBufferViewTest {};
 
 TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLeftAlone) {

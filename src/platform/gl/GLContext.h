@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+#include "platform/Geometry.h"
 
 namespace talvex {
 
@@ -39,6 +42,14 @@ public:
     virtual bool isCurrent() const = 0;
     // Presents the frame drawn since the last flush.
     virtual void flushBuffer() = 0;
+    // True when the drawing buffer keeps its picture after presentRects(), so that the
+    // next frame may redraw only part of it. Such a context is presented through
+    // presentRects() only (flushBuffer() may discard the buffer).
+    virtual bool keepsPicture() const { return false; }
+    // Presents these rectangles of the drawing buffer (drawable pixels, origin at the
+    // bottom left as OpenGL's window coordinates have it); the rest of the drawable
+    // keeps what it showed. Without keepsPicture(), the whole frame.
+    virtual void presentRects(const std::vector<PixelRect>& /*rects*/) { flushBuffer(); }
     // Stops all use of the drawable: afterwards makeCurrent() fails and nothing is
     // presented. Called under the lock before the drawable goes away; contexts whose
     // drawable they own themselves need not do anything.

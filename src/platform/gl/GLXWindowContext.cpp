@@ -1,6 +1,7 @@
 #include "platform/gl/GLXWindowContext.h"
 
 #include <atomic>
+#include <cstring>
 #include <string>
 
 #include "platform/SystemLog.h"
@@ -68,6 +69,26 @@ GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
     return glXCreateNewContext(dpy, config, GLX_RGBA_TYPE, nullptr, True);
 }
 
+// The server's and the library's GLX extensions both have `name`, as a whole word.
+bool hasExtension(Display* dpy, int screen, const char* name) {
+    const char* list = glXQueryExtensionsString(dpy, screen);
+    const std::size_t length = std::strlen(name);
+    for (const char* at = list ? std::strstr(list, name) : nullptr; at;
+         at = std::strstr(at + length, name)) {
+        const bool starts = at == list || at[-1] == ' ';
+        if (starts && (at[length] == ' ' || at[length] == '\0'))
+            return true;
+    }
+    return false;
+}
+
+PFNGLXCOPYSUBBUFFERMESAPROC copySubBufferFunction(Display* dpy, int screen) {
+    if (!hasExtension(dpy, screen, "GLX_MESA_copy_sub_buffer"))
+        return nullptr;
+    return reinterpret_cast<PFNGLXCOPYSUBBUFFERMESAPROC>(
+        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+}
+
 }  // namespace
 
 struct GLXWindowContext::State {
@@ -76,6 +97,7 @@ struct GLXWindowContext::State {
     Window window = 0;
     GLXContext context = nullptr;
     bool doubleBuffered = false;
+    PFNGLXCOPYSUBBUFFERMESAPROC copySubBuffer = nullptr;
     std::atomic<bool> detached{false};
 };
 
@@ -101,6 +123,8 @@ std::unique_ptr<GLXWindowContext> GLXWindowContext::create(std::uint32_t window)
         return nullptr;
     }
     state->window = window;
+    if (state->doubleBuffered)
+        state->copySubBuffer = copySubBufferFunction(dpy, XScreenNumberOfScreen(attributes.screen));
     return std::unique_ptr<GLXWindowContext>(new GLXWindowContext(std::move(state)));
 }
 
@@ -144,6 +168,27 @@ void GLXWindowContext::flushBuffer() {
     }
     // Push the frame to the server now; a capture thread may not issue another request
     // for a while.
+    XFlush(state_->display->get());
+}
+
+bool GLXWindowContext::keepsPicture() const {
+    return !state_->doubleBuffered || state_->copySubBuffer;
+}
+
+void GLXWindowContext::presentRects(const std::vector<PixelRect>& rects) {
+    if (!keepsPicture()) {
+        flushBuffer();
+        return;
+    }
+    if (state_->detached || state_->display->lost())
+        return;
+    if (!state_->doubleBuffered) {
+        glFlush();
+    } else {
+        for (const PixelRect& r : rects)
+            state_->copySubBuffer(state_->display->get(), state_->window, r.x, r.y, r.width,
+                                  r.height);
+    }
     XFlush(state_->display->get());
 }
 

@@ -28,6 +28,11 @@ public:
     void clearCurrent() override;
     bool isCurrent() const override;
     void flushBuffer() override;
+    // With the GLX_MESA_copy_sub_buffer extension the back buffer is never swapped:
+    // presenting copies rectangles of it to the window, and it keeps the picture. A
+    // single-buffered window draws on screen directly and keeps it too.
+    bool keepsPicture() const override;
+    void presentRects(const std::vector<PixelRect>& rects) override;
     std::uint64_t windowSystemErrors() const override;
 
     // Stops all use of the window. Call under the context lock, from any thread.

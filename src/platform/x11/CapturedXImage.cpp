@@ -23,7 +23,7 @@ std::size_t CapturedXImage::bitsPerPixel() const {
     return buffer_->bitsPerPixel();
 }
 
-const std::uint8_t* CapturedXImage::bytes() const {
+const std::uint8_t* CapturedXImage::bytesInPlace() const {
     return buffer_->data();
 }
 

@@ -20,9 +20,7 @@ public:
     std::size_t bytesPerRow() const override;
     std::size_t bitsPerPixel() const override;
     std::optional<std::vector<std::uint8_t>> copyBytes() const override;
-
-    // The pixels in place, bytesPerRow() x height() bytes.
-    const std::uint8_t* bytes() const;
+    const std::uint8_t* bytesInPlace() const override;
 
 private:
     std::shared_ptr<const XImageBuffer> buffer_;

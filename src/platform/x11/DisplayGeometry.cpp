@@ -19,22 +19,6 @@ int toPixel(double v) {
 
 }  // namespace
 
-PixelRect PixelRect::intersected(const PixelRect& other) const {
-    const int left = std::max(x, other.x);
-    const int top = std::max(y, other.y);
-    const int right = std::min(x + width, other.x + other.width);
-    const int bottom = std::min(y + height, other.y + other.height);
-    if (right <= left || bottom <= top) {
-        return {};
-    }
-    return {left, top, right - left, bottom - top};
-}
-
-bool PixelRect::containsRect(const PixelRect& other) const {
-    return other.x >= x && other.y >= y && other.x + other.width <= x + width &&
-           other.y + other.height <= y + height;
-}
-
 DisplayGeometry::DisplayGeometry(Rect mainDisplayRootPixels, double scale)
     : main_(mainDisplayRootPixels), scale_(scale > 0 ? scale : 1.0) {}
 

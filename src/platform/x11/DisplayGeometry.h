@@ -12,19 +12,6 @@
 namespace talvex {
 
 // A rectangle of whole device pixels.
-struct PixelRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    bool isEmpty() const { return width <= 0 || height <= 0; }
-    bool intersects(const PixelRect& other) const { return !intersected(other).isEmpty(); }
-    PixelRect intersected(const PixelRect& other) const;
-    bool containsRect(const PixelRect& other) const;
-    friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
-
 class DisplayGeometry {
 public:
     // `mainDisplayRootPixels`: the main display's bounds in root pixels; `scale`: device

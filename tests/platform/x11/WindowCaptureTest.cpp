@@ -44,7 +44,7 @@ struct PanelScene {
 
 std::uint32_t pixel(const CapturedImage& image, int x, int y) {
     const auto& captured = dynamic_cast<const CapturedXImage&>(image);
-    return test::pixelAt(captured.bytes(), image.bytesPerRow(), x, y);
+    return test::pixelAt(captured.bytesInPlace(), image.bytesPerRow(), x, y);
 }
 
 TEST(WindowCapture, ShowsTheWindowsBelowThePanelAndNothingAtOrAboveIt) {
