@@ -241,6 +241,17 @@ const char* speedName(RefreshSpeed s) {
     }
 }
 
+// Private_Dirty of the whole process, in KiB.
+double privateDirtyKb() {
+    std::ifstream rollup("/proc/self/smaps_rollup");
+    std::string line;
+    while (std::getline(rollup, line)) {
+        if (line.rfind("Private_Dirty:", 0) == 0)
+            return std::stod(line.substr(14));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -287,6 +298,8 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
+    std::printf("\nPrivate dirty memory of this process with the lens open: %.1f MB\n",
+                privateDirtyKb() / 1024.0);
     panel.reset();
     dispatch::waitForGlobalQueue();
     return 0;

@@ -334,14 +334,15 @@ void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
     request.history->lastCaptureMs = steadyMs();
     ++request.history->captures;
 
-    std::unique_ptr<CapturedImage> image =
+    std::shared_ptr<const CapturedImage> image =
         request.imageSource(request.rect, request.windowId, request.backingScaleFactor);
     if (!image)
         return;
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
 
-    renderer.displayImage(*image, 1.0);
+    // Shared: the renderer keeps the picture on screen to compare the next one with.
+    renderer.displayImage(image, 1.0);
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
     if (!renderer.unhideOnNextDisplay)

@@ -187,7 +187,7 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     if (redraw || !hasShownGeometry(image))
         return Update{};
     const ChangedArea changed = ChangedArea::between(
-        {shown_.bytes.data(), bytes.data, static_cast<int>(image.width()),
+        {shown_.bytes, bytes.data, static_cast<int>(image.width()),
          static_cast<int>(image.height()), image.bytesPerRow(), image.bitsPerPixel() / 8});
     if (changed.isEmpty())
         return std::nullopt;
@@ -258,28 +258,48 @@ void PixelBufferRenderer::present(const Update& update) {
     }
 }
 
-// The picture on screen, kept to compare the next capture with; a partial update
-// copies only the rows of what changed.
+// The picture on screen, kept to compare the next capture with: the image itself when
+// it is shared, else a copy, of which a partial update copies only what changed.
 void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageBytes& bytes,
-                                        const Update& update) {
-    if (update.whole) {
-        shown_.width = image.width();
-        shown_.height = image.height();
-        shown_.bytesPerRow = image.bytesPerRow();
-        shown_.bitsPerPixel = image.bitsPerPixel();
-        shown_.bytes.assign(bytes.data, bytes.data + bytes.size);
+                                        const Update& update,
+                                        std::shared_ptr<const CapturedImage> shared) {
+    shown_.width = image.width();
+    shown_.height = image.height();
+    shown_.bytesPerRow = image.bytesPerRow();
+    shown_.bitsPerPixel = image.bitsPerPixel();
+    if (shared && !bytes.copy) {
+        shown_.image = std::move(shared);
+        std::vector<std::uint8_t>().swap(shown_.copy);
+        shown_.bytes = bytes.data;
+        return;
+    }
+    if (update.whole || shown_.image) {
+        shown_.image.reset();
+        shown_.copy.assign(bytes.data, bytes.data + bytes.size);
+        shown_.bytes = shown_.copy.data();
         return;
     }
     const std::size_t pixelBytes = image.bitsPerPixel() / 8;
     for (const PixelRect& r : update.imageRects) {
         for (int row = r.y; row < r.y + r.height; ++row) {
             const std::size_t offset = row * image.bytesPerRow() + r.x * pixelBytes;
-            std::memcpy(shown_.bytes.data() + offset, bytes.data + offset, r.width * pixelBytes);
+            std::memcpy(shown_.copy.data() + offset, bytes.data + offset, r.width * pixelBytes);
         }
     }
 }
 
 void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
+    display(image, nullptr);
+}
+
+void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image,
+                                       double /*scale*/) {
+    if (image)
+        display(*image, image);
+}
+
+void PixelBufferRenderer::display(const CapturedImage& image,
+                                  std::shared_ptr<const CapturedImage> shared) {
     // The image's bytes, read in place where they are in memory.
     std::optional<ImageBytes> bytes = bytesOf(image);
     if (!bytes)
@@ -319,7 +339,7 @@ void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scal
     draw(*update);
     present(*update);
     collectGLErrors();
-    rememberShown(image, *bytes, *update);
+    rememberShown(image, *bytes, *update, std::move(shared));
     ++framesPresented_;
 }
 
@@ -350,6 +370,7 @@ void PixelBufferRenderer::detach() {
     reset();
     std::lock_guard lock(*context_);
     detached_ = true;
+    shown_ = {};
     context_->detach();
 }
 

@@ -67,6 +67,9 @@ public:
     // rows, a missing program or a detached renderer draw nothing and leave the previous picture.
     // `scale` does not influence the drawing.
     void displayImage(const CapturedImage& image, double scale);
+    // The same for an image the renderer may keep: the picture on screen is then
+    // compared with the next one in place, without a copy of its bytes.
+    void displayImage(std::shared_ptr<const CapturedImage> image, double scale);
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
     void reset();
@@ -141,10 +144,14 @@ private:
     // The viewport in drawable pixels (under the context lock).
     int viewportWidth_ = 0;
     int viewportHeight_ = 0;
-    // The pixels of the picture on screen (capture thread, under the context lock).
+    // The pixels of the picture on screen (capture thread, under the context lock): the
+    // image itself when it was shared with the renderer (its bytes stay where they are),
+    // otherwise a copy of its bytes.
     struct Picture {
         std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
-        std::vector<std::uint8_t> bytes;
+        std::shared_ptr<const CapturedImage> image;
+        std::vector<std::uint8_t> copy;
+        const std::uint8_t* bytes = nullptr;
     } shown_;
     std::atomic<std::uint64_t> glErrors_{0};
 
@@ -158,7 +165,9 @@ private:
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void draw(const Update& update);
     void present(const Update& update);
-    void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
+    void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared);
+    void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update,
+                       std::shared_ptr<const CapturedImage> shared);
     void deleteProgram();
     // Collects (and counts) the errors the current context has recorded.
     void collectGLErrors();
