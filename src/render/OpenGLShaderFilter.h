@@ -35,6 +35,11 @@ public:
     virtual std::int32_t attributeCount() const = 0;
     virtual const std::int32_t* attributeLocations() const = 0;
     virtual const char* const* attributeNames() const = 0;
+
+    // How strongly the filtered picture shows, from 0 (not at all) to 1 (fully, the
+    // default). Below 1 the renderer draws the plain picture first and blends the
+    // filtered one over it at this constant; read once per frame.
+    virtual double strength() const { return 1.0; }
 };
 
 }  // namespace talvex

@@ -50,6 +50,30 @@ private:
     bool current_ = false;
 };
 
+// The picture as it is, for a filter drawn at less than full strength to blend over.
+// It reads the quad and its texture coordinates from the filter's own attributes.
+const char* const plainVertexSource = R"glsl(
+attribute vec4 position;
+attribute vec4 texturecoordinate;
+varying vec2 coordinate;
+
+void main()
+{
+    gl_Position = position;
+    coordinate = texturecoordinate.xy;
+}
+)glsl";
+
+const char* const plainFragmentSource = R"glsl(
+uniform sampler2D videoframe;
+varying vec2 coordinate;
+
+void main()
+{
+    gl_FragColor = texture2D(videoframe, coordinate);
+}
+)glsl";
+
 }  // namespace
 
 // The view as the filter sees it: the snapshot of the last reshape and the live mirror
@@ -116,6 +140,28 @@ void PixelBufferRenderer::prepareOpenGL() {
         return;
     }
     frame_ = uniformLocation(built, "videoframe");
+    buildPlainProgram(shaderFilter);
+}
+
+// The plain program binds the filter's quad and texture-coordinate attributes to the
+// filter's own locations, so one set of vertex arrays serves both. A filter without
+// them is always drawn at full strength.
+void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
+    const char* const names[] = {"position", "texturecoordinate"};
+    GLint locations[] = {-1, -1};
+    for (int i = 0; i < shaderFilter.attributeCount(); ++i) {
+        for (int n = 0; n < 2; ++n) {
+            if (std::strcmp(shaderFilter.attributeNames()[i], names[n]) == 0)
+                locations[n] = shaderFilter.attributeLocations()[i];
+        }
+    }
+    if (locations[0] < 0 || locations[1] < 0)
+        return;
+    GLuint built = 0;
+    buildProgram(plainVertexSource, plainFragmentSource, 2, names, locations, 0, nullptr, nullptr,
+                 &built);
+    plainProgram_ = built;
+    plainFrame_ = built ? uniformLocation(built, "videoframe") : -1;
 }
 
 void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
@@ -232,7 +278,25 @@ void PixelBufferRenderer::upload(const CapturedImage& image, const ImageBytes& b
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
 }
 
-void PixelBufferRenderer::draw(const Update& update) {
+// At full strength the filter draws alone. Below it, the plain picture goes first and
+// the filtered one is blended over it at the strength: s × filtered + (1 - s) × plain.
+void PixelBufferRenderer::draw(const Update& update, double strength) {
+    if (strength >= 1 || plainProgram_ == 0) {
+        drawQuads(update);
+        return;
+    }
+    glUseProgram(plainProgram_);
+    glUniform1i(plainFrame_, 0);
+    drawQuads(update);
+    glUseProgram(program_);
+    glEnable(GL_BLEND);
+    glBlendColor(0, 0, 0, static_cast<GLfloat>(std::max(strength, 0.0)));
+    glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+    drawQuads(update);
+    glDisable(GL_BLEND);
+}
+
+void PixelBufferRenderer::drawQuads(const Update& update) {
     if (update.whole) {
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
         pixelsDrawn_ += static_cast<std::uint64_t>(viewportWidth_) * viewportHeight_;
@@ -336,7 +400,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
 
     // The filter's per-draw constants and quad, the draw, the present.
     shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
-    draw(*update);
+    draw(*update, shaderFilter.strength());
     present(*update);
     collectGLErrors();
     rememberShown(image, *bytes, *update, std::move(shared));
@@ -350,6 +414,7 @@ void PixelBufferRenderer::reset() {
     if (!wasCurrent && !context_->makeCurrent()) {
         // The drawable is gone; the program goes with the context.
         program_ = 0;
+        plainProgram_ = 0;
         return;
     }
     deleteProgram();
@@ -384,6 +449,9 @@ void PixelBufferRenderer::deleteProgram() {
     if (program_ != 0)
         glDeleteProgram(program_);
     program_ = 0;
+    if (plainProgram_ != 0)
+        glDeleteProgram(plainProgram_);
+    plainProgram_ = 0;
 }
 
 }  // namespace talvex

@@ -135,6 +135,10 @@ private:
     std::unique_ptr<ViewState> view_;
     std::atomic<unsigned> program_{0};
     std::atomic<int> frame_{-1};
+    // The plain picture's program and sampler, for strengths below full (under the
+    // context lock).
+    unsigned plainProgram_ = 0;
+    int plainFrame_ = -1;
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
@@ -163,7 +167,9 @@ private:
     bool canUpdatePart(const CapturedImage& image) const;
     PixelRect drawableRectOf(const PixelRect& imageRect) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
-    void draw(const Update& update);
+    void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
+    void draw(const Update& update, double strength);
+    void drawQuads(const Update& update);
     void present(const Update& update);
     void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared);
     void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update,

@@ -112,6 +112,13 @@ const char* const* TalvexFilter::attributeNames() const {
     return attributeNameTable;
 }
 
+double TalvexFilter::strength() const {
+    const int percent = overrides_.strength && isStripeStrength(*overrides_.strength)
+                            ? *overrides_.strength
+                            : currentStripeStrength();
+    return percent / 100.0;
+}
+
 std::int64_t TalvexFilter::redSetting() const {
     if (overrides_.red)
         return *overrides_.red;

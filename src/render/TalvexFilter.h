@@ -22,8 +22,9 @@ public:
     // Fixed values for the stripe switches instead of the stored settings (the still-
     // image mode's command-line options); an empty value reads the store.
     struct SwitchOverrides {
-        std::optional<std::int64_t> red;
-        std::optional<std::int64_t> green;
+        std::optional<std::int64_t> red{};
+        std::optional<std::int64_t> green{};
+        std::optional<int> strength{};  // percent, as the stored setting
     };
 
     // Registers TalvexsEnabled = YES and GreenStripesEnabled = YES with the standard store.
@@ -40,6 +41,8 @@ public:
     std::int32_t attributeCount() const override;
     const std::int32_t* attributeLocations() const override;
     const char* const* attributeNames() const override;
+    // The stored stripe strength (or the override) as a fraction.
+    double strength() const override;
 
     // Clip-space corners of the quad, drawn as a 4-vertex triangle strip: lower left,
     // lower right, upper left, upper right.

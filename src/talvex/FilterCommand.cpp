@@ -17,6 +17,7 @@
 #include "platform/gl/EGLHeadlessContext.h"
 #include "render/PixelBufferRenderer.h"
 #include "render/TalvexFilter.h"
+#include "talvex/Settings.h"
 
 namespace talvex {
 
@@ -24,6 +25,7 @@ namespace {
 
 constexpr const char* usage =
     "Usage: talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
+    "                            [--strength P]\n"
     "\n"
     "Draws the image INPUT through the stripe filter and writes the result to OUTPUT\n"
     "(format from its extension: png, jpg, bmp, ...).\n"
@@ -31,6 +33,7 @@ constexpr const char* usage =
     "  --scale S   backing scale factor to draw at (stripe period 8 x S pixels), default 1\n"
     "  --red N     red stripe switch for this run (0 off, 1 on); default: your setting\n"
     "  --green N   green stripe switch for this run (0 off, 1 on); default: your setting\n"
+    "  --strength P  stripe strength in percent: 25, 50, 75 or 100; default: your setting\n"
     "  --help      show this text\n"
     "  --version   show the version\n";
 
@@ -126,7 +129,7 @@ std::optional<QImage> drawFiltered(const MemoryImage& image, const FilterOptions
         return std::nullopt;
     }
     EGLHeadlessContext& drawable = *context;
-    const TalvexFilter::SwitchOverrides overrides{options.red, options.green};
+    const TalvexFilter::SwitchOverrides overrides{options.red, options.green, options.strength};
     PixelBufferRenderer renderer(std::move(context),
                                  [overrides] { return std::make_unique<TalvexFilter>(overrides); });
 
@@ -168,7 +171,7 @@ std::optional<FilterOptions> parseFilterArguments(const std::vector<std::string>
             options.version = true;
             return options;
         }
-        if (word == "--scale" || word == "--red" || word == "--green") {
+        if (word == "--scale" || word == "--red" || word == "--green" || word == "--strength") {
             if (i + 1 >= args.size()) {
                 error = word + " needs a value";
                 return std::nullopt;
@@ -183,6 +186,12 @@ std::optional<FilterOptions> parseFilterArguments(const std::vector<std::string>
             } else if (!parseNumber(value, number)) {
                 error = word + " wants a whole number, not \"" + value + "\"";
                 return std::nullopt;
+            } else if (word == "--strength") {
+                if (!isStripeStrength(number)) {
+                    error = "--strength wants 25, 50, 75 or 100, not \"" + value + "\"";
+                    return std::nullopt;
+                }
+                options.strength = static_cast<int>(number);
             } else {
                 (word == "--red" ? options.red : options.green) = number;
             }

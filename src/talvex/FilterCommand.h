@@ -20,6 +20,8 @@ struct FilterOptions {
     double scale = 1;
     std::optional<std::int64_t> red;
     std::optional<std::int64_t> green;
+    // Stripe strength in percent (25, 50, 75 or 100).
+    std::optional<int> strength;
 };
 
 // The options in `args` (the words after "filter"), or none with `error` set to one

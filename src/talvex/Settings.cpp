@@ -28,6 +28,19 @@ ViewArea currentViewArea() {
     return currentViewArea(UserDefaults::standard());
 }
 
+bool isStripeStrength(std::int64_t percent) {
+    return percent == 25 || percent == 50 || percent == 75 || percent == 100;
+}
+
+int currentStripeStrength(const UserDefaults& defaults) {
+    const std::int64_t stored = defaults.integerForKey(keys::stripeStrength);
+    return isStripeStrength(stored) ? static_cast<int>(stored) : 100;
+}
+
+int currentStripeStrength() {
+    return currentStripeStrength(UserDefaults::standard());
+}
+
 double refreshInterval(RefreshSpeed speed) {
     // Indexed by the speed's position in declaration order: slow, normal, fast.
     static constexpr double intervals[] = {0.1, 0.05, 0.02};

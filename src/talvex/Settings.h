@@ -11,8 +11,9 @@ class UserDefaults;
 namespace keys {
 inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
-inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
-inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value
+inline constexpr const char* refreshSpeed = "RefreshSpeed";      // RefreshSpeed raw value
+inline constexpr const char* viewArea = "ViewArea";              // ViewArea raw value
+inline constexpr const char* stripeStrength = "StripeStrength";  // percent: 25, 50, 75, 100
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -24,6 +25,13 @@ RefreshSpeed currentRefreshSpeed();  // the standard store
 // 1 gives mousePointer, anything else underWindow.
 ViewArea currentViewArea(const UserDefaults& defaults);
 ViewArea currentViewArea();
+
+// The stripe strength in percent: 25, 50 or 75 as stored, anything else (absent, 100,
+// 30, ...) 100, the full stripes.
+int currentStripeStrength(const UserDefaults& defaults);
+int currentStripeStrength();
+// True for the strengths a user can choose.
+bool isStripeStrength(std::int64_t percent);
 
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);

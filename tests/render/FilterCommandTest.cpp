@@ -26,6 +26,8 @@ TEST(FilterArguments, ParsesOptionsAndRejectsBadOnes) {
     EXPECT_EQ(options->scale, 2);
     EXPECT_EQ(options->red, 0);
     EXPECT_FALSE(options->green);
+    EXPECT_FALSE(options->strength);
+    EXPECT_EQ(parseFilterArguments({"a", "b", "--strength", "75"}, error)->strength, 75);
     EXPECT_TRUE(parseFilterArguments({"--help"}, error)->help);
     EXPECT_TRUE(parseFilterArguments({"--version"}, error)->version);
 
@@ -37,6 +39,7 @@ TEST(FilterArguments, ParsesOptionsAndRejectsBadOnes) {
                                                        {"a", "b", "--scale", "nan"},
                                                        {"a", "b", "--scale", "2x"},
                                                        {"a", "b", "--red", "yes"},
+                                                       {"a", "b", "--strength", "60"},
                                                        {"a", "b", "--bogus"}};
     for (const auto& args : bad) {
         error.clear();

@@ -265,5 +265,31 @@ TEST(StripeShading, AStoredSwitchOfThreeIsDrawnAsThree) {
     EXPECT_GT(unlikeOne, in.width * in.height / 10);
 }
 
+// Full strength is the filter alone, bit for bit; half strength lies halfway between
+// the plain and the striped picture in every channel, within one 8-bit step.
+TEST(StripeShading, StrengthBlendsTheStripesOverThePlainPicture) {
+    TALVEX_REQUIRE_GL();
+    const Picture in = scatteredPicture(64);
+    auto drawn = [&](TalvexFilter::SwitchOverrides switches) {
+        auto offscreen = Offscreen::create(in.width, in.height, 1, switches);
+        return offscreen ? offscreen->draw(imageOf(in)) : Picture{};
+    };
+    const Picture striped = drawn({.red = 1, .green = 1});
+    const Picture plain = drawn({.red = 0, .green = 0});
+    ASSERT_FALSE(striped.words.empty());
+    EXPECT_EQ(drawn({.red = 1, .green = 1, .strength = 100}).words, striped.words);
+    const Picture half = drawn({.red = 1, .green = 1, .strength = 50});
+    int striped_pixels = 0;
+    for (std::size_t n = 0; n < half.words.size(); ++n) {
+        striped_pixels += striped.words[n] != plain.words[n];
+        for (int shift = 0; shift < 24; shift += 8) {
+            const double a = (striped.words[n] >> shift) & 255, b = (plain.words[n] >> shift) & 255;
+            const double got = (half.words[n] >> shift) & 255;
+            ASSERT_LE(std::abs(got - (a + b) / 2), 1.0) << "pixel " << n << " channel " << shift;
+        }
+    }
+    EXPECT_GT(striped_pixels, 64 * 64 / 10);
+}
+
 }  // namespace
 }  // namespace talvex::test
