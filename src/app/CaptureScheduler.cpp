@@ -19,12 +19,22 @@ void CaptureScheduler::setOccluded(bool value) {
     updateCapturingState();
 }
 
+void CaptureScheduler::setHeld(bool value) {
+    held_ = value;
+    updateCapturingState();
+}
+
 void CaptureScheduler::updateFromDefaults(RefreshSpeed speed, ViewArea area) {
     setUpdateInterval(refreshInterval(speed));
     viewArea_ = area;
 }
 
 void CaptureScheduler::updateCapturingState() {
+    if (held_) {
+        view_.setCapturingDisabled(true);
+        view_.setHidden(false);
+        return;
+    }
     if (resizingOrMoving_ || occluded_) {
         view_.setCapturingDisabled(true);
         view_.setHidden(true);
@@ -39,6 +49,8 @@ void CaptureScheduler::updateCapturingState() {
 void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView,
                                          Point pointerOnScreen) {
     view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
+    if (held_)
+        return;
     ++counter_;
     if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_)
         return;

@@ -42,6 +42,11 @@ public:
     void setResizingOrMoving(bool value);
     bool occluded() const { return occluded_; }
     void setOccluded(bool value);
+    // A held picture stays on screen as it is, also through drags, resizes and
+    // covering; ticks only keep click-through up to date, and nothing is captured
+    // until it is let go, which captures afresh.
+    bool held() const { return held_; }
+    void setHeld(bool value);
     ViewArea viewArea() const { return viewArea_; }
     std::int64_t counter() const { return counter_; }
     Point lastMouseLocation() const { return lastMouseLocation_; }
@@ -69,6 +74,7 @@ private:
     double updateInterval_ = 0.05;
     bool resizingOrMoving_ = false;
     bool occluded_ = false;
+    bool held_ = false;
     ViewArea viewArea_ = ViewArea::underWindow;
     std::int64_t counter_ = 0;
     Point lastMouseLocation_{0, 0};

@@ -144,22 +144,31 @@ void FilteredView::updateFromDefaults() {
 
 void FilteredView::drawRect() {
     renderer()->redrawRequired = true;
-    redrawCaptureAsync();
+    if (held())
+        renderer()->redrawShownPicture();
+    else
+        redrawCaptureAsync();
 }
 
 void FilteredView::userDefaultsDidChange() {
     // The filter's switches may have changed: the picture is drawn again.
     renderer()->redrawRequired = true;
-    // The store posts on the thread that wrote; timers and geometry belong to the main
-    // thread.
+    // The store posts on the thread that wrote; timers, geometry and a held picture
+    // belong to the main thread.
     if (onMainThread()) {
-        updateFromDefaults();
+        adoptDefaults();
         return;
     }
     dispatch::mainAsync([view = QPointer<FilteredView>(this)] {
         if (view)
-            view->updateFromDefaults();
+            view->adoptDefaults();
     });
+}
+
+void FilteredView::adoptDefaults() {
+    updateFromDefaults();
+    if (held())
+        renderer()->redrawShownPicture();
 }
 
 void FilteredView::prepareTimer() {

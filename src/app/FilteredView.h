@@ -76,6 +76,11 @@ public:
     bool resizingOrMoving() const { return scheduler_.resizingOrMoving(); }
     void setResizingOrMoving(bool value) { scheduler_.setResizingOrMoving(value); }
     bool occluded() const { return scheduler_.occluded(); }
+    // Hold Picture: the picture on screen stays, moves with the panel and is drawn again
+    // from what was captured (after an expose, a resize or a settings change); letting
+    // go captures afresh.
+    bool held() const { return scheduler_.held(); }
+    void setHeld(bool value) { scheduler_.setHeld(value); }
     void setOccluded(bool value) { scheduler_.setOccluded(value); }
     ViewArea viewArea() const { return scheduler_.viewArea(); }
     Point lastMouseLocation() const { return scheduler_.lastMouseLocation(); }
@@ -158,6 +163,7 @@ private:
     void observeWindow(const void* window);
     void stopObservingWindow();
     void userDefaultsDidChange();
+    void adoptDefaults();
     void windowDidChangeOcclusionState();
 };
 

@@ -407,6 +407,24 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     ++framesPresented_;
 }
 
+void PixelBufferRenderer::redrawShownPicture() {
+    OpenGLShaderFilter& shaderFilter = filter();
+    DrawingScope scope(*context_, detached_);
+    if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
+        return;
+    glDisable(GL_DEPTH_TEST);
+    glUseProgram(program_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, textureName);
+    glUniform1i(frame_, 0);
+    shaderFilter.applyParametersForTextureOfWidth(shown_.width, shown_.height);
+    const Update whole;
+    draw(whole, shaderFilter.strength());
+    present(whole);
+    collectGLErrors();
+    ++framesPresented_;
+}
+
 void PixelBufferRenderer::reset() {
     std::lock_guard lock(*context_);
     const bool wasCurrent = context_->isCurrent();

@@ -70,6 +70,10 @@ public:
     // The same for an image the renderer may keep: the picture on screen is then
     // compared with the next one in place, without a copy of its bytes.
     void displayImage(std::shared_ptr<const CapturedImage> image, double scale);
+    // Draws the picture on screen again from its texture, whole, and presents it (a
+    // held picture after an expose, a reshape or a change of the filter's settings).
+    // Nothing when no picture has been shown.
+    void redrawShownPicture();
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
     void reset();

@@ -466,6 +466,40 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 
+// A held picture captures nothing, stays through a drag and a change beneath, and
+// letting go shows what is beneath now.
+TEST_F(FilteredViewTest, AHeldPictureStaysUntilLetGo) {
+    const ::Window beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
+    panel_ = std::make_unique<Window>();
+    auto* view = new FilteredView;
+    panel_->setContentWidget(view);
+    panel_->setGeometry(300, 300, 240, 160);
+    panel_->show();
+    panel_->raise();
+    const auto& history = view->captureHistory();
+    const auto shows = [&](Rgb colour) {
+        const auto pixels = x_.pixels(view->winId(), static_cast<int>(view->width() * scale_),
+                                      static_cast<int>(view->height() * scale_));
+        const auto same = std::count_if(pixels.begin(), pixels.end(),
+                                        [&](const Rgb& p) { return near(p, colour); });
+        return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(grey); }));
+
+    view->setHeld(true);
+    const std::uint64_t captures = history.captures;
+    x_.recolour(beneath, green);
+    panel_->move(340, 320);
+    EXPECT_TRUE(test::waitUntil([&] { return panel_->pos() == QPoint(340, 320); }));
+    test::waitUntil([] { return false; }, 500);  // ticks, an expose and a move
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(shows(grey));
+    EXPECT_EQ(history.captures, captures);
+
+    view->setHeld(false);
+    EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
+}
+
 TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
     Window panel;
     auto* view = new FilteredView;
