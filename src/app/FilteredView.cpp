@@ -313,7 +313,6 @@ void FilteredView::redrawCaptureAsync() {
         return;
     if (target->capturingDisabled)
         return;
-    target->capturing = true;
     const std::uint64_t pausesBegun = target->pausesBegun;
 
     const double scale = backingScaleFactor();
@@ -328,6 +327,13 @@ void FilteredView::redrawCaptureAsync() {
                            static_cast<std::uint32_t>(number),
                            scale,
                            pausesBegun};
+    // Most ticks find nothing changed beneath: they end here, without waking the
+    // capture thread. (Only this thread sets `capturing`.)
+    if (nothingToCapture(request)) {
+        ++history_->skipped;
+        return;
+    }
+    request.renderer->capturing = true;
     dispatch::globalAsync([request = std::move(request)] { redrawCaptureInBackground(request); });
 }
 

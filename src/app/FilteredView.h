@@ -8,8 +8,9 @@
 // the scheduler's view: it owns the timer, the window observations and the capture.
 //
 // One capture: on the main thread the request is checked (window, window number,
-// capture in flight, capturing disabled), `capturing` is set and the area is worked out
-// in global display coordinates; a work item on the global queue then asks the window
+// capture in flight, capturing disabled), the area is worked out in global display
+// coordinates, a request that finds nothing changed beneath ends there, and otherwise
+// `capturing` is set and a work item on the global queue then asks the window
 // server for the image below the panel's own window and hands it to the renderer on
 // that thread. The work item holds the renderer through a shared pointer and the view
 // only through a QPointer used on the main thread, so a view that goes away meanwhile
@@ -41,7 +42,8 @@ public:
         Rect globalRect, std::uint32_t windowId, double scale)>;
 
     // True when nothing beneath can have changed since the last capture of the same
-    // rectangle below the same window at the same scale. Runs on the capture thread.
+    // rectangle below the same window at the same scale. Asked on the main thread before
+    // a capture is handed over, and again on the capture thread; safe on any thread.
     using ChangeProbe = std::function<bool(Rect globalRect, std::uint32_t windowId, double scale)>;
 
     // What the captures of one view have done, shared with their work items.
