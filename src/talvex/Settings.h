@@ -11,8 +11,10 @@ class UserDefaults;
 namespace keys {
 inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
-inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
-inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value
+inline constexpr const char* refreshSpeed = "RefreshSpeed";    // RefreshSpeed raw value
+inline constexpr const char* viewArea = "ViewArea";            // ViewArea raw value
+inline constexpr const char* panelShortcut = "PanelShortcut";  // Qt key combination; 0: none
+inline constexpr const char* nameColours = "NameColours";      // colour names shown (1) or not
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -28,5 +30,13 @@ ViewArea currentViewArea();
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);
 double refreshTolerance(RefreshSpeed speed);
+
+// The key that shows and hides the panel from anywhere, as a Qt key combination
+// (QKeyCombination::toCombined): Ctrl+Alt+L until one is stored; a stored 0 is none.
+inline constexpr std::int64_t defaultPanelShortcut = 0x0C00004C;  // Ctrl+Alt+L
+std::int64_t currentPanelShortcut(const UserDefaults& defaults);
+// Whether the panel names the colour under the pointer; off unless a non-zero value is
+// stored.
+bool nameColoursEnabled(const UserDefaults& defaults);
 
 }  // namespace talvex
