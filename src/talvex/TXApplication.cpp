@@ -6,11 +6,14 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QToolButton>
+#include <QWindow>
 
 #include "about/KPAboutBox.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
+#include "platform/UserDefaults.h"
 #include "talvex/MainMenu.h"
+#include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
 #include "talvex/ResponderChain.h"
 #include "talvex/SingleInstance.h"
@@ -59,7 +62,15 @@ void TXApplication::finishLaunching() {
     chain_->setViewController(windowController_->contentViewController());
     attachMenusToPanel();
     installTrayIcon();
+    installPanelShortcut();
     windowController_->showWindow();
+}
+
+// The key grabbed on the X server shows and hides the panel.
+void TXApplication::installPanelShortcut() {
+    panelShortcut_ = std::make_unique<PanelShortcut>(UserDefaults::standard());
+    connect(panelShortcut_.get(), &PanelShortcut::pressed, this,
+            &TXApplication::togglePanelQuietly);
 }
 
 // The menus open from a button at the left of the title bar and from a right-click
@@ -134,10 +145,35 @@ void TXApplication::togglePanel() {
         bringPanelForward();
 }
 
+// Pressed while another application has the keyboard: the panel comes back where it
+// was, without taking the keyboard from that application.
+void TXApplication::togglePanelQuietly() {
+    Window* panel = windowController_->window();
+    if (!panel)
+        return;
+    if (panel->isVisible() && !panel->isMinimized()) {
+        panel->hide();
+        return;
+    }
+    // A window manager places a window mapped again anew unless it asks for its place;
+    // once the native window exists, the X11 platform reads WA_ShowWithoutActivating from
+    // this property of it, at the show.
+    QWindow* handle = panel->windowHandle();
+    if (handle) {
+        handle->setPosition(handle->position());
+        handle->setProperty("_q_showWithoutActivating", true);
+    }
+    panel->showNormal();
+    panel->raise();
+    if (handle)
+        handle->setProperty("_q_showWithoutActivating", QVariant());
+}
+
 PreferenceWindowController* TXApplication::showPreferences() {
     if (!preferences_) {
         preferences_ = std::make_unique<PreferenceWindowController>();
         preferences_->setMenuActionTarget(chain_.get());
+        preferences_->setPanelShortcut(panelShortcut_.get());
         preferences_->refresh();
         mainMenu_->installShortcuts(preferences_.get());
     }
