@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -9,9 +10,11 @@
 #include <QWindow>
 
 #include "about/KPAboutBox.h"
+#include "app/FilteredView.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
 #include "platform/UserDefaults.h"
+#include "talvex/ColourNameTitle.h"
 #include "talvex/MainMenu.h"
 #include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
@@ -52,6 +55,7 @@ void TXApplication::connectApplicationActions() {
     chain_->setApplicationAction(MenuAction::orderFrontAboutBox, [] { KPAboutBoxShow(); });
     chain_->setApplicationAction(MenuAction::showPreferences, [this] { showPreferences(); });
     chain_->setApplicationAction(MenuAction::terminate, [] { QApplication::quit(); });
+    chain_->setApplicationAction(MenuAction::copyColourName, [this] { copyColourName(); });
 }
 
 // The stripe defaults are registered before the panel (and with it the filter that
@@ -66,11 +70,18 @@ void TXApplication::finishLaunching() {
     windowController_->showWindow();
 }
 
-// The key grabbed on the X server shows and hides the panel.
+// The key grabbed on the X server shows and hides the panel; the colour names follow
+// the pointer over its picture.
 void TXApplication::installPanelShortcut() {
     panelShortcut_ = std::make_unique<PanelShortcut>(UserDefaults::standard());
     connect(panelShortcut_.get(), &PanelShortcut::pressed, this,
             &TXApplication::togglePanelQuietly);
+    Window* panel = windowController_->window();
+    TXViewController* content = windowController_->contentViewController();
+    if (panel && content && content->filteredView()) {
+        colourNames_ = std::make_unique<ColourNameTitle>(*panel, *content->filteredView(),
+                                                         UserDefaults::standard());
+    }
 }
 
 // The menus open from a button at the left of the title bar and from a right-click
@@ -167,6 +178,11 @@ void TXApplication::togglePanelQuietly() {
     panel->raise();
     if (handle)
         handle->setProperty("_q_showWithoutActivating", QVariant());
+}
+
+void TXApplication::copyColourName() {
+    if (colourNames_ && !colourNames_->lastName().isEmpty())
+        QApplication::clipboard()->setText(colourNames_->lastName());
 }
 
 PreferenceWindowController* TXApplication::showPreferences() {

@@ -13,6 +13,7 @@ class QWidget;
 
 namespace talvex {
 
+class ColourNameTitle;
 class MainMenu;
 class PanelShortcut;
 class PreferenceWindowController;
@@ -50,6 +51,8 @@ public:
     PreferenceWindowController* showPreferences();
     // The key that shows and hides the panel from anywhere; none before launch.
     PanelShortcut* panelShortcut() const { return panelShortcut_.get(); }
+    // The colour names in the panel's title; none before launch.
+    ColourNameTitle* colourNames() const { return colourNames_.get(); }
 
 private:
     void connectApplicationActions();
@@ -59,6 +62,7 @@ private:
     void openMenusFromKeyboard(QWidget* button);
     void installPanelShortcut();
     void togglePanelQuietly();
+    void copyColourName();
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<SingleInstance> singleInstance_;
     std::unique_ptr<PanelShortcut> panelShortcut_;
+    std::unique_ptr<ColourNameTitle> colourNames_;
 };
 
 }  // namespace talvex
