@@ -7,7 +7,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
+#include "platform/x11/WindowServer.h"
 #include "render/ColourNamer.h"
+#include "render/PixelBufferRenderer.h"
 #include "talvex/Settings.h"
 
 namespace talvex {
@@ -40,6 +42,7 @@ void ColourNameTitle::followDefaults() {
     timer_->invalidate();
     timer_.reset();
     named_.reset();
+    looked_.reset();
     if (panel_)
         showTitle(panel_->windowTitle());
 }
@@ -47,6 +50,12 @@ void ColourNameTitle::followDefaults() {
 void ColourNameTitle::update() {
     if (!panel_ || !view_ || !panel_->isVisible())
         return;
+    const auto renderer = view_->renderer();
+    const Look look{WindowServer::shared().pointerLocation(), renderer.get(),
+                    renderer->framesPresented()};
+    if (look == looked_)
+        return;
+    looked_ = look;
     const std::optional<Rgb> colour = view_->capturedColourUnderPointer();
     if (colour == named_)
         return;

@@ -8,12 +8,15 @@
 // The window's name (what the window manager and task lists show) stays as it is.
 //
 // The pointer is looked at every 0.05 s while the setting is on and the panel shows;
-// nothing runs while it is off. Main thread only.
+// the picture only when the pointer moved or a new picture came (reading it waits for
+// a frame being drawn). Nothing runs while the setting is off. Main thread only.
 #include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
+#include "platform/Geometry.h"
 #include "platform/Rgb.h"
 
 namespace talvex {
@@ -46,6 +49,15 @@ private:
     QPointer<FilteredView> view_;
     UserDefaults& defaults_;
     std::unique_ptr<Timer> timer_;
+    // What the last look at the picture saw: the pointer (root pixels), and which
+    // picture of which renderer.
+    struct Look {
+        Point pointer;
+        const void* renderer = nullptr;
+        std::uint64_t frames = 0;
+        friend bool operator==(const Look&, const Look&) = default;
+    };
+    std::optional<Look> looked_;
     std::optional<Rgb> named_;  // the colour whose name is in the title
     QString lastName_;
     // Expires with this object: a notification handled later finds it gone.
