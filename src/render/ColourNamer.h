@@ -7,7 +7,7 @@
 //
 // The standard namer reads the xkcd colour survey's names (resources/colours) and keeps
 // the everyday ones, those a person would say aloud: colour words with modifiers of
-// lightness and saturation ("dark red", "pale greenish blue"), not "fire engine red".
+// lightness and saturation ("dark red", "light greenish blue"), not "fire engine red".
 //
 // Threading: a namer does not change once made; any number of threads may ask it at
 // once (its colour transform keeps no cache).

@@ -41,7 +41,7 @@ TEST(ColourNamer, TheTitleGivesNameAndValueAndOnlyWellFormedTablesAreRead) {
     }
 
     // The standard namer keeps the names people say aloud.
-    for (const char* everyday : {"dark red", "pale greenish blue", "blue/grey", "reddish"})
+    for (const char* everyday : {"dark red", "light greenish blue", "blue/grey", "reddish"})
         EXPECT_TRUE(ColourNamer::isEveryday(everyday)) << everyday;
     for (const char* other : {"fire engine red", "baby poop green", "blue blue", "dark", ""})
         EXPECT_FALSE(ColourNamer::isEveryday(other)) << other;
