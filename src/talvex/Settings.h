@@ -11,10 +11,13 @@ class UserDefaults;
 namespace keys {
 inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
-inline constexpr const char* refreshSpeed = "RefreshSpeed";    // RefreshSpeed raw value
-inline constexpr const char* viewArea = "ViewArea";            // ViewArea raw value
-inline constexpr const char* panelShortcut = "PanelShortcut";  // Qt key combination; 0: none
-inline constexpr const char* nameColours = "NameColours";      // colour names shown (1) or not
+inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
+inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value
+
+// The panel's shortcut, a Qt key combination (0: none); the colour names, shown (1) or
+// not.
+inline constexpr const char* panelShortcut = "PanelShortcut";
+inline constexpr const char* nameColours = "NameColours";
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
