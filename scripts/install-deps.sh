@@ -11,6 +11,8 @@ packages=(
   # X11 and OpenGL
   libx11-dev libxext-dev libxcomposite-dev libxrender-dev libxrandr-dev libxfixes-dev libxdamage-dev libxtst-dev libx11-xcb-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  # colour science (the colour names)
+  liblcms2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core

@@ -282,6 +282,22 @@ Point FilteredView::pointerLocationOnScreen() const {
         .rootToScreen(server.pointerLocation());
 }
 
+std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
+    auto& server = WindowServer::shared();
+    const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
+    const Point pointer = server.pointerLocation();
+    const Rect area =
+        capture::viewAreaRect(viewRectOnScreen(), viewArea(), geometry.rootToScreen(pointer));
+    // The root pixels the capture of that area took, as the window server works them out.
+    const PixelRect pixels =
+        geometry.globalToRootPixels(capture::globalDisplayRect(area, geometry.mainDisplayHeight()));
+    const double x = std::floor(pointer.x) - pixels.x;
+    const double y = std::floor(pointer.y) - pixels.y;
+    if (x < 0 || y < 0 || x >= pixels.width || y >= pixels.height)
+        return std::nullopt;
+    return renderer()->capturedColourAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y));
+}
+
 Rect FilteredView::getViewAreaRect() const {
     lastViewRect_ = viewRectOnScreen();
     return capture::viewAreaRect(*lastViewRect_, viewArea(), pointerLocationOnScreen());

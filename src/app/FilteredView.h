@@ -23,6 +23,7 @@
 
 #include "app/CaptureScheduler.h"
 #include "platform/Geometry.h"
+#include "platform/Rgb.h"
 #include "render/OpenGLPixelBufferView.h"
 #include "talvex/Settings.h"
 
@@ -107,6 +108,11 @@ public:
     Point viewOriginInRootPixels() const;
     // The pointer in screen coordinates.
     Point pointerLocationOnScreen() const;
+    // The colour under the pointer in the last picture, as captured (before the
+    // filter): the pointer's place in the view area (beneath the panel, or around the
+    // pointer) picked from the picture's pixels. None when the pointer lies outside
+    // that area or there is no picture yet.
+    std::optional<Rgb> capturedColourUnderPointer() const;
 
     // Not opaque, no default clipping: the picture is all the view has.
     bool isOpaque() const { return false; }

@@ -20,6 +20,9 @@ enum class MenuAction {
     showPreferences,
     terminate,
     toggleStartAtLogin,
+    adoptPanelShortcutSetting,
+    toggleNameColours,
+    copyColourName,
 };
 
 enum class ControlState : int { off = 0, on = 1 };

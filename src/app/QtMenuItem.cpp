@@ -12,7 +12,7 @@ namespace talvex {
 
 namespace {
 
-constexpr std::array<std::pair<MenuAction, const char*>, 11> actionNames{{
+constexpr std::array<std::pair<MenuAction, const char*>, 14> actionNames{{
     {MenuAction::none, "none"},
     {MenuAction::adoptSpeedSetting, "adoptSpeedSetting"},
     {MenuAction::adoptViewAreaSetting, "adoptViewAreaSetting"},
@@ -24,6 +24,9 @@ constexpr std::array<std::pair<MenuAction, const char*>, 11> actionNames{{
     {MenuAction::showPreferences, "showPreferences"},
     {MenuAction::terminate, "terminate"},
     {MenuAction::toggleStartAtLogin, "toggleStartAtLogin"},
+    {MenuAction::adoptPanelShortcutSetting, "adoptPanelShortcutSetting"},
+    {MenuAction::toggleNameColours, "toggleNameColours"},
+    {MenuAction::copyColourName, "copyColourName"},
 }};
 
 // An auto-exclusive radio button refuses to be unchecked directly (one of its group

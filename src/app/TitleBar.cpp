@@ -84,7 +84,8 @@ QRect TitleBar::titleArea() const {
 // otherwise centred in the space that the controls leave.
 QRect TitleBar::titleRectFor(const QFontMetrics& metrics) const {
     const QRect area = titleArea();
-    const int textWidth = metrics.horizontalAdvance(title_);
+    // The advance is rounded down: a pixel more keeps a title that fits from being elided.
+    const int textWidth = metrics.horizontalAdvance(title_) + 1;
     QRect centred((width() - textWidth) / 2, 0, textWidth, barHeight);
     if (area.contains(centred.topLeft()) && centred.right() <= area.right())
         return centred;

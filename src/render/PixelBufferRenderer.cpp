@@ -425,6 +425,13 @@ void PixelBufferRenderer::redrawShownPicture() {
     ++framesPresented_;
 }
 
+std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {
+    std::lock_guard lock(*context_);
+    if (!shown_.bytes || x >= shown_.width || y >= shown_.height)
+        return std::nullopt;
+    return pixelOfRow(shown_.bytes + y * shown_.bytesPerRow, x, shown_.bitsPerPixel);
+}
+
 void PixelBufferRenderer::reset() {
     std::lock_guard lock(*context_);
     const bool wasCurrent = context_->isCurrent();

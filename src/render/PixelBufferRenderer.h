@@ -23,6 +23,7 @@
 //   operation above takes it for itself: never call them with the lock held.
 //   program_, frame_ and detached_ are also atomics so that any thread may read them,
 //   and so are the frame and error counters.
+// - capturedColourAt(): any thread that does not hold the context lock; it takes it.
 // - filter() creates the filter on first use, once, from whichever thread asks first.
 // - The flags are atomics, read and written from any thread without the lock.
 // - After detach() nothing draws again: a capture still in flight when the view goes
@@ -37,6 +38,7 @@
 
 #include "platform/CapturedImage.h"
 #include "platform/Geometry.h"
+#include "platform/Rgb.h"
 #include "platform/gl/GLContext.h"
 #include "render/OpenGLShaderFilter.h"
 
@@ -80,6 +82,10 @@ public:
     // Stops drawing for good: deletes the program, then detaches the context from its
     // drawable (GLContext::detach). Call before the drawable goes away.
     void detach();
+
+    // The colour at device pixel (x, y), rows top first, of the last image drawn, as it
+    // was captured (before the filter); none outside it or before the first picture.
+    std::optional<Rgb> capturedColourAt(std::size_t x, std::size_t y);
 
     OpenGLShaderFilter& filter();
     GLContext& context() { return *context_; }

@@ -30,6 +30,7 @@ bool selectsSettingValue(MenuAction action) {
         case MenuAction::adoptTalvexSetting:
         case MenuAction::adoptGreenStripeSetting:
         case MenuAction::toggleStartAtLogin:
+        case MenuAction::toggleNameColours:
             return true;
         default:
             return false;
@@ -135,6 +136,10 @@ void MainMenu::buildAreaMenu() {
             QStringLiteral("Ctrl+B"));
     addItem(area_, QStringLiteral("Around the Pointer"), MenuAction::adoptViewAreaSetting, 1,
             QStringLiteral("Ctrl+M"));
+    area_->addSeparator();
+    addItem(area_, QStringLiteral("&Name Colours"), MenuAction::toggleNameColours, 0);
+    addItem(area_, QStringLiteral("&Copy Colour Name"), MenuAction::copyColourName, 0,
+            QStringLiteral("Ctrl+C"));
 }
 
 void MainMenu::buildHelpMenu() {

@@ -2,13 +2,17 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QKeySequenceEdit>
+#include <QLabel>
 #include <QMetaObject>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QThread>
 
 #include "app/QtMenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "talvex/PanelShortcut.h"
 #include "ui_PreferenceWindowController.h"
 
 namespace talvex {
@@ -20,6 +24,14 @@ PreferenceWindowController::PreferenceWindowController(QWidget* parent)
         // clicked, not toggled: only the user's choice writes, never a refresh.
         connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
     }
+    // One key combination: the first of what was typed. The clear button empties it.
+    connect(ui_->panelShortcutEdit, &QKeySequenceEdit::editingFinished, this,
+            [this] { sendPanelShortcut(ui_->panelShortcutEdit->keySequence()); });
+    connect(ui_->panelShortcutEdit, &QKeySequenceEdit::keySequenceChanged, this,
+            [this](const QKeySequence& keys) {
+                if (keys.isEmpty())
+                    sendPanelShortcut(keys);
+            });
     observeDefaults();
 }
 
@@ -30,6 +42,35 @@ PreferenceWindowController::~PreferenceWindowController() {
 void PreferenceWindowController::setMenuActionTarget(MenuActionTarget* target) {
     target_ = target;
     refresh();
+}
+
+void PreferenceWindowController::setPanelShortcut(PanelShortcut* shortcut) {
+    if (shortcut_)
+        disconnect(shortcut_, nullptr, this, nullptr);
+    shortcut_ = shortcut;
+    if (shortcut_) {
+        connect(shortcut_, &PanelShortcut::changed, this,
+                &PreferenceWindowController::showPanelShortcut);
+    }
+    showPanelShortcut();
+}
+
+void PreferenceWindowController::sendPanelShortcut(const QKeySequence& keys) {
+    const std::int64_t combination = keys.isEmpty() ? 0 : keys[0].toCombined();
+    if (target_)
+        target_->sendAction(PlainMenuItem(MenuAction::adoptPanelShortcutSetting, combination));
+    showPanelShortcut();
+}
+
+// The key in force and what stands in its way; without a shortcut, what was typed.
+void PreferenceWindowController::showPanelShortcut() {
+    if (!shortcut_)
+        return;
+    const QSignalBlocker quiet(ui_->panelShortcutEdit);
+    ui_->panelShortcutEdit->setKeySequence(shortcut_->keySequence());
+    const QString status = shortcut_->statusText();
+    ui_->panelShortcutStatus->setText(status);
+    ui_->panelShortcutStatus->setVisible(!status.isEmpty());
 }
 
 QList<QAbstractButton*> PreferenceWindowController::controls() const {
@@ -62,6 +103,7 @@ void PreferenceWindowController::refresh() {
         QtMenuItem item(choice);
         choice->setEnabled(target_->validateMenuItem(item));
     }
+    showPanelShortcut();
 }
 
 bool PreferenceWindowController::event(QEvent* event) {

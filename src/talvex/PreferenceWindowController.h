@@ -4,20 +4,25 @@
 // box that starts Talvex at login. Each button
 // carries the tag and action of the matching menu item (see QtMenuItem), writes
 // through the same MenuActionTarget and takes its checked state from the same
-// validation, redone on every change of the store.
+// validation, redone on every change of the store. The colour names are a check box of
+// the same kind; the panel's shortcut is a key field with the key's state below it.
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
 #include "app/MenuActionTarget.h"
 
 class QAbstractButton;
+class QKeySequence;
 
 namespace Ui {
 class PreferenceWindowController;
 }
 
 namespace talvex {
+
+class PanelShortcut;
 
 class PreferenceWindowController : public QWidget {
     Q_OBJECT
@@ -36,6 +41,10 @@ public:
     // Every button that sends a command: the choices and the start-at-login box.
     QList<QAbstractButton*> controls() const;
 
+    // The panel's shortcut, whose key and state the window shows (not owned, may be
+    // nullptr). A key typed in the window is sent through the target.
+    void setPanelShortcut(PanelShortcut* shortcut);
+
     // Puts the check marks on the values in force (asks the target).
     void refresh();
 
@@ -48,9 +57,12 @@ private:
     void choose(QAbstractButton* choice);
     void observeDefaults();
     void defaultsDidChange();
+    void sendPanelShortcut(const QKeySequence& keys);
+    void showPanelShortcut();
 
     std::unique_ptr<Ui::PreferenceWindowController> ui_;
     MenuActionTarget* target_ = nullptr;
+    QPointer<PanelShortcut> shortcut_;
 };
 
 }  // namespace talvex

@@ -1,5 +1,7 @@
 #include "talvex/Settings.h"
 
+#include <variant>
+
 #include "platform/UserDefaults.h"
 
 namespace talvex {
@@ -57,6 +59,17 @@ double refreshInterval(RefreshSpeed speed) {
 
 double refreshTolerance(RefreshSpeed speed) {
     return refreshInterval(speed) / 10;
+}
+
+std::int64_t currentPanelShortcut(const UserDefaults& defaults) {
+    const auto stored = defaults.persistentValueForKey(keys::panelShortcut);
+    if (!stored)
+        return defaultPanelShortcut;
+    return std::visit([](auto value) { return static_cast<std::int64_t>(value); }, *stored);
+}
+
+bool nameColoursEnabled(const UserDefaults& defaults) {
+    return defaults.boolForKey(keys::nameColours);
 }
 
 }  // namespace talvex

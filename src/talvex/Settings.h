@@ -1,6 +1,6 @@
 #pragma once
 
-// The four settings: keys, value sets and the reading rules every reader shares.
+// The settings: keys, value sets and the reading rules every reader shares.
 // Nothing caches a setting: readers ask the store when they need a value.
 #include <cstdint>
 
@@ -11,9 +11,16 @@ class UserDefaults;
 namespace keys {
 inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
-inline constexpr const char* refreshSpeed = "RefreshSpeed";      // RefreshSpeed raw value
-inline constexpr const char* viewArea = "ViewArea";              // ViewArea raw value
-inline constexpr const char* stripeStrength = "StripeStrength";  // percent: 25, 50, 75, 100
+inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
+inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value
+
+// The stripe strength in percent: 25, 50, 75 or 100.
+inline constexpr const char* stripeStrength = "StripeStrength";
+
+// The panel's shortcut, a Qt key combination (0: none); the colour names, shown (1) or
+// not.
+inline constexpr const char* panelShortcut = "PanelShortcut";
+inline constexpr const char* nameColours = "NameColours";
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -36,5 +43,13 @@ bool isStripeStrength(std::int64_t percent);
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);
 double refreshTolerance(RefreshSpeed speed);
+
+// The key that shows and hides the panel from anywhere, as a Qt key combination
+// (QKeyCombination::toCombined): Ctrl+Alt+L until one is stored; a stored 0 is none.
+inline constexpr std::int64_t defaultPanelShortcut = 0x0C00004C;  // Ctrl+Alt+L
+std::int64_t currentPanelShortcut(const UserDefaults& defaults);
+// Whether the panel names the colour under the pointer; off unless a non-zero value is
+// stored.
+bool nameColoursEnabled(const UserDefaults& defaults);
 
 }  // namespace talvex

@@ -14,6 +14,8 @@ constexpr std::array appDelegateActions = {
     MenuAction::adoptViewAreaSetting,
     MenuAction::sendFeedback,
     MenuAction::openWebsite,
+    MenuAction::adoptPanelShortcutSetting,
+    MenuAction::toggleNameColours,
 };
 
 void checkIf(MenuItem& item, bool on) {
@@ -51,6 +53,14 @@ void adoptGreenStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
     defaults.setIntegerForKey(sender.tag(), keys::greenStripesEnabled);
 }
 
+void adoptPanelShortcutSetting(const MenuItem& sender, UserDefaults& defaults) {
+    defaults.setIntegerForKey(sender.tag(), keys::panelShortcut);
+}
+
+void toggleNameColours(UserDefaults& defaults) {
+    defaults.setIntegerForKey(nameColoursEnabled(defaults) ? 0 : 1, keys::nameColours);
+}
+
 bool appDelegateRespondsTo(MenuAction action) {
     return std::find(appDelegateActions.begin(), appDelegateActions.end(), action) !=
            appDelegateActions.end();
@@ -63,6 +73,12 @@ bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
             return true;
         case MenuAction::adoptViewAreaSetting:
             checkIf(item, item.tag() == rawValue(currentViewArea(defaults)));
+            return true;
+        case MenuAction::adoptPanelShortcutSetting:
+            checkIf(item, item.tag() == currentPanelShortcut(defaults));
+            return true;
+        case MenuAction::toggleNameColours:
+            checkIf(item, nameColoursEnabled(defaults));
             return true;
         default:
             return appDelegateRespondsTo(item.action());

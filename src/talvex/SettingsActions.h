@@ -28,12 +28,21 @@ void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults = UserDef
 void adoptGreenStripeSetting(const MenuItem& sender,
                              UserDefaults& defaults = UserDefaults::standard());
 
+// Stores the tag, a Qt key combination (0: none), under PanelShortcut.
+void adoptPanelShortcutSetting(const MenuItem& sender,
+                               UserDefaults& defaults = UserDefaults::standard());
+
+// Turns the colour names on when they are off and off when they are on.
+void toggleNameColours(UserDefaults& defaults = UserDefaults::standard());
+
 // The actions the application delegate answers.
 bool appDelegateRespondsTo(MenuAction action);
 
 // Menu validation of the application delegate; returns whether the item is enabled.
 //  - speed items: on iff tag == raw value of currentRefreshSpeed; enabled.
 //  - view-area items: on iff tag == (stored ViewArea == 1 ? 1 : 0); enabled.
+//  - the panel's shortcut: on iff tag == currentPanelShortcut; enabled.
+//  - the colour-names toggle: on iff nameColoursEnabled; enabled.
 //  - anything else: state unchanged; enabled iff appDelegateRespondsTo(action).
 bool validateAppDelegateMenuItem(MenuItem& item,
                                  const UserDefaults& defaults = UserDefaults::standard());

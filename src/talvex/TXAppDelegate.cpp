@@ -81,6 +81,12 @@ bool TXAppDelegate::perform(const MenuItem& sender) {
         case MenuAction::toggleStartAtLogin:
             toggleStartAtLogin();
             return true;
+        case MenuAction::adoptPanelShortcutSetting:
+            talvex::adoptPanelShortcutSetting(sender);
+            return true;
+        case MenuAction::toggleNameColours:
+            talvex::toggleNameColours();
+            return true;
         default:
             return false;
     }

@@ -2,15 +2,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QToolButton>
+#include <QWindow>
 
 #include "about/KPAboutBox.h"
+#include "app/FilteredView.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
+#include "platform/UserDefaults.h"
+#include "talvex/ColourNameTitle.h"
 #include "talvex/MainMenu.h"
+#include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
 #include "talvex/ResponderChain.h"
 #include "talvex/SingleInstance.h"
@@ -49,6 +55,7 @@ void TXApplication::connectApplicationActions() {
     chain_->setApplicationAction(MenuAction::orderFrontAboutBox, [] { KPAboutBoxShow(); });
     chain_->setApplicationAction(MenuAction::showPreferences, [this] { showPreferences(); });
     chain_->setApplicationAction(MenuAction::terminate, [] { QApplication::quit(); });
+    chain_->setApplicationAction(MenuAction::copyColourName, [this] { copyColourName(); });
 }
 
 // The stripe defaults are registered before the panel (and with it the filter that
@@ -59,7 +66,22 @@ void TXApplication::finishLaunching() {
     chain_->setViewController(windowController_->contentViewController());
     attachMenusToPanel();
     installTrayIcon();
+    installPanelShortcut();
     windowController_->showWindow();
+}
+
+// The key grabbed on the X server shows and hides the panel; the colour names follow
+// the pointer over its picture.
+void TXApplication::installPanelShortcut() {
+    panelShortcut_ = std::make_unique<PanelShortcut>(UserDefaults::standard());
+    connect(panelShortcut_.get(), &PanelShortcut::pressed, this,
+            &TXApplication::togglePanelQuietly);
+    Window* panel = windowController_->window();
+    TXViewController* content = windowController_->contentViewController();
+    if (panel && content && content->filteredView()) {
+        colourNames_ = std::make_unique<ColourNameTitle>(*panel, *content->filteredView(),
+                                                         UserDefaults::standard());
+    }
 }
 
 // The menus open from a button at the left of the title bar and from a right-click
@@ -134,10 +156,40 @@ void TXApplication::togglePanel() {
         bringPanelForward();
 }
 
+// Pressed while another application has the keyboard: the panel comes back where it
+// was, without taking the keyboard from that application.
+void TXApplication::togglePanelQuietly() {
+    Window* panel = windowController_->window();
+    if (!panel)
+        return;
+    if (panel->isVisible() && !panel->isMinimized()) {
+        panel->hide();
+        return;
+    }
+    // A window manager places a window mapped again anew unless it asks for its place;
+    // once the native window exists, the X11 platform reads WA_ShowWithoutActivating from
+    // this property of it, at the show.
+    QWindow* handle = panel->windowHandle();
+    if (handle) {
+        handle->setPosition(handle->position());
+        handle->setProperty("_q_showWithoutActivating", true);
+    }
+    panel->showNormal();
+    panel->raise();
+    if (handle)
+        handle->setProperty("_q_showWithoutActivating", QVariant());
+}
+
+void TXApplication::copyColourName() {
+    if (colourNames_ && !colourNames_->lastName().isEmpty())
+        QApplication::clipboard()->setText(colourNames_->lastName());
+}
+
 PreferenceWindowController* TXApplication::showPreferences() {
     if (!preferences_) {
         preferences_ = std::make_unique<PreferenceWindowController>();
         preferences_->setMenuActionTarget(chain_.get());
+        preferences_->setPanelShortcut(panelShortcut_.get());
         preferences_->refresh();
         mainMenu_->installShortcuts(preferences_.get());
     }

@@ -13,7 +13,9 @@ class QWidget;
 
 namespace talvex {
 
+class ColourNameTitle;
 class MainMenu;
+class PanelShortcut;
 class PreferenceWindowController;
 class ResponderChain;
 class SingleInstance;
@@ -47,6 +49,10 @@ public:
     void togglePanel();
     // The preferences window, made on first use, shown and brought forward.
     PreferenceWindowController* showPreferences();
+    // The key that shows and hides the panel from anywhere; none before launch.
+    PanelShortcut* panelShortcut() const { return panelShortcut_.get(); }
+    // The colour names in the panel's title; none before launch.
+    ColourNameTitle* colourNames() const { return colourNames_.get(); }
 
 private:
     void connectApplicationActions();
@@ -54,6 +60,9 @@ private:
     void installTrayIcon();
     void bringPanelForward();
     void openMenusFromKeyboard(QWidget* button);
+    void installPanelShortcut();
+    void togglePanelQuietly();
+    void copyColourName();
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.
@@ -64,6 +73,8 @@ private:
     std::unique_ptr<PreferenceWindowController> preferences_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<SingleInstance> singleInstance_;
+    std::unique_ptr<PanelShortcut> panelShortcut_;
+    std::unique_ptr<ColourNameTitle> colourNames_;
 };
 
 }  // namespace talvex

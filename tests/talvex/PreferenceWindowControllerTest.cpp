@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QStandardPaths>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -8,9 +11,14 @@
 #include "SettingsMenuTarget.h"
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
+#include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
+#include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
 #include "talvex/Settings.h"
+
+// Xlib last: its macros collide with Qt names.
+#include <X11/Xlib.h>
 
 namespace talvex {
 namespace {
@@ -84,6 +92,46 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
                                        {MenuAction::adoptGreenStripeSetting, 0}}));
+}
+
+// The panel's shortcut: the key in force, why it does nothing while another application
+// holds it, and a key typed in the field stored through the target and grabbed at once.
+TEST_F(PreferenceWindowControllerTest, TheShortcutFieldShowsTheKeyAndItsStateAndStoresATypedKey) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    test::PrivateXServer server;
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const QByteArray displayName = server.name().toLocal8Bit();
+    std::unique_ptr<Display, int (*)(Display*)> other(XOpenDisplay(displayName.constData()),
+                                                      &XCloseDisplay);
+    ASSERT_TRUE(other);
+    XGrabKey(other.get(), XKeysymToKeycode(other.get(), 'l'), ControlMask | Mod1Mask,
+             DefaultRootWindow(other.get()), False, GrabModeAsync, GrabModeAsync);
+    XSync(other.get(), False);
+
+    PanelShortcut shortcut(defaults, displayName.constData());
+    window.setPanelShortcut(&shortcut);
+    auto* field = window.findChild<QKeySequenceEdit*>();
+    auto* status = window.findChild<QLabel*>(QStringLiteral("panelShortcutStatus"));
+    ASSERT_TRUE(field && status);
+    EXPECT_EQ(field->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+L")));
+    EXPECT_EQ(status->text(), QStringLiteral("In use by another application"));
+    EXPECT_FALSE(status->isHidden());
+
+    const auto ctrlAltK =
+        QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_K).toCombined();
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(test::waitUntil([&] { return currentPanelShortcut(defaults) == ctrlAltK; }));
+    EXPECT_EQ(target.sent.back(),
+              Items::value_type(MenuAction::adoptPanelShortcutSetting, ctrlAltK));
+    EXPECT_EQ(shortcut.state(), GlobalShortcut::State::active);
+    EXPECT_EQ(field->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+K")));
+    EXPECT_TRUE(status->isHidden());
+
+    field->clear();
+    EXPECT_EQ(currentPanelShortcut(defaults), 0);
+    EXPECT_EQ(shortcut.state(), GlobalShortcut::State::off);
+    EXPECT_TRUE(field->keySequence().isEmpty());
 }
 
 }  // namespace

@@ -26,6 +26,10 @@ public:
                 return adoptTalvexSetting(sender, defaults_);
             case MenuAction::adoptGreenStripeSetting:
                 return adoptGreenStripeSetting(sender, defaults_);
+            case MenuAction::adoptPanelShortcutSetting:
+                return adoptPanelShortcutSetting(sender, defaults_);
+            case MenuAction::toggleNameColours:
+                return toggleNameColours(defaults_);
             default:
                 return;
         }

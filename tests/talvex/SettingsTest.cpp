@@ -120,6 +120,27 @@ TEST_F(SettingsActionsTest, StripeItemsStoreAnyTagUnchecked) {
     EXPECT_EQ(changes, 1);
 }
 
+TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesToggle) {
+    const auto checkedFor = [&](MenuAction action, std::int64_t tag) {
+        PlainMenuItem item(action, tag);
+        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        return item.state() == ControlState::on;
+    };
+    EXPECT_EQ(currentPanelShortcut(store), defaultPanelShortcut);
+    EXPECT_TRUE(checkedFor(MenuAction::adoptPanelShortcutSetting, defaultPanelShortcut));
+    adoptPanelShortcutSetting(PlainMenuItem(MenuAction::adoptPanelShortcutSetting, 0), store);
+    EXPECT_EQ(currentPanelShortcut(store), 0) << "none, not the default again";
+    EXPECT_TRUE(checkedFor(MenuAction::adoptPanelShortcutSetting, 0));
+
+    EXPECT_FALSE(nameColoursEnabled(store));
+    toggleNameColours(store);
+    EXPECT_TRUE(nameColoursEnabled(store));
+    EXPECT_TRUE(checkedFor(MenuAction::toggleNameColours, 0));
+    toggleNameColours(store);
+    EXPECT_FALSE(checkedFor(MenuAction::toggleNameColours, 0));
+    EXPECT_EQ(changes, 3);
+}
+
 TEST_F(SettingsActionsTest, OtherActionsKeepTheirStateAndAreEnabledOnlyWhereAnswered) {
     auto validate = [&](bool delegate, MenuAction action) {
         PlainMenuItem item(action, 1);

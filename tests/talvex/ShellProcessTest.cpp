@@ -341,5 +341,78 @@ TEST(ShellProcess, WithoutSharedMemoryOrOpenGLTheLensSaysEachOnce) {
     EXPECT_EQ(linesContaining(said, QStringLiteral("OpenGL")), 1) << said.toStdString();
 }
 
+// Ctrl+Alt+L works while another application has the keyboard: the panel goes, and
+// comes back where it was with a picture of what lies beneath it now (never the one it
+// showed before), and the other application keeps the keyboard throughout.
+TEST(ShellProcess, UnderOpenboxCtrlAltLFromAnotherApplicationHidesThePanelAndBringsItBackFresh) {
+    if (!haveProgram("openbox") || !haveProgram("xdotool"))
+        GTEST_SKIP() << "needs openbox and xdotool";
+    REQUIRE_PRIVATE_X_SERVER(server);
+    ChildProcess openbox(server.name());
+    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!test::waitForWindowManager(server.name()) || !openbox.running())
+        GTEST_SKIP() << "openbox did not start: " << openbox.output().toStdString();
+
+    ChildProcess talvex(server.name(), test::makeTempDir("talvex-shell"));
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    ASSERT_TRUE(x.isOpen());
+    const std::uint64_t panel = waitForPanel(x, talvex);
+    ASSERT_NE(panel, 0u) << describe(talvex);
+    const QRect panelArea = x.rootGeometry(panel);
+    const std::uint64_t other = x.createNormalWindow(panelArea.adjusted(-80, -80, 80, 80),
+                                                     QStringLiteral("Another application"));
+    // Asked again until it holds: a window manager still managing the new window, or the
+    // panel's own first activation, may come in between.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (x.hasInputFocus(other))
+                return true;
+            x.activate(other);
+            return test::waitUntil([&] { return x.hasInputFocus(other); }, 200);
+        },
+        launchTimeoutMs));
+    constexpr std::uint32_t white = 0xffffff, blue = 0x0000ff;
+    const QPoint inPicture = panelArea.center() + QPoint(0, 20);
+    ASSERT_TRUE(waitUntil([&] { return x.pixelAt(inPicture) == white; }, launchTimeoutMs))
+        << std::hex << x.pixelAt(inPicture);
+
+    pressKeys(server.name(), QStringLiteral("ctrl+alt+l"));
+    ASSERT_TRUE(waitUntil([&] { return !x.isViewable(panel); })) << describe(talvex);
+    x.fill(other, blue);
+    EXPECT_TRUE(x.hasInputFocus(other));
+
+    pressKeys(server.name(), QStringLiteral("ctrl+alt+l"));
+    ASSERT_TRUE(waitUntil([&] { return x.isViewable(panel); })) << describe(talvex);
+    bool staleSeen = false;
+    EXPECT_TRUE(waitUntil([&] {
+        const std::uint32_t pixel = x.pixelAt(inPicture);
+        staleSeen = staleSeen || pixel == white;
+        return pixel == blue;
+    })) << std::hex
+        << x.pixelAt(inPicture);
+    EXPECT_FALSE(staleSeen) << "the picture from before the panel went showed again";
+    EXPECT_EQ(x.rootGeometry(panel), panelArea) << describe(talvex);
+    EXPECT_TRUE(x.hasInputFocus(other)) << "the panel took the keyboard";
+}
+
+TEST(ShellProcess, AShortcutKeyAnotherApplicationHoldsIsSaidOnceAndTheLensRunsOn) {
+    REQUIRE_PRIVATE_X_SERVER(server);
+    XClient x(server.name());
+    ASSERT_TRUE(x.isOpen());
+    x.grabCtrlAltL();
+    ChildProcess talvex(server.name(), test::makeTempDir("talvex-shell"));
+    talvex.start(test::talvexProgram());
+    ASSERT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
+    const QString inUse = QStringLiteral("in use by another application");
+    QString said;
+    waitUntil([&] {
+        said += talvex.output();
+        return said.contains(inUse);
+    });
+    EXPECT_EQ(linesContaining(said, inUse), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Ctrl+Alt+L"))) << said.toStdString();
+}
+
 }  // namespace
 }  // namespace talvex

@@ -9,6 +9,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 namespace talvex::test {
 
@@ -271,10 +272,14 @@ std::uint64_t XClient::createNormalWindow(const QRect& geometry, const QString& 
     XSetWMNormalHints(display_, window, &hints);
     XMapRaised(display_, window);
     XSync(display_, False);
-    // Source 2: a pager's request, which window managers honour without focus-stealing
-    // prevention.
-    sendRootMessage(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
+    activate(window);
     return window;
+}
+
+// Source 2: a pager's request, which window managers honour without focus-stealing
+// prevention.
+void XClient::activate(std::uint64_t window) {
+    sendRootMessage(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
 }
 
 void XClient::raise(std::uint64_t window) {
@@ -292,6 +297,29 @@ void XClient::requestClose(std::uint64_t window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display_, window, False, NoEventMask, &event);
     XFlush(display_);
+}
+
+void XClient::fill(std::uint64_t window, std::uint32_t rgb) {
+    // A 24-bit TrueColor screen: the pixel value is the colour.
+    XSetWindowBackground(display_, window, rgb);
+    XClearWindow(display_, window);
+    XSync(display_, False);
+}
+
+std::uint32_t XClient::pixelAt(QPoint point) {
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), point.x(), point.y(), 1, 1,
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    const std::uint32_t pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xffffffu;
+    XDestroyImage(image);
+    return pixel;
+}
+
+void XClient::grabCtrlAltL() {
+    XGrabKey(display_, XKeysymToKeycode(display_, XK_l), ControlMask | Mod1Mask,
+             DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
+    XSync(display_, False);
 }
 
 }  // namespace talvex::test

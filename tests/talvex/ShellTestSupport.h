@@ -75,8 +75,16 @@ public:
     std::uint64_t createNormalWindow(const QRect& geometry, const QString& title);
     // Puts the window on top of its siblings.
     void raise(std::uint64_t window);
+    // Asks the window manager to activate the window, as a pager does.
+    void activate(std::uint64_t window);
     // Asks the window to close, as a window manager's close command does.
     void requestClose(std::uint64_t window);
+    // Paints the whole window in `rgb` (0xRRGGBB), now and whenever it is exposed.
+    void fill(std::uint64_t window, std::uint32_t rgb);
+    // The colour on screen at `point` (root coordinates), as 0xRRGGBB.
+    std::uint32_t pixelAt(QPoint point);
+    // Holds Ctrl+Alt+L (locks off) on the root, as another application's shortcut.
+    void grabCtrlAltL();
 
 private:
     std::optional<std::uint64_t> cardinal(std::uint64_t window, const char* property);

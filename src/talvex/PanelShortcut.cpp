@@ -1,0 +1,85 @@
+#include "talvex/PanelShortcut.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+#include "platform/NotificationCenter.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+#include "talvex/Settings.h"
+
+namespace talvex {
+
+static_assert(defaultPanelShortcut ==
+              QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_L).toCombined());
+
+namespace {
+
+QKeyCombination combinationOf(std::int64_t stored) {
+    return QKeyCombination::fromCombined(static_cast<int>(stored));
+}
+
+}  // namespace
+
+PanelShortcut::PanelShortcut(UserDefaults& defaults, const char* displayName, QObject* parent)
+    : QObject(parent), defaults_(defaults), shortcut_([this] { emit pressed(); }, displayName) {
+    grabStoredKey();
+    NotificationCenter::defaultCenter().addObserver(
+        this, UserDefaults::didChangeNotification, &defaults_,
+        [this](const Notification&) { followDefaults(); });
+}
+
+PanelShortcut::~PanelShortcut() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+QKeySequence PanelShortcut::keySequence() const {
+    return combination_ > 0 ? QKeySequence(combinationOf(combination_)) : QKeySequence();
+}
+
+// A stored key without an X keysym is unavailable as well.
+GlobalShortcut::State PanelShortcut::state() const {
+    if (combination_ != 0 && !shortcut_.key())
+        return GlobalShortcut::State::unavailable;
+    return shortcut_.state();
+}
+
+QString PanelShortcut::statusText() const {
+    switch (state()) {
+        case GlobalShortcut::State::inUse:
+            return QStringLiteral("In use by another application");
+        case GlobalShortcut::State::unavailable:
+            return QStringLiteral("Not available on this keyboard");
+        case GlobalShortcut::State::off:
+        case GlobalShortcut::State::active:
+            break;
+    }
+    return {};
+}
+
+// The store notifies on the writing thread; the grab belongs to the main thread.
+void PanelShortcut::followDefaults() {
+    if (QThread::currentThread() == thread()) {
+        grabStoredKey();
+    } else {
+        QMetaObject::invokeMethod(this, &PanelShortcut::grabStoredKey, Qt::QueuedConnection);
+    }
+}
+
+// Every write of any setting notifies: the key is grabbed again only when it changed.
+void PanelShortcut::grabStoredKey() {
+    const std::int64_t stored = currentPanelShortcut(defaults_);
+    if (stored == combination_)
+        return;
+    combination_ = stored;
+    shortcut_.setKey(stored > 0 && stored <= INT32_MAX ? ShortcutKey::fromQt(combinationOf(stored))
+                                                       : std::nullopt);
+    const std::string keys = keySequence().toString().toStdString();
+    if (state() == GlobalShortcut::State::inUse)
+        systemLog("The panel's shortcut " + keys + " is in use by another application.");
+    if (state() == GlobalShortcut::State::unavailable)
+        systemLog("The panel's shortcut " + keys + " is not available on this keyboard.");
+    emit changed();
+}
+
+}  // namespace talvex

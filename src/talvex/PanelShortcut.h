@@ -1,0 +1,52 @@
+#pragma once
+
+// The key that shows and hides the panel from anywhere: follows the PanelShortcut
+// setting, grabs that key on the X server (GlobalShortcut) and says so when another
+// application holds it already (one log line; the preferences show it). The grab is
+// given up when the setting changes and when this goes.
+//
+// Threading: main thread. The store's notifications may come from any thread; they
+// are answered on the main thread.
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "platform/x11/GlobalShortcut.h"
+
+namespace talvex {
+
+class UserDefaults;
+
+class PanelShortcut : public QObject {
+    Q_OBJECT
+
+public:
+    // `displayName`: the X display (nullptr: $DISPLAY).
+    explicit PanelShortcut(UserDefaults& defaults, const char* displayName = nullptr,
+                           QObject* parent = nullptr);
+    ~PanelShortcut() override;
+
+    // The key set in the store; empty when none is.
+    QKeySequence keySequence() const;
+    GlobalShortcut::State state() const;
+    // What the preferences say beside the key: "" while it works.
+    QString statusText() const;
+
+signals:
+    // The key was pressed, whichever application has the keyboard.
+    void pressed();
+    // The key or its state changed.
+    void changed();
+
+private:
+    void followDefaults();
+    void grabStoredKey();
+
+    UserDefaults& defaults_;
+    GlobalShortcut shortcut_;
+    std::int64_t combination_ = -1;  // the key grabbed for; -1 before the first
+};
+
+}  // namespace talvex

@@ -1,0 +1,126 @@
+// The colour names in the panel's title, in process on the test display: two colour
+// patches beneath the panel and the real pointer moved over them.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <memory>
+
+#include "app/FilteredView.h"
+#include "app/TitleBar.h"
+#include "app/Window.h"
+#include "platform/UserDefaults.h"
+#include "render/ColourNamer.h"
+#include "support/TestEnvironment.h"
+#include "talvex/MainMenu.h"
+#include "talvex/Settings.h"
+#include "talvex/TXApplication.h"
+#include "talvex/TXViewController.h"
+#include "talvex/TXWindowController.h"
+
+// Xlib last: its macros collide with Qt names.
+#include <X11/Xlib.h>
+
+namespace talvex {
+namespace {
+
+using test::waitUntil;
+
+// A connection of the test's own: windows of one colour, and the pointer.
+class Desk {
+public:
+    Desk() : display_(XOpenDisplay(nullptr), &XCloseDisplay) {}
+    ~Desk() {
+        for (::Window window : windows_)
+            XDestroyWindow(display_.get(), window);
+        XSync(display_.get(), False);
+    }
+
+    // Mapped at once, no window manager: a child of `parent` (0: the root).
+    void addPatch(QRect area, Rgb colour, ::Window parent = 0) {
+        Display* d = display_.get();
+        const unsigned long pixel = colour.red << 16 | colour.green << 8 | colour.blue;
+        const ::Window window =
+            XCreateSimpleWindow(d, parent ? parent : DefaultRootWindow(d), area.x(), area.y(),
+                                area.width(), area.height(), 0, pixel, pixel);
+        XMapRaised(d, window);
+        XSync(d, False);
+        if (!parent)
+            windows_.push_back(window);
+        last_ = window;
+    }
+    ::Window last() const { return last_; }
+    void movePointer(QPoint root) {
+        XWarpPointer(display_.get(), 0, DefaultRootWindow(display_.get()), 0, 0, 0, 0, root.x(),
+                     root.y());
+        XSync(display_.get(), False);
+    }
+
+private:
+    std::unique_ptr<Display, int (*)(Display*)> display_;
+    std::vector<::Window> windows_;
+    ::Window last_ = 0;
+};
+
+void clearSettings() {
+    for (const char* key : {keys::nameColours, keys::viewArea})
+        UserDefaults::standard().removeObjectForKey(key);
+}
+
+TEST(ColourNameTitle, NamesTheCapturedColourUnderThePointerAndCopiesIt) {
+    TALVEX_REQUIRE_DISPLAY();
+    clearSettings();
+    UserDefaults::standard().setIntegerForKey(1, keys::nameColours);
+    TXApplication app;
+    app.windowController().setTerminatesOnClose(false);
+    app.finishLaunching();
+    Window* panel = app.windowController().existingWindow();
+    FilteredView* view = app.windowController().contentViewController()->filteredView();
+    ASSERT_TRUE(panel && view);
+    ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }));
+
+    // Beneath the view: a red patch that the stripes mark, teal over its bottom right
+    // quarter and on beyond the panel (a picture mirrored or upside down reads red).
+    const Point origin = view->viewOriginInRootPixels();
+    const QRect area(int(origin.x), int(origin.y), view->width(), view->height());
+    const Rgb red{0xA5, 0x1C, 0x24}, teal{0x00, 0x96, 0x88};
+    Desk desk;
+    desk.addPatch(area.adjusted(0, 0, 300, 0), red);
+    desk.addPatch(
+        QRect(area.width() / 2, area.height() / 2, area.width() / 2 + 300, area.height() / 2), teal,
+        desk.last());
+    panel->raise();
+    const auto titleBecomes = [&](Rgb colour) {
+        const QString name = QString::fromStdString(ColourNamer::standard().describe(colour));
+        return waitUntil([&] { return panel->titleBar()->title() == name; }, 10000);
+    };
+    const QPoint middle(area.x(), area.y() + area.height() * 3 / 4);
+    desk.movePointer(middle + QPoint(area.width() / 4, 0));
+    EXPECT_TRUE(titleBecomes(red)) << panel->titleBar()->title().toStdString();
+    desk.movePointer(middle + QPoint(area.width() * 3 / 4, 0));
+    EXPECT_TRUE(titleBecomes(teal)) << panel->titleBar()->title().toStdString();
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex")) << "the window's name changed";
+
+    // Off the picture: the panel's title again; Ctrl+C copies the last name.
+    const QPoint beyond = middle + QPoint(area.width() + 150, 0);
+    desk.movePointer(beyond);
+    EXPECT_TRUE(waitUntil([&] { return panel->titleBar()->title() == QStringLiteral("Talvex"); }));
+    for (QAction* action : app.mainMenu().shortcutActions()) {
+        if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+C")))
+            action->trigger();
+    }
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              ColourNamer::standard().describe(teal));
+
+    // Around the pointer, the pointer is always over what the picture shows.
+    UserDefaults::standard().setIntegerForKey(1, keys::viewArea);
+    EXPECT_TRUE(titleBecomes(teal)) << panel->titleBar()->title().toStdString();
+    // Names off: the title is the panel's own again.
+    UserDefaults::standard().setIntegerForKey(0, keys::nameColours);
+    EXPECT_TRUE(waitUntil([&] { return panel->titleBar()->title() == QStringLiteral("Talvex"); }));
+    clearSettings();
+}
+
+}  // namespace
+}  // namespace talvex
