@@ -307,6 +307,9 @@ Rect FilteredView::getViewAreaRect() const {
 // the last capture request (made at least every sixth tick), or found now when the
 // window moved or the view's size changed since.
 void FilteredView::recaptureIfNeeded() {
+    // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing.
+    if (occluded())
+        return;
     const Rect known = lastViewRect_.value_or(Rect());
     if (!lastViewRect_ || known.width() != width() || known.height() != height())
         lastViewRect_ = viewRectOnScreen();
