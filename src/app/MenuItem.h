@@ -23,6 +23,8 @@ enum class MenuAction {
     adoptPanelShortcutSetting,
     toggleNameColours,
     copyColourName,
+    adoptStripeStrengthSetting,
+    toggleHoldPicture,
 };
 
 enum class ControlState : int { off = 0, on = 1 };

@@ -12,7 +12,7 @@ namespace talvex {
 
 namespace {
 
-constexpr std::array<std::pair<MenuAction, const char*>, 14> actionNames{{
+constexpr std::array<std::pair<MenuAction, const char*>, 16> actionNames{{
     {MenuAction::none, "none"},
     {MenuAction::adoptSpeedSetting, "adoptSpeedSetting"},
     {MenuAction::adoptViewAreaSetting, "adoptViewAreaSetting"},
@@ -27,6 +27,8 @@ constexpr std::array<std::pair<MenuAction, const char*>, 14> actionNames{{
     {MenuAction::adoptPanelShortcutSetting, "adoptPanelShortcutSetting"},
     {MenuAction::toggleNameColours, "toggleNameColours"},
     {MenuAction::copyColourName, "copyColourName"},
+    {MenuAction::adoptStripeStrengthSetting, "adoptStripeStrengthSetting"},
+    {MenuAction::toggleHoldPicture, "toggleHoldPicture"},
 }};
 
 // An auto-exclusive radio button refuses to be unchecked directly (one of its group

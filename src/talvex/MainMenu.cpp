@@ -31,6 +31,8 @@ bool selectsSettingValue(MenuAction action) {
         case MenuAction::adoptGreenStripeSetting:
         case MenuAction::toggleStartAtLogin:
         case MenuAction::toggleNameColours:
+        case MenuAction::adoptStripeStrengthSetting:
+        case MenuAction::toggleHoldPicture:
             return true;
         default:
             return false;
@@ -92,6 +94,11 @@ void MainMenu::buildStripesMenu() {
     addItem(stripes_, QStringLiteral("Show Green Stripes"), MenuAction::adoptGreenStripeSetting, 1);
     addItem(stripes_, QStringLiteral("Hide Green Stripes"), MenuAction::adoptGreenStripeSetting, 0);
     stripes_->addSeparator();
+    QMenu* strength = addRoutedSubmenu(stripes_, QStringLiteral("Stripe S&trength"), target_);
+    for (int percent : {25, 50, 75, 100})
+        addItem(strength, QStringLiteral("%1 %").arg(percent),
+                MenuAction::adoptStripeStrengthSetting, percent);
+    stripes_->addSeparator();
     addStripeToggle(MenuAction::adoptTalvexSetting, QStringLiteral("Toggle Red Stripes"),
                     QStringLiteral("Ctrl+R"));
     addStripeToggle(MenuAction::adoptGreenStripeSetting, QStringLiteral("Toggle Green Stripes"),
@@ -140,6 +147,9 @@ void MainMenu::buildAreaMenu() {
     addItem(area_, QStringLiteral("&Name Colours"), MenuAction::toggleNameColours, 0);
     addItem(area_, QStringLiteral("&Copy Colour Name"), MenuAction::copyColourName, 0,
             QStringLiteral("Ctrl+C"));
+    area_->addSeparator();
+    addItem(area_, QStringLiteral("&Hold Picture"), MenuAction::toggleHoldPicture, 0,
+            QStringLiteral("Ctrl+H"));
 }
 
 void MainMenu::buildHelpMenu() {

@@ -16,6 +16,7 @@ constexpr std::array appDelegateActions = {
     MenuAction::openWebsite,
     MenuAction::adoptPanelShortcutSetting,
     MenuAction::toggleNameColours,
+    MenuAction::adoptStripeStrengthSetting,
 };
 
 void checkIf(MenuItem& item, bool on) {
@@ -53,6 +54,11 @@ void adoptGreenStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
     defaults.setIntegerForKey(sender.tag(), keys::greenStripesEnabled);
 }
 
+void adoptStripeStrengthSetting(const MenuItem& sender, UserDefaults& defaults) {
+    if (isStripeStrength(sender.tag()))
+        defaults.setIntegerForKey(sender.tag(), keys::stripeStrength);
+}
+
 void adoptPanelShortcutSetting(const MenuItem& sender, UserDefaults& defaults) {
     defaults.setIntegerForKey(sender.tag(), keys::panelShortcut);
 }
@@ -79,6 +85,9 @@ bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
             return true;
         case MenuAction::toggleNameColours:
             checkIf(item, nameColoursEnabled(defaults));
+            return true;
+        case MenuAction::adoptStripeStrengthSetting:
+            checkIf(item, item.tag() == currentStripeStrength(defaults));
             return true;
         default:
             return appDelegateRespondsTo(item.action());

@@ -35,6 +35,11 @@ void adoptPanelShortcutSetting(const MenuItem& sender,
 // Turns the colour names on when they are off and off when they are on.
 void toggleNameColours(UserDefaults& defaults = UserDefaults::standard());
 
+// Stores the tag under StripeStrength when it is 25, 50, 75 or 100; any other tag is
+// ignored.
+void adoptStripeStrengthSetting(const MenuItem& sender,
+                                UserDefaults& defaults = UserDefaults::standard());
+
 // The actions the application delegate answers.
 bool appDelegateRespondsTo(MenuAction action);
 

@@ -87,6 +87,9 @@ bool TXAppDelegate::perform(const MenuItem& sender) {
         case MenuAction::toggleNameColours:
             talvex::toggleNameColours();
             return true;
+        case MenuAction::adoptStripeStrengthSetting:
+            talvex::adoptStripeStrengthSetting(sender);
+            return true;
         default:
             return false;
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The panel's content view controller: its view is the live lens, and it answers the
-// two stripe commands (and their check marks) while the panel is the active window.
+// two stripe commands and Hold Picture (and their check marks) while the panel is the
+// active window. A held picture is named in the panel's title: "Talvex (held)".
 #include <QPointer>
 
 #include "app/FilteredView.h"
@@ -18,6 +19,8 @@ public:
 
     void adoptTalvexSetting(const MenuItem& sender);
     void adoptGreenStripeSetting(const MenuItem& sender);
+    // Holds the picture, or lets it go and captures afresh.
+    void toggleHoldPicture();
     bool validateMenuItem(MenuItem& item);
 
     bool respondsTo(MenuAction action) const;

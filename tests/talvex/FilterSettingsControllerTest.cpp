@@ -117,7 +117,12 @@ TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {
               (Items{{MenuAction::adoptTalvexSetting, 1},
                      {MenuAction::adoptTalvexSetting, 0},
                      {MenuAction::adoptGreenStripeSetting, 1},
-                     {MenuAction::adoptGreenStripeSetting, 0}}));
+                     {MenuAction::adoptGreenStripeSetting, 0},
+                     {MenuAction::adoptStripeStrengthSetting, 25},
+                     {MenuAction::adoptStripeStrengthSetting, 50},
+                     {MenuAction::adoptStripeStrengthSetting, 75},
+                     {MenuAction::adoptStripeStrengthSetting, 100},
+                     {MenuAction::toggleHoldPicture, 0}}));
     EXPECT_EQ(itemsOf(controller->speedMenu()), (Items{{MenuAction::adoptSpeedSetting, -1},
                                                        {MenuAction::adoptSpeedSetting, 0},
                                                        {MenuAction::adoptSpeedSetting, 1}}));

@@ -56,12 +56,13 @@ protected:
 
 TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarget) {
     const Items all{
-        {MenuAction::adoptTalvexSetting, 0},      {MenuAction::adoptTalvexSetting, 1},
-        {MenuAction::adoptGreenStripeSetting, 0}, {MenuAction::adoptGreenStripeSetting, 1},
-        {MenuAction::adoptSpeedSetting, -1},      {MenuAction::adoptSpeedSetting, 0},
-        {MenuAction::adoptSpeedSetting, 1},       {MenuAction::adoptViewAreaSetting, 0},
-        {MenuAction::adoptViewAreaSetting, 1}};
-    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()));
+        {MenuAction::adoptTalvexSetting, 0},         {MenuAction::adoptTalvexSetting, 1},
+        {MenuAction::adoptGreenStripeSetting, 0},    {MenuAction::adoptGreenStripeSetting, 1},
+        {MenuAction::adoptSpeedSetting, -1},         {MenuAction::adoptSpeedSetting, 0},
+        {MenuAction::adoptSpeedSetting, 1},          {MenuAction::adoptViewAreaSetting, 0},
+        {MenuAction::adoptViewAreaSetting, 1},       {MenuAction::adoptStripeStrengthSetting, 25},
+        {MenuAction::adoptStripeStrengthSetting, 50}};
+    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 2);  // 75, 100 %
     for (const auto& [action, tag] : all) {
         QAbstractButton* button = choice(action, tag);
         ASSERT_NE(button, nullptr) << QtMenuItem::nameOf(action).toStdString() << " " << tag;
@@ -72,6 +73,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
     EXPECT_EQ(defaults.integerForKey(keys::greenStripesEnabled), 1);
     EXPECT_EQ(defaults.integerForKey(keys::refreshSpeed), 1);
     EXPECT_EQ(defaults.integerForKey(keys::viewArea), 1);
+    EXPECT_EQ(defaults.integerForKey(keys::stripeStrength), 50);
 }
 
 TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
@@ -82,7 +84,8 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, -1},
                                        {MenuAction::adoptViewAreaSetting, 1},
                                        {MenuAction::adoptTalvexSetting, 1},
-                                       {MenuAction::adoptGreenStripeSetting, 0}}));
+                                       {MenuAction::adoptGreenStripeSetting, 0},
+                                       {MenuAction::adoptStripeStrengthSetting, 100}}));
 
     // Values outside the sets: speed and area read as their defaults; a stripe value of
     // 3 matches neither choice, so neither stays checked.
@@ -91,7 +94,8 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     defaults.setIntegerForKey(3, keys::talvexsEnabled);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
-                                       {MenuAction::adoptGreenStripeSetting, 0}}));
+                                       {MenuAction::adoptGreenStripeSetting, 0},
+                                       {MenuAction::adoptStripeStrengthSetting, 100}}));
 }
 
 // The panel's shortcut: the key in force, why it does nothing while another application

@@ -26,6 +26,8 @@ public:
                 return adoptTalvexSetting(sender, defaults_);
             case MenuAction::adoptGreenStripeSetting:
                 return adoptGreenStripeSetting(sender, defaults_);
+            case MenuAction::adoptStripeStrengthSetting:
+                return adoptStripeStrengthSetting(sender, defaults_);
             case MenuAction::adoptPanelShortcutSetting:
                 return adoptPanelShortcutSetting(sender, defaults_);
             case MenuAction::toggleNameColours:

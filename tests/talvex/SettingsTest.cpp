@@ -141,6 +141,24 @@ TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesT
     EXPECT_EQ(changes, 3);
 }
 
+TEST_F(SettingsActionsTest, StripeStrengthTakesOnlyItsFourValuesAndFullIsTheDefault) {
+    const auto checkedFor = [&](std::int64_t tag) {
+        PlainMenuItem item(MenuAction::adoptStripeStrengthSetting, tag);
+        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        return item.state() == ControlState::on;
+    };
+    EXPECT_EQ(currentStripeStrength(store), 100);
+    EXPECT_TRUE(checkedFor(100));
+    adoptStripeStrengthSetting(PlainMenuItem(MenuAction::adoptStripeStrengthSetting, 60), store);
+    EXPECT_EQ(changes, 0);
+    adoptStripeStrengthSetting(PlainMenuItem(MenuAction::adoptStripeStrengthSetting, 50), store);
+    EXPECT_EQ(currentStripeStrength(store), 50);
+    EXPECT_TRUE(checkedFor(50));
+    EXPECT_FALSE(checkedFor(100));
+    store.setIntegerForKey(30, keys::stripeStrength);
+    EXPECT_EQ(currentStripeStrength(store), 100) << "an odd stored value draws full stripes";
+}
+
 TEST_F(SettingsActionsTest, OtherActionsKeepTheirStateAndAreEnabledOnlyWhereAnswered) {
     auto validate = [&](bool delegate, MenuAction action) {
         PlainMenuItem item(action, 1);

@@ -211,6 +211,26 @@ TEST_F(Shell, TheChainRoutesEachCommandToItsResponderAndIgnoresOutOfRangeTags) {
     EXPECT_EQ(app_->showPreferences(), preferences);
 }
 
+TEST_F(Shell, HoldPictureMarksThePanelHeldUntilChosenAgain) {
+    Window* panel = app_->windowController().window();
+    FilteredView* view = app_->windowController().contentViewController()->filteredView();
+    ASSERT_TRUE(panel && view);
+    const auto hold = [&] { chain().sendAction(PlainMenuItem(MenuAction::toggleHoldPicture, 0)); };
+    const auto checked = [&] {
+        PlainMenuItem item(MenuAction::toggleHoldPicture, 0);
+        EXPECT_TRUE(chain().validateMenuItem(item));
+        return item.state() == ControlState::on;
+    };
+    hold();
+    EXPECT_TRUE(view->held());
+    EXPECT_TRUE(checked());
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex (held)"));
+    hold();
+    EXPECT_FALSE(view->held());
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex"));
+}
+
 // A copy of the shipped "URLs" table whose web page entry is translated to `website`,
 // compiled with lrelease; empty when lrelease is not available.
 QString compiledURLsTranslation(const QString& website) {
