@@ -23,7 +23,7 @@
 #include "app/CaptureScheduler.h"
 #include "platform/Geometry.h"
 #include "render/OpenGLPixelBufferView.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

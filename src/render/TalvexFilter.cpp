@@ -7,7 +7,7 @@
 
 #include "platform/UserDefaults.h"
 #include "render/StripeShaderSources.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

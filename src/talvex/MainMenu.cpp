@@ -8,7 +8,7 @@
 #include "app/MenuActionTarget.h"
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

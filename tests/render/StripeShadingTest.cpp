@@ -8,7 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex::test {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "render/OffscreenHarness.h"
 #include "render/TalvexFilter.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex::test {
 namespace {

@@ -12,9 +12,9 @@
 #include "app/QtMenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/FilterSettingsController.h"
-#include "talvex/Settings.h"
 
 namespace talvex {
 namespace {

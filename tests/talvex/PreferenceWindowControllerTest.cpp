@@ -8,9 +8,9 @@
 #include "SettingsMenuTarget.h"
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/PreferenceWindowController.h"
-#include "talvex/Settings.h"
 
 namespace talvex {
 namespace {

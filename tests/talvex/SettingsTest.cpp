@@ -7,8 +7,8 @@
 #include "app/MenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
-#include "talvex/Settings.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {

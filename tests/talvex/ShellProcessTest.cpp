@@ -16,9 +16,9 @@
 #include "SettingsMenuTarget.h"
 #include "ShellTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/MainMenu.h"
-#include "talvex/Settings.h"
 
 namespace talvex {
 namespace {
