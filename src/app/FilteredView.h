@@ -101,10 +101,6 @@ public:
     // The pointer in screen coordinates.
     Point pointerLocationOnScreen() const;
 
-    // Not opaque, no default clipping: the picture is all the view has.
-    bool isOpaque() const { return false; }
-    bool wantsDefaultClipping() const { return false; }
-
     // Where captures come from; the window server by default. Another source is asked
     // on every capture (it has no change tracking).
     void setImageSource(ImageSource source) {
