@@ -178,9 +178,10 @@ TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLef
     std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
     const MemoryImage image = solidImage(200, 100, 255, 0, 0);
     std::atomic<int> frames{0};
-    std::atomic<bool> stop{false};
-    std::thread drawing([&] {
-        while (!stop) {
+    // Joined also when an assertion below returns early (a joinable std::thread would
+    // end the test program instead of reporting the failure).
+    std::jthread drawing([&](std::stop_token stop) {
+        while (!stop.stop_requested()) {
             renderer->displayImage(image, 1.0);
             ++frames;
         }
@@ -189,7 +190,7 @@ TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLef
     host_.reset();  // the view, its window and the host's window go away
     const int atDestruction = frames;
     ASSERT_TRUE(test::waitUntil([&] { return frames > atDestruction + 3; }));
-    stop = true;
+    drawing.request_stop();
     drawing.join();
     EXPECT_TRUE(renderer->isDetached());
 }
