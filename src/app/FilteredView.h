@@ -22,6 +22,7 @@
 
 #include "app/CaptureScheduler.h"
 #include "platform/Geometry.h"
+#include "platform/x11/XWindowId.h"
 #include "render/OpenGLPixelBufferView.h"
 #include "settings/Settings.h"
 
@@ -38,11 +39,11 @@ public:
     // rectangle in global display points, at `scale` device pixels per point; none when
     // there is no image. Runs on the capture thread.
     using ImageSource = std::function<std::unique_ptr<CapturedImage>(
-        Rect globalRect, std::uint32_t windowId, double scale)>;
+        Rect globalRect, XWindowId windowId, double scale)>;
 
     // True when nothing beneath can have changed since the last capture of the same
     // rectangle below the same window at the same scale. Runs on the capture thread.
-    using ChangeProbe = std::function<bool(Rect globalRect, std::uint32_t windowId, double scale)>;
+    using ChangeProbe = std::function<bool(Rect globalRect, XWindowId windowId, double scale)>;
 
     // What the captures of one view have done, shared with their work items.
     struct CaptureHistory {
@@ -59,7 +60,7 @@ public:
         ChangeProbe unchanged;  // none: always capture
         std::shared_ptr<CaptureHistory> history;
         Rect rect;  // global display coordinates
-        std::uint32_t windowId = 0;
+        XWindowId windowId = 0;
         double backingScaleFactor = 1;
         std::uint64_t pausesBegun = 0;  // the renderer's count when it was asked for
     };

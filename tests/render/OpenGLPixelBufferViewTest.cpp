@@ -41,7 +41,7 @@ MemoryImage solidImage(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_
 
 // Counts the pixels of an X window that are not within 2 levels of (r, g, b); -1 when
 // the window cannot be read.
-int pixelsDifferingFrom(unsigned long window, int w, int h, int r, int g, int b) {
+int pixelsDifferingFrom(XWindowId window, int w, int h, int r, int g, int b) {
     Display* dpy = XOpenDisplay(nullptr);
     XImage* image = XGetImage(dpy, window, 0, 0, w, h, AllPlanes, ZPixmap);
     int differing = -1;
@@ -89,7 +89,7 @@ protected:
 
     int nonGreyPixels() {
         const double s = view_->devicePixelRatioF();
-        return pixelsDifferingFrom(view_->winId(), static_cast<int>(view_->width() * s),
+        return pixelsDifferingFrom(nativeWindowId(*view_), static_cast<int>(view_->width() * s),
                                    static_cast<int>(view_->height() * s), 128, 128, 128);
     }
 
