@@ -47,7 +47,7 @@ VisibleFraction visibleFraction(double W, double H, std::uint64_t width, std::ui
 
 void TalvexFilter::registerDefaults() {
     UserDefaults::standard().registerDefaults(
-        {{keys::talvexsEnabled, true}, {keys::greenStripesEnabled, true}});
+        {{keys::redStripesEnabled, true}, {keys::greenStripesEnabled, true}});
 }
 
 void TalvexFilter::prepareForView(const ShaderFilterView& view) {
@@ -115,7 +115,7 @@ const char* const* TalvexFilter::attributeNames() const {
 std::int64_t TalvexFilter::redSetting() const {
     if (overrides_.red)
         return *overrides_.red;
-    return UserDefaults::standard().integerForKey(keys::talvexsEnabled);
+    return UserDefaults::standard().integerForKey(keys::redStripesEnabled);
 }
 
 std::int64_t TalvexFilter::greenSetting() const {

@@ -44,7 +44,7 @@ void adoptViewAreaSetting(const MenuItem& sender, UserDefaults& defaults) {
 }
 
 void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults) {
-    defaults.setIntegerForKey(sender.tag(), keys::talvexsEnabled);
+    defaults.setIntegerForKey(sender.tag(), keys::redStripesEnabled);
 }
 
 void adoptGreenStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
@@ -72,7 +72,7 @@ bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
 bool validateViewControllerMenuItem(MenuItem& item, const UserDefaults& defaults) {
     switch (item.action()) {
         case MenuAction::adoptTalvexSetting:
-            checkIf(item, item.tag() == defaults.integerForKey(keys::talvexsEnabled));
+            checkIf(item, item.tag() == defaults.integerForKey(keys::redStripesEnabled));
             return true;
         case MenuAction::adoptGreenStripeSetting:
             checkIf(item, item.tag() == defaults.integerForKey(keys::greenStripesEnabled));

@@ -529,10 +529,10 @@ TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
     // A mark on the running timer that a new one would not carry (a new timer may take
     // the old one's address).
     const_cast<Timer*>(view->updateTimer())->setTolerance(0.0123);
-    UserDefaults::standard().setIntegerForKey(0, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(0, keys::redStripesEnabled);
     ASSERT_TRUE(test::waitUntil([&] { return view->updateTimer()->tolerance() == 0.005; }));
     EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), 0.05);
-    UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+    UserDefaults::standard().removeObjectForKey(keys::redStripesEnabled);
     UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 

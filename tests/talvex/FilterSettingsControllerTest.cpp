@@ -157,7 +157,7 @@ TEST_F(FilterSettingsControllerTest, CheckMarksAreComputedEachTimeAMenuOpens) {
               std::vector<std::int64_t>{0});
 
     // A stripe value that no item stands for: no red item checked, green unaffected.
-    defaults.setIntegerForKey(3, keys::talvexsEnabled);
+    defaults.setIntegerForKey(3, keys::redStripesEnabled);
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     QMenu* stripes = controller->stripesMenu();
     EXPECT_TRUE(checkedTagsWhenOpened(stripes, MenuAction::adoptTalvexSetting).empty());

@@ -60,14 +60,14 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
         QTest::mouseClick(button, Qt::LeftButton);
     }
     EXPECT_EQ(target.sent, all);
-    EXPECT_EQ(defaults.integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(defaults.integerForKey(keys::redStripesEnabled), 1);
     EXPECT_EQ(defaults.integerForKey(keys::greenStripesEnabled), 1);
     EXPECT_EQ(defaults.integerForKey(keys::refreshSpeed), 1);
     EXPECT_EQ(defaults.integerForKey(keys::viewArea), 1);
 }
 
 TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
-    defaults.setIntegerForKey(1, keys::talvexsEnabled);
+    defaults.setIntegerForKey(1, keys::redStripesEnabled);
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     defaults.setIntegerForKey(-1, keys::refreshSpeed);
     defaults.setIntegerForKey(1, keys::viewArea);
@@ -80,7 +80,7 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     // 3 matches neither choice, so neither stays checked.
     defaults.setIntegerForKey(7, keys::refreshSpeed);
     defaults.setIntegerForKey(-3, keys::viewArea);
-    defaults.setIntegerForKey(3, keys::talvexsEnabled);
+    defaults.setIntegerForKey(3, keys::redStripesEnabled);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
                                        {MenuAction::adoptGreenStripeSetting, 0}}));
