@@ -138,7 +138,7 @@ Result measure(int w, int h, int runs) {
                     samples);
         named = true;
     }
-    const auto windowId = static_cast<std::uint32_t>(panel.winId());
+    const talvex::XWindowId windowId = talvex::nativeWindowId(panel);
     auto& server = talvex::WindowServer::shared();
     const Rect area(0, 0, w, h);
 

@@ -35,7 +35,7 @@
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 #include "render/TalvexFilter.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 #include <X11/Xlib.h>
 

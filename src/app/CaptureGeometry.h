@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/Geometry.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex::capture {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "platform/Geometry.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

@@ -25,12 +25,12 @@ namespace talvex {
 
 namespace {
 
-std::unique_ptr<CapturedImage> imageFromWindowServer(Rect globalRect, std::uint32_t windowId,
+std::unique_ptr<CapturedImage> imageFromWindowServer(Rect globalRect, XWindowId windowId,
                                                      double scale) {
     return WindowServer::shared().imageBelowWindow(globalRect, windowId, scale);
 }
 
-bool unchangedOnWindowServer(Rect globalRect, std::uint32_t windowId, double scale) {
+bool unchangedOnWindowServer(Rect globalRect, XWindowId windowId, double scale) {
     return WindowServer::shared().unchangedSinceLastCapture(globalRect, windowId, scale);
 }
 
@@ -56,7 +56,7 @@ void installClickThroughHandler() {
     static std::once_flag installed;
     std::call_once(installed, [] {
         Window::setIgnoresMouseEventsHandler(
-            [](std::int64_t windowId, bool ignore, const std::vector<Rect>& keptRects) {
+            [](XWindowId windowId, bool ignore, const std::vector<Rect>& keptRects) {
                 std::vector<PixelRect> clickable;
                 clickable.reserve(keptRects.size());
                 for (const Rect& r : keptRects) {
@@ -65,8 +65,7 @@ void installClickThroughHandler() {
                     clickable.push_back({x, y, static_cast<int>(std::ceil(r.maxX())) - x,
                                          static_cast<int>(std::ceil(r.maxY())) - y});
                 }
-                WindowServer::shared().setIgnoresMouseEvents(static_cast<std::uint32_t>(windowId),
-                                                             ignore, clickable);
+                WindowServer::shared().setIgnoresMouseEvents(windowId, ignore, clickable);
             });
     });
 }
@@ -241,9 +240,7 @@ std::int64_t FilteredView::windowNumber() const {
         return 0;
     if (const auto* panel = qobject_cast<const Window*>(window))
         return panel->windowNumber();
-    return window->testAttribute(Qt::WA_WState_Created)
-               ? static_cast<std::int64_t>(window->internalWinId())
-               : 0;
+    return window->testAttribute(Qt::WA_WState_Created) ? nativeWindowId(*window) : 0;
 }
 
 void FilteredView::setIgnoresMouseEvents(bool ignore) {
@@ -263,7 +260,7 @@ Point FilteredView::viewOriginInRootPixels() const {
     // The server knows where the view's own X window is, also right after a window
     // manager placed the panel, before the toolkit has heard of it.
     if (testAttribute(Qt::WA_WState_Created)) {
-        if (auto origin = WindowServer::shared().windowOrigin(static_cast<std::uint32_t>(winId())))
+        if (auto origin = WindowServer::shared().windowOrigin(nativeWindowId(*this)))
             return *origin;
     }
     // Qt places screens in device pixels and scales what lies within each: a logical
@@ -343,7 +340,7 @@ void FilteredView::redrawCaptureAsync() {
                            changeProbe_,
                            history_,
                            capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
-                           static_cast<std::uint32_t>(number),
+                           static_cast<XWindowId>(number),
                            scale,
                            pausesBegun};
     // Most ticks find nothing changed beneath: they end here, without waking the

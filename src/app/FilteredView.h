@@ -24,8 +24,9 @@
 #include "app/CaptureScheduler.h"
 #include "platform/Geometry.h"
 #include "platform/Rgb.h"
+#include "platform/x11/XWindowId.h"
 #include "render/OpenGLPixelBufferView.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -40,12 +41,12 @@ public:
     // rectangle in global display points, at `scale` device pixels per point; none when
     // there is no image. Runs on the capture thread.
     using ImageSource = std::function<std::unique_ptr<CapturedImage>(
-        Rect globalRect, std::uint32_t windowId, double scale)>;
+        Rect globalRect, XWindowId windowId, double scale)>;
 
     // True when nothing beneath can have changed since the last capture of the same
     // rectangle below the same window at the same scale. Asked on the main thread before
     // a capture is handed over, and again on the capture thread; safe on any thread.
-    using ChangeProbe = std::function<bool(Rect globalRect, std::uint32_t windowId, double scale)>;
+    using ChangeProbe = std::function<bool(Rect globalRect, XWindowId windowId, double scale)>;
 
     // What the captures of one view have done, shared with their work items.
     struct CaptureHistory {
@@ -62,7 +63,7 @@ public:
         ChangeProbe unchanged;  // none: always capture
         std::shared_ptr<CaptureHistory> history;
         Rect rect;  // global display coordinates
-        std::uint32_t windowId = 0;
+        XWindowId windowId = 0;
         double backingScaleFactor = 1;
         std::uint64_t pausesBegun = 0;  // the renderer's count when it was asked for
     };
@@ -113,10 +114,6 @@ public:
     // pointer) picked from the picture's pixels. None when the pointer lies outside
     // that area or there is no picture yet.
     std::optional<Rgb> capturedColourUnderPointer() const;
-
-    // Not opaque, no default clipping: the picture is all the view has.
-    bool isOpaque() const { return false; }
-    bool wantsDefaultClipping() const { return false; }
 
     // Where captures come from; the window server by default. Another source is asked
     // on every capture (it has no change tracking).

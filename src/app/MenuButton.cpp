@@ -40,11 +40,7 @@ QMenu* MenuButton::menu() const {
 }
 
 void MenuButton::setMenu(QMenu* menu) {
-    if (menu_)
-        menu_->removeEventFilter(this);
     menu_ = menu;
-    if (menu_)
-        menu_->installEventFilter(this);
 }
 
 void MenuButton::setImageName(const QString& name) {

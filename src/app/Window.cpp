@@ -170,10 +170,10 @@ void Window::setZoomButtonEnabled(bool enabled) {
 // toolkit's hints, not before them.
 void Window::tellWindowManagerWhetherMaximizable() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || internalWinId() == 0)
+    const XWindowId window = nativeWindowId(*this);
+    if (!x11 || window == 0)
         return;
-    MotifWmHints::setMaximizable(x11->display(), static_cast<unsigned long>(internalWinId()),
-                                 isZoomButtonEnabled());
+    MotifWmHints::setMaximizable(x11->display(), window, isZoomButtonEnabled());
 }
 
 bool Window::isZoomButtonEnabled() const {
@@ -303,7 +303,7 @@ void Window::moveEvent(QMoveEvent* event) {
 }
 
 std::int64_t Window::windowNumber() const {
-    return static_cast<std::int64_t>(internalWinId());
+    return nativeWindowId(*this);
 }
 
 bool Window::event(QEvent* event) {
@@ -355,9 +355,9 @@ void Window::changeEvent(QEvent* event) {
 }
 
 void Window::watchVisibility() {
-    if (visibilityMonitor_ && internalWinId() != 0) {
-        visibilityMonitor_->watch(static_cast<std::uint64_t>(internalWinId()));
-    }
+    const XWindowId window = nativeWindowId(*this);
+    if (visibilityMonitor_ && window != 0)
+        visibilityMonitor_->watch(window);
 }
 
 void Window::setVisibleOnScreen(bool visible) {
@@ -417,7 +417,7 @@ std::vector<Rect> Window::clickableRects() const {
 
 void Window::applyIgnoresMouseEvents() {
     const auto& handler = ignoresMouseEventsHandler();
-    const std::int64_t window = windowNumber();
+    const XWindowId window = nativeWindowId(*this);
     if (!handler || window == 0)
         return;
     std::vector<Rect> rects = ignoresMouseEvents_ ? clickableRects() : std::vector<Rect>{};

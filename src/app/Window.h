@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/Geometry.h"
+#include "platform/x11/XWindowId.h"
 
 namespace talvex {
 
@@ -47,7 +48,7 @@ public:
     // rectangles are in the window's own pixels: origin at its top-left corner, y down,
     // device pixels.
     using IgnoresMouseEventsHandler =
-        std::function<void(std::int64_t windowId, bool ignore, const std::vector<Rect>& keptRects)>;
+        std::function<void(XWindowId windowId, bool ignore, const std::vector<Rect>& keptRects)>;
 
     explicit Window(QWidget* parent = nullptr);
     ~Window() override;
@@ -163,7 +164,7 @@ private:
 
     bool ignoresMouseEvents_ = false;
     // What the platform was last told, to skip repeats.
-    std::int64_t appliedWindow_ = 0;
+    XWindowId appliedWindow_ = 0;
     bool appliedIgnore_ = false;
     std::vector<Rect> appliedRects_;
 

@@ -196,13 +196,13 @@ void OpenGLPixelBufferView::replaceRenderer(std::shared_ptr<PixelBufferRenderer>
 void OpenGLPixelBufferView::attachToNativeWindow() {
     if (!testAttribute(Qt::WA_WState_Created) || !internalWinId())
         return;
-    const auto window = static_cast<std::uintptr_t>(internalWinId());
+    const XWindowId window = nativeWindowId(*this);
     if ((context_ && contextWindow_ == window) || failedWindow_ == window)
         return;
     detachFromNativeWindow();
 
     syncToolkitConnection();
-    auto context = GLXWindowContext::create(static_cast<std::uint32_t>(window));
+    auto context = GLXWindowContext::create(window);
     if (!context) {
         failedWindow_ = window;
         return;  // logged by the context; the view stays blank

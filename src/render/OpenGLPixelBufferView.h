@@ -20,11 +20,11 @@
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 
 #include "platform/Geometry.h"
+#include "platform/x11/XWindowId.h"
 #include "render/PixelBufferRenderer.h"
 
 namespace talvex {
@@ -118,10 +118,10 @@ private:
     std::shared_ptr<PixelBufferRenderer> renderer_;
     // Owned by renderer_; set while it draws into the native window.
     GLXWindowContext* context_ = nullptr;
-    std::uintptr_t contextWindow_ = 0;
+    XWindowId contextWindow_ = 0;
     // The native window no context could be made for: not tried again, since it would
     // fail (and say so) the same way.
-    std::uintptr_t failedWindow_ = 0;
+    XWindowId failedWindow_ = 0;
     // The top-level the view was last seen in, and the key its notifications carry.
     QPointer<QWidget> hostWindow_;
     const void* observedWindow_ = nullptr;

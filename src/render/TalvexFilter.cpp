@@ -7,7 +7,7 @@
 
 #include "platform/UserDefaults.h"
 #include "render/StripeShaderSources.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -47,7 +47,7 @@ VisibleFraction visibleFraction(double W, double H, std::uint64_t width, std::ui
 
 void TalvexFilter::registerDefaults() {
     UserDefaults::standard().registerDefaults(
-        {{keys::talvexsEnabled, true}, {keys::greenStripesEnabled, true}});
+        {{keys::redStripesEnabled, true}, {keys::greenStripesEnabled, true}});
 }
 
 void TalvexFilter::prepareForView(const ShaderFilterView& view) {
@@ -122,7 +122,7 @@ double TalvexFilter::strength() const {
 std::int64_t TalvexFilter::redSetting() const {
     if (overrides_.red)
         return *overrides_.red;
-    return UserDefaults::standard().integerForKey(keys::talvexsEnabled);
+    return UserDefaults::standard().integerForKey(keys::redStripesEnabled);
 }
 
 std::int64_t TalvexFilter::greenSetting() const {

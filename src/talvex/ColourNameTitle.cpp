@@ -10,7 +10,7 @@
 #include "platform/x11/WindowServer.h"
 #include "render/ColourNamer.h"
 #include "render/PixelBufferRenderer.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

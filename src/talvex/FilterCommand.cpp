@@ -17,7 +17,7 @@
 #include "platform/gl/EGLHeadlessContext.h"
 #include "render/PixelBufferRenderer.h"
 #include "render/TalvexFilter.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

@@ -8,7 +8,7 @@
 #include "app/QtMenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 #include "ui_FilterSettingsController.h"
 
 namespace talvex {

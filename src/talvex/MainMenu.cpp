@@ -8,7 +8,7 @@
 #include "app/MenuActionTarget.h"
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -121,7 +121,7 @@ void MainMenu::addStripeToggle(MenuAction action, const QString& title, const QS
 
 void MainMenu::flipStripeToggle(QAction* toggle) {
     const char* key = QtMenuItem(toggle).action() == MenuAction::adoptTalvexSetting
-                          ? keys::talvexsEnabled
+                          ? keys::redStripesEnabled
                           : keys::greenStripesEnabled;
     const bool shown = UserDefaults::standard().integerForKey(key) != 0;
     toggle->setProperty(QtMenuItem::tagProperty, QVariant::fromValue<qlonglong>(shown ? 0 : 1));

@@ -6,7 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 

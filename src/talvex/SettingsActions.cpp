@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -47,7 +47,7 @@ void adoptViewAreaSetting(const MenuItem& sender, UserDefaults& defaults) {
 }
 
 void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults) {
-    defaults.setIntegerForKey(sender.tag(), keys::talvexsEnabled);
+    defaults.setIntegerForKey(sender.tag(), keys::redStripesEnabled);
 }
 
 void adoptGreenStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
@@ -97,7 +97,7 @@ bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
 bool validateViewControllerMenuItem(MenuItem& item, const UserDefaults& defaults) {
     switch (item.action()) {
         case MenuAction::adoptTalvexSetting:
-            checkIf(item, item.tag() == defaults.integerForKey(keys::talvexsEnabled));
+            checkIf(item, item.tag() == defaults.integerForKey(keys::redStripesEnabled));
             return true;
         case MenuAction::adoptGreenStripeSetting:
             checkIf(item, item.tag() == defaults.integerForKey(keys::greenStripesEnabled));

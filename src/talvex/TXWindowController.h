@@ -22,7 +22,6 @@ class TXWindowController : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char* accessoryInterfaceFileName = "Main";
     static constexpr const char* accessorySceneIdentifier = "WindowControls";
 
     // Menus of the panel and its accessory send their commands to `target`.

@@ -79,18 +79,18 @@ class TestDisplay {
 public:
     TestDisplay() : dpy_(XOpenDisplay(nullptr)) {}
     ~TestDisplay() {
-        for (::Window w : windows_)
+        for (XWindowId w : windows_)
             XDestroyWindow(dpy_, w);
         XCloseDisplay(dpy_);
     }
 
     // A window of one colour, not managed by any window manager, on top of the others.
-    ::Window solidWindow(int x, int y, int w, int h, Rgb c) {
+    XWindowId solidWindow(int x, int y, int w, int h, Rgb c) {
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
         attributes.background_pixel =
             (static_cast<unsigned long>(c.r) << 16) | (static_cast<unsigned long>(c.g) << 8) | c.b;
-        ::Window window =
+        const XWindowId window =
             XCreateWindow(dpy_, DefaultRootWindow(dpy_), x, y, w, h, 0, CopyFromParent, InputOutput,
                           CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
         XMapRaised(dpy_, window);
@@ -99,13 +99,13 @@ public:
         return window;
     }
 
-    void move(unsigned long window, int x, int y) {
+    void move(XWindowId window, int x, int y) {
         XMoveWindow(dpy_, window, x, y);
         XSync(dpy_, False);
     }
 
     // New contents for a window, drawn the way an application would.
-    void recolour(::Window window, Rgb c) {
+    void recolour(XWindowId window, Rgb c) {
         XSetWindowBackground(
             dpy_, window,
             (static_cast<unsigned long>(c.r) << 16) | (static_cast<unsigned long>(c.g) << 8) | c.b);
@@ -114,7 +114,7 @@ public:
     }
 
     // Restacks `window` right below `sibling` (a top-level window).
-    void stackBelow(::Window window, unsigned long sibling) {
+    void stackBelow(XWindowId window, XWindowId sibling) {
         XWindowChanges changes{};
         changes.sibling = sibling;
         changes.stack_mode = Below;
@@ -122,14 +122,14 @@ public:
         XSync(dpy_, False);
     }
 
-    void destroy(::Window window) {
+    void destroy(XWindowId window) {
         XDestroyWindow(dpy_, window);
         XSync(dpy_, False);
         std::erase(windows_, window);
     }
 
     // Root position of a window's top-left pixel.
-    QPoint rootPosition(unsigned long window) {
+    QPoint rootPosition(XWindowId window) {
         int x = 0, y = 0;
         ::Window child = 0;
         XTranslateCoordinates(dpy_, window, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
@@ -138,7 +138,7 @@ public:
 
     // The window's pixels as the server holds them, rows top first; empty when the
     // window cannot be read (unmapped).
-    std::vector<Rgb> pixels(unsigned long window, int w, int h) {
+    std::vector<Rgb> pixels(XWindowId window, int w, int h) {
         XSync(dpy_, False);
         XImage* image = XGetImage(dpy_, window, 0, 0, w, h, AllPlanes, ZPixmap);
         if (!image)
@@ -158,7 +158,7 @@ public:
 
 private:
     Display* dpy_;
-    std::vector<::Window> windows_;
+    std::vector<XWindowId> windows_;
 };
 
 // Lets a test hold captures in flight: every capture waits while the gate is closed.
@@ -252,7 +252,7 @@ protected:
     }
 
     void useGate(Rgb colour) {
-        view_->setImageSource([gate = gate_, colour](Rect r, std::uint32_t, double s) {
+        view_->setImageSource([gate = gate_, colour](Rect r, XWindowId, double s) {
             return gate->capture(r, s, colour);
         });
     }
@@ -261,7 +261,9 @@ protected:
         return test::waitUntil([&] { return !view_->capturing(); });
     }
 
-    std::vector<Rgb> viewPixels() { return x_.pixels(view_->winId(), pixelWidth(), pixelHeight()); }
+    std::vector<Rgb> viewPixels() {
+        return x_.pixels(nativeWindowId(*view_), pixelWidth(), pixelHeight());
+    }
     int pixelWidth() const { return static_cast<int>(view_->width() * scale_); }
     int pixelHeight() const { return static_cast<int>(view_->height() * scale_); }
 
@@ -296,7 +298,7 @@ TEST_F(FilteredViewTest, StripesFollowTheColoursBeneathAndThePanelNeverSeesItsel
         std::vector<std::pair<std::size_t, std::size_t>> sizes;
     };
     auto seen = std::make_shared<Seen>();
-    view.setImageSource([seen](Rect r, std::uint32_t id, double scale) {
+    view.setImageSource([seen](Rect r, XWindowId id, double scale) {
         auto image = WindowServer::shared().imageBelowWindow(r, id, scale);
         std::lock_guard lock(seen->mutex);
         if (image)
@@ -313,7 +315,7 @@ TEST_F(FilteredViewTest, StripesFollowTheColoursBeneathAndThePanelNeverSeesItsel
         EXPECT_EQ(seen->sizes.back().second, static_cast<std::size_t>(pixelHeight()));
     }
 
-    const QPoint origin = x_.rootPosition(view.winId());
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
     const int w = pixelWidth(), h = pixelHeight(), grip = 8 * s + 2, edge = 2;
     const auto beneath = [&](int x, int y) -> std::optional<Rgb> {
         for (const auto& [area, colour] : {std::pair{greenArea, green}, {redArea, red}}) {
@@ -379,7 +381,7 @@ TEST_F(FilteredViewTest, AtScaleTwoTheCaptureDoublesAndTheStripesKeepTheirSizeIn
 TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCaptured) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     std::atomic<std::int64_t> capturedId{-99};
-    view.setImageSource([&capturedId](Rect, std::uint32_t id, double) {
+    view.setImageSource([&capturedId](Rect, XWindowId id, double) {
         capturedId = id;
         return std::unique_ptr<CapturedImage>();
     });
@@ -404,7 +406,7 @@ TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCapture
 TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
     TestView view;
     int calls = 0;
-    view.setImageSource([&calls](Rect, std::uint32_t, double) {
+    view.setImageSource([&calls](Rect, XWindowId, double) {
         ++calls;
         return std::unique_ptr<CapturedImage>();
     });
@@ -420,8 +422,8 @@ TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
 // news; the capture area follows the server's placement, not the toolkit's.
 TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
     TestView& view = showPanel(QRect(100, 120, 200, 100));
-    x_.move(panel_->winId(), 500, 300);  // no Qt event processed after this
-    const QPoint root = x_.rootPosition(view.winId());
+    x_.move(nativeWindowId(*panel_), 500, 300);  // no Qt event processed after this
+    const QPoint root = x_.rootPosition(nativeWindowId(view));
     const Rect expected = DisplayGeometry(WindowServer::shared().mainDisplayBounds(), scale_)
                               .rootToScreen(Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
     EXPECT_EQ(view.viewRectOnScreen(), expected);
@@ -433,7 +435,7 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
 // over the area.
 TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed);
-    const ::Window beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
+    const XWindowId beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
     panel_ = std::make_unique<Window>();
     auto* view = new FilteredView;
     panel_->setContentWidget(view);
@@ -443,8 +445,9 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     const auto& history = view->captureHistory();
     // Most of the picture is this colour (stripes cover less than half of any colour).
     const auto shows = [&](Rgb colour) {
-        const auto pixels = x_.pixels(view->winId(), static_cast<int>(view->width() * scale_),
-                                      static_cast<int>(view->height() * scale_));
+        const auto pixels =
+            x_.pixels(nativeWindowId(*view), static_cast<int>(view->width() * scale_),
+                      static_cast<int>(view->height() * scale_));
         const auto same = std::count_if(pixels.begin(), pixels.end(),
                                         [&](const Rgb& p) { return near(p, colour); });
         return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
@@ -458,8 +461,8 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
 
     x_.recolour(beneath, green);
     EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
-    const ::Window above = x_.solidWindow(0, 0, 1920, 1080, white);
-    x_.stackBelow(above, panel_->winId());
+    const XWindowId above = x_.solidWindow(0, 0, 1920, 1080, white);
+    x_.stackBelow(above, nativeWindowId(*panel_));
     EXPECT_TRUE(test::waitUntil([&] { return shows(white); }, 3000));
     x_.destroy(above);
     EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
@@ -560,10 +563,10 @@ TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
     // A mark on the running timer that a new one would not carry (a new timer may take
     // the old one's address).
     const_cast<Timer*>(view->updateTimer())->setTolerance(0.0123);
-    UserDefaults::standard().setIntegerForKey(0, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(0, keys::redStripesEnabled);
     ASSERT_TRUE(test::waitUntil([&] { return view->updateTimer()->tolerance() == 0.005; }));
     EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), 0.05);
-    UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+    UserDefaults::standard().removeObjectForKey(keys::redStripesEnabled);
     UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 
@@ -587,7 +590,7 @@ TEST_F(FilteredViewThreaded, ARequestDuringACaptureIsDropped) {
     // go to another source, so the gate counts only what was asked during the capture.
     const auto later = std::make_shared<CaptureGate>();
     view.setImageSource(
-        [later](Rect r, std::uint32_t, double s) { return later->capture(r, s, green); });
+        [later](Rect r, XWindowId, double s) { return later->capture(r, s, green); });
     gate_->open();
     ASSERT_TRUE(waitForIdle());
     dispatch::waitForGlobalQueue();
@@ -641,7 +644,7 @@ TEST_F(FilteredViewThreaded, WindowsVanishingBeneathDuringCapturesDoNoHarm) {
         TestDisplay other;
         int round = 0;
         while (!stop) {
-            const ::Window w =
+            const XWindowId w =
                 other.solidWindow(380 + round % 40, 280, 200, 150, round % 2 ? red : green);
             other.destroy(w);
             ++round;
@@ -690,7 +693,7 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
     NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
     NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
     auto freshCaptures = std::make_shared<std::atomic<int>>(0);
-    view.setImageSource([freshCaptures](Rect r, std::uint32_t, double s) {
+    view.setImageSource([freshCaptures](Rect r, XWindowId, double s) {
         ++*freshCaptures;
         return CaptureGate().capture(r, s, green);
     });
@@ -739,7 +742,7 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     dispatch::waitForGlobalQueue();
     const auto countOn = [&view](bool missing) {
         auto calls = std::make_shared<std::atomic<int>>(0);
-        view.setImageSource([calls, missing](Rect r, std::uint32_t, double s) {
+        view.setImageSource([calls, missing](Rect r, XWindowId, double s) {
             ++*calls;
             return missing ? nullptr : CaptureGate().capture(r, s, green);
         });
@@ -781,7 +784,7 @@ TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
     const std::uint64_t xErrorsBefore = renderer->context().windowSystemErrors();
     // A new grey each time, so that no frame equals the last and every one is drawn.
     auto shade = std::make_shared<std::atomic<int>>(0);
-    view.setImageSource([shade](Rect, std::uint32_t, double) {
+    view.setImageSource([shade](Rect, XWindowId, double) {
         const std::vector<std::uint8_t> pixels(16 * 16 * 4,
                                                static_cast<std::uint8_t>(++*shade % 256));
         return std::make_unique<MemoryImage>(16, 16, 16 * 4, 32, pixels);

@@ -182,7 +182,7 @@ TEST_F(WindowTest, MovePostsDidMoveWithThePanelAsObject) {
 }
 
 struct IgnoreCall {
-    std::int64_t window;
+    XWindowId window;
     bool ignore;
     std::vector<Rect> kept;
 };
@@ -190,7 +190,7 @@ struct IgnoreCall {
 TEST_F(WindowTest, ClickThroughReachesPlatformOncePerChangeAndKeepsTitleBarAndGrips) {
     std::vector<IgnoreCall> calls;
     Window::setIgnoresMouseEventsHandler(
-        [&](std::int64_t id, bool ignore, const std::vector<Rect>& kept) {
+        [&](XWindowId id, bool ignore, const std::vector<Rect>& kept) {
             calls.push_back({id, ignore, kept});
         });
     window.setIgnoresMouseEvents(true);

@@ -116,27 +116,26 @@ int runTool(const QString& program, const QStringList& arguments, int timeoutMs)
     return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
 }
 
-QPoint xRootPosition(std::int64_t windowId) {
+QPoint xRootPosition(XWindowId windowId) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return {};
     int x = 0, y = 0;
     ::Window child = 0;
-    XTranslateCoordinates(display, static_cast<::Window>(windowId), DefaultRootWindow(display), 0,
-                          0, &x, &y, &child);
+    XTranslateCoordinates(display, windowId, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     XCloseDisplay(display);
     return {x, y};
 }
 
-std::string describeWindow(std::int64_t windowId) {
+std::string describeWindow(XWindowId windowId) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return "no display";
     XWindowAttributes attributes{};
-    XGetWindowAttributes(display, static_cast<::Window>(windowId), &attributes);
+    XGetWindowAttributes(display, windowId, &attributes);
     ::Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
-    XQueryTree(display, static_cast<::Window>(windowId), &root, &parent, &children, &count);
+    XQueryTree(display, windowId, &root, &parent, &children, &count);
     if (children)
         XFree(children);
     std::string text = "map state " + std::to_string(attributes.map_state) + ", parent " +
@@ -155,7 +154,7 @@ std::string describeWindow(std::int64_t windowId) {
     return text;
 }
 
-bool isIconic(std::int64_t windowId) {
+bool isIconic(XWindowId windowId) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return false;
@@ -164,8 +163,8 @@ bool isIconic(std::int64_t windowId) {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, static_cast<::Window>(windowId), wmState, 0, 2,
-                                          False, wmState, &type, &format, &count, &after, &data);
+    const int status = XGetWindowProperty(display, windowId, wmState, 0, 2, False, wmState, &type,
+                                          &format, &count, &after, &data);
     const bool iconic = status == Success && format == 32 && count >= 1 &&
                         reinterpret_cast<const long*>(data)[0] == IconicState;
     if (data)
@@ -174,7 +173,7 @@ bool isIconic(std::int64_t windowId) {
     return iconic;
 }
 
-QStringList atomNames(std::int64_t windowId, const char* property) {
+QStringList atomNames(XWindowId windowId, const char* property) {
     QStringList names;
     Display* display = XOpenDisplay(nullptr);
     if (!display)
@@ -183,9 +182,8 @@ QStringList atomNames(std::int64_t windowId, const char* property) {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, static_cast<::Window>(windowId),
-                           XInternAtom(display, property, False), 0, 64, False, XA_ATOM, &type,
-                           &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, windowId, XInternAtom(display, property, False), 0, 64, False,
+                           XA_ATOM, &type, &format, &count, &after, &data) == Success &&
         format == 32) {
         for (unsigned long i = 0; i < count; ++i) {
             char* name = XGetAtomName(display, reinterpret_cast<const Atom*>(data)[i]);
@@ -199,13 +197,13 @@ QStringList atomNames(std::int64_t windowId, const char* property) {
     return names;
 }
 
-void requestWmStates(std::int64_t windowId, const QStringList& states) {
+void requestWmStates(XWindowId windowId, const QStringList& states) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return;
     XEvent event{};
     event.xclient.type = ClientMessage;
-    event.xclient.window = static_cast<::Window>(windowId);
+    event.xclient.window = windowId;
     event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
     event.xclient.format = 32;
     event.xclient.data.l[0] = 1;  // _NET_WM_STATE_ADD

@@ -8,9 +8,10 @@
 #include <QPoint>
 #include <QPointF>
 #include <QStringList>
-#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/x11/XWindowId.h"
 
 class QWidget;
 
@@ -66,21 +67,21 @@ int runTool(const QString& program, const QStringList& arguments, int timeoutMs 
 
 // Where the X server has the top-left corner of window `windowId`, in root coordinates
 // (the toolkit's own idea may lag behind under a window manager).
-QPoint xRootPosition(std::int64_t windowId);
+QPoint xRootPosition(XWindowId windowId);
 
 // The window's map state, its parent and the root's children above the top-level that
 // holds it, for failure messages.
-std::string describeWindow(std::int64_t windowId);
+std::string describeWindow(XWindowId windowId);
 
 // Whether the window manager has iconified window `windowId` (its WM_STATE).
-bool isIconic(std::int64_t windowId);
+bool isIconic(XWindowId windowId);
 
 // The names of the atoms in the atom-list property `property` (_NET_WM_STATE,
 // _NET_WM_ALLOWED_ACTIONS ...) of window `windowId`.
-QStringList atomNames(std::int64_t windowId, const char* property);
+QStringList atomNames(XWindowId windowId, const char* property);
 // Asks the window manager, as a pager or wmctrl does, to add `states` to the
 // _NET_WM_STATE of window `windowId` (at most two per request).
-void requestWmStates(std::int64_t windowId, const QStringList& states);
+void requestWmStates(XWindowId windowId, const QStringList& states);
 
 // Waits `ms` milliseconds with the event loop turning.
 void spin(int ms);

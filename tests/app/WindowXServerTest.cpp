@@ -64,7 +64,7 @@ void showPanel(Window& window, QRect geometry) {
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs))
         << "never reported visible (toolkit: visible " << window.isVisible() << ", minimised "
         << window.isMinimized() << ", exposed " << window.windowHandle()->isExposed() << "); "
-        << test::describeWindow(window.windowNumber());
+        << test::describeWindow(nativeWindowId(window));
 }
 
 TEST(WindowXServer, RealDragOfTheTitleBarMovesThePanelWithOneStartAndOneEnd) {
@@ -221,14 +221,14 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
     // the pointer takes it, even when the toolkit's idea of its position is stale.
     if (haveTool("xdotool")) {
         recorder.clear();
-        const QPoint start = test::xRootPosition(window.windowNumber());
+        const QPoint start = test::xRootPosition(nativeWindowId(window));
         const QPoint from = start + window.titleBar()->mapTo(&window, QPoint(150, 12));
         ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(-60, 40), 6, 0.02)), 0);
         ASSERT_TRUE(
             waitUntil([&] { return recorder.count(Window::didEndDragging()) == 1; }, deadlineMs));
         EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
         EXPECT_TRUE(waitUntil(
-            [&] { return test::xRootPosition(window.windowNumber()) == start + QPoint(-60, 40); },
+            [&] { return test::xRootPosition(nativeWindowId(window)) == start + QPoint(-60, 40); },
             deadlineMs));
         EXPECT_TRUE(waitUntil([&] { return window.pos() == start + QPoint(-60, 40); }, deadlineMs))
             << "toolkit has " << window.pos().x() << "," << window.pos().y();
@@ -241,7 +241,7 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
     // Restoring while the window manager is still iconifying races with it.
     ASSERT_TRUE(waitUntil(
         [&] {
-            return test::isIconic(window.windowNumber()) && !window.windowHandle()->isExposed();
+            return test::isIconic(nativeWindowId(window)) && !window.windowHandle()->isExposed();
         },
         deadlineMs));
     window.showNormal();
@@ -260,7 +260,7 @@ TEST(WindowXServer, UnderAWindowManagerADisabledZoomButtonRefusesMaximising) {
     Window window;
     window.setZoomButtonEnabled(false);
     showPanel(window, QRect(200, 200, 300, 200));
-    const std::int64_t id = window.windowNumber();
+    const XWindowId id = nativeWindowId(window);
     ASSERT_TRUE(waitUntil([&] { return !test::atomNames(id, "_NET_WM_ALLOWED_ACTIONS").isEmpty(); },
                           deadlineMs));
     EXPECT_FALSE(test::atomNames(id, "_NET_WM_ALLOWED_ACTIONS")

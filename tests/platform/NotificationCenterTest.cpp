@@ -61,14 +61,11 @@ TEST(NotificationCenterThreaded, RemovalWaitsForACallInProgressOnAnotherThread) 
             std::this_thread::yield();
         removedWhileInside = removed.load();
     });
-    std::thread poster([&] { center.post("X"); });
+    std::jthread poster([&] { center.post("X"); });  // joined on every way out
     const auto startDeadline = Clock::now() + std::chrono::seconds(10);
     while (!inside && Clock::now() < startDeadline)
         std::this_thread::yield();
-    if (!inside) {
-        poster.join();
-        FAIL() << "the handler never ran";
-    }
+    ASSERT_TRUE(inside) << "the handler never ran";
     center.removeObserver(&observer);
     removed = true;
     poster.join();

@@ -41,7 +41,7 @@ MemoryImage solidImage(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_
 
 // Counts the pixels of an X window that are not within 2 levels of (r, g, b); -1 when
 // the window cannot be read.
-int pixelsDifferingFrom(unsigned long window, int w, int h, int r, int g, int b) {
+int pixelsDifferingFrom(XWindowId window, int w, int h, int r, int g, int b) {
     Display* dpy = XOpenDisplay(nullptr);
     XImage* image = XGetImage(dpy, window, 0, 0, w, h, AllPlanes, ZPixmap);
     int differing = -1;
@@ -89,7 +89,7 @@ protected:
 
     int nonGreyPixels() {
         const double s = view_->devicePixelRatioF();
-        return pixelsDifferingFrom(view_->winId(), static_cast<int>(view_->width() * s),
+        return pixelsDifferingFrom(nativeWindowId(*view_), static_cast<int>(view_->width() * s),
                                    static_cast<int>(view_->height() * s), 128, 128, 128);
     }
 
@@ -178,9 +178,10 @@ TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLef
     std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
     const MemoryImage image = solidImage(200, 100, 255, 0, 0);
     std::atomic<int> frames{0};
-    std::atomic<bool> stop{false};
-    std::thread drawing([&] {
-        while (!stop) {
+    // Joined also when an assertion below returns early (a joinable std::thread would
+    // end the test program instead of reporting the failure).
+    std::jthread drawing([&](std::stop_token stop) {
+        while (!stop.stop_requested()) {
             renderer->displayImage(image, 1.0);
             ++frames;
         }
@@ -189,7 +190,7 @@ TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLef
     host_.reset();  // the view, its window and the host's window go away
     const int atDestruction = frames;
     ASSERT_TRUE(test::waitUntil([&] { return frames > atDestruction + 3; }));
-    stop = true;
+    drawing.request_stop();
     drawing.join();
     EXPECT_TRUE(renderer->isDetached());
 }

@@ -8,7 +8,7 @@
 #include "platform/UserDefaults.h"
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex::test {
 namespace {
@@ -241,11 +241,11 @@ TEST(StripeShading, AStoredSwitchOfThreeIsDrawnAsThree) {
     TALVEX_REQUIRE_GL();
     struct StoredSwitches {
         StoredSwitches() {
-            UserDefaults::standard().setIntegerForKey(3, keys::talvexsEnabled);
+            UserDefaults::standard().setIntegerForKey(3, keys::redStripesEnabled);
             UserDefaults::standard().setIntegerForKey(1, keys::greenStripesEnabled);
         }
         ~StoredSwitches() {
-            UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+            UserDefaults::standard().removeObjectForKey(keys::redStripesEnabled);
             UserDefaults::standard().removeObjectForKey(keys::greenStripesEnabled);
         }
     } stored;

@@ -11,7 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "render/OffscreenHarness.h"
 #include "render/TalvexFilter.h"
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 namespace talvex::test {
 namespace {
@@ -72,7 +72,7 @@ protected:
     }
     void TearDown() override {
         lock_.reset();
-        UserDefaults::standard().removeObjectForKey(keys::talvexsEnabled);
+        UserDefaults::standard().removeObjectForKey(keys::redStripesEnabled);
         UserDefaults::standard().removeObjectForKey(keys::greenStripesEnabled);
     }
 
@@ -87,7 +87,7 @@ protected:
 };
 
 TEST_F(TalvexFilterFrame, ReadsTheSwitchesEveryFrameAndTheScaleAtReshape) {
-    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::redStripesEnabled), 1);
     EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 1);
     TalvexFilter filter;
     FakeView view;
@@ -95,13 +95,13 @@ TEST_F(TalvexFilterFrame, ReadsTheSwitchesEveryFrameAndTheScaleAtReshape) {
     view.scale_ = 2;
     filter.prepareForView(view);
 
-    UserDefaults::standard().setIntegerForKey(0, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(0, keys::redStripesEnabled);
     filter.applyParametersForTextureOfWidth(400, 200);
     EXPECT_EQ(attribute(3), 0.0f);
     EXPECT_EQ(attribute(4), 1.0f);
     EXPECT_EQ(attribute(2), 2.0f);
 
-    UserDefaults::standard().setIntegerForKey(1, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(1, keys::redStripesEnabled);
     UserDefaults::standard().setIntegerForKey(0, keys::greenStripesEnabled);
     view.mirror_ = true;  // reaches the filter only at the next prepareForView
     filter.applyParametersForTextureOfWidth(400, 200);
@@ -116,7 +116,7 @@ TEST_F(TalvexFilterFrame, ReadsTheSwitchesEveryFrameAndTheScaleAtReshape) {
 }
 
 TEST_F(TalvexFilterFrame, OverridesWinOverTheStoreAndAZeroScaleDrawsAsOne) {
-    UserDefaults::standard().setIntegerForKey(1, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(1, keys::redStripesEnabled);
     TalvexFilter filter({.red = 0, .green = std::nullopt});
     filter.applyParametersForTextureOfWidth(400, 200);  // never prepared: no view yet
     EXPECT_EQ(attribute(3), 0.0f);
@@ -124,7 +124,7 @@ TEST_F(TalvexFilterFrame, OverridesWinOverTheStoreAndAZeroScaleDrawsAsOne) {
     EXPECT_EQ(attribute(2), 1.0f);
     for (float v : filter.passThroughTextureVertices())
         EXPECT_TRUE(std::isfinite(v));
-    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::redStripesEnabled), 1);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 #include "app/QtMenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/FilterSettingsController.h"
-#include "talvex/Settings.h"
 
 namespace talvex {
 namespace {
@@ -162,7 +162,7 @@ TEST_F(FilterSettingsControllerTest, CheckMarksAreComputedEachTimeAMenuOpens) {
               std::vector<std::int64_t>{0});
 
     // A stripe value that no item stands for: no red item checked, green unaffected.
-    defaults.setIntegerForKey(3, keys::talvexsEnabled);
+    defaults.setIntegerForKey(3, keys::redStripesEnabled);
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     QMenu* stripes = controller->stripesMenu();
     EXPECT_TRUE(checkedTagsWhenOpened(stripes, MenuAction::adoptTalvexSetting).empty());

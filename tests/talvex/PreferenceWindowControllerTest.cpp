@@ -11,11 +11,11 @@
 #include "SettingsMenuTarget.h"
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 #include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
-#include "talvex/Settings.h"
 
 // Xlib last: its macros collide with Qt names.
 #include <X11/Xlib.h>
@@ -69,7 +69,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
         QTest::mouseClick(button, Qt::LeftButton);
     }
     EXPECT_EQ(target.sent, all);
-    EXPECT_EQ(defaults.integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(defaults.integerForKey(keys::redStripesEnabled), 1);
     EXPECT_EQ(defaults.integerForKey(keys::greenStripesEnabled), 1);
     EXPECT_EQ(defaults.integerForKey(keys::refreshSpeed), 1);
     EXPECT_EQ(defaults.integerForKey(keys::viewArea), 1);
@@ -77,7 +77,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
 }
 
 TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
-    defaults.setIntegerForKey(1, keys::talvexsEnabled);
+    defaults.setIntegerForKey(1, keys::redStripesEnabled);
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     defaults.setIntegerForKey(-1, keys::refreshSpeed);
     defaults.setIntegerForKey(1, keys::viewArea);
@@ -91,7 +91,7 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     // 3 matches neither choice, so neither stays checked.
     defaults.setIntegerForKey(7, keys::refreshSpeed);
     defaults.setIntegerForKey(-3, keys::viewArea);
-    defaults.setIntegerForKey(3, keys::talvexsEnabled);
+    defaults.setIntegerForKey(3, keys::redStripesEnabled);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
                                        {MenuAction::adoptGreenStripeSetting, 0},

@@ -7,8 +7,8 @@
 #include "app/MenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
-#include "talvex/Settings.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
@@ -19,7 +19,8 @@ using Tags = std::vector<std::int64_t>;
 class SettingsActionsTest : public testing::Test {
 protected:
     SettingsActionsTest() : store(test::makeTempDir("settings") / "defaults.json") {
-        store.registerDefaults({{keys::talvexsEnabled, true}, {keys::greenStripesEnabled, true}});
+        store.registerDefaults(
+            {{keys::redStripesEnabled, true}, {keys::greenStripesEnabled, true}});
         NotificationCenter::defaultCenter().addObserver(this, UserDefaults::didChangeNotification,
                                                         &store, [this](auto&) { ++changes; });
     }
@@ -109,7 +110,7 @@ TEST_F(SettingsActionsTest, ChoosingAValueStoresItPostsEachTimeAndChecksItInEver
     UserDefaults relaunched(store.filePath());
     EXPECT_EQ(currentRefreshSpeed(relaunched), RefreshSpeed::fast);
     EXPECT_EQ(currentViewArea(relaunched), ViewArea::mousePointer);
-    EXPECT_EQ(relaunched.integerForKey(keys::talvexsEnabled), 0);
+    EXPECT_EQ(relaunched.integerForKey(keys::redStripesEnabled), 0);
 }
 
 TEST_F(SettingsActionsTest, StripeItemsStoreAnyTagUnchecked) {

@@ -16,9 +16,9 @@
 #include "SettingsMenuTarget.h"
 #include "ShellTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/MainMenu.h"
-#include "talvex/Settings.h"
 
 namespace talvex {
 namespace {
@@ -157,9 +157,9 @@ TEST(ShellProcess, UnderOpenboxThePanelStaysAboveTakesShortcutsAndClosingEndsThe
     pressKeys(server.name(), QStringLiteral("ctrl+m"));
     EXPECT_TRUE(eventuallyStored(config, keys::viewArea, 1));
     pressKeys(server.name(), QStringLiteral("ctrl+r"));
-    EXPECT_TRUE(eventuallyStored(config, keys::talvexsEnabled, 0));
+    EXPECT_TRUE(eventuallyStored(config, keys::redStripesEnabled, 0));
     pressKeys(server.name(), QStringLiteral("ctrl+r"));
-    EXPECT_TRUE(eventuallyStored(config, keys::talvexsEnabled, 1));
+    EXPECT_TRUE(eventuallyStored(config, keys::redStripesEnabled, 1));
     pressKeys(server.name(), QStringLiteral("ctrl+g"));
     EXPECT_TRUE(eventuallyStored(config, keys::greenStripesEnabled, 0));
 

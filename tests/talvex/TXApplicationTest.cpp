@@ -29,12 +29,12 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/FilterSettingsController.h"
 #include "talvex/MainMenu.h"
 #include "talvex/PreferenceWindowController.h"
 #include "talvex/ResponderChain.h"
-#include "talvex/Settings.h"
 #include "talvex/TXAppDelegate.h"
 #include "talvex/TXApplication.h"
 #include "talvex/TXViewController.h"
@@ -48,7 +48,7 @@ using Tags = std::set<std::int64_t>;
 
 void clearSettings() {
     for (const char* key :
-         {keys::talvexsEnabled, keys::greenStripesEnabled, keys::refreshSpeed, keys::viewArea}) {
+         {keys::redStripesEnabled, keys::greenStripesEnabled, keys::refreshSpeed, keys::viewArea}) {
         UserDefaults::standard().removeObjectForKey(key);
     }
 }
@@ -108,7 +108,7 @@ protected:
 };
 
 TEST_F(Shell, LaunchRegistersDefaultsTintsTheAboutBoxAndConfiguresThePanel) {
-    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::talvexsEnabled), 1);
+    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::redStripesEnabled), 1);
     EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 1);
     const QColor tint = KPAboutBoxBackgroundColor();
     EXPECT_NEAR(tint.redF(), 0.85, 0.005);
@@ -144,7 +144,7 @@ TEST_F(Shell, CheckMarksFollowTheStoreWhereverItChangesAndOutOfRangeValuesReadAs
 
     UserDefaults::standard().setIntegerForKey(7, keys::refreshSpeed);
     UserDefaults::standard().setIntegerForKey(-3, keys::viewArea);
-    UserDefaults::standard().setIntegerForKey(3, keys::talvexsEnabled);
+    UserDefaults::standard().setIntegerForKey(3, keys::redStripesEnabled);
     EXPECT_EQ(checkedTags(menus().speedMenu(), MenuAction::adoptSpeedSetting), Tags{0});
     EXPECT_EQ(checkedTags(menus().areaMenu(), MenuAction::adoptViewAreaSetting), Tags{0});
     EXPECT_EQ(checkedTags(menus().stripesMenu(), MenuAction::adoptTalvexSetting), Tags{});

@@ -101,7 +101,7 @@ struct GLXWindowContext::State {
     std::atomic<bool> detached{false};
 };
 
-std::unique_ptr<GLXWindowContext> GLXWindowContext::create(std::uint32_t window) {
+std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
     auto state = std::make_unique<State>();
     state->display = XDisplay::open();
     if (!state->display || window == 0)

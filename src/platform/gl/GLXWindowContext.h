@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/gl/GLContext.h"
+#include "platform/x11/XWindowId.h"
 
 namespace talvex {
 
@@ -21,7 +22,7 @@ class GLXWindowContext final : public GLContext {
 public:
     // A context for `window` (an X window id). None when the window's visual has no
     // matching GLX frame-buffer configuration or GLX is not available.
-    static std::unique_ptr<GLXWindowContext> create(std::uint32_t window);
+    static std::unique_ptr<GLXWindowContext> create(XWindowId window);
     ~GLXWindowContext() override;
 
     bool makeCurrent() override;

@@ -84,15 +84,14 @@ bool InputShape::isSupported(Display* display) {
            XShapeQueryVersion(display, &major, &minor) && (major > 1 || minor >= 1);
 }
 
-void InputShape::apply(Display* display, unsigned long root, std::uint32_t window, bool ignore,
+void InputShape::apply(Display* display, XWindowId root, XWindowId window, bool ignore,
                        const std::vector<PixelRect>& clickable) {
     if (ignore) {
         setInputRegion(display, window, clickable);
     } else {
         resetInputRegion(display, window);
     }
-    const auto frame =
-        WindowStack::topLevelAncestor(display, static_cast<std::uint32_t>(root), window);
+    const auto frame = WindowStack::topLevelAncestor(display, root, window);
     if (frame && *frame != window) {
         applyToFrame(display, window, *frame, ignore, clickable);
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/XWindowId.h"
 
 struct _XDisplay;
 
@@ -23,7 +24,7 @@ public:
     // ignore: pointer events over `window` pass through it, except over `clickable`
     // (window-local pixels, y down). Otherwise the whole window takes them again.
     // The requests are flushed at once; a window that is gone is left alone.
-    static void apply(_XDisplay* display, unsigned long root, std::uint32_t window, bool ignore,
+    static void apply(_XDisplay* display, XWindowId root, XWindowId window, bool ignore,
                       const std::vector<PixelRect>& clickable);
 };
 

@@ -41,7 +41,7 @@ Hints readHints(Display* display, Window window, Atom property) {
 
 }  // namespace
 
-void MotifWmHints::setMaximizable(Display* display, unsigned long window, bool maximizable) {
+void MotifWmHints::setMaximizable(Display* display, XWindowId window, bool maximizable) {
     const Atom property = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     Hints hints = readHints(display, window, property);
     if (maximizable) {

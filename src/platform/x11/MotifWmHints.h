@@ -3,6 +3,8 @@
 // The window functions a window manager offers for a window, as the Motif hints
 // (_MOTIF_WM_HINTS) describe them. Only the maximise function is set here; the
 // decorations that the toolkit chose are kept.
+#include "platform/x11/XWindowId.h"
+
 struct _XDisplay;
 
 namespace talvex {
@@ -14,7 +16,7 @@ public:
     // honours the hints then refuses maximise requests (_NET_WM_STATE, its own frame
     // and menus) and leaves it out of _NET_WM_ALLOWED_ACTIONS. The request is flushed; on a
     // connection shared with the toolkit it is ordered after the toolkit's own hints.
-    static void setMaximizable(_XDisplay* display, unsigned long window, bool maximizable);
+    static void setMaximizable(_XDisplay* display, XWindowId window, bool maximizable);
 };
 
 }  // namespace talvex

@@ -142,7 +142,7 @@ PixelRect mainOf(const Monitors& monitors) {
 
 // The monitors come from RandR (1.5 monitors, else lit CRTCs); a server without RandR,
 // or with nothing lit, has one monitor: the root.
-ScreenLayout ScreenLayout::query(Display* display, unsigned long root) {
+ScreenLayout ScreenLayout::query(Display* display, XWindowId root) {
     ScreenLayout layout;
     layout.root_ = rootBounds(display, root);
     const int version = randrVersion(display);

@@ -9,6 +9,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/XWindowId.h"
 
 struct _XDisplay;
 
@@ -16,7 +17,7 @@ namespace talvex {
 
 class ScreenLayout {
 public:
-    static ScreenLayout query(_XDisplay* display, unsigned long root);
+    static ScreenLayout query(_XDisplay* display, XWindowId root);
 
     const PixelRect& mainDisplay() const { return main_; }
     const PixelRect& root() const { return root_; }

@@ -135,7 +135,7 @@ void WindowCompositor::processEvents() {
     }
 }
 
-bool WindowCompositor::unchangedSinceLastCapture(const PixelRect& area, std::uint32_t window) {
+bool WindowCompositor::unchangedSinceLastCapture(const PixelRect& area, XWindowId window) {
     if (display_->lost())
         return false;
     processEvents();
@@ -369,13 +369,13 @@ std::shared_ptr<XImageBuffer> WindowCompositor::readBack(Target& target) {
 // 3. Work out which part of each window shows, and where the background does.
 // 4. Paint each of them there, bottom to top; read the result back.
 std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRect& area,
-                                                                  std::uint32_t window) {
+                                                                  XWindowId window) {
     if (display_->lost() || area.isEmpty() || area.width > maximumSide ||
         area.height > maximumSide || !layout().isOnScreen(area)) {
         return nullptr;
     }
     freeRetiredBuffers();
-    const auto stack = WindowStack::below(dpy_, static_cast<std::uint32_t>(root_), window);
+    const auto stack = WindowStack::below(dpy_, static_cast<XWindowId>(root_), window);
     // A connection that broke during the walk takes no further requests.
     Target* target = stack && !display_->lost() ? prepareTarget(area.width, area.height) : nullptr;
     if (!target) {

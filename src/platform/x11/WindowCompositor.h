@@ -29,6 +29,7 @@
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XImageBuffer.h"
 #include "platform/x11/XResource.h"
+#include "platform/x11/XWindowId.h"
 
 namespace talvex {
 
@@ -49,11 +50,11 @@ public:
     // `area` (root pixels): 32-bit B, G, R, A rows, top first, alpha 255. None when the
     // area meets no monitor, is empty or too large, the window is not on screen's
     // window tree, or the server fails.
-    std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area, std::uint32_t window);
+    std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area, XWindowId window);
 
     // True when the last capture was of `area` below `window` and the server has
     // reported nothing since that could change it. Always false without DAMAGE.
-    bool unchangedSinceLastCapture(const PixelRect& area, std::uint32_t window);
+    bool unchangedSinceLastCapture(const PixelRect& area, XWindowId window);
 
     // The monitor layout, re-read whenever RandR reports a change.
     const ScreenLayout& layout();

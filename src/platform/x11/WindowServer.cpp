@@ -46,8 +46,7 @@ bool WindowServer::isConnected() const {
     return control_ && compositor_ && !capture_->lost();
 }
 
-std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
-                                                              std::uint32_t windowId,
+std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect, XWindowId windowId,
                                                               double scale) {
     std::lock_guard lock(captureMutex_);
     if (!compositor_ || capture_->lost()) {
@@ -56,8 +55,7 @@ std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect,
     return compositor_->imageBelowWindow(captureRootPixels(globalRect, scale), windowId);
 }
 
-bool WindowServer::unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId,
-                                             double scale) {
+bool WindowServer::unchangedSinceLastCapture(Rect globalRect, XWindowId windowId, double scale) {
     std::lock_guard lock(captureMutex_);
     if (!compositor_ || capture_->lost()) {
         return false;
@@ -145,7 +143,7 @@ bool WindowServer::primaryButtonDown() {
     return (queryPointer(control_->get(), control_->root()).buttonsAndModifiers & Button1Mask) != 0;
 }
 
-std::optional<Point> WindowServer::windowOrigin(std::uint32_t windowId) {
+std::optional<Point> WindowServer::windowOrigin(XWindowId windowId) {
     std::lock_guard lock(controlMutex_);
     if (!controlUsable() || windowId == 0) {
         return std::nullopt;
@@ -161,7 +159,7 @@ std::optional<Point> WindowServer::windowOrigin(std::uint32_t windowId) {
     return Point{static_cast<double>(rootX), static_cast<double>(rootY)};
 }
 
-void WindowServer::setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
+void WindowServer::setIgnoresMouseEvents(XWindowId windowId, bool ignore,
                                          const std::vector<PixelRect>& clickable) {
     std::lock_guard lock(controlMutex_);
     if (!controlUsable() || !inputShapes_ || windowId == 0) {

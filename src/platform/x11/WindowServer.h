@@ -4,7 +4,7 @@
 // panel, the main display's bounds, the pointer, and click-through.
 //
 // Windows are named by their X window id: the id of the panel's own X window (for a
-// Qt widget, its winId()), not that of the frame a window manager may put around it.
+// Qt widget, nativeWindowId()), not that of the frame a window manager may put around it.
 // Capture runs on its own connection and may be called from any thread (callers are
 // serialised); the other calls share a second connection and are meant for the GUI
 // thread. No X types appear here.
@@ -17,6 +17,7 @@
 #include "platform/CapturedImage.h"
 #include "platform/Geometry.h"
 #include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/XWindowId.h"
 
 namespace talvex {
 
@@ -43,13 +44,13 @@ public:
     // B, G, R, A rows top first, alpha 255, whatever the server's depth (the server's
     // renderer converts 15-, 16- and 24-bit windows alike). None when the rectangle lies off every
     // monitor, the window is unknown, or the server fails.
-    std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, std::uint32_t windowId,
+    std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, XWindowId windowId,
                                                     double scale);
 
     // True when the last capture was of the same rectangle below the same window at the
     // same scale and nothing in it can have changed since (DAMAGE and structure events);
     // false whenever that is not known. Callers on any thread, as for captures.
-    bool unchangedSinceLastCapture(Rect globalRect, std::uint32_t windowId, double scale);
+    bool unchangedSinceLastCapture(Rect globalRect, XWindowId windowId, double scale);
 
     // The main display (see ScreenLayout) in root pixels; read again only after the
     // server reports a change.
@@ -61,12 +62,12 @@ public:
     // The top-left corner of window `windowId` in root pixels, as the server has it
     // (a toolkit's idea of a window's position can lag behind a window manager's
     // placement); none when the window is gone.
-    std::optional<Point> windowOrigin(std::uint32_t windowId);
+    std::optional<Point> windowOrigin(XWindowId windowId);
 
     // ignore: clicks over the window go to the windows beneath it, except over
     // `clickable` (window-local pixels, y down); otherwise the window takes them. Takes
     // effect at once, without remapping.
-    void setIgnoresMouseEvents(std::uint32_t windowId, bool ignore,
+    void setIgnoresMouseEvents(XWindowId windowId, bool ignore,
                                const std::vector<PixelRect>& clickable = {});
 
 private:

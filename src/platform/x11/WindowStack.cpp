@@ -76,8 +76,8 @@ std::optional<StackedWindow> collect(xcb_connection_t* connection, const Pending
 
 }  // namespace
 
-std::optional<std::uint32_t> WindowStack::topLevelAncestor(Display* display, std::uint32_t root,
-                                                           std::uint32_t window) {
+std::optional<XWindowId> WindowStack::topLevelAncestor(Display* display, XWindowId root,
+                                                       XWindowId window) {
     xcb_connection_t* connection = XGetXCBConnection(display);
     // Walk up the parents; window trees are shallow (client, frame, root).
     for (int depth = 0; depth < 64 && window != root && window != 0; ++depth) {
@@ -137,8 +137,8 @@ std::vector<StackedWindow> collectAll(xcb_connection_t* connection,
 
 // 1. The top-level window that holds `window`, and the root's children below it.
 // 2. Ask for all their attributes and geometries at once, then collect the answers.
-std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, std::uint32_t root,
-                                                             std::uint32_t window) {
+std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, XWindowId root,
+                                                             XWindowId window) {
     const auto split = splitAt(display, root, window);
     if (!split) {
         return std::nullopt;
@@ -147,7 +147,7 @@ std::optional<std::vector<StackedWindow>> WindowStack::below(Display* display, s
 }
 
 // Windows of depth 32 may be translucent and cover nothing.
-bool WindowStack::isCovered(Display* display, std::uint32_t root, std::uint32_t window) {
+bool WindowStack::isCovered(Display* display, XWindowId root, XWindowId window) {
     const auto split = splitAt(display, root, window);
     if (!split) {
         return false;

@@ -38,22 +38,22 @@ bool WindowVisibilityMonitor::isAvailable() const {
     return connection_ != nullptr;
 }
 
-void WindowVisibilityMonitor::watch(std::uint64_t windowId) {
+void WindowVisibilityMonitor::watch(XWindowId windowId) {
     if (!connection_ || windowId == window_)
         return;
     Display* display = connection_->display->get();
-    const std::uint64_t previous = window_;
+    const XWindowId previous = window_;
     window_ = windowId;
     bool viewable = false;
     if (previous != 0)
-        XSelectInput(display, Window(previous), NoEventMask);
+        XSelectInput(display, previous, NoEventMask);
     if (windowId != 0) {
         XSelectInput(display, connection_->display->root(), SubstructureNotifyMask);
-        XSelectInput(display, Window(windowId), StructureNotifyMask | VisibilityChangeMask);
+        XSelectInput(display, windowId, StructureNotifyMask | VisibilityChangeMask);
         // The round trip also makes sure the selection is in force before the toolkit
         // maps the window on its own connection.
         XWindowAttributes attributes{};
-        if (XGetWindowAttributes(display, Window(windowId), &attributes)) {
+        if (XGetWindowAttributes(display, windowId, &attributes)) {
             viewable = attributes.map_state == IsViewable;
         }
     } else {
@@ -84,17 +84,17 @@ void WindowVisibilityMonitor::handleEvent(const void* raw) {
         scheduleCoverCheck();
     switch (event.type) {
         case VisibilityNotify:
-            if (event.xvisibility.window != Window(window_))
+            if (event.xvisibility.window != window_)
                 return;
             update(true, event.xvisibility.state == VisibilityFullyObscured);
             break;
         case UnmapNotify:
-            if (event.xunmap.window != Window(window_))
+            if (event.xunmap.window != window_)
                 return;
             update(false, false);
             break;
         case DestroyNotify:
-            if (event.xdestroywindow.window != Window(window_))
+            if (event.xdestroywindow.window != window_)
                 return;
             window_ = 0;
             update(false, false);
@@ -133,9 +133,8 @@ void WindowVisibilityMonitor::checkCover() {
     coverCheckPending_ = false;
     if (window_ == 0 || connection_->display->lost())
         return;
-    const bool covered = WindowStack::isCovered(
-        connection_->display->get(), static_cast<std::uint32_t>(connection_->display->root()),
-        static_cast<std::uint32_t>(window_));
+    const bool covered =
+        WindowStack::isCovered(connection_->display->get(), connection_->display->root(), window_);
     update(viewable_, fullyObscured_, covered);
     // Events that came in with the replies are queued already; the socket will not
     // announce them.

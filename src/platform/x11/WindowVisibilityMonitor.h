@@ -9,9 +9,10 @@
 // with the root's children redirected it never does. So changes among the root's
 // children are followed too, and after each burst of them the opaque windows above
 // ours are checked for covering it whole.
-#include <cstdint>
 #include <functional>
 #include <memory>
+
+#include "platform/x11/XWindowId.h"
 
 namespace talvex {
 
@@ -30,8 +31,8 @@ public:
     // Watches `windowId` from now on (0 watches nothing). Takes the current map state
     // as the starting point; call it before the window is first mapped so that no
     // change is missed.
-    void watch(std::uint64_t windowId);
-    std::uint64_t watchedWindow() const { return window_; }
+    void watch(XWindowId windowId);
+    XWindowId watchedWindow() const { return window_; }
     bool isVisible() const { return viewable_ && !fullyObscured_ && !covered_; }
 
 private:
@@ -47,7 +48,7 @@ private:
 
     Handler handler_;
     std::unique_ptr<Connection> connection_;
-    std::uint64_t window_ = 0;
+    XWindowId window_ = 0;
     bool viewable_ = false;
     bool fullyObscured_ = false;
     bool covered_ = false;

@@ -41,8 +41,8 @@ XDisplay::~XDisplay() {
     XErrorPolicy::release(display_);
 }
 
-unsigned long XDisplay::root() const {
-    return DefaultRootWindow(display_);
+XWindowId XDisplay::root() const {
+    return static_cast<XWindowId>(DefaultRootWindow(display_));
 }
 
 int XDisplay::screen() const {
@@ -53,7 +53,7 @@ bool XDisplay::lost() const {
     return XErrorPolicy::connectionLost(display_);
 }
 
-std::optional<PixelRect> windowSize(Display* display, unsigned long window) {
+std::optional<PixelRect> windowSize(Display* display, XWindowId window) {
     Window root = 0;
     int x = 0;
     int y = 0;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/XWindowId.h"
 
 struct _XDisplay;
 
@@ -22,7 +23,7 @@ public:
     XDisplay& operator=(const XDisplay&) = delete;
 
     _XDisplay* get() const { return display_; }
-    unsigned long root() const;
+    XWindowId root() const;
     int screen() const;
     // True once the connection to the server broke; every request fails from then on.
     bool lost() const;
@@ -40,6 +41,6 @@ private:
 };
 
 // The size of window `window` as (0, 0, width, height); none when it is gone.
-std::optional<PixelRect> windowSize(_XDisplay* display, unsigned long window);
+std::optional<PixelRect> windowSize(_XDisplay* display, XWindowId window);
 
 }  // namespace talvex

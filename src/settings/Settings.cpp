@@ -1,4 +1,4 @@
-#include "talvex/Settings.h"
+#include "settings/Settings.h"
 
 #include <variant>
 

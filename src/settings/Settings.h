@@ -9,7 +9,8 @@ namespace talvex {
 class UserDefaults;
 
 namespace keys {
-inline constexpr const char* talvexsEnabled = "TalvexsEnabled";  // red stripes shown (1) or not (0)
+// Red stripes shown (1) or not (0). The stored name stays as settings files have it.
+inline constexpr const char* redStripesEnabled = "TalvexsEnabled";
 inline constexpr const char* greenStripesEnabled = "GreenStripesEnabled";
 inline constexpr const char* refreshSpeed = "RefreshSpeed";  // RefreshSpeed raw value
 inline constexpr const char* viewArea = "ViewArea";          // ViewArea raw value

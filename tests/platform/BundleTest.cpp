@@ -19,7 +19,7 @@ TEST(Bundle, MainBundleReadsTheCompiledInInfoAndResources) {
     const Bundle& bundle = Bundle::main();
     EXPECT_EQ(bundle.objectForInfoDictionaryKey(Bundle::nameKey).toString(), "Talvex");
     EXPECT_FALSE(bundle.objectForInfoDictionaryKey("NoSuchKey").isValid());
-    EXPECT_EQ(bundle.executableFileName(), "test_about");
+    EXPECT_EQ(bundle.executableFileName(), "test_platform");
     EXPECT_EQ(bundle.pathForResource("Credits", "html"), ":/Credits.html");
     EXPECT_EQ(bundle.pathForResource("Credits", "rtf"), "");
     EXPECT_EQ(bundle.pathForResource("", "json"), "");
