@@ -140,13 +140,14 @@ void PixelBufferRenderer::prepareOpenGL() {
         return;
     }
     frame_ = uniformLocation(built, "videoframe");
-    buildPlainProgram(shaderFilter);
 }
 
 // The plain program binds the filter's quad and texture-coordinate attributes to the
 // filter's own locations, so one set of vertex arrays serves both. A filter without
-// them is always drawn at full strength.
+// them is always drawn at full strength. Built when a strength below full is first
+// drawn: most users never need it.
 void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
+    plainProgramTried_ = true;
     const char* const names[] = {"position", "texturecoordinate"};
     GLint locations[] = {-1, -1};
     for (int i = 0; i < shaderFilter.attributeCount(); ++i) {
@@ -280,7 +281,10 @@ void PixelBufferRenderer::upload(const CapturedImage& image, const ImageBytes& b
 
 // At full strength the filter draws alone. Below it, the plain picture goes first and
 // the filtered one is blended over it at the strength: s × filtered + (1 - s) × plain.
-void PixelBufferRenderer::draw(const Update& update, double strength) {
+void PixelBufferRenderer::draw(const Update& update, OpenGLShaderFilter& shaderFilter) {
+    const double strength = shaderFilter.strength();
+    if (strength < 1 && !plainProgramTried_)
+        buildPlainProgram(shaderFilter);
     if (strength >= 1 || plainProgram_ == 0) {
         drawQuads(update);
         return;
@@ -400,7 +404,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
 
     // The filter's per-draw constants and quad, the draw, the present.
     shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
-    draw(*update, shaderFilter.strength());
+    draw(*update, shaderFilter);
     present(*update);
     collectGLErrors();
     rememberShown(image, *bytes, *update, std::move(shared));
@@ -419,7 +423,7 @@ void PixelBufferRenderer::redrawShownPicture() {
     glUniform1i(frame_, 0);
     shaderFilter.applyParametersForTextureOfWidth(shown_.width, shown_.height);
     const Update whole;
-    draw(whole, shaderFilter.strength());
+    draw(whole, shaderFilter);
     present(whole);
     collectGLErrors();
     ++framesPresented_;
@@ -440,6 +444,7 @@ void PixelBufferRenderer::reset() {
         // The drawable is gone; the program goes with the context.
         program_ = 0;
         plainProgram_ = 0;
+        plainProgramTried_ = false;
         return;
     }
     deleteProgram();
@@ -477,6 +482,7 @@ void PixelBufferRenderer::deleteProgram() {
     if (plainProgram_ != 0)
         glDeleteProgram(plainProgram_);
     plainProgram_ = 0;
+    plainProgramTried_ = false;
 }
 
 }  // namespace talvex

@@ -149,6 +149,7 @@ private:
     // context lock).
     unsigned plainProgram_ = 0;
     int plainFrame_ = -1;
+    bool plainProgramTried_ = false;
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
@@ -178,7 +179,7 @@ private:
     PixelRect drawableRectOf(const PixelRect& imageRect) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
-    void draw(const Update& update, double strength);
+    void draw(const Update& update, OpenGLShaderFilter& shaderFilter);
     void drawQuads(const Update& update);
     void present(const Update& update);
     void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared);

@@ -133,7 +133,7 @@ QToolButton* TXApplication::menuButton() const {
 void TXApplication::installTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    tray_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/AppIcon.png")));
+    tray_ = std::make_unique<QSystemTrayIcon>(QApplication::windowIcon());
     tray_->setToolTip(QStringLiteral("Talvex"));
     tray_->setContextMenu(mainMenu_->menu());
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
