@@ -7,7 +7,8 @@
 
 namespace talvex {
 
-// The actions that menu items send. Each names the handler that answers it.
+// The actions that menu items send. The command table (talvex/Commands) gives each its
+// name, its responder, its named action and its check mark rule.
 enum class MenuAction {
     none,
     adoptSpeedSetting,
