@@ -26,6 +26,8 @@ enum class MenuAction {
     copyColourName,
     adoptStripeStrengthSetting,
     toggleHoldPicture,
+    // Not an action: one past the last, so that a check can walk them all.
+    endOfActions,
 };
 
 enum class ControlState : int { off = 0, on = 1 };

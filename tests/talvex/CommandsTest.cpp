@@ -16,14 +16,13 @@ namespace {
 
 // The first row of an action speaks for all of its rows: they must agree.
 TEST(CommandTable, EveryActionHasRowsThatAgreeOnNameResponderAndRules) {
-    int highest = 0;
-    for (const Command& row : commands())
-        highest = std::max(highest, static_cast<int>(row.action));
-    for (int value = 1; value <= highest; ++value) {
+    const int end = static_cast<int>(MenuAction::endOfActions);
+    for (int value = 1; value < end; ++value) {
         const auto action = static_cast<MenuAction>(value);
         ASSERT_NE(commandFor(action), nullptr) << "no row for action " << value;
     }
     EXPECT_EQ(commandFor(MenuAction::none), nullptr);
+    EXPECT_EQ(commandFor(MenuAction::endOfActions), nullptr);
     std::set<std::string> names;
     for (const Command& row : commands()) {
         const Command& first = *commandFor(row.action);
