@@ -7,7 +7,8 @@
 
 namespace talvex {
 
-// The actions that menu items send. Each names the handler that answers it.
+// The actions that menu items send. The command table (talvex/Commands) gives each its
+// name, its responder, its named action and its check mark rule.
 enum class MenuAction {
     none,
     adoptSpeedSetting,
@@ -25,6 +26,8 @@ enum class MenuAction {
     copyColourName,
     adoptStripeStrengthSetting,
     toggleHoldPicture,
+    // Not an action: one past the last, so that a check can walk them all.
+    endOfActions,
 };
 
 enum class ControlState : int { off = 0, on = 1 };

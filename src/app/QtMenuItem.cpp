@@ -3,33 +3,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
-#include <array>
-#include <utility>
 
 #include "app/MenuActionTarget.h"
 
 namespace talvex {
 
 namespace {
-
-constexpr std::array<std::pair<MenuAction, const char*>, 16> actionNames{{
-    {MenuAction::none, "none"},
-    {MenuAction::adoptSpeedSetting, "adoptSpeedSetting"},
-    {MenuAction::adoptViewAreaSetting, "adoptViewAreaSetting"},
-    {MenuAction::adoptTalvexSetting, "adoptTalvexSetting"},
-    {MenuAction::adoptGreenStripeSetting, "adoptGreenStripeSetting"},
-    {MenuAction::sendFeedback, "sendFeedback"},
-    {MenuAction::openWebsite, "openWebsite"},
-    {MenuAction::orderFrontAboutBox, "orderFrontAboutBox"},
-    {MenuAction::showPreferences, "showPreferences"},
-    {MenuAction::terminate, "terminate"},
-    {MenuAction::toggleStartAtLogin, "toggleStartAtLogin"},
-    {MenuAction::adoptPanelShortcutSetting, "adoptPanelShortcutSetting"},
-    {MenuAction::toggleNameColours, "toggleNameColours"},
-    {MenuAction::copyColourName, "copyColourName"},
-    {MenuAction::adoptStripeStrengthSetting, "adoptStripeStrengthSetting"},
-    {MenuAction::toggleHoldPicture, "toggleHoldPicture"},
-}};
 
 // An auto-exclusive radio button refuses to be unchecked directly (one of its group
 // must stay checked); a stored value outside the group's values needs all of them off.
@@ -54,9 +33,8 @@ std::int64_t QtMenuItem::tag() const {
 }
 
 MenuAction QtMenuItem::action() const {
-    if (!object_)
-        return MenuAction::none;
-    return actionNamed(object_->property(actionProperty).toString()).value_or(MenuAction::none);
+    const QVariant action = object_ ? object_->property(actionProperty) : QVariant();
+    return action.isValid() ? static_cast<MenuAction>(action.toInt()) : MenuAction::none;
 }
 
 ControlState QtMenuItem::state() const {
@@ -77,23 +55,7 @@ void QtMenuItem::setState(ControlState state) {
 
 void QtMenuItem::configure(QObject* object, MenuAction action, std::int64_t tag) {
     object->setProperty(tagProperty, QVariant::fromValue<qlonglong>(tag));
-    object->setProperty(actionProperty, nameOf(action));
-}
-
-std::optional<MenuAction> QtMenuItem::actionNamed(const QString& name) {
-    for (const auto& [action, actionName] : actionNames) {
-        if (name == QLatin1String(actionName))
-            return action;
-    }
-    return std::nullopt;
-}
-
-QString QtMenuItem::nameOf(MenuAction action) {
-    for (const auto& [candidate, name] : actionNames) {
-        if (candidate == action)
-            return QString::fromLatin1(name);
-    }
-    return QString();
+    object->setProperty(actionProperty, static_cast<int>(action));
 }
 
 void validateMenuItems(QMenu* menu, MenuActionTarget* target) {

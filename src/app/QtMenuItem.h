@@ -2,14 +2,12 @@
 
 // Adapts a Qt menu action, or a checkable button that stands for one (the preference
 // window's radio buttons), to MenuItem. The value and the action live on the object
-// as dynamic properties, so interface files can set them:
+// as dynamic properties, set by configure():
 //   "tag"        (int)    the value the item selects
-//   "menuAction" (string) the MenuAction's name, e.g. "adoptSpeedSetting"
+//   "menuAction" (int)    the MenuAction
 // The item's state is the object's "checked" property.
 #include <QPointer>
-#include <QString>
 #include <functional>
-#include <optional>
 
 #include "app/MenuItem.h"
 
@@ -37,10 +35,6 @@ public:
 
     // Gives `object` the tag and action properties that this adapter reads.
     static void configure(QObject* object, MenuAction action, std::int64_t tag);
-
-    // The action named `name` ("adoptSpeedSetting", ...), if there is one.
-    static std::optional<MenuAction> actionNamed(const QString& name);
-    static QString nameOf(MenuAction action);
 
 private:
     QPointer<QObject> object_;

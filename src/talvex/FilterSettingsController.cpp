@@ -1,5 +1,6 @@
 #include "talvex/FilterSettingsController.h"
 
+#include <QAction>
 #include <QMenu>
 #include <QMetaObject>
 #include <QThread>
@@ -9,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
+#include "talvex/Commands.h"
 #include "ui_FilterSettingsController.h"
 
 namespace talvex {
@@ -40,6 +42,7 @@ FilterSettingsController::FilterSettingsController(QWidget* parent)
 FilterSettingsController::FilterSettingsController(UserDefaults& defaults, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::FilterSettingsController>()), defaults_(defaults) {
     ui_->setupUi(this);
+    fillMenus();
     connectMenus();
     observeDefaults();
     // The interface file's images stand for the default values; a stored speed or
@@ -68,6 +71,28 @@ QMenu* FilterSettingsController::speedMenu() const {
 }
 QMenu* FilterSettingsController::areaMenu() const {
     return ui_->areaMenu;
+}
+
+// Each pop-up lists the table's items for it; a separator parts two actions.
+void FilterSettingsController::fillMenus() {
+    const std::pair<Popup, QMenu*> menus[] = {
+        {Popup::stripes, ui_->stripesMenu},
+        {Popup::speed, ui_->speedMenu},
+        {Popup::area, ui_->areaMenu},
+    };
+    for (const auto& [popup, menu] : menus) {
+        const Command* previous = nullptr;
+        for (const Command& row : commands()) {
+            if (row.popup != popup)
+                continue;
+            if (previous && previous->action != row.action)
+                menu->addSeparator();
+            QAction* item = menu->addAction(QString::fromUtf8(row.popupTitle));
+            QtMenuItem::configure(item, row.action, row.tag);
+            item->setCheckable(true);
+            previous = &row;
+        }
+    }
 }
 
 void FilterSettingsController::connectMenus() {

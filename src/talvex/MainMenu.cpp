@@ -21,33 +21,12 @@ QMenu* addRoutedSubmenu(QMenu* parent, const QString& title, MenuActionTarget& t
     return submenu;
 }
 
-// Items that stand for a setting value show a check box from the start, so that the
-// values of one setting line up whether or not one of them is in force.
-bool selectsSettingValue(MenuAction action) {
-    switch (action) {
-        case MenuAction::adoptSpeedSetting:
-        case MenuAction::adoptViewAreaSetting:
-        case MenuAction::adoptTalvexSetting:
-        case MenuAction::adoptGreenStripeSetting:
-        case MenuAction::toggleStartAtLogin:
-        case MenuAction::toggleNameColours:
-        case MenuAction::adoptStripeStrengthSetting:
-        case MenuAction::toggleHoldPicture:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 MainMenu::MainMenu(MenuActionTarget& target)
     : target_(target), menu_(std::make_unique<QMenu>(QStringLiteral("Talvex"))) {
-    buildApplicationMenu();
-    buildStripesMenu();
-    buildSpeedMenu();
-    buildAreaMenu();
-    buildHelpMenu();
+    buildSubmenus();
+    addCommands();
     openMenus_ = new QAction(QStringLiteral("Open Menus"), menu_.get());
     openMenus_->setShortcut(QKeySequence(Qt::Key_F10));
     shortcutActions_.append(openMenus_);
@@ -55,32 +34,8 @@ MainMenu::MainMenu(MenuActionTarget& target)
 
 MainMenu::~MainMenu() = default;
 
-QAction* MainMenu::addItem(QMenu* menu, const QString& title, MenuAction action, std::int64_t tag,
-                           const QString& shortcut) {
-    QAction* item = menu->addAction(title);
-    QtMenuItem::configure(item, action, tag);
-    item->setCheckable(selectsSettingValue(action));
-    if (!shortcut.isEmpty()) {
-        item->setShortcut(QKeySequence(shortcut));
-        shortcutActions_.append(item);
-    }
-    return item;
-}
-
-void MainMenu::buildApplicationMenu() {
+void MainMenu::buildSubmenus() {
     application_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Talvex"), target_);
-    addItem(application_, QStringLiteral("&About Talvex"), MenuAction::orderFrontAboutBox, 0);
-    application_->addSeparator();
-    addItem(application_, QStringLiteral("&Preferences…"), MenuAction::showPreferences, 0,
-            QStringLiteral("Ctrl+,"));
-    addItem(application_, QStringLiteral("Start at &Login"), MenuAction::toggleStartAtLogin, 0);
-    application_->addSeparator();
-    QAction* quit = addItem(application_, QStringLiteral("&Quit Talvex"), MenuAction::terminate, 0,
-                            QStringLiteral("Ctrl+Q"));
-    quit->setMenuRole(QAction::QuitRole);
-}
-
-void MainMenu::buildStripesMenu() {
     stripes_ = menu_->addMenu(QStringLiteral("&Stripes"));
     // Ahead of the routing's own handler, so the toggles are up to date when validated.
     QObject::connect(stripes_, &QMenu::aboutToShow, stripes_, [this] {
@@ -88,35 +43,77 @@ void MainMenu::buildStripesMenu() {
             flipStripeToggle(toggle);
     });
     routeMenuThroughTarget(stripes_, [this] { return &target_; });
-    addItem(stripes_, QStringLiteral("Show Red Stripes"), MenuAction::adoptTalvexSetting, 1);
-    addItem(stripes_, QStringLiteral("Hide Red Stripes"), MenuAction::adoptTalvexSetting, 0);
-    stripes_->addSeparator();
-    addItem(stripes_, QStringLiteral("Show Green Stripes"), MenuAction::adoptGreenStripeSetting, 1);
-    addItem(stripes_, QStringLiteral("Hide Green Stripes"), MenuAction::adoptGreenStripeSetting, 0);
-    stripes_->addSeparator();
-    QMenu* strength = addRoutedSubmenu(stripes_, QStringLiteral("Stripe S&trength"), target_);
-    for (int percent : {25, 50, 75, 100})
-        addItem(strength, QStringLiteral("%1 %").arg(percent),
-                MenuAction::adoptStripeStrengthSetting, percent);
-    stripes_->addSeparator();
-    addStripeToggle(MenuAction::adoptTalvexSetting, QStringLiteral("Toggle Red Stripes"),
-                    QStringLiteral("Ctrl+R"));
-    addStripeToggle(MenuAction::adoptGreenStripeSetting, QStringLiteral("Toggle Green Stripes"),
-                    QStringLiteral("Ctrl+G"));
+    speed_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Refresh Speed"), target_);
+    area_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&View Area"), target_);
+    help_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Help"), target_);
+}
+
+// The strength submenu sits among the stripe items, between separators.
+QMenu* MainMenu::menuFor(MenuPlace place) {
+    switch (place) {
+        case MenuPlace::application:
+            return application_;
+        case MenuPlace::stripes:
+        case MenuPlace::stripeToggles:
+            return stripes_;
+        case MenuPlace::stripeStrength:
+            if (!strength_) {
+                stripes_->addSeparator();
+                strength_ = addRoutedSubmenu(stripes_, QStringLiteral("Stripe S&trength"), target_);
+            }
+            return strength_;
+        case MenuPlace::speed:
+            return speed_;
+        case MenuPlace::area:
+            return area_;
+        case MenuPlace::help:
+            return help_;
+        case MenuPlace::none:
+            break;
+    }
+    return nullptr;
+}
+
+void MainMenu::addCommands() {
+    for (const Command& row : commands()) {
+        QMenu* menu = menuFor(row.place);
+        if (!menu || !row.title)
+            continue;
+        if (row.sectionStart)
+            menu->addSeparator();
+        QAction* item =
+            row.place == MenuPlace::stripeToggles ? addStripeToggle(row) : addItem(menu, row);
+        if (row.action == MenuAction::terminate)
+            item->setMenuRole(QAction::QuitRole);
+    }
+}
+
+// Items with a check mark rule show a check box from the start, so that the values of
+// one setting line up whether or not one of them is in force.
+QAction* MainMenu::addItem(QMenu* menu, const Command& row) {
+    QAction* item = menu->addAction(QString::fromUtf8(row.title));
+    QtMenuItem::configure(item, row.action, row.tag);
+    item->setCheckable(row.isOn != nullptr);
+    if (row.shortcut) {
+        item->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+        shortcutActions_.append(item);
+    }
+    return item;
 }
 
 // A toggle is a stripe item whose tag flips the stored switch. The tag is worked out
 // afresh when the toggle fires (connected before the menu's routing sees it, so the
 // menu sends the fresh tag) and when the menu opens, so the store stays the only
 // source of truth and a toggle never carries a check mark.
-void MainMenu::addStripeToggle(MenuAction action, const QString& title, const QString& shortcut) {
-    auto* toggle = new QAction(title, stripes_);
-    QtMenuItem::configure(toggle, action, 1);
-    toggle->setShortcut(QKeySequence(shortcut));
+QAction* MainMenu::addStripeToggle(const Command& row) {
+    auto* toggle = new QAction(QString::fromUtf8(row.title), stripes_);
+    QtMenuItem::configure(toggle, row.action, row.tag);
+    toggle->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
     QObject::connect(toggle, &QAction::triggered, toggle, [toggle] { flipStripeToggle(toggle); });
     stripes_->addAction(toggle);
     shortcutActions_.append(toggle);
     stripeToggles_.append(toggle);
+    return toggle;
 }
 
 void MainMenu::flipStripeToggle(QAction* toggle) {
@@ -125,37 +122,6 @@ void MainMenu::flipStripeToggle(QAction* toggle) {
                           : keys::greenStripesEnabled;
     const bool shown = UserDefaults::standard().integerForKey(key) != 0;
     toggle->setProperty(QtMenuItem::tagProperty, QVariant::fromValue<qlonglong>(shown ? 0 : 1));
-}
-
-void MainMenu::buildSpeedMenu() {
-    speed_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Refresh Speed"), target_);
-    addItem(speed_, QStringLiteral("Slow"), MenuAction::adoptSpeedSetting, -1,
-            QStringLiteral("Ctrl+1"));
-    addItem(speed_, QStringLiteral("Normal"), MenuAction::adoptSpeedSetting, 0,
-            QStringLiteral("Ctrl+2"));
-    addItem(speed_, QStringLiteral("Fast"), MenuAction::adoptSpeedSetting, 1,
-            QStringLiteral("Ctrl+3"));
-}
-
-void MainMenu::buildAreaMenu() {
-    area_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&View Area"), target_);
-    addItem(area_, QStringLiteral("Beneath the Panel"), MenuAction::adoptViewAreaSetting, 0,
-            QStringLiteral("Ctrl+B"));
-    addItem(area_, QStringLiteral("Around the Pointer"), MenuAction::adoptViewAreaSetting, 1,
-            QStringLiteral("Ctrl+M"));
-    area_->addSeparator();
-    addItem(area_, QStringLiteral("&Name Colours"), MenuAction::toggleNameColours, 0);
-    addItem(area_, QStringLiteral("&Copy Colour Name"), MenuAction::copyColourName, 0,
-            QStringLiteral("Ctrl+C"));
-    area_->addSeparator();
-    addItem(area_, QStringLiteral("&Hold Picture"), MenuAction::toggleHoldPicture, 0,
-            QStringLiteral("Ctrl+H"));
-}
-
-void MainMenu::buildHelpMenu() {
-    help_ = addRoutedSubmenu(menu_.get(), QStringLiteral("&Help"), target_);
-    addItem(help_, QStringLiteral("Send Feedback…"), MenuAction::sendFeedback, 0);
-    addItem(help_, QStringLiteral("Talvex Website"), MenuAction::openWebsite, 0);
 }
 
 void MainMenu::installShortcuts(QWidget* window) const {

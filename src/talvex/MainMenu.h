@@ -5,11 +5,12 @@
 // the panel's title bar, a right-click on the title bar, F10 and the system-tray icon
 // all open, plus the keyboard shortcuts of the panel. Every item sends its command
 // through a MenuActionTarget and takes its check mark from it each time its menu opens.
+// The items, their titles, shortcuts and places come from the command table.
 #include <QList>
 #include <QString>
 #include <memory>
 
-#include "app/MenuItem.h"
+#include "talvex/Commands.h"
 
 class QAction;
 class QMenu;
@@ -43,15 +44,12 @@ public:
     const QList<QAction*>& shortcutActions() const { return shortcutActions_; }
 
 private:
-    QAction* addItem(QMenu* menu, const QString& title, MenuAction action, std::int64_t tag,
-                     const QString& shortcut = {});
-    void addStripeToggle(MenuAction action, const QString& title, const QString& shortcut);
+    QMenu* menuFor(MenuPlace place);
+    QAction* addItem(QMenu* menu, const Command& row);
+    QAction* addStripeToggle(const Command& row);
     static void flipStripeToggle(QAction* toggle);
-    void buildApplicationMenu();
-    void buildStripesMenu();
-    void buildSpeedMenu();
-    void buildAreaMenu();
-    void buildHelpMenu();
+    void buildSubmenus();
+    void addCommands();
 
     MenuActionTarget& target_;
     std::unique_ptr<QMenu> menu_;
@@ -60,6 +58,7 @@ private:
     QMenu* speed_ = nullptr;
     QMenu* area_ = nullptr;
     QMenu* help_ = nullptr;
+    QMenu* strength_ = nullptr;
     QList<QAction*> shortcutActions_;
     QList<QAction*> stripeToggles_;
     QAction* openMenus_ = nullptr;

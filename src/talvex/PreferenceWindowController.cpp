@@ -12,6 +12,7 @@
 #include "app/QtMenuItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "talvex/Commands.h"
 #include "talvex/PanelShortcut.h"
 #include "ui_PreferenceWindowController.h"
 
@@ -20,6 +21,7 @@ namespace talvex {
 PreferenceWindowController::PreferenceWindowController(QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::PreferenceWindowController>()) {
     ui_->setupUi(this);
+    configureControls();
     for (QAbstractButton* choice : controls()) {
         // clicked, not toggled: only the user's choice writes, never a refresh.
         connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
@@ -71,6 +73,17 @@ void PreferenceWindowController::showPanelShortcut() {
     const QString status = shortcut_->statusText();
     ui_->panelShortcutStatus->setText(status);
     ui_->panelShortcutStatus->setVisible(!status.isEmpty());
+}
+
+// The interface file lays the controls out; the command table gives each, by its
+// object name, the action and the value it sends.
+void PreferenceWindowController::configureControls() {
+    for (const Command& row : commands()) {
+        if (!row.controlName)
+            continue;
+        if (auto* button = findChild<QAbstractButton*>(QLatin1String(row.controlName)))
+            QtMenuItem::configure(button, row.action, row.tag);
+    }
 }
 
 QList<QAbstractButton*> PreferenceWindowController::controls() const {

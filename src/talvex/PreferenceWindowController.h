@@ -1,8 +1,8 @@
 #pragma once
 
 // The preferences window: the four settings as groups of radio buttons, and a check
-// box that starts Talvex at login. Each button
-// carries the tag and action of the matching menu item (see QtMenuItem), writes
+// box that starts Talvex at login. Each button takes the tag and action of its row
+// of the command table (see Commands, QtMenuItem), writes
 // through the same MenuActionTarget and takes its checked state from the same
 // validation, redone on every change of the store. The colour names are a check box of
 // the same kind; the panel's shortcut is a key field with the key's state below it.
@@ -54,6 +54,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void configureControls();
     void choose(QAbstractButton* choice);
     void observeDefaults();
     void defaultsDidChange();

@@ -1,33 +1,45 @@
 #include "talvex/ResponderChain.h"
 
+#include "platform/UserDefaults.h"
+#include "talvex/Commands.h"
 #include "talvex/TXAppDelegate.h"
 #include "talvex/TXViewController.h"
 
 namespace talvex {
 
-void ResponderChain::setApplicationAction(MenuAction action, std::function<void()> perform) {
-    applicationActions_[action] = std::move(perform);
-}
-
 void ResponderChain::sendAction(const MenuItem& sender) {
-    const MenuAction action = sender.action();
-    if (viewController_ && viewController_->respondsTo(action)) {
-        viewController_->perform(sender);
-    } else if (delegate_.respondsTo(action)) {
-        delegate_.perform(sender);
-    } else if (auto it = applicationActions_.find(action); it != applicationActions_.end()) {
-        it->second();
+    const Command* row = commandFor(sender.action());
+    if (!row)
+        return;
+    switch (row->responder()) {
+        case Responder::viewController:
+            if (viewController_)
+                viewController_->perform(sender);
+            return;
+        case Responder::appDelegate:
+            delegate_.perform(sender);
+            return;
+        case Responder::application:
+            if (application_)
+                row->onApplication(*application_, sender);
+            return;
     }
 }
 
 bool ResponderChain::validateMenuItem(MenuItem& item) {
-    const MenuAction action = item.action();
-    if (viewController_ && viewController_->respondsTo(action)) {
-        return viewController_->validateMenuItem(item);
+    const Command* row = commandFor(item.action());
+    if (!row)
+        return false;
+    switch (row->responder()) {
+        case Responder::viewController:
+            return viewController_ && viewController_->validateMenuItem(item);
+        case Responder::appDelegate:
+            return delegate_.validateMenuItem(item);
+        case Responder::application:
+            return application_ &&
+                   validateCommand(item, Responder::application, {UserDefaults::standard()});
     }
-    if (delegate_.respondsTo(action))
-        return delegate_.validateMenuItem(item);
-    return applicationActions_.count(action) != 0;
+    return false;
 }
 
 }  // namespace talvex

@@ -1,18 +1,17 @@
 #pragma once
 
-// Where every menu of the application sends its commands: the panel's view
-// controller first (stripe commands, while the panel exists), then the application's
-// delegate (speed, view area, feedback, website), then the application itself (about
-// box, preferences, quit). A command goes to the first of them that answers it, and
-// that one validates its items; an item nobody answers is disabled.
-#include <functional>
-#include <map>
-
+// Where every menu of the application sends its commands. Each command's row (see
+// Commands) names the one that answers it: the panel's view controller (stripe
+// commands, Hold Picture; while the panel exists), the application's delegate
+// (settings, feedback, website, start at login) or the application itself (about box,
+// preferences, quit, copying the colour name). That one performs and validates it; an
+// item whose responder is not there, or that no row answers, is disabled.
 #include "app/MenuActionTarget.h"
 
 namespace talvex {
 
 class TXAppDelegate;
+class TXApplication;
 class TXViewController;
 
 class ResponderChain final : public MenuActionTarget {
@@ -21,8 +20,8 @@ public:
 
     // The view controller of the panel; nullptr once the panel is gone.
     void setViewController(TXViewController* controller) { viewController_ = controller; }
-    // An application-level command (about box, preferences, quit).
-    void setApplicationAction(MenuAction action, std::function<void()> perform);
+    // The application that answers the application-level commands; not owned.
+    void setApplication(TXApplication* application) { application_ = application; }
 
     void sendAction(const MenuItem& sender) override;
     bool validateMenuItem(MenuItem& item) override;
@@ -30,7 +29,7 @@ public:
 private:
     TXAppDelegate& delegate_;
     TXViewController* viewController_ = nullptr;
-    std::map<MenuAction, std::function<void()>> applicationActions_;
+    TXApplication* application_ = nullptr;
 };
 
 }  // namespace talvex

@@ -1,27 +1,11 @@
 #include "talvex/SettingsActions.h"
 
-#include <algorithm>
-#include <array>
-
 #include "settings/Settings.h"
+#include "talvex/Commands.h"
 
 namespace talvex {
 
 namespace {
-
-constexpr std::array appDelegateActions = {
-    MenuAction::adoptSpeedSetting,
-    MenuAction::adoptViewAreaSetting,
-    MenuAction::sendFeedback,
-    MenuAction::openWebsite,
-    MenuAction::adoptPanelShortcutSetting,
-    MenuAction::toggleNameColours,
-    MenuAction::adoptStripeStrengthSetting,
-};
-
-void checkIf(MenuItem& item, bool on) {
-    item.setState(on ? ControlState::on : ControlState::off);
-}
 
 std::int64_t rawValue(RefreshSpeed speed) {
     return static_cast<std::int64_t>(speed);
@@ -68,43 +52,16 @@ void toggleNameColours(UserDefaults& defaults) {
 }
 
 bool appDelegateRespondsTo(MenuAction action) {
-    return std::find(appDelegateActions.begin(), appDelegateActions.end(), action) !=
-           appDelegateActions.end();
+    const Command* row = commandFor(action);
+    return row && row->responder() == Responder::appDelegate;
 }
 
 bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
-    switch (item.action()) {
-        case MenuAction::adoptSpeedSetting:
-            checkIf(item, item.tag() == rawValue(currentRefreshSpeed(defaults)));
-            return true;
-        case MenuAction::adoptViewAreaSetting:
-            checkIf(item, item.tag() == rawValue(currentViewArea(defaults)));
-            return true;
-        case MenuAction::adoptPanelShortcutSetting:
-            checkIf(item, item.tag() == currentPanelShortcut(defaults));
-            return true;
-        case MenuAction::toggleNameColours:
-            checkIf(item, nameColoursEnabled(defaults));
-            return true;
-        case MenuAction::adoptStripeStrengthSetting:
-            checkIf(item, item.tag() == currentStripeStrength(defaults));
-            return true;
-        default:
-            return appDelegateRespondsTo(item.action());
-    }
+    return validateCommand(item, Responder::appDelegate, {defaults});
 }
 
 bool validateViewControllerMenuItem(MenuItem& item, const UserDefaults& defaults) {
-    switch (item.action()) {
-        case MenuAction::adoptTalvexSetting:
-            checkIf(item, item.tag() == defaults.integerForKey(keys::redStripesEnabled));
-            return true;
-        case MenuAction::adoptGreenStripeSetting:
-            checkIf(item, item.tag() == defaults.integerForKey(keys::greenStripesEnabled));
-            return true;
-        default:
-            return false;
-    }
+    return validateCommand(item, Responder::viewController, {defaults});
 }
 
 }  // namespace talvex

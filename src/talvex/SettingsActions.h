@@ -5,10 +5,9 @@
 // stores its tag; validation reads the store afresh every time, so a choice made in
 // one menu shows in every other the next time it opens.
 //
-// The application delegate answers the speed and view-area commands (and feedback,
-// website); the main panel's view controller answers the two stripe commands. Both
-// forward their Qt menus here through the MenuItem interface. The store argument
-// defaults to the standard store; tests pass their own.
+// Which responder answers each command, and with which check mark rule, is in the
+// rows of Commands; the rows call these. The store argument defaults to the standard
+// store; tests pass their own.
 #include "app/MenuItem.h"
 #include "platform/UserDefaults.h"
 
@@ -43,18 +42,11 @@ void adoptStripeStrengthSetting(const MenuItem& sender,
 // The actions the application delegate answers.
 bool appDelegateRespondsTo(MenuAction action);
 
-// Menu validation of the application delegate; returns whether the item is enabled.
-//  - speed items: on iff tag == raw value of currentRefreshSpeed; enabled.
-//  - view-area items: on iff tag == (stored ViewArea == 1 ? 1 : 0); enabled.
-//  - the panel's shortcut: on iff tag == currentPanelShortcut; enabled.
-//  - the colour-names toggle: on iff nameColoursEnabled; enabled.
-//  - anything else: state unchanged; enabled iff appDelegateRespondsTo(action).
+// Menu validation of the application delegate and of the main panel's view controller
+// (without its lens), by the rows of Commands: an item of the other responder's is
+// disabled and keeps its state. Returns whether the item is enabled.
 bool validateAppDelegateMenuItem(MenuItem& item,
                                  const UserDefaults& defaults = UserDefaults::standard());
-
-// Menu validation of the main panel's view controller.
-//  - stripe items: on iff tag == the integer stored under their key; enabled.
-//  - anything else: state unchanged; disabled.
 bool validateViewControllerMenuItem(MenuItem& item,
                                     const UserDefaults& defaults = UserDefaults::standard());
 

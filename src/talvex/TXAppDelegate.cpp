@@ -7,8 +7,10 @@
 #include "about/KPAboutBox.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "render/TalvexFilter.h"
+#include "talvex/Commands.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
@@ -26,13 +28,8 @@ void TXAppDelegate::adoptViewAreaSetting(const MenuItem& sender) {
     talvex::adoptViewAreaSetting(sender);
 }
 
-// The start-at-login item is checked while the autostart entry exists.
 bool TXAppDelegate::validateMenuItem(MenuItem& item) {
-    if (item.action() == MenuAction::toggleStartAtLogin) {
-        item.setState(AutostartEntry().isInstalled() ? ControlState::on : ControlState::off);
-        return true;
-    }
-    return validateAppDelegateMenuItem(item);
+    return validateCommand(item, Responder::appDelegate, {UserDefaults::standard()});
 }
 
 QString TXAppDelegate::feedbackURL() {
@@ -61,38 +58,15 @@ void TXAppDelegate::toggleStartAtLogin() {
 }
 
 bool TXAppDelegate::respondsTo(MenuAction action) const {
-    return action == MenuAction::toggleStartAtLogin || appDelegateRespondsTo(action);
+    return appDelegateRespondsTo(action);
 }
 
 bool TXAppDelegate::perform(const MenuItem& sender) {
-    switch (sender.action()) {
-        case MenuAction::adoptSpeedSetting:
-            adoptSpeedSetting(sender);
-            return true;
-        case MenuAction::adoptViewAreaSetting:
-            adoptViewAreaSetting(sender);
-            return true;
-        case MenuAction::sendFeedback:
-            sendFeedback();
-            return true;
-        case MenuAction::openWebsite:
-            openWebsite();
-            return true;
-        case MenuAction::toggleStartAtLogin:
-            toggleStartAtLogin();
-            return true;
-        case MenuAction::adoptPanelShortcutSetting:
-            talvex::adoptPanelShortcutSetting(sender);
-            return true;
-        case MenuAction::toggleNameColours:
-            talvex::toggleNameColours();
-            return true;
-        case MenuAction::adoptStripeStrengthSetting:
-            talvex::adoptStripeStrengthSetting(sender);
-            return true;
-        default:
-            return false;
-    }
+    const Command* row = commandFor(sender.action());
+    if (!row || !row->onDelegate)
+        return false;
+    row->onDelegate(*this, sender);
+    return true;
 }
 
 }  // namespace talvex

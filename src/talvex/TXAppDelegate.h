@@ -1,8 +1,8 @@
 #pragma once
 
 // The application's delegate: prepares the settings store at launch and answers the
-// menu commands that are not tied to the panel — refresh speed, view area, feedback,
-// website and start at login — with the check marks of those items that have one.
+// menu commands that are not tied to the panel — the settings, feedback, website and
+// start at login — as the command table's rows say (see Commands).
 #include <QString>
 
 #include "app/MenuItem.h"
@@ -26,8 +26,9 @@ public:
     // Adds the autostart entry when there is none and removes it when there is one.
     void toggleStartAtLogin();
 
+    // By the action's row: whether the delegate answers it; performing it calls the row's
+    // named action (false when the delegate does not answer it).
     bool respondsTo(MenuAction action) const;
-    // Performs the item's action; false when the delegate does not answer it.
     bool perform(const MenuItem& sender);
 
     // The addresses as the "URLs" table gives them (a localisation may replace them).

@@ -9,7 +9,6 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "about/KPAboutBox.h"
 #include "app/FilteredView.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
@@ -35,11 +34,12 @@ TXApplication::TXApplication()
       chain_(std::make_unique<ResponderChain>(*delegate_)),
       mainMenu_(std::make_unique<MainMenu>(*chain_)),
       windowController_(std::make_unique<TXWindowController>(*chain_)) {
-    connectApplicationActions();
+    chain_->setApplication(this);
 }
 
 TXApplication::~TXApplication() {
     chain_->setViewController(nullptr);
+    chain_->setApplication(nullptr);
 }
 
 bool TXApplication::claimSingleInstance(const QString& key) {
@@ -49,13 +49,6 @@ bool TXApplication::claimSingleInstance(const QString& key) {
     connect(singleInstance_.get(), &SingleInstance::activationRequested, this,
             &TXApplication::bringPanelForward);
     return true;
-}
-
-void TXApplication::connectApplicationActions() {
-    chain_->setApplicationAction(MenuAction::orderFrontAboutBox, [] { KPAboutBoxShow(); });
-    chain_->setApplicationAction(MenuAction::showPreferences, [this] { showPreferences(); });
-    chain_->setApplicationAction(MenuAction::terminate, [] { QApplication::quit(); });
-    chain_->setApplicationAction(MenuAction::copyColourName, [this] { copyColourName(); });
 }
 
 // The stripe defaults are registered before the panel (and with it the filter that

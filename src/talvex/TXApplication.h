@@ -53,16 +53,16 @@ public:
     PanelShortcut* panelShortcut() const { return panelShortcut_.get(); }
     // The colour names in the panel's title; none before launch.
     ColourNameTitle* colourNames() const { return colourNames_.get(); }
+    // Puts the name of the colour last under the pointer on the clipboard, if any.
+    void copyColourName();
 
 private:
-    void connectApplicationActions();
     void attachMenusToPanel();
     void installTrayIcon();
     void bringPanelForward();
     void openMenusFromKeyboard(QWidget* button);
     void installPanelShortcut();
     void togglePanelQuietly();
-    void copyColourName();
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.

@@ -1,5 +1,7 @@
 #include "talvex/TXViewController.h"
 
+#include "platform/UserDefaults.h"
+#include "talvex/Commands.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
@@ -22,32 +24,20 @@ void TXViewController::toggleHoldPicture() {
 }
 
 bool TXViewController::validateMenuItem(MenuItem& item) {
-    if (item.action() == MenuAction::toggleHoldPicture) {
-        item.setState(view_ && view_->held() ? ControlState::on : ControlState::off);
-        return view_ != nullptr;
-    }
-    return validateViewControllerMenuItem(item);
+    return validateCommand(item, Responder::viewController, {UserDefaults::standard(), this});
 }
 
 bool TXViewController::respondsTo(MenuAction action) const {
-    return action == MenuAction::adoptTalvexSetting ||
-           action == MenuAction::adoptGreenStripeSetting || action == MenuAction::toggleHoldPicture;
+    const Command* row = commandFor(action);
+    return row && row->responder() == Responder::viewController;
 }
 
 bool TXViewController::perform(const MenuItem& sender) {
-    switch (sender.action()) {
-        case MenuAction::adoptTalvexSetting:
-            adoptTalvexSetting(sender);
-            return true;
-        case MenuAction::adoptGreenStripeSetting:
-            adoptGreenStripeSetting(sender);
-            return true;
-        case MenuAction::toggleHoldPicture:
-            toggleHoldPicture();
-            return true;
-        default:
-            return false;
-    }
+    const Command* row = commandFor(sender.action());
+    if (!row || !row->onPanel)
+        return false;
+    row->onPanel(*this, sender);
+    return true;
 }
 
 }  // namespace talvex

@@ -23,8 +23,9 @@ public:
     void toggleHoldPicture();
     bool validateMenuItem(MenuItem& item);
 
+    // By the action's row: whether the controller answers it; performing it calls the
+    // row's named action (false when the controller does not answer it).
     bool respondsTo(MenuAction action) const;
-    // Performs the item's action; false when the controller does not answer it.
     bool perform(const MenuItem& sender);
 
 private:

@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
+#include "talvex/Commands.h"
 #include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
 
@@ -65,7 +66,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
     ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 2);  // 75, 100 %
     for (const auto& [action, tag] : all) {
         QAbstractButton* button = choice(action, tag);
-        ASSERT_NE(button, nullptr) << QtMenuItem::nameOf(action).toStdString() << " " << tag;
+        ASSERT_NE(button, nullptr) << commandName(action) << " " << tag;
         QTest::mouseClick(button, Qt::LeftButton);
     }
     EXPECT_EQ(target.sent, all);

@@ -31,6 +31,7 @@
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
+#include "talvex/Commands.h"
 #include "talvex/FilterSettingsController.h"
 #include "talvex/MainMenu.h"
 #include "talvex/PreferenceWindowController.h"
@@ -193,7 +194,7 @@ TEST_F(Shell, TheChainRoutesEachCommandToItsResponderAndIgnoresOutOfRangeTags) {
          {MenuAction::sendFeedback, MenuAction::openWebsite, MenuAction::orderFrontAboutBox,
           MenuAction::showPreferences, MenuAction::terminate, MenuAction::adoptTalvexSetting}) {
         PlainMenuItem item(answered, 0);
-        EXPECT_TRUE(chain().validateMenuItem(item)) << QtMenuItem::nameOf(answered).toStdString();
+        EXPECT_TRUE(chain().validateMenuItem(item)) << commandName(answered);
     }
     PlainMenuItem nothing(MenuAction::none, 0);
     EXPECT_FALSE(chain().validateMenuItem(nothing));
