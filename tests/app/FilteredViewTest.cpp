@@ -257,6 +257,26 @@ protected:
         });
     }
 
+    // A panel with a lens of its own, on its refresh timer, over the middle of the screen.
+    FilteredView* showLivePanel() {
+        panel_ = std::make_unique<Window>();
+        auto* view = new FilteredView;
+        panel_->setContentWidget(view);
+        panel_->setGeometry(300, 300, 240, 160);
+        panel_->show();
+        panel_->raise();
+        return view;
+    }
+
+    // Most of the picture is this colour (stripes cover less than half of any colour).
+    bool viewShows(FilteredView& view, Rgb colour) {
+        const auto pixels = x_.pixels(nativeWindowId(view), static_cast<int>(view.width() * scale_),
+                                      static_cast<int>(view.height() * scale_));
+        const auto same = std::count_if(pixels.begin(), pixels.end(),
+                                        [&](const Rgb& p) { return near(p, colour); });
+        return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
+    }
+
     bool waitForIdle() {
         return test::waitUntil([&] { return !view_->capturing(); });
     }
@@ -436,22 +456,9 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
 TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed);
     const XWindowId beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
-    panel_ = std::make_unique<Window>();
-    auto* view = new FilteredView;
-    panel_->setContentWidget(view);
-    panel_->setGeometry(300, 300, 240, 160);
-    panel_->show();
-    panel_->raise();
+    FilteredView* view = showLivePanel();
     const auto& history = view->captureHistory();
-    // Most of the picture is this colour (stripes cover less than half of any colour).
-    const auto shows = [&](Rgb colour) {
-        const auto pixels =
-            x_.pixels(nativeWindowId(*view), static_cast<int>(view->width() * scale_),
-                      static_cast<int>(view->height() * scale_));
-        const auto same = std::count_if(pixels.begin(), pixels.end(),
-                                        [&](const Rgb& p) { return near(p, colour); });
-        return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
-    };
+    const auto shows = [&](Rgb colour) { return viewShows(*view, colour); };
     ASSERT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(grey); }));
     ASSERT_TRUE(test::waitUntil([&] { return history.skipped > 0; }));
 
@@ -472,21 +479,10 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
 // A held picture captures nothing, stays through a drag and a change beneath, and
 // letting go shows what is beneath now.
 TEST_F(FilteredViewTest, AHeldPictureStaysUntilLetGo) {
-    const ::Window beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
-    panel_ = std::make_unique<Window>();
-    auto* view = new FilteredView;
-    panel_->setContentWidget(view);
-    panel_->setGeometry(300, 300, 240, 160);
-    panel_->show();
-    panel_->raise();
+    const XWindowId beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
+    FilteredView* view = showLivePanel();
     const auto& history = view->captureHistory();
-    const auto shows = [&](Rgb colour) {
-        const auto pixels = x_.pixels(view->winId(), static_cast<int>(view->width() * scale_),
-                                      static_cast<int>(view->height() * scale_));
-        const auto same = std::count_if(pixels.begin(), pixels.end(),
-                                        [&](const Rgb& p) { return near(p, colour); });
-        return !pixels.empty() && same * 2 > static_cast<std::ptrdiff_t>(pixels.size());
-    };
+    const auto shows = [&](Rgb colour) { return viewShows(*view, colour); };
     ASSERT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(grey); }));
 
     view->setHeld(true);
