@@ -5,6 +5,7 @@
 #include <array>
 
 #include "platform/SystemLog.h"
+#include "platform/x11/EventConnection.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorTrap.h"
 
@@ -26,27 +27,16 @@ std::array<unsigned, 4> lockCombinations(unsigned lockMask) {
 
 }  // namespace
 
-struct GlobalShortcut::Connection {
-    std::shared_ptr<XDisplay> display;
-    std::unique_ptr<QSocketNotifier> notifier;
-};
-
 GlobalShortcut::GlobalShortcut(std::function<void()> pressed, const char* displayName)
     : pressed_(std::move(pressed)) {
-    std::shared_ptr<XDisplay> display = XDisplay::open(displayName);
-    if (!display) {
+    connection_ = EventConnection::open(displayName, [this] { readEvents(); });
+    if (!connection_) {
         systemLog("Cannot open the X display for the panel's shortcut.");
         return;
     }
     // A held key then repeats presses alone, without the releases that would make each
     // repeat a press of its own.
-    XkbSetDetectableAutoRepeat(display->get(), True, nullptr);
-    connection_ = std::make_unique<Connection>();
-    connection_->notifier =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(display->get()), QSocketNotifier::Read);
-    connection_->display = std::move(display);
-    QObject::connect(connection_->notifier.get(), &QSocketNotifier::activated,
-                     [this] { readEvents(); });
+    XkbSetDetectableAutoRepeat(connection_->display->get(), True, nullptr);
 }
 
 GlobalShortcut::~GlobalShortcut() {

@@ -17,6 +17,8 @@
 
 namespace talvex {
 
+struct EventConnection;
+
 class XDisplay;
 
 class GlobalShortcut {
@@ -43,8 +45,6 @@ public:
     std::optional<ShortcutKey> key() const { return key_; }
 
 private:
-    struct Connection;
-
     bool grab(unsigned keycode, unsigned modifiers);
     void ungrab();
     unsigned numLockMask() const;
@@ -52,7 +52,7 @@ private:
     void handleKey(bool press, unsigned keycode, unsigned state);
 
     std::function<void()> pressed_;
-    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<EventConnection> connection_;
     std::optional<ShortcutKey> key_;
     State state_ = State::off;
     unsigned keycode_ = 0;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "platform/SystemLog.h"
+#include "platform/x11/EventConnection.h"
 #include "platform/x11/WindowStack.h"
 #include "platform/x11/XDisplay.h"
 
@@ -12,24 +13,11 @@
 
 namespace talvex {
 
-struct WindowVisibilityMonitor::Connection {
-    std::shared_ptr<XDisplay> display;
-    std::unique_ptr<QSocketNotifier> notifier;
-};
-
 WindowVisibilityMonitor::WindowVisibilityMonitor(Handler handler) : handler_(std::move(handler)) {
     // X errors on this connection (the window may vanish at any time) are absorbed.
-    std::shared_ptr<XDisplay> display = XDisplay::open();
-    if (!display) {
+    connection_ = EventConnection::open(nullptr, [this] { readEvents(); });
+    if (!connection_)
         systemLog("Cannot open the X display to follow the window's visibility.");
-        return;
-    }
-    connection_ = std::make_unique<Connection>();
-    connection_->notifier =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(display->get()), QSocketNotifier::Read);
-    connection_->display = std::move(display);
-    QObject::connect(connection_->notifier.get(), &QSocketNotifier::activated,
-                     [this] { readEvents(); });
 }
 
 WindowVisibilityMonitor::~WindowVisibilityMonitor() = default;

@@ -16,6 +16,8 @@
 
 namespace talvex {
 
+struct EventConnection;
+
 class WindowVisibilityMonitor {
 public:
     // Called on the main thread each time the watched window's visibility changes.
@@ -36,8 +38,6 @@ public:
     bool isVisible() const { return viewable_ && !fullyObscured_ && !covered_; }
 
 private:
-    struct Connection;
-
     void readEvents();
     void handleEvent(const void* event);
     void update(bool viewable, bool fullyObscured);
@@ -47,7 +47,7 @@ private:
     void checkCover();
 
     Handler handler_;
-    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<EventConnection> connection_;
     XWindowId window_ = 0;
     bool viewable_ = false;
     bool fullyObscured_ = false;
