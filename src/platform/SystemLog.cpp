@@ -12,9 +12,10 @@ void systemLog(std::string_view line) {
     static std::once_flag opened;
     std::call_once(opened, [] { openlog("talvex", LOG_PID, LOG_USER); });
     const std::string text(line);
-    syslog(LOG_NOTICE, "%s", text.c_str());
+    // The terminal first: the system logger may be slow to answer.
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+    syslog(LOG_NOTICE, "%s", text.c_str());
 }
 
 }  // namespace talvex

@@ -35,11 +35,11 @@ PolicyState& state() {
 }
 
 // Once per process, whichever connection notices first: the server is one for all.
+// Once, whichever threads find the server gone; a thread that comes second waits until
+// the line is out, so that its _exit cannot cut the first one off mid-line.
 void announceLoss() {
-    static std::atomic<bool> announced{false};
-    if (!announced.exchange(true)) {
-        systemLog("Lost the connection to the X server.");
-    }
+    static std::once_flag announced;
+    std::call_once(announced, [] { systemLog("Lost the connection to the X server."); });
 }
 
 // The server closed its end of the connection (read from the socket, not asked for).
