@@ -358,10 +358,8 @@ void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
     CapturingGuard clearCapturingAtEnd(renderer);
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
-    if (nothingToCapture(request)) {
-        ++request.history->skipped;
-        return;
-    }
+    // Whether anything changed beneath was asked on the main thread just before: what
+    // it found changed cannot have become unchanged since.
     request.history->lastCaptureMs = steadyMs();
     ++request.history->captures;
 

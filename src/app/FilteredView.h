@@ -45,7 +45,7 @@ public:
 
     // True when nothing beneath can have changed since the last capture of the same
     // rectangle below the same window at the same scale. Asked on the main thread before
-    // a capture is handed over, and again on the capture thread; safe on any thread.
+    // a capture is handed over (safe on any thread).
     using ChangeProbe = std::function<bool(Rect globalRect, XWindowId windowId, double scale)>;
 
     // What the captures of one view have done, shared with their work items.

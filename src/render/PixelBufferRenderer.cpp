@@ -379,10 +379,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0)
         return;
-    glDisable(GL_DEPTH_TEST);
-    glUseProgram(program_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, textureName);
+    bindProgramAndPicture();
 
     // Keep the previous picture for what cannot be uploaded as it is, and for an image
     // that is the picture on screen already.
@@ -396,18 +393,32 @@ void PixelBufferRenderer::display(const CapturedImage& image,
 
     // The pixels go to OpenGL unchanged; the packed type does the unpacking.
     upload(image, *bytes, *update);
-    glUniform1i(frame_, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
-    // The filter's per-draw constants and quad, the draw, the present.
-    shaderFilter.applyParametersForTextureOfWidth(image.width(), image.height());
-    draw(*update, shaderFilter);
-    present(*update);
-    collectGLErrors();
+    drawAndPresent(*update, shaderFilter, image.width(), image.height());
     rememberShown(image, *bytes, *update, std::move(shared));
+}
+
+// The program in use, reading the picture's texture from unit 0.
+void PixelBufferRenderer::bindProgramAndPicture() {
+    glDisable(GL_DEPTH_TEST);
+    glUseProgram(program_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, textureName);
+    glUniform1i(frame_, 0);
+}
+
+// The filter's per-draw constants and quad for a texture of width × height, the draw,
+// the present.
+void PixelBufferRenderer::drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter,
+                                         std::size_t width, std::size_t height) {
+    shaderFilter.applyParametersForTextureOfWidth(width, height);
+    draw(update, shaderFilter);
+    present(update);
+    collectGLErrors();
     ++framesPresented_;
 }
 
@@ -416,17 +427,8 @@ void PixelBufferRenderer::redrawShownPicture() {
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
-    glDisable(GL_DEPTH_TEST);
-    glUseProgram(program_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, textureName);
-    glUniform1i(frame_, 0);
-    shaderFilter.applyParametersForTextureOfWidth(shown_.width, shown_.height);
-    const Update whole;
-    draw(whole, shaderFilter);
-    present(whole);
-    collectGLErrors();
-    ++framesPresented_;
+    bindProgramAndPicture();
+    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height);
 }
 
 std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {

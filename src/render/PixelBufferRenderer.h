@@ -179,6 +179,9 @@ private:
     PixelRect drawableRectOf(const PixelRect& imageRect) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
+    void bindProgramAndPicture();
+    void drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter, std::size_t width,
+                        std::size_t height);
     void draw(const Update& update, OpenGLShaderFilter& shaderFilter);
     void drawQuads(const Update& update);
     void present(const Update& update);

@@ -118,8 +118,7 @@ TEST(ShellProcess, UnderOpenboxThePanelStaysAboveTakesShortcutsAndClosingEndsThe
         GTEST_SKIP() << "needs openbox and xdotool";
     REQUIRE_PRIVATE_X_SERVER(server);
     ChildProcess openbox(server.name());
-    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!test::waitForWindowManager(server.name()) || !openbox.running())
+    if (!startOpenbox(openbox, server.name()))
         GTEST_SKIP() << "openbox did not start: " << openbox.output().toStdString();
 
     const auto config = test::makeTempDir("talvex-shell");
@@ -349,8 +348,7 @@ TEST(ShellProcess, UnderOpenboxCtrlAltLFromAnotherApplicationHidesThePanelAndBri
         GTEST_SKIP() << "needs openbox and xdotool";
     REQUIRE_PRIVATE_X_SERVER(server);
     ChildProcess openbox(server.name());
-    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!test::waitForWindowManager(server.name()) || !openbox.running())
+    if (!startOpenbox(openbox, server.name()))
         GTEST_SKIP() << "openbox did not start: " << openbox.output().toStdString();
 
     ChildProcess talvex(server.name(), test::makeTempDir("talvex-shell"));

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 
 // Xlib last: its macros collide with Qt names.
@@ -64,6 +65,11 @@ bool ChildProcess::waitForExit(int timeoutMs) {
 
 QString ChildProcess::output() {
     return QString::fromLocal8Bit(process_.readAll());
+}
+
+bool startOpenbox(ChildProcess& openbox, const QString& display) {
+    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    return waitForWindowManager(display) && openbox.running();
 }
 
 QString talvexProgram() {

@@ -41,6 +41,9 @@ private:
     QProcess process_;
 };
 
+// Starts openbox in `openbox` and waits until it manages windows; false when it did not.
+bool startOpenbox(ChildProcess& openbox, const QString& display);
+
 // The talvex program in the build tree.
 QString talvexProgram();
 // Runs `program` to its end on `display`; its exit status, -1 if it did not finish.
