@@ -52,6 +52,18 @@ void AreaChangeTracker::handleEvent(const XEvent& event) {
     } else if (isTreeChange(event)) {
         changed_ = true;
     }
+    if (event.type == DestroyNotify)
+        forgetDestroyed(static_cast<std::uint32_t>(event.xdestroywindow.window));
+}
+
+// The server freed the window's damage object with it. The id may come back at once
+// for another client's window, which must get a damage object of its own.
+void AreaChangeTracker::forgetDestroyed(std::uint32_t window) {
+    const auto known = damages_.find(window);
+    if (known == damages_.end())
+        return;
+    known->second.forget();
+    damages_.erase(known);
 }
 
 // The damaged box, moved to root pixels, must meet the area to count.

@@ -49,6 +49,7 @@ public:
 private:
     XResource damageFor(const StackedWindow& window);
     void handleDamage(const XEvent& event);
+    void forgetDestroyed(std::uint32_t window);
     bool isTreeChange(const XEvent& event) const;
 
     Display* dpy_;

@@ -38,6 +38,10 @@ public:
     unsigned long id() const { return id_; }
     explicit operator bool() const { return id_ != 0; }
 
+    // Lets go of a resource that the server already freed with what it belonged to,
+    // without a request.
+    void forget() { id_ = 0; }
+
     void reset() {
         if (id_ != 0 && release_ && !XErrorPolicy::connectionLost(display_)) {
             release_(display_, id_);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <thread>
 
 #include "platform/x11/CapturedXImage.h"
@@ -110,6 +111,38 @@ TEST(WindowCapture, GivesNoImageOffScreenOrForUnknownWindows) {
                                          static_cast<std::uint32_t>(s.scene.root()), 1.0));
     // And the connection still works afterwards.
     EXPECT_TRUE(server.imageBelowWindow({150, 150, 300, 100}, s.panel, 1.0));
+}
+
+// A client's first window takes the id that the last client to leave had for its own:
+// the damage object of the old window died with it and must not stand for the new one.
+TEST(WindowCapture, AWindowTakingTheIdOfOneJustClosedIsTrackedAfresh) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    WindowServer server;
+    const Rect area{150, 150, 300, 100};
+    const auto openClientWindow = [](Display* client) {
+        const Window w = XCreateSimpleWindow(client, DefaultRootWindow(client), 160, 160, 50, 50, 0,
+                                             0, 0x0000ff);
+        XMapWindow(client, w);
+        XLowerWindow(client, w);
+        XSync(client, False);
+        return w;
+    };
+    Display* first = XOpenDisplay(nullptr);
+    const Window closed = openClientWindow(first);
+    ASSERT_TRUE(server.imageBelowWindow(area, s.panel, 1.0));
+    XCloseDisplay(first);
+    std::unique_ptr<Display, int (*)(Display*)> second(XOpenDisplay(nullptr), &XCloseDisplay);
+    const Window reused = openClientWindow(second.get());
+    if (reused != closed)
+        GTEST_SKIP() << "the server gave the new client's window another id";
+
+    ASSERT_TRUE(server.imageBelowWindow(area, s.panel, 1.0));
+    XSetWindowBackground(second.get(), reused, 0xffffff);
+    XClearWindow(second.get(), reused);
+    XSync(second.get(), False);
+    EXPECT_TRUE(
+        test::waitUntil([&] { return !server.unchangedSinceLastCapture(area, s.panel, 1.0); }));
 }
 
 TEST(WindowCapture, BlendsTranslucentWindowsOverWhatLiesBelow) {
