@@ -9,7 +9,7 @@ packages=(
   # toolkit and resources
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-qpa-plugins libqt6opengl6-dev
   # X11 and OpenGL
-  libx11-dev libxext-dev libxcomposite-dev libxrender-dev libxrandr-dev libxfixes-dev libxdamage-dev libxtst-dev libx11-xcb-dev
+  libx11-dev libxext-dev libxcomposite-dev libxrender-dev libxrandr-dev libxfixes-dev libxdamage-dev libxi-dev libxtst-dev libx11-xcb-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   # colour science (the colour names)
   liblcms2-dev

@@ -143,6 +143,7 @@ void FilteredView::updateFromDefaults() {
 
 void FilteredView::drawRect() {
     renderer()->redrawRequired = true;
+    lastViewRect_.reset();  // a reshape or a new scale
     if (held())
         renderer()->redrawShownPicture();
     else
@@ -284,7 +285,7 @@ std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
     const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
     const Point pointer = server.pointerLocation();
     const Rect area =
-        capture::viewAreaRect(viewRectOnScreen(), viewArea(), geometry.rootToScreen(pointer));
+        capture::viewAreaRect(knownViewRect(), viewArea(), geometry.rootToScreen(pointer));
     // The root pixels the capture of that area took, as the window server works them out.
     const PixelRect pixels =
         geometry.globalToRootPixels(capture::globalDisplayRect(area, geometry.mainDisplayHeight()));
@@ -295,22 +296,30 @@ std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
     return renderer()->capturedColourAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y));
 }
 
-Rect FilteredView::getViewAreaRect() const {
-    lastViewRect_ = viewRectOnScreen();
-    return capture::viewAreaRect(*lastViewRect_, viewArea(), pointerLocationOnScreen());
+Rect FilteredView::knownViewRect() const {
+    const auto now = std::chrono::steady_clock::now();
+    const bool known = lastViewRect_ && lastViewRect_->width() == width() &&
+                       lastViewRect_->height() == height() &&
+                       now - lastViewRectAt_ < viewRectRecheck;
+    if (!known) {
+        lastViewRect_ = viewRectOnScreen();
+        lastViewRectAt_ = now;
+    }
+    return *lastViewRect_;
 }
 
-// A tick asks the server only for the pointer: the view's place is the one found by
-// the last capture request (made at least every sixth tick), or found now when the
-// window moved or the view's size changed since.
+Rect FilteredView::getViewAreaRect() const {
+    return capture::viewAreaRect(knownViewRect(), viewArea(), pointerLocationOnScreen());
+}
+
+// A tick that captures nothing asks the server at most where the pointer is, and not
+// even that while the pointer rests (see WindowServer::pointerLocation); the view's
+// place is the one last found.
 void FilteredView::recaptureIfNeeded() {
     // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing.
     if (occluded())
         return;
-    const Rect known = lastViewRect_.value_or(Rect());
-    if (!lastViewRect_ || known.width() != width() || known.height() != height())
-        lastViewRect_ = viewRectOnScreen();
-    const Rect onScreen = *lastViewRect_;
+    const Rect onScreen = knownViewRect();
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
     scheduler_.recaptureIfNeeded(bounds(), inView, pointer);

@@ -16,6 +16,7 @@
 // only through a QPointer used on the main thread, so a view that goes away meanwhile
 // is never touched. `capturing` is cleared when the work item ends, on every path.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -103,8 +104,13 @@ public:
 
     // The area to capture, in screen coordinates.
     Rect getViewAreaRect() const;
-    // The view's own rectangle in screen coordinates.
+    // The view's own rectangle in screen coordinates, as the server has it now.
     Rect viewRectOnScreen() const;
+    // The same, as last found: found again when not known, after the window moved or
+    // the view's size changed, and at least every `viewRectRecheck` (a move nobody
+    // reported).
+    Rect knownViewRect() const;
+    static constexpr std::chrono::milliseconds viewRectRecheck{1000};
     // The top-left corner of the view in X root pixels.
     Point viewOriginInRootPixels() const;
     // The pointer in screen coordinates.
@@ -160,8 +166,9 @@ private:
     ImageSource imageSource_;
     ChangeProbe changeProbe_;
     std::shared_ptr<CaptureHistory> history_ = std::make_shared<CaptureHistory>();
-    // The view's rectangle on screen as the last capture request found it.
+    // The view's rectangle on screen as last found, and when.
     mutable std::optional<Rect> lastViewRect_;
+    mutable std::chrono::steady_clock::time_point lastViewRectAt_;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 

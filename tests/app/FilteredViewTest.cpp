@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCursor>
 #include <QProcess>
 #include <algorithm>
 #include <atomic>
@@ -32,6 +31,7 @@
 // Xlib last: its macros collide with Qt names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 namespace talvex {
 namespace {
@@ -101,6 +101,12 @@ public:
 
     void move(XWindowId window, int x, int y) {
         XMoveWindow(dpy_, window, x, y);
+        XSync(dpy_, False);
+    }
+
+    // As a pointing device moves it.
+    void movePointer(QPoint root) {
+        XTestFakeMotionEvent(dpy_, -1, root.x(), root.y(), CurrentTime);
         XSync(dpy_, False);
     }
 
@@ -524,8 +530,8 @@ TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewAndAPixelRatioChangeResha
     TestView& view = showPanel(QRect(300, 300, 200, 120));
     const auto pointAt = [&](QPoint inView) {
         const QPoint global = view.mapToGlobal(inView);
-        QCursor::setPos(global);
         const Point root{global.x() * scale_, global.y() * scale_};
+        x_.movePointer(QPoint(int(root.x), int(root.y)));
         ASSERT_TRUE(
             test::waitUntil([&] { return WindowServer::shared().pointerLocation() == root; }));
         view.recaptureIfNeeded();

@@ -21,6 +21,7 @@
 
 // Xlib last: its macros collide with Qt names.
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 namespace talvex {
 namespace {
@@ -51,9 +52,9 @@ public:
         last_ = window;
     }
     ::Window last() const { return last_; }
+    // As a pointing device moves it.
     void movePointer(QPoint root) {
-        XWarpPointer(display_.get(), 0, DefaultRootWindow(display_.get()), 0, 0, 0, 0, root.x(),
-                     root.y());
+        XTestFakeMotionEvent(display_.get(), -1, root.x(), root.y(), CurrentTime);
         XSync(display_.get(), False);
     }
 

@@ -1,14 +1,20 @@
 #include "platform/x11/WindowServer.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
+#include <QCoreApplication>
+#include <QThread>
+#include <utility>
 
 #include "platform/SystemLog.h"
 #include "platform/x11/InputShape.h"
+#include "platform/x11/PointerWatch.h"
 #include "platform/x11/ScreenLayout.h"
 #include "platform/x11/WindowCompositor.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
+
+// Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace talvex {
 
@@ -22,6 +28,8 @@ WindowServer& WindowServer::shared() {
 
 WindowServer::WindowServer(const char* displayName)
     : control_(XDisplay::open(displayName)), capture_(XDisplay::open(displayName)) {
+    if (displayName)
+        displayName_ = displayName;
     if (!control_ || !capture_) {
         systemLog("Cannot connect to the X server; screen capture is off.");
         return;
@@ -131,8 +139,23 @@ Point WindowServer::pointerLocation() {
     if (!controlUsable()) {
         return {};
     }
+    if (PointerWatch* watch = pointerWatch())
+        return watch->location().value_or(Point{});
     const PointerState pointer = queryPointer(control_->get(), control_->root());
     return {static_cast<double>(pointer.rootX), static_cast<double>(pointer.rootY)};
+}
+
+// The watch reads its events from the toolkit's loop: it exists only on the main
+// thread of a running application; elsewhere every call asks the server.
+PointerWatch* WindowServer::pointerWatch() {
+    const auto* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return nullptr;
+    if (!std::exchange(pointerWatchTried_, true)) {
+        pointerWatch_ = PointerWatch::open(displayName_ ? displayName_->c_str() : nullptr,
+                                           PointerWatch::defaultWarpCheck);
+    }
+    return pointerWatch_.get();
 }
 
 bool WindowServer::primaryButtonDown() {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/CapturedImage.h"
@@ -21,6 +22,7 @@
 
 namespace talvex {
 
+class PointerWatch;
 class WindowCompositor;
 class XDisplay;
 
@@ -55,7 +57,8 @@ public:
     // The main display (see ScreenLayout) in root pixels; read again only after the
     // server reports a change.
     Rect mainDisplayBounds();
-    // The pointer in root pixels.
+    // The pointer in root pixels. On the toolkit's main thread it is followed from
+    // device events (PointerWatch): a resting pointer costs no round trip.
     Point pointerLocation();
     // Whether the primary pointer button is held down, as the server sees it.
     bool primaryButtonDown();
@@ -75,11 +78,15 @@ private:
     PixelRect captureRootPixels(Rect globalRect, double scale);
     void followLayoutChanges();
     void readLayoutChanges();
+    PointerWatch* pointerWatch();
 
     std::shared_ptr<XDisplay> control_;
     std::mutex controlMutex_;
     bool inputShapes_ = false;
     std::optional<Rect> mainDisplay_;  // none until asked for, and after a change
+    std::optional<std::string> displayName_;
+    std::unique_ptr<PointerWatch> pointerWatch_;  // opened on first use, main thread only
+    bool pointerWatchTried_ = false;
 
     std::shared_ptr<XDisplay> capture_;
     std::mutex captureMutex_;
