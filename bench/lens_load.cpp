@@ -3,7 +3,11 @@
 // screen (pointer resting, or moving over the picture), a 100 x 100 window changing 20
 // times a second under one corner, the whole area changing 20 times a second, and a
 // panel covered by another window. Runs the real panel and view on the current X
-// display:
+// display. The scene beneath the panel (bands of colour over the whole screen, the
+// changing window, the covering one) and the moving pointer each run in a process of
+// their own (scene_window and pointer_mover, beside this program), so the lens's CPU
+// share holds only the lens's work; the X server's share holds the scene's too, so the
+// server's share for the scene alone, with no panel, is printed first.
 //
 //   lens_load [seconds per case, default 30] [panel width] [panel height]
 //
@@ -14,21 +18,19 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPainter>
 #include <QProcess>
-#include <QScreen>
-#include <QThread>
 #include <QTimer>
-#include <QWidget>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "app/FilteredView.h"
 #include "app/Window.h"
@@ -42,53 +44,6 @@
 namespace {
 
 using namespace talvex;
-
-// A full-screen picture of coloured bands that never changes.
-class StaticScene : public QWidget {
-public:
-    StaticScene() { setWindowFlag(Qt::FramelessWindowHint); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QColor colours[] = {QColor(220, 30, 30), QColor(30, 170, 40), QColor(250, 130, 0),
-                                  QColor(0, 130, 130), QColor(200, 200, 200)};
-        const int band = width() / 5;
-        for (int i = 0; i < 5; ++i)
-            p.fillRect(i * band, 0, band + 1, height(), colours[i]);
-    }
-};
-
-// A window of one colour that takes a new colour 20 times a second while on (never the
-// same one twice in a row, so every capture of it differs from the last).
-class ChangingPatch : public QWidget {
-public:
-    ChangingPatch() {
-        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            ++step_;
-            update();
-        });
-    }
-    void run(QRect area) {
-        setGeometry(area);
-        show();
-        timer_.start(50);
-    }
-    void stop() {
-        timer_.stop();
-        hide();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(rect(), QColor::fromHsv(step_ * 7 % 360, 200, 220));
-    }
-
-private:
-    QTimer timer_;
-    int step_ = 0;
-};
 
 double cpuSeconds() {
     rusage usage{};
@@ -133,16 +88,40 @@ void runEventLoopFor(double seconds) {
     loop.exec();
 }
 
-// Puts `window` right below `sibling` on the server (no window manager needed).
-void stackBelow(QWidget& window, QWidget& sibling) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return;
-    XWindowChanges changes{};
-    changes.sibling = sibling.winId();
-    changes.stack_mode = Below;
-    XConfigureWindow(display, window.winId(), CWSibling | CWStackMode, &changes);
-    XCloseDisplay(display);
+// Ends a scene_window or pointer_mover process, if one runs.
+void stop(QProcess& process) {
+    process.kill();
+    process.waitForFinished();
+}
+
+// Starts scene_window (beside this program) with `arguments` and waits until its window
+// is on the screen; false, with a message, when it is not within 5 s (the process is
+// ended then). Its error messages go to ours.
+bool startSceneWindow(QProcess& process, const QStringList& arguments) {
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QCoreApplication::applicationDirPath() + "/scene_window", arguments);
+    const QDeadlineTimer deadline(5000);
+    QByteArray output;
+    while (!output.contains("ready\n") && process.waitForReadyRead(deadline.remainingTime()))
+        output += process.readAllStandardOutput();
+    if (output.contains("ready\n"))
+        return true;
+    std::fprintf(stderr, "lens_load: scene_window %s did not show its window within 5 s\n",
+                 qPrintable(arguments.join(' ')));
+    stop(process);
+    return false;
+}
+
+QStringList rectArguments(QRect area) {
+    return {QString::number(area.x()), QString::number(area.y()), QString::number(area.width()),
+            QString::number(area.height())};
+}
+
+void startMover(QProcess& mover, QPoint centre) {
+    mover.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    mover.start(QCoreApplication::applicationDirPath() + "/pointer_mover",
+                {QString::number(centre.x()), QString::number(centre.y())});
+    mover.waitForStarted();
 }
 
 enum class Scene { staticResting, staticMoving, cornerChanging, wholeChanging, covered };
@@ -173,41 +152,41 @@ struct Result {
 struct Bench {
     FilteredView& view;
     talvex::Window& panel;
-    ChangingPatch& patch;
-    QWidget& cover;
     pid_t server;
 };
 
-void startScene(Bench& b, Scene scene, QProcess& mover, QPoint centre) {
+// Starts the scene's changing or covering window and the pointer's moves; false when a
+// window did not come.
+bool startScene(Bench& b, Scene scene, QProcess& window, QProcess& mover, QPoint centre) {
     const QRect content(b.view.mapToGlobal(QPoint(0, 0)), b.view.size());
-    if (scene == Scene::cornerChanging)
-        b.patch.run(QRect(content.topLeft() + QPoint(10, 10), QSize(100, 100)));
-    if (scene == Scene::wholeChanging)
-        b.patch.run(content);
-    if (scene == Scene::covered) {
-        b.cover.setGeometry(b.panel.frameGeometry().adjusted(-20, -20, 20, 20));
-        b.cover.show();
-        b.cover.raise();
-    } else if (b.patch.isVisible()) {
-        runEventLoopFor(0.3);  // the toolkit maps it first
-        stackBelow(b.patch, b.panel);
-    }
-    // The pointer moves from another process (pointer_mover, beside this program), so
-    // the lens's CPU share holds none of the moving.
-    if (scene == Scene::staticMoving) {
-        const QString program = QCoreApplication::applicationDirPath() + "/pointer_mover";
-        mover.start(program, {QString::number(centre.x()), QString::number(centre.y())});
-        mover.waitForStarted();
-    }
+    const QString panelId = QString::number(b.panel.winId());
+    if (scene == Scene::cornerChanging &&
+        !startSceneWindow(
+            window, QStringList{"patch"}
+                        << rectArguments(QRect(content.topLeft() + QPoint(10, 10), QSize(100, 100)))
+                        << panelId))
+        return false;
+    if (scene == Scene::wholeChanging &&
+        !startSceneWindow(window, QStringList{"patch"} << rectArguments(content) << panelId))
+        return false;
+    if (scene == Scene::covered &&
+        !startSceneWindow(window, QStringList{"cover"} << rectArguments(
+                                      b.panel.frameGeometry().adjusted(-20, -20, 20, 20))))
+        return false;
+    if (scene == Scene::staticMoving)
+        startMover(mover, centre);
     QCursor::setPos(scene == Scene::staticMoving ? centre
                                                  : content.bottomRight() + QPoint(200, 150));
+    return true;
 }
 
-Result measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
+std::optional<Result> measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
     UserDefaults::standard().setIntegerForKey(static_cast<std::int64_t>(speed), keys::refreshSpeed);
     const QPoint centre = b.view.mapToGlobal(b.view.rect().center());
+    QProcess window;
     QProcess mover;
-    startScene(b, scene, mover, centre);
+    if (!startScene(b, scene, window, mover, centre))
+        return std::nullopt;
     runEventLoopFor(1.0);  // settle
 
     const auto& history = b.view.captureHistory();
@@ -225,11 +204,34 @@ Result measure(Bench& b, RefreshSpeed speed, Scene scene, double seconds) {
     Result r{double(history.captures - capturesBefore) / wall, frames / wall, pixels / wall / 1e6,
              (cpuSeconds() - cpuBefore) / wall,
              (processCpuSeconds(b.server) - serverBefore) / wall};
-    mover.kill();
-    mover.waitForFinished();
-    b.patch.stop();
-    b.cover.hide();
+    stop(mover);
+    stop(window);
     return r;
+}
+
+// The X server's CPU share, over `seconds` after a second to settle, with the scene's
+// bands on the screen and no panel: with the pointer moving around the middle of `area`,
+// and with a patch over `area` changing 20 times a second. Negative values when the
+// patch did not come.
+std::pair<double, double> serverShareOfSceneAlone(pid_t server, QRect area, double seconds) {
+    auto share = [&] {
+        runEventLoopFor(1.0);  // settle
+        const double before = processCpuSeconds(server);
+        QElapsedTimer clock;
+        clock.start();
+        runEventLoopFor(seconds);
+        return (processCpuSeconds(server) - before) / (clock.elapsed() / 1000.0);
+    };
+    QProcess mover;
+    startMover(mover, area.center());
+    const double moving = share();
+    stop(mover);
+    QProcess patch;
+    if (!startSceneWindow(patch, QStringList{"patch"} << rectArguments(area)))
+        return {-1, -1};
+    const double changing = share();
+    stop(patch);
+    return {moving, changing};
 }
 
 const char* speedName(RefreshSpeed s) {
@@ -254,6 +256,66 @@ double privateDirtyKb() {
     return 0;
 }
 
+// Measures every scene at every speed and prints the table; false when a window of the
+// scene did not come.
+bool printTable(Bench& bench, double seconds) {
+    std::printf(
+        "| refresh speed | beneath the panel | captures/s | frames/s | MP drawn/s | "
+        "lens CPU | X server CPU |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    for (RefreshSpeed speed : {RefreshSpeed::slow, RefreshSpeed::normal, RefreshSpeed::fast}) {
+        for (Scene scene : {Scene::staticResting, Scene::staticMoving, Scene::cornerChanging,
+                            Scene::wholeChanging, Scene::covered}) {
+            const std::optional<Result> r = measure(bench, speed, scene, seconds);
+            if (!r)
+                return false;
+            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% |\n", speedName(speed),
+                        sceneName(scene), r->capturesPerSecond, r->framesPerSecond,
+                        r->megapixelsPerSecond, r->cpuShare * 100, r->serverShare * 100);
+            std::fflush(stdout);
+        }
+    }
+    return true;
+}
+
+// Everything after the bands are up: the scene alone, then the panel over each scene at
+// each speed. 0 on success.
+int run(double seconds, int panelWidth, int panelHeight) {
+    const pid_t server = serverProcess();
+    const QRect panelArea(QPoint(300, 200), QSize(panelWidth, panelHeight));
+    const auto [moving, changing] = serverShareOfSceneAlone(server, panelArea, seconds);
+    if (moving < 0)
+        return 1;
+    std::printf(
+        "X server CPU for the scene alone (no panel): pointer moving %.1f %%, whole-area patch "
+        "changing %.1f %%\n\n",
+        moving * 100, changing * 100);
+    std::fflush(stdout);
+
+    auto panel = std::make_unique<talvex::Window>();
+    auto* view = new FilteredView;
+    panel->setContentWidget(view);
+    panel->resize(panelWidth, panelHeight);
+    panel->move(panelArea.topLeft());
+    panel->show();
+    panel->raise();
+    runEventLoopFor(2.0);
+    bool done = view->hasDrawable();
+    if (!done) {
+        std::fprintf(stderr, "lens_load: the view has no OpenGL drawable\n");
+    } else {
+        Bench bench{*view, *panel, server};
+        done = printTable(bench, seconds);
+    }
+    if (done) {
+        std::printf("\nPrivate dirty memory of this process with the lens open: %.1f MB\n",
+                    privateDirtyKb() / 1024.0);
+    }
+    panel.reset();
+    dispatch::waitForGlobalQueue();
+    return done ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -264,45 +326,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TalvexFilter::registerDefaults();
 
-    StaticScene scene;
-    scene.setGeometry(QGuiApplication::primaryScreen()->geometry());
-    scene.show();
-
-    auto panel = std::make_unique<talvex::Window>();
-    auto* view = new FilteredView;
-    panel->setContentWidget(view);
-    panel->resize(panelWidth, panelHeight);
-    panel->move(300, 200);
-    panel->show();
-    panel->raise();
-    runEventLoopFor(2.0);
-    if (!view->hasDrawable()) {
-        std::fprintf(stderr, "lens_load: the view has no OpenGL drawable\n");
+    // The bands stay beneath everything for the whole run.
+    QProcess bands;
+    if (!startSceneWindow(bands, {"bands"}))
         return 1;
-    }
-    ChangingPatch patch;
-    QWidget cover;
-    cover.setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-    cover.setStyleSheet(QStringLiteral("background: #808080"));
-    Bench bench{*view, *panel, patch, cover, serverProcess()};
-
-    std::printf(
-        "| refresh speed | beneath the panel | captures/s | frames/s | MP drawn/s | "
-        "lens CPU | X server CPU |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
-    for (RefreshSpeed speed : {RefreshSpeed::slow, RefreshSpeed::normal, RefreshSpeed::fast}) {
-        for (Scene scene : {Scene::staticResting, Scene::staticMoving, Scene::cornerChanging,
-                            Scene::wholeChanging, Scene::covered}) {
-            const Result r = measure(bench, speed, scene, seconds);
-            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% |\n", speedName(speed),
-                        sceneName(scene), r.capturesPerSecond, r.framesPerSecond,
-                        r.megapixelsPerSecond, r.cpuShare * 100, r.serverShare * 100);
-            std::fflush(stdout);
-        }
-    }
-    std::printf("\nPrivate dirty memory of this process with the lens open: %.1f MB\n",
-                privateDirtyKb() / 1024.0);
-    panel.reset();
-    dispatch::waitForGlobalQueue();
-    return 0;
+    const int status = run(seconds, panelWidth, panelHeight);
+    stop(bands);
+    return status;
 }
