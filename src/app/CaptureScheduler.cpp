@@ -47,11 +47,11 @@ void CaptureScheduler::updateCapturingState() {
 }
 
 void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView,
-                                         Point pointerOnScreen) {
+                                         Point pointerOnScreen, std::int64_t ticks) {
     view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
     if (held_)
         return;
-    ++counter_;
+    counter_ += ticks;
     if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_)
         return;
     counter_ = 0;

@@ -66,8 +66,10 @@ public:
     // One tick of the refresh timer. `bounds` and `pointerInView` are in view
     // coordinates, `pointerOnScreen` in screen coordinates. The pointer location of
     // every tick that captures is kept, so a moving pointer captures at once and a
-    // resting one on every sixth tick.
-    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnScreen);
+    // resting one on every sixth tick. A timer slowed down while the pointer rests
+    // counts each of its ticks as `ticks`.
+    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnScreen,
+                           std::int64_t ticks = 1);
 
 private:
     CaptureSchedulerView& view_;

@@ -124,6 +124,9 @@ FilteredView::FilteredView(QWidget* parent)
     NotificationCenter::defaultCenter().addObserver(
         this, UserDefaults::didChangeNotification, nullptr,
         [this](const Notification&) { userDefaultsDidChange(); });
+    NotificationCenter::defaultCenter().addObserver(
+        this, WindowServer::pointerDidMoveNotification, &WindowServer::shared(),
+        [this](const Notification&) { pointerDidMove(); });
     // A parent given at construction: the base class could not run our overrides.
     followWindowChange();
 }
@@ -175,11 +178,33 @@ void FilteredView::prepareTimer() {
     if (updateTimer_)
         updateTimer_->invalidate();
     updateTimer_.reset();
+    restingCadence_ = false;
     if (!hostWindow())
         return;
-    const double interval = updateInterval();
+    const double interval = tickInterval();
     updateTimer_ = Timer::scheduledTimer(interval, true, [this] { recaptureIfNeeded(); });
     updateTimer_->setTolerance(interval / 10);
+}
+
+double FilteredView::tickInterval() const {
+    return updateInterval() * (restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1);
+}
+
+void FilteredView::setRestingCadence(bool resting) {
+    if (resting == restingCadence_ || !updateTimer_)
+        return;
+    restingCadence_ = resting;
+    const double interval = tickInterval();
+    updateTimer_->setTimeInterval(interval);
+    updateTimer_->setTolerance(interval / 10);
+}
+
+// A pointer that rested moves: the full rate again, from a tick now.
+void FilteredView::pointerDidMove() {
+    if (!restingCadence_ || occluded())
+        return;
+    setRestingCadence(false);
+    recaptureIfNeeded();
 }
 
 void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
@@ -216,6 +241,7 @@ void FilteredView::observeWindow(const void* window) {
 }
 
 void FilteredView::windowDidChangeOcclusionState() {
+    setRestingCadence(false);
     // Only a Window reports occlusion; any other top-level counts as visible.
     const auto* panel = qobject_cast<const Window*>(hostWindow());
     scheduler_.windowDidChangeOcclusionState(panel ? panel->occlusionState()
@@ -309,20 +335,28 @@ Rect FilteredView::knownViewRect() const {
 }
 
 Rect FilteredView::getViewAreaRect() const {
-    return capture::viewAreaRect(knownViewRect(), viewArea(), pointerLocationOnScreen());
+    return capture::viewAreaRect(knownViewRect(), viewArea(),
+                                 tickPointer_ ? *tickPointer_ : pointerLocationOnScreen());
 }
 
 // A tick that captures nothing asks the server at most where the pointer is, and not
 // even that while the pointer rests (see WindowServer::pointerLocation); the view's
 // place is the one last found.
 void FilteredView::recaptureIfNeeded() {
-    // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing.
-    if (occluded())
+    // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing,
+    // and ticks slowly until it is seen again.
+    if (occluded()) {
+        setRestingCadence(true);
         return;
+    }
     const Rect onScreen = knownViewRect();
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
-    scheduler_.recaptureIfNeeded(bounds(), inView, pointer);
+    tickPointer_ = pointer;
+    scheduler_.recaptureIfNeeded(bounds(), inView, pointer,
+                                 restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1);
+    tickPointer_.reset();
+    setRestingCadence(WindowServer::shared().pointerMotionIsAnnounced());
 }
 
 void FilteredView::redrawCaptureAsync() {

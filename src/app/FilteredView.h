@@ -169,6 +169,12 @@ private:
     // The view's rectangle on screen as last found, and when.
     mutable std::optional<Rect> lastViewRect_;
     mutable std::chrono::steady_clock::time_point lastViewRectAt_;
+    // The pointer as the running tick found it, for the capture request that tick makes:
+    // one question to the server per tick.
+    std::optional<Point> tickPointer_;
+    // The timer ticks once per capture check (every sixth tick) while nothing but a
+    // pointer motion, which the server announces, could make the ticks between useful.
+    bool restingCadence_ = false;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 
@@ -177,6 +183,9 @@ private:
     void userDefaultsDidChange();
     void adoptDefaults();
     void windowDidChangeOcclusionState();
+    double tickInterval() const;
+    void setRestingCadence(bool resting);
+    void pointerDidMove();
 };
 
 }  // namespace talvex

@@ -70,6 +70,16 @@ void Timer::setTolerance(double tolerance) {
     }
 }
 
+void Timer::setTimeInterval(double interval) {
+    interval_ = interval;
+    restoreIntervalOnFire_ = false;
+    timer_.setTimerType(timerTypeFor(interval_, tolerance_));
+    if (timer_.isActive())
+        timer_.start(millisecondsFor(interval_));
+    else
+        timer_.setInterval(millisecondsFor(interval_));
+}
+
 // QTimer takes a new type only at start: restart it so that it still fires when it
 // would have, then return to the full interval from that firing on.
 void Timer::restartKeepingFireDate(Qt::TimerType type) {

@@ -41,6 +41,8 @@ public:
     double timeInterval() const { return interval_; }
     double tolerance() const { return tolerance_; }
     void setTolerance(double tolerance);
+    // A new interval; a scheduled timer counts it from now.
+    void setTimeInterval(double interval);
     Qt::TimerType timerType() const { return timer_.timerType(); }
 
     // The timer type that a tolerance selects for an interval (see above).

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <future>
@@ -457,8 +458,8 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
 }
 
 // With the refresh timer running at the fast speed: a screen where nothing changes
-// costs no capture, a window changing beneath shows at once, and so does one raised
-// over the area.
+// costs no capture (and, with the pointer resting, few ticks), a window changing
+// beneath shows at once, and so does one raised over the area.
 TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed);
     const XWindowId beneath = x_.solidWindow(0, 0, 1920, 1080, grey);
@@ -471,6 +472,14 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     const std::uint64_t captures = history.captures;
     test::waitUntil([] { return false; }, 2000);  // 100 ticks with nothing changing
     EXPECT_EQ(history.captures, captures) << history.skipped << " skipped";
+
+    // A resting pointer: one tick per capture check, until a device moves it.
+    const auto ticksEvery = [&](double seconds) {
+        return std::abs(view->updateTimer()->timeInterval() - seconds) < 1e-9;
+    };
+    EXPECT_TRUE(test::waitUntil([&] { return ticksEvery(0.02 * 6); }));
+    x_.movePointer(QPoint(7, 9));
+    EXPECT_TRUE(test::waitUntil([&] { return ticksEvery(0.02); }));
 
     x_.recolour(beneath, green);
     EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));

@@ -1,5 +1,6 @@
 #include "platform/x11/PointerWatch.h"
 
+#include <QTimer>
 #include <utility>
 
 #include "platform/x11/EventConnection.h"
@@ -105,10 +106,20 @@ void PointerWatch::readEvents() {
         const XGenericEventCookie& cookie = event.xcookie;
         if (cookie.type == GenericEvent && cookie.extension == opcode_ &&
             cookie.evtype == XI_RawMotion) {
-            moved_ = true;
-            listen(false);
+            announceMotion();
         }
     }
+}
+
+// Only a pointer that was listened for is news; the announcement waits for the loop,
+// so that no caller of location() is re-entered.
+void PointerWatch::announceMotion() {
+    moved_ = true;
+    if (!listening_)
+        return;
+    listen(false);
+    if (motionHandler_)
+        QTimer::singleShot(0, connection_->notifier.get(), motionHandler_);
 }
 
 void PointerWatch::listen(bool on) {

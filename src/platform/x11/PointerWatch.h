@@ -16,6 +16,7 @@
 // toolkit's loop, so listening stops at the first motion even while nobody asks.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -42,6 +43,11 @@ public:
     // Round trips made so far, and whether the next motion is being listened for.
     std::uint64_t queries() const { return queries_; }
     bool listening() const { return listening_; }
+    // Confirmed at rest: the next motion will be announced.
+    bool atRest() const { return state_ == State::resting; }
+    // Called from the toolkit's loop (never from within location()) when a pointer at
+    // rest starts moving.
+    void setMotionHandler(std::function<void()> handler) { motionHandler_ = std::move(handler); }
 
 private:
     enum class State { moving, confirming, resting };
@@ -52,6 +58,7 @@ private:
     Point ask();
     void settle(Point answer, bool movedBefore);
     void readEvents();
+    void announceMotion();
     void listen(bool on);
 
     std::unique_ptr<EventConnection> connection_;
@@ -63,6 +70,7 @@ private:
     bool moved_ = false;  // a raw motion event arrived since the last answer
     bool listening_ = false;
     std::uint64_t queries_ = 0;
+    std::function<void()> motionHandler_;
 };
 
 }  // namespace talvex

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <utility>
 
+#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "platform/x11/InputShape.h"
 #include "platform/x11/PointerWatch.h"
@@ -154,8 +155,19 @@ PointerWatch* WindowServer::pointerWatch() {
     if (!std::exchange(pointerWatchTried_, true)) {
         pointerWatch_ = PointerWatch::open(displayName_ ? displayName_->c_str() : nullptr,
                                            PointerWatch::defaultWarpCheck);
+        if (pointerWatch_) {
+            pointerWatch_->setMotionHandler([this] {
+                NotificationCenter::defaultCenter().post(pointerDidMoveNotification, this);
+            });
+        }
     }
     return pointerWatch_.get();
+}
+
+bool WindowServer::pointerMotionIsAnnounced() {
+    std::lock_guard lock(controlMutex_);
+    PointerWatch* watch = controlUsable() ? pointerWatch() : nullptr;
+    return watch && watch->atRest();
 }
 
 bool WindowServer::primaryButtonDown() {

@@ -60,6 +60,10 @@ public:
     // The pointer in root pixels. On the toolkit's main thread it is followed from
     // device events (PointerWatch): a resting pointer costs no round trip.
     Point pointerLocation();
+    // Main thread: true while the pointer is known to rest, and its next motion will
+    // be posted as `pointerDidMoveNotification` (object: this server).
+    bool pointerMotionIsAnnounced();
+    static constexpr const char* pointerDidMoveNotification = "TalvexPointerDidMoveNotification";
     // Whether the primary pointer button is held down, as the server sees it.
     bool primaryButtonDown();
     // The top-left corner of window `windowId` in root pixels, as the server has it
