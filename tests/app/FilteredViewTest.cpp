@@ -491,6 +491,24 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);
 }
 
+// Around the pointer, the picture follows a device's move also after the pointer rested
+// long enough for the ticks to slow down.
+TEST_F(FilteredViewTest, AroundThePointerThePictureFollowsTheDevice) {
+    UserDefaults::standard().setIntegerForKey(1, keys::viewArea);
+    x_.solidWindow(0, 0, 960, 1080, grey);
+    x_.solidWindow(960, 0, 960, 1080, green);
+    x_.movePointer(QPoint(1400, 700));
+    FilteredView* view = showLivePanel();
+    const auto shows = [&](Rgb colour) { return viewShows(*view, colour); };
+    EXPECT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(green); }));
+    EXPECT_TRUE(test::waitUntil([&] {
+        return std::abs(view->updateTimer()->timeInterval() - 6 * view->updateInterval()) < 1e-9;
+    }));
+    x_.movePointer(QPoint(500, 800));
+    EXPECT_TRUE(test::waitUntil([&] { return shows(grey); }));
+    UserDefaults::standard().removeObjectForKey(keys::viewArea);
+}
+
 // A held picture captures nothing, stays through a drag and a change beneath, and
 // letting go shows what is beneath now.
 TEST_F(FilteredViewTest, AHeldPictureStaysUntilLetGo) {

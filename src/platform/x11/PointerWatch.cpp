@@ -18,7 +18,7 @@ std::unique_ptr<PointerWatch> PointerWatch::open(const char* displayName,
     watch->connection_ = EventConnection::open(displayName, [w = watch.get()] { w->readEvents(); });
     if (!watch->connection_)
         return nullptr;
-    if (!watch->followRawMotion())
+    if (!watch->rawMotionSupported())
         watch->opcode_ = -1;
     return watch;
 }
@@ -28,7 +28,7 @@ PointerWatch::PointerWatch(std::chrono::milliseconds warpCheck) : warpCheck_(war
 PointerWatch::~PointerWatch() = default;
 
 // Raw events reach the root during another client's grab only from XInput 2.1 on.
-bool PointerWatch::followRawMotion() {
+bool PointerWatch::rawMotionSupported() {
     Display* display = connection_->display->get();
     int event = 0;
     int error = 0;
@@ -50,6 +50,8 @@ std::optional<Point> PointerWatch::location() {
         return known_;
     const bool movedBefore = std::exchange(moved_, false);
     const Point answer = ask();
+    if (connection_->display->lost())
+        return std::nullopt;
     askedAt_ = now;
     settle(answer, movedBefore);
     // The answer's wait may have queued events that the socket will not announce again;

@@ -53,7 +53,7 @@ private:
     enum class State { moving, confirming, resting };
 
     explicit PointerWatch(std::chrono::milliseconds warpCheck);
-    bool followRawMotion();
+    bool rawMotionSupported();
     bool stillKnown(std::chrono::steady_clock::time_point now) const;
     Point ask();
     void settle(Point answer, bool movedBefore);
