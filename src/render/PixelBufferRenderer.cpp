@@ -315,15 +315,16 @@ void PixelBufferRenderer::drawQuads(const Update& update) {
     glDisable(GL_SCISSOR_TEST);
 }
 
+// A whole frame is swapped in at the drawing buffer's own size: while the window is
+// being resized, the viewport may be larger than that buffer until the reshape
+// arrives, and a copy of the viewport's rectangle would be refused by the server.
 void PixelBufferRenderer::present(const Update& update) {
-    if (!update.whole) {
-        context_->presentRects(update.drawableRects);
-        ++partialFrames_;
-    } else if (context_->keepsPicture()) {
-        context_->presentRects({{0, 0, viewportWidth_, viewportHeight_}});
-    } else {
+    if (update.whole) {
         context_->flushBuffer();
+        return;
     }
+    context_->presentRects(update.drawableRects);
+    ++partialFrames_;
 }
 
 // The picture on screen, kept to compare the next capture with: the image itself when

@@ -42,9 +42,10 @@ public:
     virtual bool isCurrent() const = 0;
     // Presents the frame drawn since the last flush.
     virtual void flushBuffer() = 0;
-    // True when the drawing buffer keeps its picture after presentRects(), so that the
-    // next frame may redraw only part of it. Such a context is presented through
-    // presentRects() only (flushBuffer() may discard the buffer).
+    // True when presentRects() leaves the rest of what the drawable shows as it was, so
+    // that a frame may draw and present only part of the picture. A whole frame is
+    // still presented with flushBuffer(): what the drawing buffer holds afterwards does
+    // not matter, since a partial frame presents only what it drew itself.
     virtual bool keepsPicture() const { return false; }
     // Presents these rectangles of the drawing buffer (drawable pixels, origin at the
     // bottom left as OpenGL's window coordinates have it); the rest of the drawable

@@ -29,9 +29,9 @@ public:
     void clearCurrent() override;
     bool isCurrent() const override;
     void flushBuffer() override;
-    // With the GLX_MESA_copy_sub_buffer extension the back buffer is never swapped:
-    // presenting copies rectangles of it to the window, and it keeps the picture. A
-    // single-buffered window draws on screen directly and keeps it too.
+    // With the GLX_MESA_copy_sub_buffer extension, rectangles of the back buffer are
+    // copied to the window and the rest of the window stays. A single-buffered window
+    // draws on screen directly and keeps the rest too.
     bool keepsPicture() const override;
     void presentRects(const std::vector<PixelRect>& rects) override;
     std::uint64_t windowSystemErrors() const override;
