@@ -32,25 +32,25 @@ bool PointerWatch::rawMotionSupported() {
     Display* display = connection_->display->get();
     int event = 0;
     int error = 0;
-    if (!XQueryExtension(display, "XInputExtension", &opcode_, &event, &error))
+    if (!XQueryExtension(display, "XInputExtension", &opcode_, &event, &error) || lost())
         return false;
     int major = 2;
     int minor = 2;
-    if (XIQueryVersion(display, &major, &minor) != Success)
+    if (XIQueryVersion(display, &major, &minor) != Success || lost())
         return false;
     return major > 2 || (major == 2 && minor >= 1);
 }
 
 std::optional<Point> PointerWatch::location() {
-    if (connection_->display->lost())
-        return std::nullopt;
     readEvents();
+    if (lost())
+        return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
     if (stillKnown(now))
         return known_;
     const bool movedBefore = std::exchange(moved_, false);
     const Point answer = ask();
-    if (connection_->display->lost())
+    if (lost())
         return std::nullopt;
     askedAt_ = now;
     settle(answer, movedBefore);
@@ -98,19 +98,27 @@ void PointerWatch::settle(Point answer, bool movedBefore) {
     state_ = State::resting;
 }
 
+// Xlib is not called again on a connection that broke: it may crash instead of failing.
+bool PointerWatch::lost() const {
+    return connection_->display->lost();
+}
+
 void PointerWatch::readEvents() {
     Display* display = connection_->display->get();
-    if (connection_->display->lost())
-        return;
-    while (XPending(display) > 0) {
+    while (!lost() && XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
+        if (lost())
+            break;
         const XGenericEventCookie& cookie = event.xcookie;
         if (cookie.type == GenericEvent && cookie.extension == opcode_ &&
             cookie.evtype == XI_RawMotion) {
             announceMotion();
         }
     }
+    // A socket that hung up stays readable: stop listening to it.
+    if (lost())
+        connection_->notifier->setEnabled(false);
 }
 
 // Only a pointer that was listened for is news; the announcement waits for the loop,
@@ -125,7 +133,7 @@ void PointerWatch::announceMotion() {
 }
 
 void PointerWatch::listen(bool on) {
-    if (on == listening_ || opcode_ < 0)
+    if (on == listening_ || opcode_ < 0 || lost())
         return;
     Display* display = connection_->display->get();
     unsigned char bits[XIMaskLen(XI_RawMotion)] = {};

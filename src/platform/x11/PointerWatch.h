@@ -54,6 +54,7 @@ private:
 
     explicit PointerWatch(std::chrono::milliseconds warpCheck);
     bool rawMotionSupported();
+    bool lost() const;
     bool stillKnown(std::chrono::steady_clock::time_point now) const;
     Point ask();
     void settle(Point answer, bool movedBefore);

@@ -37,6 +37,8 @@ WindowServer::WindowServer(const char* displayName)
     }
     inputShapes_ = InputShape::isSupported(control_->get());
     followLayoutChanges();
+    // Opened at start-up where it can be (the main thread), not at the first tick.
+    (void)pointerWatch();
     compositor_ = WindowCompositor::create(capture_);
     if (!compositor_) {
         systemLog("The X server lacks Composite or Render; screen capture is off.");

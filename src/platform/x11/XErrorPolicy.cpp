@@ -4,10 +4,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/SystemLog.h"
 
@@ -48,12 +52,32 @@ bool peerHungUp(Display* display) {
     return poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
-// Called with the state locked.
+// Called with the state locked. When the server goes, the kernel closes its end of our
+// connections one after the other: the first of them to notice gives the others a
+// moment to hang up too before it counts as a single dropped connection (read from the
+// sockets, nothing asked of the server).
 bool otherHungUp(Display* display) {
+    std::vector<pollfd> others;
     for (const auto& [other, connection] : state().adopted) {
-        if (other != display && peerHungUp(other)) {
-            return true;
+        if (other != display)
+            others.push_back({ConnectionNumber(other), POLLRDHUP, 0});
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (!others.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        for (pollfd& other : others)
+            other.revents = 0;
+        const int ready = poll(others.data(), others.size(), std::max<int>(0, int(left.count())));
+        if (ready == 0)
+            return false;
+        if (ready < 0 && errno != EINTR)
+            return false;
+        for (const pollfd& other : others) {
+            if (other.revents & (POLLRDHUP | POLLHUP | POLLERR))
+                return true;
         }
+        std::erase_if(others, [](const pollfd& other) { return other.revents & POLLNVAL; });
     }
     return false;
 }
