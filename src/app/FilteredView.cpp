@@ -186,8 +186,13 @@ void FilteredView::prepareTimer() {
     updateTimer_->setTolerance(interval / 10);
 }
 
+// How many of the refresh speed's ticks one tick of the timer stands for.
+std::int64_t FilteredView::ticksPerTimerTick() const {
+    return restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1;
+}
+
 double FilteredView::tickInterval() const {
-    return updateInterval() * (restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1);
+    return updateInterval() * double(ticksPerTimerTick());
 }
 
 void FilteredView::setRestingCadence(bool resting) {
@@ -353,8 +358,7 @@ void FilteredView::recaptureIfNeeded() {
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
     tickPointer_ = pointer;
-    scheduler_.recaptureIfNeeded(bounds(), inView, pointer,
-                                 restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1);
+    scheduler_.recaptureIfNeeded(bounds(), inView, pointer, ticksPerTimerTick());
     tickPointer_.reset();
     setRestingCadence(WindowServer::shared().pointerMotionIsAnnounced());
 }

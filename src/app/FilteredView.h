@@ -183,6 +183,7 @@ private:
     void userDefaultsDidChange();
     void adoptDefaults();
     void windowDidChangeOcclusionState();
+    std::int64_t ticksPerTimerTick() const;
     double tickInterval() const;
     void setRestingCadence(bool resting);
     void pointerDidMove();

@@ -65,18 +65,10 @@ bool PointerWatch::stillKnown(std::chrono::steady_clock::time_point now) const {
 }
 
 Point PointerWatch::ask() {
-    Display* display = connection_->display->get();
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned mask = 0;
-    XQueryPointer(display, connection_->display->root(), &root, &child, &rootX, &rootY, &windowX,
-                  &windowY, &mask);
+    const PointerState pointer =
+        queryPointer(connection_->display->get(), connection_->display->root());
     ++queries_;
-    return {static_cast<double>(rootX), static_cast<double>(rootY)};
+    return {static_cast<double>(pointer.rootX), static_cast<double>(pointer.rootY)};
 }
 
 // Moving: ask again next time. First answer at rest: start listening; the request goes

@@ -118,25 +118,6 @@ void WindowServer::readLayoutChanges() {
     }
 }
 
-namespace {
-struct PointerState {
-    int rootX = 0;
-    int rootY = 0;
-    unsigned buttonsAndModifiers = 0;
-};
-
-PointerState queryPointer(Display* display, Window rootWindow) {
-    PointerState state;
-    Window root = 0;
-    Window child = 0;
-    int windowX = 0;
-    int windowY = 0;
-    XQueryPointer(display, rootWindow, &root, &child, &state.rootX, &state.rootY, &windowX,
-                  &windowY, &state.buttonsAndModifiers);
-    return state;
-}
-}  // namespace
-
 Point WindowServer::pointerLocation() {
     std::lock_guard lock(controlMutex_);
     if (!controlUsable()) {

@@ -67,4 +67,15 @@ std::optional<PixelRect> windowSize(Display* display, XWindowId window) {
     return PixelRect{0, 0, static_cast<int>(width), static_cast<int>(height)};
 }
 
+PointerState queryPointer(Display* display, XWindowId root) {
+    PointerState state;
+    Window rootReturned = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    XQueryPointer(display, root, &rootReturned, &child, &state.rootX, &state.rootY, &windowX,
+                  &windowY, &state.buttonsAndModifiers);
+    return state;
+}
+
 }  // namespace talvex

@@ -43,4 +43,13 @@ private:
 // The size of window `window` as (0, 0, width, height); none when it is gone.
 std::optional<PixelRect> windowSize(_XDisplay* display, XWindowId window);
 
+// Where the pointer is on `root` (root pixels) and which buttons and modifiers are held
+// (the core protocol's state mask); one round trip.
+struct PointerState {
+    int rootX = 0;
+    int rootY = 0;
+    unsigned buttonsAndModifiers = 0;
+};
+PointerState queryPointer(_XDisplay* display, XWindowId root);
+
 }  // namespace talvex
