@@ -127,6 +127,9 @@ FilteredView::FilteredView(QWidget* parent)
     NotificationCenter::defaultCenter().addObserver(
         this, WindowServer::pointerDidMoveNotification, &WindowServer::shared(),
         [this](const Notification&) { pointerDidMove(); });
+    NotificationCenter::defaultCenter().addObserver(
+        this, WindowServer::areaDidChangeNotification, &WindowServer::shared(),
+        [this](const Notification&) { areaDidChange(); });
     // A parent given at construction: the base class could not run our overrides.
     followWindowChange();
 }
@@ -204,12 +207,40 @@ void FilteredView::setRestingCadence(bool resting) {
     updateTimer_->setTolerance(interval / 10);
 }
 
+// While a tick finds nothing to do, the timer may tick slowly as long as the next
+// reason for a tick is announced: the pointer's next motion, once it rests; or, for the
+// area beneath the panel (where the pointer's place decides nothing but click-through),
+// the next change the server reports there, also while the pointer moves.
+bool FilteredView::nextChangeIsAnnounced(bool tickFoundNothing) const {
+    auto& server = WindowServer::shared();
+    if (server.pointerMotionIsAnnounced())
+        return true;
+    return tickFoundNothing && viewArea() == ViewArea::underWindow && changeProbe_ &&
+           server.areaChangesAreAnnounced();
+}
+
 // A pointer that rested moves: the full rate again, from a tick now.
 void FilteredView::pointerDidMove() {
     if (!restingCadence_ || occluded())
         return;
     setRestingCadence(false);
     recaptureIfNeeded();
+}
+
+// Something changed beneath while the timer ticks slowly for a moving pointer: a tick
+// now, which a moving pointer makes a capture. (With the pointer at rest, each slow tick
+// is a capture check anyway.)
+void FilteredView::areaDidChange() {
+    if (WindowServer::shared().pointerMotionIsAnnounced())
+        return;
+    pointerDidMove();
+}
+
+// The picture takes clicks while the pointer was last seen outside it; a pointer that
+// enters it gets a tick at once, which lets its clicks through.
+void FilteredView::enterEvent(QEnterEvent* event) {
+    OpenGLPixelBufferView::enterEvent(event);
+    pointerDidMove();
 }
 
 void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
@@ -358,9 +389,10 @@ void FilteredView::recaptureIfNeeded() {
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
     tickPointer_ = pointer;
+    const std::uint64_t skippedBefore = history_->skipped;
     scheduler_.recaptureIfNeeded(bounds(), inView, pointer, ticksPerTimerTick());
     tickPointer_.reset();
-    setRestingCadence(WindowServer::shared().pointerMotionIsAnnounced());
+    setRestingCadence(nextChangeIsAnnounced(history_->skipped != skippedBefore));
 }
 
 void FilteredView::redrawCaptureAsync() {

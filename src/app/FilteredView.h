@@ -159,6 +159,7 @@ protected:
     // The window asks for its picture again (exposed): draw the next capture even if
     // nothing beneath changed.
     void drawRect() override;
+    void enterEvent(QEnterEvent* event) override;
 
 private:
     CaptureScheduler scheduler_;
@@ -172,8 +173,9 @@ private:
     // The pointer as the running tick found it, for the capture request that tick makes:
     // one question to the server per tick.
     std::optional<Point> tickPointer_;
-    // The timer ticks once per capture check (every sixth tick) while nothing but a
-    // pointer motion, which the server announces, could make the ticks between useful.
+    // The timer ticks once per capture check (every sixth tick) while whatever could
+    // make the ticks between useful is announced: the pointer's next motion, or the next
+    // change beneath (see nextChangeIsAnnounced).
     bool restingCadence_ = false;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
@@ -186,7 +188,9 @@ private:
     std::int64_t ticksPerTimerTick() const;
     double tickInterval() const;
     void setRestingCadence(bool resting);
+    bool nextChangeIsAnnounced(bool tickFoundNothing) const;
     void pointerDidMove();
+    void areaDidChange();
 };
 
 }  // namespace talvex

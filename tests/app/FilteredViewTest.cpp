@@ -473,16 +473,29 @@ TEST_F(FilteredViewTest, OnlyChangesBeneathCostCapturesAndTheyShowAtOnce) {
     test::waitUntil([] { return false; }, 2000);  // 100 ticks with nothing changing
     EXPECT_EQ(history.captures, captures) << history.skipped << " skipped";
 
-    // A resting pointer: one tick per capture check, until a device moves it.
+    // A resting pointer, and one a device moves over the picture while nothing changes
+    // beneath: one tick per capture check, and still no capture.
     const auto ticksEvery = [&](double seconds) {
         return std::abs(view->updateTimer()->timeInterval() - seconds) < 1e-9;
     };
     EXPECT_TRUE(test::waitUntil([&] { return ticksEvery(0.02 * 6); }));
-    x_.movePointer(QPoint(7, 9));
-    EXPECT_TRUE(test::waitUntil([&] { return ticksEvery(0.02); }));
+    int step = 0;
+    const auto moving = [&] { x_.movePointer(QPoint(380 + step++ % 50, 400)); };
+    const std::uint64_t skippedAtRest = history.skipped;
+    EXPECT_TRUE(test::waitUntil([&] {
+        moving();
+        return history.skipped >= skippedAtRest + 5;
+    }));
+    EXPECT_TRUE(ticksEvery(0.02 * 6));
+    EXPECT_EQ(history.captures, captures);
 
     x_.recolour(beneath, green);
-    EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            moving();
+            return shows(green);
+        },
+        3000));
     const XWindowId above = x_.solidWindow(0, 0, 1920, 1080, white);
     x_.stackBelow(above, nativeWindowId(*panel_));
     EXPECT_TRUE(test::waitUntil([&] { return shows(white); }, 3000));

@@ -45,6 +45,8 @@ public:
     // True only when the last capture was of this area below this panel and nothing
     // in it can have changed since.
     bool unchangedSinceLastCapture(const PixelRect& area, std::uint32_t panel) const;
+    // True once something may have changed in the area of the last capture.
+    bool changedSinceLastCapture() const { return isActive() && captured_ && changed_; }
 
 private:
     XResource damageFor(const StackedWindow& window);

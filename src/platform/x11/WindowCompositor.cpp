@@ -116,9 +116,11 @@ void WindowCompositor::buildFormatTable() {
 }
 
 void WindowCompositor::processEvents() {
-    while (XPending(dpy_) > 0) {
+    while (!display_->lost() && XPending(dpy_) > 0) {
         XEvent event;
         XNextEvent(dpy_, &event);
+        if (display_->lost())
+            break;
         changes_->handleEvent(event);
         if (event.type == PropertyNotify) {
             const Atom atom = event.xproperty.atom;
@@ -140,6 +142,14 @@ bool WindowCompositor::unchangedSinceLastCapture(const PixelRect& area, XWindowI
         return false;
     processEvents();
     return changes_->unchangedSinceLastCapture(area, window);
+}
+
+bool WindowCompositor::readChanges() {
+    if (display_->lost())
+        return false;
+    const bool changedBefore = changes_->changedSinceLastCapture();
+    processEvents();
+    return !changedBefore && changes_->changedSinceLastCapture();
 }
 
 const ScreenLayout& WindowCompositor::layout() {

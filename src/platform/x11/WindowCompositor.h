@@ -55,6 +55,11 @@ public:
     // True when the last capture was of `area` below `window` and the server has
     // reported nothing since that could change it. Always false without DAMAGE.
     bool unchangedSinceLastCapture(const PixelRect& area, XWindowId window);
+    // Whether the server reports changes (DAMAGE).
+    bool tracksChanges() const { return changes_->isActive(); }
+    // Reads what the server reported since it was last read: true when that changed the
+    // area of the last capture, which nothing had changed before.
+    bool readChanges();
 
     // The monitor layout, re-read whenever RandR reports a change.
     const ScreenLayout& layout();

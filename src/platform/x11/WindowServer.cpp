@@ -1,7 +1,9 @@
 #include "platform/x11/WindowServer.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <utility>
 
 #include "platform/NotificationCenter.h"
@@ -18,6 +20,15 @@
 #include <X11/extensions/Xrandr.h>
 
 namespace talvex {
+
+namespace {
+
+bool onToolkitThread() {
+    const auto* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
 
 WindowServer& WindowServer::shared() {
     static WindowServer server;
@@ -42,7 +53,9 @@ WindowServer::WindowServer(const char* displayName)
     compositor_ = WindowCompositor::create(capture_);
     if (!compositor_) {
         systemLog("The X server lacks Composite or Render; screen capture is off.");
+        return;
     }
+    watchCaptureConnection();
 }
 
 WindowServer::~WindowServer() = default;
@@ -72,6 +85,40 @@ bool WindowServer::unchangedSinceLastCapture(Rect globalRect, XWindowId windowId
         return false;
     }
     return compositor_->unchangedSinceLastCapture(captureRootPixels(globalRect, scale), windowId);
+}
+
+bool WindowServer::areaChangesAreAnnounced() const {
+    return captureNotifier_ && !capture_->lost();
+}
+
+void WindowServer::watchCaptureConnection() {
+    if (!onToolkitThread() || !compositor_->tracksChanges())
+        return;
+    captureNotifier_ =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(capture_->get()), QSocketNotifier::Read);
+    QObject::connect(captureNotifier_.get(), &QSocketNotifier::activated,
+                     [this] { readCaptureEvents(); });
+}
+
+// 1. A capture in progress reads the events itself: look again after a moment.
+// 2. Read them; a connection that broke is not watched any more.
+// 3. Announce the first change to the last capture's area, with the lock released (an
+//    observer may ask for a capture).
+void WindowServer::readCaptureEvents() {
+    std::unique_lock lock(captureMutex_, std::try_to_lock);
+    QSocketNotifier* notifier = captureNotifier_.get();
+    if (!lock.owns_lock()) {
+        notifier->setEnabled(false);
+        QTimer::singleShot(captureBusyRetry, notifier, [notifier] { notifier->setEnabled(true); });
+        return;
+    }
+    const bool news = compositor_->readChanges();
+    const bool lost = capture_->lost();
+    lock.unlock();
+    if (lost)
+        notifier->setEnabled(false);
+    else if (news)
+        NotificationCenter::defaultCenter().post(areaDidChangeNotification, this);
 }
 
 // Under captureMutex_: global display points to root pixels, by the capture
@@ -132,8 +179,7 @@ Point WindowServer::pointerLocation() {
 // The watch reads its events from the toolkit's loop: it exists only on the main
 // thread of a running application; elsewhere every call asks the server.
 PointerWatch* WindowServer::pointerWatch() {
-    const auto* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread())
+    if (!onToolkitThread())
         return nullptr;
     if (!std::exchange(pointerWatchTried_, true)) {
         pointerWatch_ = PointerWatch::open(displayName_ ? displayName_->c_str() : nullptr,

@@ -6,8 +6,10 @@
 // Windows are named by their X window id: the id of the panel's own X window (for a
 // Qt widget, nativeWindowId()), not that of the frame a window manager may put around it.
 // Capture runs on its own connection and may be called from any thread (callers are
-// serialised); the other calls share a second connection and are meant for the GUI
-// thread. No X types appear here.
+// serialised by captureMutex_, which the toolkit's loop also takes to read that
+// connection's events, never waiting for it); the other calls share a second connection
+// and are meant for the GUI thread. No X types appear here.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,8 @@
 #include "platform/Geometry.h"
 #include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/XWindowId.h"
+
+class QSocketNotifier;
 
 namespace talvex {
 
@@ -53,6 +57,11 @@ public:
     // same scale and nothing in it can have changed since (DAMAGE and structure events);
     // false whenever that is not known. Callers on any thread, as for captures.
     bool unchangedSinceLastCapture(Rect globalRect, XWindowId windowId, double scale);
+    // Main thread: true while the first change the server reports in the area of the
+    // last capture will be posted as `areaDidChangeNotification` (object: this server)
+    // from the toolkit's loop, without anybody asking. False without DAMAGE.
+    bool areaChangesAreAnnounced() const;
+    static constexpr const char* areaDidChangeNotification = "TalvexAreaDidChangeNotification";
 
     // The main display (see ScreenLayout) in root pixels; read again only after the
     // server reports a change.
@@ -83,6 +92,8 @@ private:
     void followLayoutChanges();
     void readLayoutChanges();
     PointerWatch* pointerWatch();
+    void watchCaptureConnection();
+    void readCaptureEvents();
 
     std::shared_ptr<XDisplay> control_;
     std::mutex controlMutex_;
@@ -95,6 +106,11 @@ private:
     std::shared_ptr<XDisplay> capture_;
     std::mutex captureMutex_;
     std::unique_ptr<WindowCompositor> compositor_;
+    // The capture connection's events are read from the toolkit's loop as they come
+    // (main thread only; none off it or without DAMAGE). While a capture holds
+    // captureMutex_, it reads them itself, and the loop looks again after a moment.
+    std::unique_ptr<QSocketNotifier> captureNotifier_;
+    static constexpr std::chrono::milliseconds captureBusyRetry{2};
 };
 
 }  // namespace talvex
