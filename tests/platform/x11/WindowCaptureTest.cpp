@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/NotificationCenter.h"
 #include "platform/x11/CapturedXImage.h"
 #include "platform/x11/WindowServer.h"
 #include "platform/x11/XDisplay.h"
@@ -143,6 +144,37 @@ TEST(WindowCapture, AWindowTakingTheIdOfOneJustClosedIsTrackedAfresh) {
     XSync(second.get(), False);
     EXPECT_TRUE(
         test::waitUntil([&] { return !server.unchangedSinceLastCapture(area, s.panel, 1.0); }));
+}
+
+// Nobody asks: the loop reads the change and announces it, once until the next capture.
+TEST(WindowCapture, AChangeBeneathTheLastCaptureIsAnnouncedOncePerCapture) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    WindowServer server;
+    if (!server.areaChangesAreAnnounced())
+        GTEST_SKIP() << "the server reports no changes";
+    int announced = 0;
+    NotificationCenter::defaultCenter().addObserver(
+        &announced, WindowServer::areaDidChangeNotification, &server,
+        [&announced](const Notification&) { ++announced; });
+    const Rect area{150, 150, 300, 100};
+    Display* client = s.scene.display();
+    const Window beneath = s.scene.makeWindow({160, 160, 50, 50}, red);
+    XLowerWindow(client, beneath);
+    s.scene.sync();
+    const auto redraw = [&](std::uint32_t colour) {
+        XSetWindowBackground(client, beneath, colour);
+        XClearWindow(client, beneath);
+        s.scene.sync();
+    };
+    for (int capture = 1; capture <= 2; ++capture) {
+        ASSERT_TRUE(server.imageBelowWindow(area, s.panel, 1.0));
+        redraw(green);
+        redraw(yellow);
+        EXPECT_TRUE(test::waitUntil([&] { return announced == capture; }));
+    }
+    EXPECT_EQ(announced, 2);
+    NotificationCenter::defaultCenter().removeObserver(&announced);
 }
 
 TEST(WindowCapture, BlendsTranslucentWindowsOverWhatLiesBelow) {
