@@ -697,8 +697,9 @@ Sample sample(pid_t pid, int seconds, XErrorLog& log, const XConnection& x, Wind
     Sample s;
     s.seconds = seconds;
     s.rssKb = procField(proc / "status", "VmRSS:");
-    s.privateKb = procField(proc / "smaps_rollup", "Private_Clean:") +
-                  procField(proc / "smaps_rollup", "Private_Dirty:");
+    // Dirty only: clean private pages are library pages that no other process happens to
+    // map at the moment, and come and go with whatever else runs.
+    s.privateKb = procField(proc / "smaps_rollup", "Private_Dirty:");
     s.descriptors = entriesIn(proc / "fd");
     s.threads = entriesIn(proc / "task");
     s.segments = sharedSegmentsOf(pid);
@@ -709,7 +710,8 @@ Sample sample(pid_t pid, int seconds, XErrorLog& log, const XConnection& x, Wind
 
 void printHeader() {
     std::printf(
-        "| s | RSS MiB | private MiB | fds | threads | shm segments | X errors | ping ms |\n");
+        "| s | RSS MiB | private dirty MiB | fds | threads | shm segments | X errors | ping ms "
+        "|\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
 }
 
