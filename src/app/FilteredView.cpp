@@ -1,8 +1,6 @@
 #include "app/FilteredView.h"
 
-#include <QCoreApplication>
 #include <QScreen>
-#include <QThread>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -107,11 +105,6 @@ bool abandonIfPaused(const FilteredView::CaptureRequest& request, CapturingGuard
     return true;
 }
 
-bool onMainThread() {
-    auto* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
 }  // namespace
 
 FilteredView::FilteredView(QWidget* parent)
@@ -126,7 +119,7 @@ FilteredView::FilteredView(QWidget* parent)
         [this](const Notification&) { userDefaultsDidChange(); });
     NotificationCenter::defaultCenter().addObserver(
         this, WindowServer::pointerDidMoveNotification, &WindowServer::shared(),
-        [this](const Notification&) { pointerDidMove(); });
+        [this](const Notification&) { resumeFullRate(); });
     NotificationCenter::defaultCenter().addObserver(
         this, WindowServer::areaDidChangeNotification, &WindowServer::shared(),
         [this](const Notification&) { areaDidChange(); });
@@ -161,7 +154,7 @@ void FilteredView::userDefaultsDidChange() {
     renderer()->redrawRequired = true;
     // The store posts on the thread that wrote; timers, geometry and a held picture
     // belong to the main thread.
-    if (onMainThread()) {
+    if (dispatch::isMainThread()) {
         adoptDefaults();
         return;
     }
@@ -219,8 +212,9 @@ bool FilteredView::nextChangeIsAnnounced(bool tickFoundNothing) const {
            server.areaChangesAreAnnounced();
 }
 
-// A pointer that rested moves: the full rate again, from a tick now.
-void FilteredView::pointerDidMove() {
+// Something the slow ticks were waiting for happened: the full rate again, from a
+// tick now.
+void FilteredView::resumeFullRate() {
     if (!restingCadence_ || occluded())
         return;
     setRestingCadence(false);
@@ -233,14 +227,14 @@ void FilteredView::pointerDidMove() {
 void FilteredView::areaDidChange() {
     if (WindowServer::shared().pointerMotionIsAnnounced())
         return;
-    pointerDidMove();
+    resumeFullRate();
 }
 
 // The picture takes clicks while the pointer was last seen outside it; a pointer that
 // enters it gets a tick at once, which lets its clicks through.
 void FilteredView::enterEvent(QEnterEvent* event) {
     OpenGLPixelBufferView::enterEvent(event);
-    pointerDidMove();
+    resumeFullRate();
 }
 
 void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {

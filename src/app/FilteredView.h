@@ -189,7 +189,7 @@ private:
     double tickInterval() const;
     void setRestingCadence(bool resting);
     bool nextChangeIsAnnounced(bool tickFoundNothing) const;
-    void pointerDidMove();
+    void resumeFullRate();
     void areaDidChange();
 };
 

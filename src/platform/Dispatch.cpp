@@ -131,6 +131,11 @@ private:
 
 }  // namespace
 
+bool isMainThread() {
+    const auto* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
 void mainAsync(std::function<void()> work) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)

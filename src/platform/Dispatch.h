@@ -13,6 +13,9 @@ void mainAsync(std::function<void()> work);
 // Runs `work` on a worker thread of the global concurrent queue.
 void globalAsync(std::function<void()> work);
 
+// True on the main thread of a running application (the thread of its event loop).
+bool isMainThread();
+
 // Blocks until every work item submitted to the global queue has finished (tests, exit).
 void waitForGlobalQueue();
 

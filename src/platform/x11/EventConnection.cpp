@@ -9,6 +9,11 @@ std::unique_ptr<EventConnection> EventConnection::open(const char* displayName,
     std::shared_ptr<XDisplay> display = XDisplay::open(displayName);
     if (!display)
         return nullptr;
+    return watch(std::move(display), std::move(readable));
+}
+
+std::unique_ptr<EventConnection> EventConnection::watch(std::shared_ptr<XDisplay> display,
+                                                        std::function<void()> readable) {
     auto connection = std::make_unique<EventConnection>();
     connection->notifier =
         std::make_unique<QSocketNotifier>(ConnectionNumber(display->get()), QSocketNotifier::Read);

@@ -1,8 +1,8 @@
 #pragma once
 
-// An X connection of its own whose events are read on the main thread: the toolkit's
-// loop calls `readable` whenever the connection has data to read. The connection
-// follows the process's X error policy (XDisplay). Main thread only.
+// An X connection whose events are read on the main thread: the toolkit's loop calls
+// `readable` whenever the connection has data to read. The connection follows the
+// process's X error policy (XDisplay). Main thread only.
 #include <QSocketNotifier>
 #include <functional>
 #include <memory>
@@ -15,6 +15,9 @@ struct EventConnection {
     // None when the display cannot be opened (nullptr: the default display).
     static std::unique_ptr<EventConnection> open(const char* displayName,
                                                  std::function<void()> readable);
+    // Watches a connection opened elsewhere, which other threads may use too.
+    static std::unique_ptr<EventConnection> watch(std::shared_ptr<XDisplay> display,
+                                                  std::function<void()> readable);
 
     std::shared_ptr<XDisplay> display;
     std::unique_ptr<QSocketNotifier> notifier;

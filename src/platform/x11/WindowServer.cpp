@@ -1,13 +1,13 @@
 #include "platform/x11/WindowServer.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 #include <utility>
 
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
+#include "platform/x11/EventConnection.h"
 #include "platform/x11/InputShape.h"
 #include "platform/x11/PointerWatch.h"
 #include "platform/x11/ScreenLayout.h"
@@ -20,15 +20,6 @@
 #include <X11/extensions/Xrandr.h>
 
 namespace talvex {
-
-namespace {
-
-bool onToolkitThread() {
-    const auto* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
-}  // namespace
 
 WindowServer& WindowServer::shared() {
     static WindowServer server;
@@ -88,16 +79,13 @@ bool WindowServer::unchangedSinceLastCapture(Rect globalRect, XWindowId windowId
 }
 
 bool WindowServer::areaChangesAreAnnounced() const {
-    return captureNotifier_ && !capture_->lost();
+    return captureEvents_ && !capture_->lost();
 }
 
 void WindowServer::watchCaptureConnection() {
-    if (!onToolkitThread() || !compositor_->tracksChanges())
+    if (!dispatch::isMainThread() || !compositor_->tracksChanges())
         return;
-    captureNotifier_ =
-        std::make_unique<QSocketNotifier>(ConnectionNumber(capture_->get()), QSocketNotifier::Read);
-    QObject::connect(captureNotifier_.get(), &QSocketNotifier::activated,
-                     [this] { readCaptureEvents(); });
+    captureEvents_ = EventConnection::watch(capture_, [this] { readCaptureEvents(); });
 }
 
 // 1. A capture in progress reads the events itself: look again after a moment.
@@ -106,7 +94,7 @@ void WindowServer::watchCaptureConnection() {
 //    observer may ask for a capture).
 void WindowServer::readCaptureEvents() {
     std::unique_lock lock(captureMutex_, std::try_to_lock);
-    QSocketNotifier* notifier = captureNotifier_.get();
+    QSocketNotifier* notifier = captureEvents_->notifier.get();
     if (!lock.owns_lock()) {
         notifier->setEnabled(false);
         QTimer::singleShot(captureBusyRetry, notifier, [notifier] { notifier->setEnabled(true); });
@@ -179,7 +167,7 @@ Point WindowServer::pointerLocation() {
 // The watch reads its events from the toolkit's loop: it exists only on the main
 // thread of a running application; elsewhere every call asks the server.
 PointerWatch* WindowServer::pointerWatch() {
-    if (!onToolkitThread())
+    if (!dispatch::isMainThread())
         return nullptr;
     if (!std::exchange(pointerWatchTried_, true)) {
         pointerWatch_ = PointerWatch::open(displayName_ ? displayName_->c_str() : nullptr,

@@ -22,10 +22,9 @@
 #include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/XWindowId.h"
 
-class QSocketNotifier;
-
 namespace talvex {
 
+struct EventConnection;
 class PointerWatch;
 class WindowCompositor;
 class XDisplay;
@@ -109,7 +108,7 @@ private:
     // The capture connection's events are read from the toolkit's loop as they come
     // (main thread only; none off it or without DAMAGE). While a capture holds
     // captureMutex_, it reads them itself, and the loop looks again after a moment.
-    std::unique_ptr<QSocketNotifier> captureNotifier_;
+    std::unique_ptr<EventConnection> captureEvents_;
     static constexpr std::chrono::milliseconds captureBusyRetry{2};
 };
 
