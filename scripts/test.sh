@@ -26,6 +26,11 @@ lines_only=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 if git -C "$TALVEX_ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   (cd "$TALVEX_ROOT" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror) ||
     { echo "Some sources are not formatted: run clang-format -i on them." >&2; exit 1; }
+  # Only these files live at the root; anything else there is a stray (a redirection
+  # gone wrong leaves a file named after its target).
+  stray="$(cd "$TALVEX_ROOT" && git ls-files | grep -v / |
+    grep -vxE '\.clang-format|\.gitignore|CMakeLists\.txt|README\.md' || true)"
+  [ -z "$stray" ] || { echo "Stray files at the repository root: $stray" >&2; exit 1; }
 fi
 
 build="$TALVEX_ROOT/build-test"

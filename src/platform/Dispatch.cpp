@@ -84,7 +84,9 @@ public:
         std::lock_guard lock(mutex_);
         items_.push_back(std::move(work));
         ++unfinished_;
-        if (idleWorkers_ == 0 && workers_ < maxWorkers) {
+        // Each queued item needs an idle worker of its own: one that was woken for an
+        // earlier item but has not taken it yet is not free for this one.
+        if (items_.size() > static_cast<std::size_t>(idleWorkers_) && workers_ < maxWorkers) {
             ++workers_;
             std::thread([this] { runItems(); }).detach();
         }
@@ -102,7 +104,7 @@ public:
     }
 
 private:
-    static constexpr int maxWorkers = 4;
+    static constexpr int maxWorkers = globalQueueWidth;
 
     void runItems() {
         std::unique_lock lock(mutex_);

@@ -10,6 +10,11 @@ namespace talvex::dispatch {
 // Runs `work` on the main thread, in a later pass of the event loop.
 void mainAsync(std::function<void()> work);
 
+// The most worker threads the global queue runs at once. A new worker starts while
+// the queued items outnumber the idle workers, so an item waits only while this many
+// are busy.
+inline constexpr int globalQueueWidth = 4;
+
 // Runs `work` on a worker thread of the global concurrent queue.
 void globalAsync(std::function<void()> work);
 

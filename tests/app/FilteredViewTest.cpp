@@ -772,9 +772,6 @@ TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) 
     ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
 }
 
-// The main thread reshapes the view (its panel resized over and over) while the capture
-// thread draws small frames into it: neither side ever makes OpenGL or the X server
-// report an error.
 // A move captures; a request while paused, or paused before its work starts, does
 // not; a missing image is silent and the next request captures again. (The toolkit
 // may ask for captures of its own meanwhile: each step counts on a source of its own.)
@@ -803,10 +800,19 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     view.redrawCaptureAsync();
     EXPECT_FALSE(view.capturing()) << "refused while paused";
 
+    // Every worker of the global queue busy, so that the request waits in the queue.
     std::promise<void> release;
-    dispatch::globalAsync([started = release.get_future().share()] { started.wait(); });
+    const std::shared_future<void> released = release.get_future().share();
+    auto busy = std::make_shared<std::atomic<int>>(0);
+    for (int i = 0; i < dispatch::globalQueueWidth; ++i) {
+        dispatch::globalAsync([released, busy] {
+            ++*busy;
+            released.wait();
+        });
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return *busy == dispatch::globalQueueWidth; }));
     view.setCapturingDisabled(false);
-    view.redrawCaptureAsync();  // queued behind the blocker
+    view.redrawCaptureAsync();  // queued behind the blockers
     view.setCapturingDisabled(true);
     release.set_value();
     ASSERT_TRUE(waitForIdle());
@@ -820,6 +826,9 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     EXPECT_GE(*calls, 1) << "the request after a missing image captures";
 }
 
+// The main thread reshapes the view (its panel resized over and over) while the capture
+// thread draws small frames into it: neither side ever makes OpenGL or the X server
+// report an error, and no thread makes the context current while another holds it.
 TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     const std::shared_ptr<PixelBufferRenderer> renderer = view.renderer();
@@ -848,6 +857,8 @@ TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
     ASSERT_EQ(view.renderer(), renderer) << "the view's window was re-created";
     EXPECT_EQ(renderer->glErrors(), 0u);
     EXPECT_EQ(renderer->context().windowSystemErrors(), xErrorsBefore);
+    EXPECT_EQ(renderer->context().currentElsewhereCount(), 0u)
+        << "a thread made the context current while another still held it";
 }
 
 TEST_F(FilteredViewThreaded, SettingsWrittenOnAnotherThreadReachTheViewOnTheMainThread) {

@@ -61,6 +61,9 @@ public:
     // Errors the window system has reported on the context's own server connection so
     // far; 0 for contexts without one.
     virtual std::uint64_t windowSystemErrors() const { return 0; }
+    // Times a thread made this context current while another thread still had it
+    // current (a scope that forgot to release it); 0 for contexts that cannot tell.
+    virtual std::uint64_t currentElsewhereCount() const { return 0; }
 
 protected:
     GLContext() = default;

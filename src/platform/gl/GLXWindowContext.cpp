@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/SystemLog.h"
 #include "platform/x11/XDisplay.h"
@@ -99,6 +100,10 @@ struct GLXWindowContext::State {
     bool doubleBuffered = false;
     PFNGLXCOPYSUBBUFFERMESAPROC copySubBuffer = nullptr;
     std::atomic<bool> detached{false};
+    // The thread the context is current on (none: a default id). Mesa does not refuse
+    // to make a context current that another thread still holds, so we count it.
+    std::atomic<std::thread::id> currentOn{};
+    std::atomic<std::uint64_t> currentElsewhere{0};
 };
 
 std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
@@ -144,14 +149,23 @@ GLXWindowContext::~GLXWindowContext() {
 bool GLXWindowContext::makeCurrent() {
     if (state_->detached || state_->display->lost())
         return false;
-    return glXMakeContextCurrent(state_->display->get(), state_->window, state_->window,
-                                 state_->context) == True;
+    if (glXMakeContextCurrent(state_->display->get(), state_->window, state_->window,
+                              state_->context) != True) {
+        return false;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    const std::thread::id before = state_->currentOn.exchange(self);
+    if (before != std::thread::id() && before != self)
+        ++state_->currentElsewhere;
+    return true;
 }
 
 void GLXWindowContext::clearCurrent() {
-    if (glXGetCurrentContext() == state_->context && !state_->display->lost()) {
+    if (glXGetCurrentContext() != state_->context)
+        return;
+    state_->currentOn = std::thread::id();
+    if (!state_->display->lost())
         glXMakeContextCurrent(state_->display->get(), None, None, nullptr);
-    }
 }
 
 bool GLXWindowContext::isCurrent() const {
@@ -206,6 +220,10 @@ bool GLXWindowContext::isDoubleBuffered() const {
 
 std::uint64_t GLXWindowContext::windowSystemErrors() const {
     return XErrorPolicy::errorCount(state_->display->get());
+}
+
+std::uint64_t GLXWindowContext::currentElsewhereCount() const {
+    return state_->currentElsewhere;
 }
 
 }  // namespace talvex

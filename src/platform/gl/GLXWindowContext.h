@@ -35,6 +35,7 @@ public:
     bool keepsPicture() const override;
     void presentRects(const std::vector<PixelRect>& rects) override;
     std::uint64_t windowSystemErrors() const override;
+    std::uint64_t currentElsewhereCount() const override;
 
     // Stops all use of the window. Call under the context lock, from any thread.
     void detach();
