@@ -118,12 +118,23 @@ DefaultsFile::ReadResult DefaultsFile::read() const {
     if (refused(info, &result))
         return result;
     // 2. Open without waiting, should another node have taken the name meanwhile.
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd = open();
     if (!fd) {
         failedToOpen(errno, &result);
         return result;
     }
-    if (::fstat(fd.get(), &info) != 0) {
+    return read(fd.get());
+}
+
+UniqueFd DefaultsFile::open() const {
+    return UniqueFd(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
+DefaultsFile::ReadResult DefaultsFile::read(int fd) {
+    ReadResult result;
+    result.status = Status::damaged;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
         result.error = systemError(errno);
         return result;
     }
@@ -132,13 +143,18 @@ DefaultsFile::ReadResult DefaultsFile::read() const {
     result.modified = std::chrono::system_clock::time_point(
         std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec));
     // 3. Size first: an oversized file is refused unread.
+    result.size = info.st_size;
     if (info.st_size > maxFileSize) {
         result.error = tooLarge(info.st_size);
         return result;
     }
     // 4. Read, still within the limit should the file have grown meanwhile.
     QByteArray bytes;
-    if (!readAtMost(fd.get(), maxFileSize, &bytes, &result.error))
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        result.error = systemError(errno);
+        return result;
+    }
+    if (!readAtMost(fd, maxFileSize, &bytes, &result.error))
         return result;
     if (bytes.size() > maxFileSize) {
         result.error = tooLarge(bytes.size());

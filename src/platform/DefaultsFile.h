@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/UniqueFd.h"
 #include "platform/UserDefaults.h"
 
 namespace talvex {
@@ -39,7 +40,9 @@ public:
         Status status = Status::missing;
         Contents contents;  // empty unless status is ok
         QString error;      // why a damaged file could not be parsed, what a refused one is
-        std::chrono::system_clock::time_point modified;  // of a file that could be opened
+        // Of a file that could be opened.
+        std::chrono::system_clock::time_point modified;
+        std::int64_t size = 0;
     };
 
     explicit DefaultsFile(std::filesystem::path path);
@@ -49,6 +52,10 @@ public:
     // Reads and parses the file without ever blocking. A missing or empty (zero-length)
     // file holds no settings.
     ReadResult read() const;
+    // Opens the file for reading without waiting (a FIFO opens at once); -1 on failure.
+    UniqueFd open() const;
+    // Reads and parses what an open settings file holds now, from its start.
+    static ReadResult read(int fd);
 
     // Writes `contents` atomically, creating the folder when needed. On failure (also
     // when the result would exceed maxFileSize) the old file is left as it was and

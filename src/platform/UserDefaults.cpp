@@ -12,6 +12,7 @@
 #include "platform/DefaultsFileWatcher.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
+#include "platform/UniqueFd.h"
 
 namespace talvex {
 
@@ -81,18 +82,23 @@ private:
     // file was empty already when it was loaded (then it is no edit under way); whether
     // the last write went over a file another program emptied, whose new contents may
     // still come (until then the keys written stay unsaved, to be merged with them);
-    // whether the node at the path was reported as no regular file.
+    // whether the node at the path was reported as no regular file. And the emptied file
+    // that such a write replaced, kept open: a writer still holding it may yet fill it.
     DefaultsFile::Contents lastKnown_;
     bool saveHeldBack_ = false;
     bool emptyWhenLoaded_ = false;
     bool awaitingOutsideEdit_ = false;
     bool refusalReported_ = false;
+    UniqueFd replacedEmptyFile_;
+    std::pair<std::int64_t, std::chrono::system_clock::time_point> replacedFileSeen_;
 
     // The rest: caller holds fileMutex_.
     bool emptiedByOthers(const DefaultsFile::ReadResult& read) const;
     static bool abandoned(const DefaultsFile::ReadResult& read);
     bool refused(const DefaultsFile::ReadResult& read, const char* consequence);
+    Reload reloadPath(bool settled);
     Reload reloadEmptied(const DefaultsFile::ReadResult& read);
+    std::optional<DefaultsFile::Contents> lateEdit();
     void flushHeldBack();
     DefaultsFile::Contents snapshotLocked() const;  // caller holds the store's mutex_ instead
     bool adoptLocked(const DefaultsFile::Contents& onDisk);
@@ -147,6 +153,16 @@ void UserDefaults::Persistence::save() {
 
 UserDefaults::Persistence::Reload UserDefaults::Persistence::reload(bool settled) {
     std::lock_guard fileLock(fileMutex_);
+    if (auto edit = lateEdit()) {
+        saveHeldBack_ = false;
+        return adoptLocked(*edit) ? Reload::changed : Reload::unchanged;
+    }
+    const Reload result = reloadPath(settled);
+    // Still watching a replaced empty file for a late edit: keep looking.
+    return result == Reload::unchanged && replacedEmptyFile_ ? Reload::unsettled : result;
+}
+
+UserDefaults::Persistence::Reload UserDefaults::Persistence::reloadPath(bool settled) {
     const DefaultsFile::ReadResult read = file_.read();
     if (refused(read, "the settings in force are kept in memory only"))
         return Reload::unchanged;
@@ -205,6 +221,26 @@ UserDefaults::Persistence::Reload UserDefaults::Persistence::reloadEmptied(
     return Reload::unchanged;
 }
 
+// What a writer that emptied the file, and still held it when the file was replaced,
+// wrote into it since: once it has stopped growing and reads whole.
+std::optional<DefaultsFile::Contents> UserDefaults::Persistence::lateEdit() {
+    if (!replacedEmptyFile_)
+        return std::nullopt;
+    DefaultsFile::ReadResult read = DefaultsFile::read(replacedEmptyFile_.get());
+    if (read.status == DefaultsFile::Status::empty)
+        return std::nullopt;
+    if (read.status == DefaultsFile::Status::notRegular || read.size > DefaultsFile::maxFileSize) {
+        replacedEmptyFile_ = UniqueFd();
+        return std::nullopt;
+    }
+    if (std::exchange(replacedFileSeen_, {read.size, read.modified}) !=
+            std::pair(read.size, read.modified) ||
+        read.status != DefaultsFile::Status::ok)
+        return std::nullopt;
+    replacedEmptyFile_ = UniqueFd();
+    return std::move(read.contents);
+}
+
 // Writes what a session changed while an outside edit was under way, as it goes away.
 void UserDefaults::Persistence::flushHeldBack() {
     std::lock_guard fileLock(fileMutex_);
@@ -230,6 +266,7 @@ bool UserDefaults::Persistence::adoptLocked(const DefaultsFile::Contents& onDisk
     lastKnown_ = onDisk;
     emptyWhenLoaded_ = false;
     awaitingOutsideEdit_ = false;
+    replacedEmptyFile_ = UniqueFd();
     DefaultsFile::Contents merged = onDisk;
     bool changed = false;
     {
@@ -279,6 +316,8 @@ void UserDefaults::Persistence::writeLocked() {
 
 void UserDefaults::Persistence::writeOverEmptiedFile() {
     awaitingOutsideEdit_ = true;
+    replacedEmptyFile_ = file_.open();
+    replacedFileSeen_ = {};
     writeLocked();
 }
 

@@ -284,11 +284,22 @@ TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChange
     })) << readText(path);
     EXPECT_EQ(store->integerForKey("ViewArea"), 1);
 
-    // Emptied and left so: a change is saved once that has lasted, or as the store goes.
-    writeText(path, "");
+    // Emptied and left so: a change is saved once that has lasted, and still merged with
+    // what a writer holding the file writes later; or it is saved as the store goes.
+    writer.start(QStringLiteral(TALVEX_DEFAULTS_TOOL),
+                 {q(path), "write-in-two-parts", R"({"ViewArea": 4})", "1000", "0"});
+    EXPECT_TRUE(test::waitUntil([&] { return readText(path).empty(); }));
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(1));
-    store->setIntegerForKey(2, "ViewArea");
-    EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "2");
+    store->setIntegerForKey(2, "RefreshSpeed");
+    EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "2");
+    EXPECT_TRUE(writer.waitForFinished(5000));
+    const std::map<std::string, UserDefaults::Value> late = {{"RefreshSpeed", std::int64_t{2}},
+                                                             {"ViewArea", std::int64_t{4}}};
+    EXPECT_TRUE(test::waitUntil([&] {
+        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
+        return onDisk && onDisk->values == late;
+    })) << readText(path);
+    EXPECT_EQ(store->integerForKey("ViewArea"), 4);
     writeText(path, "");
     store->setIntegerForKey(3, "ViewArea");
     store.reset();
