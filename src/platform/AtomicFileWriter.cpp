@@ -1,9 +1,11 @@
 #include "platform/AtomicFileWriter.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -15,10 +17,14 @@ namespace talvex {
 
 namespace {
 
-bool failed(const char* step, int error, std::string* message) {
+bool failed(const char* step, const char* reason, std::string* message) {
     if (message)
-        *message = std::string(step) + ": " + std::strerror(error);
+        *message = std::string(step) + ": " + reason;
     return false;
+}
+
+bool failed(const char* step, int error, std::string* message) {
+    return failed(step, std::strerror(error), message);
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& target) {
@@ -35,16 +41,31 @@ std::filesystem::path followLinks(const std::filesystem::path& target) {
     return ec ? target : resolved;
 }
 
-// Creates "<target>.tmp-<random>" beside the target, exclusively.
+constexpr const char* temporaryInfix = ".tmp-";
+
+// Only a regular file is replaced; a missing one is created.
+bool checkTarget(const std::filesystem::path& target, std::string* error) {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0)
+        return errno == ENOENT || failed("examining the target", errno, error);
+    if (!S_ISREG(info.st_mode))
+        return failed("replacing the target", "not a regular file", error);
+    return true;
+}
+
+// Creates "<target>.tmp-<random>" beside the target, exclusively, and locks it until
+// it is closed.
 UniqueFd createTemporary(const std::filesystem::path& target, std::filesystem::path* temporary,
                          std::string* error) {
     std::random_device seed;
     std::mt19937 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = target.string() + ".tmp-" + std::to_string(random() % 1000000000);
+        *temporary = target.string() + temporaryInfix + std::to_string(random() % 1000000000);
         UniqueFd fd(::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd)
+        if (fd) {
+            ::flock(fd.get(), LOCK_EX | LOCK_NB);
             return fd;
+        }
         if (errno != EEXIST)
             break;
     }
@@ -93,6 +114,14 @@ bool syncFolder(const std::filesystem::path& folder, std::string* error) {
     return true;
 }
 
+// "<name>.tmp-<digits>", as createTemporary names them.
+bool isTemporaryName(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + prefix.size(), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {}
@@ -100,6 +129,8 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
 bool AtomicFileWriter::write(std::string_view bytes, std::string* error) const {
     // 1. A temporary file beside the real target, removed again unless it becomes it.
     const std::filesystem::path target = followLinks(target_);
+    if (!checkTarget(target, error))
+        return false;
     std::filesystem::path temporary;
     UniqueFd fd = createTemporary(target, &temporary, error);
     if (!fd)
@@ -118,6 +149,22 @@ bool AtomicFileWriter::write(std::string_view bytes, std::string* error) const {
         return failed("renaming the temporary file over the old one", errno, error);
     cleanup.release();
     return syncFolder(folderOf(target), error);
+}
+
+void AtomicFileWriter::removeStaleTemporaries() const {
+    const std::filesystem::path target = followLinks(target_);
+    const std::string prefix = target.filename().string() + temporaryInfix;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folderOf(target), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::filesystem::path& path = it->path();
+        if (!isTemporaryName(path.filename().string(), prefix))
+            continue;
+        // A writer holds its temporary file locked; a stray one is free.
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+    }
 }
 
 }  // namespace talvex

@@ -65,6 +65,36 @@ bool readAtMost(int fd, std::int64_t limit, QByteArray* bytes, QString* error) {
     return true;
 }
 
+// What a node that is not a regular file is, for the one line that refuses it.
+QString kindOf(mode_t mode) {
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
+}
+
+// Fills in `result` for a node that cannot be read as settings; false for a regular file.
+bool refused(const struct stat& info, DefaultsFile::ReadResult* result) {
+    if (S_ISREG(info.st_mode))
+        return false;
+    result->status = DefaultsFile::Status::notRegular;
+    result->error = kindOf(info.st_mode);
+    return true;
+}
+
+// Fills in `result` for a failed stat or open; a missing file holds no settings.
+void failedToOpen(int error, DefaultsFile::ReadResult* result) {
+    if (error == ENOENT || error == ENOTDIR)
+        result->status = DefaultsFile::Status::missing;
+    else
+        result->error = systemError(error);
+}
+
 QString tooLarge(std::int64_t size) {
     return QStringLiteral("larger than the limit of %1 bytes (%2 bytes)")
         .arg(DefaultsFile::maxFileSize)
@@ -78,28 +108,53 @@ DefaultsFile::DefaultsFile(std::filesystem::path path) : path_(std::move(path)) 
 DefaultsFile::ReadResult DefaultsFile::read() const {
     ReadResult result;
     result.status = Status::damaged;
-    // 1. Open; a missing file (or folder) holds no settings.
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            result.status = Status::missing;
-        else
-            result.error = systemError(errno);
+    // 1. Only a regular file is opened: opening a FIFO would wait for a writer, and
+    // opening a device may act on it.
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        failedToOpen(errno, &result);
         return result;
     }
-    // 2. Size first: an oversized file is refused unread.
+    if (refused(info, &result))
+        return result;
+    // 2. Open without waiting, should another node have taken the name meanwhile.
+    UniqueFd fd = open();
+    if (!fd) {
+        failedToOpen(errno, &result);
+        return result;
+    }
+    return read(fd.get());
+}
+
+UniqueFd DefaultsFile::open() const {
+    return UniqueFd(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
+DefaultsFile::ReadResult DefaultsFile::read(int fd) {
+    ReadResult result;
+    result.status = Status::damaged;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
+    if (::fstat(fd, &info) != 0) {
         result.error = systemError(errno);
         return result;
     }
+    if (refused(info, &result))
+        return result;
+    result.modified = std::chrono::system_clock::time_point(
+        std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec));
+    // 3. Size first: an oversized file is refused unread.
+    result.size = info.st_size;
     if (info.st_size > maxFileSize) {
         result.error = tooLarge(info.st_size);
         return result;
     }
-    // 3. Read, still within the limit should the file have grown meanwhile.
+    // 4. Read, still within the limit should the file have grown meanwhile.
     QByteArray bytes;
-    if (!readAtMost(fd.get(), maxFileSize, &bytes, &result.error))
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        result.error = systemError(errno);
+        return result;
+    }
+    if (!readAtMost(fd, maxFileSize, &bytes, &result.error))
         return result;
     if (bytes.size() > maxFileSize) {
         result.error = tooLarge(bytes.size());
@@ -109,7 +164,7 @@ DefaultsFile::ReadResult DefaultsFile::read() const {
         result.status = Status::empty;
         return result;
     }
-    // 4. Parse.
+    // 5. Parse.
     if (auto contents = parse(bytes, &result.error)) {
         result.status = Status::ok;
         result.contents = std::move(*contents);
@@ -155,7 +210,11 @@ QByteArray DefaultsFile::serialize(const Contents& contents) {
         object.insert(QString::fromStdString(key), value);
     for (const auto& [key, value] : contents.values)
         object.insert(QString::fromStdString(key), toJson(value));
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+    const QJsonDocument document(object);
+    QByteArray bytes = document.toJson(QJsonDocument::Indented);
+    if (bytes.size() > maxFileSize)
+        bytes = document.toJson(QJsonDocument::Compact);
+    return bytes;
 }
 
 bool DefaultsFile::write(const Contents& contents, QString* error) const {
@@ -166,12 +225,22 @@ bool DefaultsFile::write(const Contents& contents, QString* error) const {
         return false;
     }
     const QByteArray bytes = serialize(contents);
+    if (bytes.size() > maxFileSize) {
+        // The next read would refuse it, and set it aside.
+        if (error)
+            *error = QStringLiteral("the settings would be ") + tooLarge(bytes.size());
+        return false;
+    }
     std::string why;
     if (AtomicFileWriter(path_).write(std::string_view(bytes.constData(), bytes.size()), &why))
         return true;
     if (error)
         *error = QString::fromStdString(why);
     return false;
+}
+
+void DefaultsFile::removeStaleTemporaries() const {
+    AtomicFileWriter(path_).removeStaleTemporaries();
 }
 
 std::optional<std::filesystem::path> DefaultsFile::moveAside() const {

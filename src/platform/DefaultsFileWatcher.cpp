@@ -59,7 +59,7 @@ void DefaultsFileWatcher::noteEvent() {
 
 void DefaultsFileWatcher::report(bool stable) {
     rewatchFile();
-    if (changed_(stable) == Outcome::unsettled && !stable) {
+    if (changed_(stable) == Outcome::unsettled) {
         awaitStableFile();
     } else {
         stable_->stop();

@@ -9,7 +9,8 @@
 // A writer that rewrites the file in place may pause half-way. When the owner cannot use
 // the file yet it answers `unsettled`; the watcher then calls again with `stable` true
 // once the file has kept its size and modification time for stableMilliseconds (any
-// change meanwhile starts the wait again).
+// change meanwhile starts the wait again), and keeps doing so while the answer stays
+// `unsettled`.
 #include <QObject>
 #include <cstdint>
 #include <filesystem>

@@ -4,12 +4,15 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/DefaultsFile.h"
 #include "platform/DefaultsFileWatcher.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
+#include "platform/UniqueFd.h"
 
 namespace talvex {
 
@@ -43,9 +46,16 @@ class UserDefaults::Persistence {
 public:
     enum class Reload { unchanged, changed, unsettled };
 
+    // How long a file that another program emptied may stay empty before it counts as
+    // finished rather than as an edit under way (truncate, then write).
+    static constexpr std::chrono::seconds emptiedFileGrace{10};
+
     Persistence(UserDefaults& store, const std::filesystem::path& path)
         : store_(store), file_(path) {}
-    ~Persistence() { stopWatching(); }
+    ~Persistence() {
+        stopWatching();
+        flushHeldBack();
+    }
 
     // Fills the persistent domain from the file; no notification.
     void load();
@@ -67,27 +77,48 @@ private:
     DefaultsFile file_;
     std::mutex fileMutex_;
     std::shared_ptr<WatchLink> link_;
-    // Guarded by fileMutex_: the file's contents as this store last read or wrote them,
-    // and whether a save was held back while an outside edit was under way.
+    // Guarded by fileMutex_: the file's contents as this store last read or wrote them;
+    // whether a save was held back while an outside edit was under way; whether the
+    // file was empty already when it was loaded (then it is no edit under way); whether
+    // the last write went over a file another program emptied, whose new contents may
+    // still come (until then the keys written stay unsaved, to be merged with them);
+    // whether the node at the path was reported as no regular file. And the emptied file
+    // that such a write replaced, kept open: a writer still holding it may yet fill it.
     DefaultsFile::Contents lastKnown_;
     bool saveHeldBack_ = false;
+    bool emptyWhenLoaded_ = false;
+    bool awaitingOutsideEdit_ = false;
+    bool refusalReported_ = false;
+    UniqueFd replacedEmptyFile_;
+    std::pair<std::int64_t, std::chrono::system_clock::time_point> replacedFileSeen_;
 
-    static bool mayBeHalfWritten(const DefaultsFile::ReadResult& read);
-    DefaultsFile::Contents snapshotLocked() const;           // caller holds the store's mutex_
-    bool adoptLocked(const DefaultsFile::Contents& onDisk);  // caller holds fileMutex_
-    void writeLocked();                                      // caller holds fileMutex_
-    // Caller holds fileMutex_.
+    // The rest: caller holds fileMutex_.
+    bool emptiedByOthers(const DefaultsFile::ReadResult& read) const;
+    static bool abandoned(const DefaultsFile::ReadResult& read);
+    bool refused(const DefaultsFile::ReadResult& read, const char* consequence);
+    Reload reloadPath(bool settled);
+    Reload reloadEmptied(const DefaultsFile::ReadResult& read);
+    std::optional<DefaultsFile::Contents> lateEdit();
+    void flushHeldBack();
+    DefaultsFile::Contents snapshotLocked() const;  // caller holds the store's mutex_ instead
+    bool adoptLocked(const DefaultsFile::Contents& onDisk);
+    void writeLocked();
+    void writeOverEmptiedFile();
     void setAsideDamagedFile(const QString& error, const char* consequence);
     void stopWatching();
 };
 
 void UserDefaults::Persistence::load() {
     std::lock_guard fileLock(fileMutex_);
+    file_.removeStaleTemporaries();
     DefaultsFile::ReadResult read = file_.read();
+    if (refused(read, "using the defaults; changes are kept in memory only"))
+        return;
     if (read.status == DefaultsFile::Status::damaged) {
         setAsideDamagedFile(read.error, "using the defaults");
         return;
     }
+    emptyWhenLoaded_ = read.status == DefaultsFile::Status::empty;
     lastKnown_ = read.contents;
     std::lock_guard lock(store_.mutex_);
     store_.persistent_ = std::move(read.contents.values);
@@ -97,24 +128,47 @@ void UserDefaults::Persistence::load() {
 void UserDefaults::Persistence::save() {
     std::lock_guard fileLock(fileMutex_);
     const DefaultsFile::ReadResult read = file_.read();
-    // 1. An outside edit under way: the watcher settles it, then writes the merge.
-    if (mayBeHalfWritten(read) && link_) {
+    // 1. Anything but a regular file is left alone.
+    if (refused(read, "the change is kept in memory only"))
+        return;
+    // 2. An outside edit under way (a half-written file, or one just emptied to be
+    // written anew): the watcher settles it, then writes the merge.
+    const bool emptied = emptiedByOthers(read);
+    if (link_ && (read.status == DefaultsFile::Status::damaged || (emptied && !abandoned(read)))) {
         saveHeldBack_ = true;
         return;
     }
-    // 2. An outside change the watcher has not reported yet: merging it writes the result.
+    if (emptied) {
+        writeOverEmptiedFile();
+        return;
+    }
+    // 3. An outside change the watcher has not reported yet: merging it writes the result.
     if (read.status != DefaultsFile::Status::damaged && read.contents != lastKnown_) {
         adoptLocked(read.contents);
         return;
     }
-    // 3. Write.
+    // 4. Write.
     writeLocked();
 }
 
 UserDefaults::Persistence::Reload UserDefaults::Persistence::reload(bool settled) {
     std::lock_guard fileLock(fileMutex_);
+    if (auto edit = lateEdit()) {
+        saveHeldBack_ = false;
+        return adoptLocked(*edit) ? Reload::changed : Reload::unchanged;
+    }
+    const Reload result = reloadPath(settled);
+    // Still watching a replaced empty file for a late edit: keep looking.
+    return result == Reload::unchanged && replacedEmptyFile_ ? Reload::unsettled : result;
+}
+
+UserDefaults::Persistence::Reload UserDefaults::Persistence::reloadPath(bool settled) {
     const DefaultsFile::ReadResult read = file_.read();
-    if (mayBeHalfWritten(read) && !settled)
+    if (refused(read, "the settings in force are kept in memory only"))
+        return Reload::unchanged;
+    if (emptiedByOthers(read))
+        return reloadEmptied(read);
+    if (read.status == DefaultsFile::Status::damaged && !settled)
         return Reload::unsettled;
     if (read.status == DefaultsFile::Status::damaged) {
         // It stayed unreadable. The settings in force stay; write them back so that a
@@ -134,9 +188,74 @@ UserDefaults::Persistence::Reload UserDefaults::Persistence::reload(bool settled
     return adoptLocked(read.contents) ? Reload::changed : Reload::unchanged;
 }
 
-bool UserDefaults::Persistence::mayBeHalfWritten(const DefaultsFile::ReadResult& read) {
-    return read.status == DefaultsFile::Status::damaged ||
-           read.status == DefaultsFile::Status::empty;
+bool UserDefaults::Persistence::emptiedByOthers(const DefaultsFile::ReadResult& read) const {
+    return read.status == DefaultsFile::Status::empty && !emptyWhenLoaded_;
+}
+
+bool UserDefaults::Persistence::abandoned(const DefaultsFile::ReadResult& read) {
+    return std::chrono::system_clock::now() - read.modified >= emptiedFileGrace;
+}
+
+bool UserDefaults::Persistence::refused(const DefaultsFile::ReadResult& read,
+                                        const char* consequence) {
+    if (read.status != DefaultsFile::Status::notRegular) {
+        refusalReported_ = false;
+        return false;
+    }
+    if (!std::exchange(refusalReported_, true)) {
+        systemLog("Settings file " + file_.path().string() + " is " + describe(read.error) +
+                  ", not a regular file: left alone, " + consequence);
+    }
+    return true;
+}
+
+// Another program emptied the file, most likely to write it anew. The settings in force
+// stay (an empty file is no version of them); a change made meanwhile waits for the new
+// contents, or until the file has stayed empty too long to be an edit under way.
+UserDefaults::Persistence::Reload UserDefaults::Persistence::reloadEmptied(
+    const DefaultsFile::ReadResult& read) {
+    if (!abandoned(read))
+        return Reload::unsettled;
+    if (std::exchange(saveHeldBack_, false))
+        writeOverEmptiedFile();
+    return Reload::unchanged;
+}
+
+// What a writer that emptied the file, and still held it when the file was replaced,
+// wrote into it since: once it has stopped growing and reads whole.
+std::optional<DefaultsFile::Contents> UserDefaults::Persistence::lateEdit() {
+    if (!replacedEmptyFile_)
+        return std::nullopt;
+    DefaultsFile::ReadResult read = DefaultsFile::read(replacedEmptyFile_.get());
+    if (read.status == DefaultsFile::Status::empty)
+        return std::nullopt;
+    if (read.status == DefaultsFile::Status::notRegular || read.size > DefaultsFile::maxFileSize) {
+        replacedEmptyFile_ = UniqueFd();
+        return std::nullopt;
+    }
+    if (std::exchange(replacedFileSeen_, {read.size, read.modified}) !=
+            std::pair(read.size, read.modified) ||
+        read.status != DefaultsFile::Status::ok)
+        return std::nullopt;
+    replacedEmptyFile_ = UniqueFd();
+    return std::move(read.contents);
+}
+
+// Writes what a session changed while an outside edit was under way, as it goes away.
+void UserDefaults::Persistence::flushHeldBack() {
+    std::lock_guard fileLock(fileMutex_);
+    if (!std::exchange(saveHeldBack_, false))
+        return;
+    const DefaultsFile::ReadResult read = file_.read();
+    if (refused(read, "the last changes are not saved"))
+        return;
+    if (read.status == DefaultsFile::Status::ok && read.contents != lastKnown_) {
+        adoptLocked(read.contents);
+        return;
+    }
+    if (read.status == DefaultsFile::Status::damaged)
+        setAsideDamagedFile(read.error, "saving the settings in force");
+    writeLocked();
 }
 
 DefaultsFile::Contents UserDefaults::Persistence::snapshotLocked() const {
@@ -145,6 +264,9 @@ DefaultsFile::Contents UserDefaults::Persistence::snapshotLocked() const {
 
 bool UserDefaults::Persistence::adoptLocked(const DefaultsFile::Contents& onDisk) {
     lastKnown_ = onDisk;
+    emptyWhenLoaded_ = false;
+    awaitingOutsideEdit_ = false;
+    replacedEmptyFile_ = UniqueFd();
     DefaultsFile::Contents merged = onDisk;
     bool changed = false;
     {
@@ -181,12 +303,22 @@ void UserDefaults::Persistence::writeLocked() {
         return;
     }
     lastKnown_ = std::move(contents);
+    emptyWhenLoaded_ = false;
+    if (awaitingOutsideEdit_)
+        return;  // the edit under way still gets them merged
     std::lock_guard lock(store_.mutex_);
     for (const auto& [key, change] : written) {
         // A key changed again meanwhile stays unsaved until its own save.
         if (auto it = unsavedKeys.find(key); it != unsavedKeys.end() && it->second == change)
             unsavedKeys.erase(it);
     }
+}
+
+void UserDefaults::Persistence::writeOverEmptiedFile() {
+    awaitingOutsideEdit_ = true;
+    replacedEmptyFile_ = file_.open();
+    replacedFileSeen_ = {};
+    writeLocked();
 }
 
 void UserDefaults::Persistence::setAsideDamagedFile(const QString& error, const char* consequence) {

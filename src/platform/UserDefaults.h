@@ -9,11 +9,15 @@
 // are safe from any thread; the notification is delivered on the writing thread.
 //
 // Durability: each write replaces the file atomically (see DefaultsFile); a write that
-// fails (a full disk, say) logs one line, leaves the old file as it was, and the value
-// stays in force in memory. A file that cannot be parsed, or is larger than
-// DefaultsFile::maxFileSize, is moved aside as "defaults.json.corrupt-<timestamp>" (one
-// log line) and the store starts from the defaults. Values of other JSON types in the
-// file read as 0 and are written back unchanged.
+// fails (a full disk, settings that would exceed DefaultsFile::maxFileSize) logs one
+// line, leaves the old file as it was, and the value stays in force in memory. A file
+// that cannot be parsed, or is larger than the limit, is moved aside as
+// "defaults.json.corrupt-<timestamp>" (one log line) and the store starts from the
+// defaults. Anything but a regular file at the path (a FIFO, a device, also behind a
+// symbolic link) is neither read nor replaced: one log line, and the settings live in
+// memory only while it is there. Temporary files that an interrupted save left beside
+// the file are removed when a store is created. Values of other JSON types in the file
+// read as 0 and are written back unchanged.
 //
 // Outside changes: a store created while a QCoreApplication exists watches its file
 // from the main thread; a change written by another process is adopted and announced
@@ -23,7 +27,13 @@
 // value wins. A file that cannot be parsed after an outside change may still be being
 // written: the store waits until it has stopped changing, and meanwhile saves nothing
 // over it (changes stay in memory until then). Only a file that stays unreadable is set
-// aside. Destroy a store on the main thread, not from inside one of its notifications.
+// aside. A file another program empties is taken as an edit under way (truncate, then
+// write), not as settings: the settings in force stay, and a change made meanwhile is
+// merged with the new contents; should the file stay empty for ten seconds, the change
+// is saved over it (and what a writer still holding the emptied file puts there later
+// is merged all the same), and a store that goes away saves what it held back. A file
+// already empty when the store is created is no edit under way. Destroy a store on the
+// main thread, not from inside one of its notifications.
 #include <cstdint>
 #include <filesystem>
 #include <map>

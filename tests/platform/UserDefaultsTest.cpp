@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <atomic>
@@ -15,8 +19,11 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/DefaultsFile.h"
+#include "platform/DefaultsFileWatcher.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UniqueFd.h"
 #include "platform/UserDefaults.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
@@ -182,6 +189,137 @@ TEST(UserDefaults, DamagedFileIsSetAsideAndTheDefaultsUsed) {
         EXPECT_EQ(UserDefaults(path).integerForKey("RefreshSpeed"), -1);
         EXPECT_TRUE(readText(path.parent_path() / entries[0]) == damaged);
     }
+}
+
+TEST(UserDefaults, WhatIsSavedStaysWithinTheSizeLimitSoItIsNeverSetAsideAgain) {
+    // A long list, well within the limit, that indentation would carry past it.
+    const fs::path path = freshSettingsPath();
+    QJsonArray list;
+    for (int i = 0; i < 120000; ++i)
+        list.append(i % 10);
+    writeText(
+        path,
+        QJsonDocument(QJsonObject{{"List", list}}).toJson(QJsonDocument::Compact).toStdString());
+    UserDefaults store(path);
+    store.setIntegerForKey(1, "ViewArea");
+    EXPECT_LE(std::int64_t(fs::file_size(path)), DefaultsFile::maxFileSize);
+    EXPECT_EQ(parseFile(path).otherValues.at("List").toArray().size(), 120000);
+    EXPECT_FALSE(test::waitUntil([&] { return folderEntries(path.parent_path()).size() > 1; },
+                                 3 * DefaultsFileWatcher::stableMilliseconds));
+
+    // Numbers that are written longer than they were read: even compact, too large.
+    const fs::path grows = freshSettingsPath();
+    std::string numbers = R"({"Numbers": [1e9)";
+    for (int i = 0; i < 200000; ++i)
+        numbers += ",1e9";
+    numbers += "]}";
+    writeText(grows, numbers);
+    UserDefaults growing(grows);
+    testing::internal::CaptureStderr();
+    growing.setIntegerForKey(1, "ViewArea");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(log), 1) << log;
+    EXPECT_EQ(growing.integerForKey("ViewArea"), 1);
+    EXPECT_TRUE(readText(grows) == numbers);
+}
+
+TEST(UserDefaults, AnythingButARegularFileIsRefusedWithOneLineAndNeverWaitedFor) {
+    // A FIFO at the path, a link to one, and one put there while running: opening it
+    // would wait for a writer, and replacing it would destroy the node.
+    for (const std::string setup : {"at start", "linked", "while running"}) {
+        SCOPED_TRACE(setup);
+        const fs::path path = freshSettingsPath();
+        const fs::path fifo = setup == "linked" ? path.parent_path() / "elsewhere" : path;
+        std::unique_ptr<UserDefaults> store;
+        if (setup == "while running") {
+            store = std::make_unique<UserDefaults>(path);
+            store->setIntegerForKey(-1, "RefreshSpeed");
+            fs::remove(path);
+        }
+        fs::create_directories(path.parent_path());
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        if (setup == "linked")
+            fs::create_symlink(fifo, path);
+
+        testing::internal::CaptureStderr();
+        if (!store)
+            store = std::make_unique<UserDefaults>(path);
+        store->setIntegerForKey(1, "ViewArea");
+        EXPECT_FALSE(test::waitUntil([&] { return store->integerForKey("ViewArea") != 1; }, 300));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lineCount(log), 1) << log;
+        EXPECT_NE(log.find("FIFO"), std::string::npos) << log;
+        EXPECT_TRUE(fs::is_fifo(fifo));
+        std::string why;
+        EXPECT_FALSE(AtomicFileWriter(path).write("{}", &why));
+        EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+}
+
+TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChanges) {
+    // Empty at start: no edit is under way, a change is saved at once.
+    const fs::path path = freshSettingsPath();
+    writeText(path, "");
+    auto store = std::make_unique<UserDefaults>(path);
+    store->setIntegerForKey(-1, "RefreshSpeed");
+    EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "-1");
+
+    // Emptied, a long pause, then written: the session keeps its settings meanwhile, and
+    // a change made in the pause is merged with the finished edit.
+    QProcess writer;
+    writer.start(
+        QStringLiteral(TALVEX_DEFAULTS_TOOL),
+        {q(path), "write-in-two-parts", R"({"RefreshSpeed": 1, "ViewArea": 1})", "1500", "0"});
+    EXPECT_TRUE(test::waitUntil([&] { return readText(path).empty(); }));
+    EXPECT_FALSE(test::waitUntil([&] { return store->integerForKey("RefreshSpeed") != -1; }, 800));
+    store->setIntegerForKey(1, "GreenStripesEnabled");
+    EXPECT_TRUE(writer.waitForFinished(5000));
+    const std::map<std::string, UserDefaults::Value> merged = {
+        {"RefreshSpeed", std::int64_t{1}},
+        {"ViewArea", std::int64_t{1}},
+        {"GreenStripesEnabled", std::int64_t{1}}};
+    EXPECT_TRUE(test::waitUntil([&] {
+        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
+        return onDisk && onDisk->values == merged;
+    })) << readText(path);
+    EXPECT_EQ(store->integerForKey("ViewArea"), 1);
+
+    // Emptied and left so: a change is saved once that has lasted, and still merged with
+    // what a writer holding the file writes later; or it is saved as the store goes.
+    writer.start(QStringLiteral(TALVEX_DEFAULTS_TOOL),
+                 {q(path), "write-in-two-parts", R"({"ViewArea": 4})", "1000", "0"});
+    EXPECT_TRUE(test::waitUntil([&] { return readText(path).empty(); }));
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    store->setIntegerForKey(2, "RefreshSpeed");
+    EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "2");
+    EXPECT_TRUE(writer.waitForFinished(5000));
+    const std::map<std::string, UserDefaults::Value> late = {{"RefreshSpeed", std::int64_t{2}},
+                                                             {"ViewArea", std::int64_t{4}}};
+    EXPECT_TRUE(test::waitUntil([&] {
+        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
+        return onDisk && onDisk->values == late;
+    })) << readText(path);
+    EXPECT_EQ(store->integerForKey("ViewArea"), 4);
+    writeText(path, "");
+    store->setIntegerForKey(3, "ViewArea");
+    store.reset();
+    EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "3");
+}
+
+TEST(UserDefaults, TemporaryFilesLeftByAnInterruptedSaveAreRemovedAtStart) {
+    const fs::path path = freshSettingsPath();
+    writeText(path, R"({"ViewArea": 1})");
+    writeText(path.string() + ".tmp-123", R"({"ViewArea": 0})");  // its save was killed
+    writeText(path.string() + ".tmp-456", "{");                   // another save still writes
+    writeText(path.string() + ".tmp-notes", "");                  // not ours
+    UniqueFd inFlight(::open((path.string() + ".tmp-456").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(inFlight.get(), LOCK_EX), 0);
+
+    UserDefaults store(path);
+    EXPECT_EQ(folderEntries(path.parent_path()),
+              (std::vector<std::string>{"defaults.json", "defaults.json.tmp-456",
+                                        "defaults.json.tmp-notes"}));
+    EXPECT_EQ(store.integerForKey("ViewArea"), 1);
 }
 
 TEST(UserDefaults, FailedSaveLogsOneLineAndKeepsTheValueInForce) {
