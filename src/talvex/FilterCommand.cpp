@@ -130,8 +130,8 @@ std::optional<QImage> decode(QImageReader& reader, QSize size, const std::string
     return image;
 }
 
-// The picture in the captured-image layout: 32-bit BGRA words, rows top first. Format_
-// ARGB32 is that byte order on a little-endian machine.
+// The picture in the captured-image layout: 32-bit BGRA words, rows top first (32-bit
+// ARGB is that byte order on a little-endian machine).
 std::shared_ptr<const MemoryImage> capturedLayout(const QImage& argb) {
     const auto bytesPerRow = static_cast<std::size_t>(argb.bytesPerLine());
     const auto* first = argb.constBits();

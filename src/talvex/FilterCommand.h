@@ -28,8 +28,9 @@ struct FilterOptions {
     bool overwrite = false;
 };
 
-// The largest image the command draws, in pixels: at about 16 bytes a pixel at the
-// peak (decoded picture, texture, drawable, read-back copy), some 650 MB.
+// The largest image the command draws, in pixels. The peak is some 16 bytes a pixel
+// (the picture, its texture, the drawable, the copy read back): about 750 MB in all at
+// the limit.
 constexpr std::int64_t maxFilterPixels = 40'000'000;
 
 // The options in `args` (the words after "filter"), or none with `error` set to one
