@@ -60,7 +60,8 @@ QIcon windowIcon() {
 // item's text stays on its line, two spaces after it.
 constexpr const char* usage =
     "Usage: talvex [--help] [--version]\n"
-    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
+    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P] "
+    "[--overwrite]\n"
     "\n"
     "Talvex is a colour-vision aid for people who find red and green hard to tell\n"
     "apart. Without a command it opens the Talvex lens: a small floating panel that\n"
@@ -72,7 +73,8 @@ constexpr const char* usage =
     "names the colour under the pointer. Talvex needs an X11 session.\n"
     "\n"
     "Commands:\n"
-    "  filter      draw an image file through the stripe filter (see talvex filter --help)\n"
+    "  filter      draw an image file of up to 40 megapixels through the stripe filter;\n"
+    "              it will not replace INPUT without --overwrite (see talvex filter --help)\n"
     "\n"
     "Keyboard shortcuts:\n"
     "  Ctrl+R      show or hide the red stripes\n"

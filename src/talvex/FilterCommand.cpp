@@ -10,14 +10,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <new>
 
 #include "platform/AtomicFileWriter.h"
 #include "platform/CapturedImage.h"
-#include "platform/gl/EGLHeadlessContext.h"
-#include "render/PixelBufferRenderer.h"
 #include "render/TalvexFilter.h"
 #include "settings/Settings.h"
+#include "talvex/ImageLibraryMessages.h"
+#include "talvex/OffscreenDrawing.h"
 
 namespace talvex {
 
@@ -25,23 +27,32 @@ namespace {
 
 constexpr const char* usage =
     "Usage: talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
-    "                            [--strength P]\n"
+    "                            [--strength P] [--overwrite]\n"
     "\n"
     "Draws the image INPUT through the stripe filter and writes the result to OUTPUT\n"
-    "(format from its extension: png, jpg, bmp, ...).\n"
+    "(format from its extension: png, jpg, bmp, ...). Images of up to 40 megapixels\n"
+    "are drawn; larger ones are refused before they are read. OUTPUT may not be INPUT\n"
+    "itself, nor a link to it, unless --overwrite is given.\n"
     "\n"
-    "  --scale S   backing scale factor to draw at (stripe period 8 x S pixels), default 1\n"
-    "  --red N     red stripe switch for this run (0 off, 1 on); default: your setting\n"
-    "  --green N   green stripe switch for this run (0 off, 1 on); default: your setting\n"
-    "  --strength P  stripe strength in percent: 25, 50, 75 or 100; default: your setting\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n";
+    "  --scale S      backing scale factor to draw at (stripe period 8 x S pixels),\n"
+    "                 default 1\n"
+    "  --red N        red stripe switch for this run (0 off, 1 on); default: your setting\n"
+    "  --green N      green stripe switch for this run (0 off, 1 on); default: your setting\n"
+    "  --strength P   stripe strength in percent: 25, 50, 75 or 100; default: your setting\n"
+    "  --overwrite    replace INPUT with the result when OUTPUT names the same file\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
 
 constexpr double maxScale = 64;
+constexpr std::int64_t megapixel = 1'000'000;
 
 int fail(const std::string& line) {
     std::fprintf(stderr, "talvex filter: %s\n", line.c_str());
     return 1;
+}
+
+std::string sizeText(QSize size) {
+    return std::to_string(size.width()) + "x" + std::to_string(size.height());
 }
 
 template <typename T>
@@ -59,33 +70,75 @@ bool parseScale(const std::string& text, double& scale) {
            scale > 0 && scale <= maxScale;
 }
 
-// The image in the captured-image layout: 32-bit BGRA words, rows top first.
-std::unique_ptr<MemoryImage> capturedLayout(const QImage& loaded) {
-    const QImage argb = loaded.convertToFormat(QImage::Format_ARGB32);
-    if (argb.isNull())
-        return nullptr;
+// Whether `output` names the file `input` is, through links of any kind (./, ..,
+// symbolic and hard links): the same device and inode. False when either is missing.
+bool isSameFile(const std::string& input, const std::string& output) {
+    std::error_code error;
+    return std::filesystem::equivalent(input, output, error);
+}
+
+bool isTooLarge(QSize size) {
+    return static_cast<std::int64_t>(size.width()) * size.height() > maxFilterPixels;
+}
+
+std::string tooLarge(const std::string& path, QSize size) {
+    return "cannot filter " + path + ": " + sizeText(size) + " pixels is more than the " +
+           std::to_string(maxFilterPixels / megapixel) + " megapixels an image may have";
+}
+
+std::string outOfMemory(const std::string& path) {
+    return "not enough memory to filter " + path;
+}
+
+// The size the decoded picture will have, from the file's header, turned as the file
+// asks to be shown; invalid when the header does not say.
+QSize headerSize(QImageReader& reader) {
+    QSize size = reader.size();
+    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        size.transpose();
+    return size;
+}
+
+// Decodes the picture of `reader`, whose header gave `size` (invalid when it gave none),
+// converted to 32-bit ARGB in place; none with `error`.
+std::optional<QImage> decode(QImageReader& reader, QSize size, const std::string& path,
+                             std::string& error) {
+    ImageLibraryMessages messages;
+    QImage image = reader.read();
+    if (image.isNull()) {
+        // The reader does not tell want of memory from a damaged file: a picture of the
+        // size the header gives that cannot be had now is the former.
+        const bool noRoom =
+            size.isValid() &&
+            QImage(size, reader.imageFormat() == QImage::Format_Invalid ? QImage::Format_ARGB32
+                                                                        : reader.imageFormat())
+                .isNull();
+        error = noRoom ? outOfMemory(path)
+                       : messages.withDetail("cannot read " + path + ": " +
+                                             reader.errorString().toStdString());
+        return std::nullopt;
+    }
+    // Converting a picture the reader made cannot fail but for want of memory.
+    image.convertTo(QImage::Format_ARGB32);
+    if (image.isNull() || image.format() != QImage::Format_ARGB32) {
+        error = outOfMemory(path);
+        return std::nullopt;
+    }
+    // Read all the same (a truncated file, an odd colour profile): one line on it.
+    if (const std::string said = messages.first(); !said.empty())
+        std::fprintf(stderr, "talvex filter: %s: %s\n", path.c_str(), said.c_str());
+    return image;
+}
+
+// The picture in the captured-image layout: 32-bit BGRA words, rows top first (32-bit
+// ARGB is that byte order on a little-endian machine).
+std::shared_ptr<const MemoryImage> capturedLayout(const QImage& argb) {
     const auto bytesPerRow = static_cast<std::size_t>(argb.bytesPerLine());
     const auto* first = argb.constBits();
     std::vector<std::uint8_t> bytes(first,
                                     first + bytesPerRow * static_cast<std::size_t>(argb.height()));
-    return std::make_unique<MemoryImage>(argb.width(), argb.height(), bytesPerRow, 32,
+    return std::make_shared<MemoryImage>(argb.width(), argb.height(), bytesPerRow, 32,
                                          std::move(bytes));
-}
-
-std::optional<QImage> loadImage(const std::string& path, std::string& error) {
-    const QString name = QString::fromStdString(path);
-    if (!QFileInfo::exists(name)) {
-        error = "cannot read " + path + ": no such file";
-        return std::nullopt;
-    }
-    QImageReader reader(name);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        error = "cannot read " + path + ": " + reader.errorString().toStdString();
-        return std::nullopt;
-    }
-    return image;
 }
 
 // Writes all of the image or nothing: the file appears under its name only complete,
@@ -99,12 +152,16 @@ bool saveImage(const QImage& image, const std::string& path, std::string& error)
         return false;
     }
     QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (!writer.write(image)) {
-        error = "cannot write " + path + ": " + writer.errorString().toStdString();
-        return false;
+    {
+        ImageLibraryMessages messages;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (!writer.write(image)) {
+            error = messages.withDetail("cannot write " + path + ": " +
+                                        writer.errorString().toStdString());
+            return false;
+        }
     }
     // 2. Replace the file.
     std::string why;
@@ -116,43 +173,51 @@ bool saveImage(const QImage& image, const std::string& path, std::string& error)
     return true;
 }
 
-// Draws `image` through the stripe filter into an offscreen drawable of its size and
-// reads the result back; none (with `error`) when OpenGL is not usable.
-std::optional<QImage> drawFiltered(const MemoryImage& image, const FilterOptions& options,
-                                   std::string& error) {
-    const int width = static_cast<int>(image.width());
-    const int height = static_cast<int>(image.height());
-    std::string why;
-    std::unique_ptr<EGLHeadlessContext> context = EGLHeadlessContext::create(width, height, &why);
-    if (!context) {
-        error = "no usable OpenGL: " + why;
-        return std::nullopt;
+// The whole run from file to file; the exit status.
+int filterFile(const FilterOptions& options) {
+    // 1. The file, and its size from the header where it gives one.
+    const QString name = QString::fromStdString(options.input);
+    if (!QFileInfo::exists(name))
+        return fail("cannot read " + options.input + ": no such file");
+    QImageReader reader(name);
+    reader.setAutoTransform(true);
+    // The reader's own bound, for files whose header does not give the size: an image
+    // of the largest size at 8 bytes a pixel (16-bit channels).
+    reader.setAllocationLimit(static_cast<int>(maxFilterPixels * 8 / (1024 * 1024)) + 1);
+    QSize size;
+    {
+        ImageLibraryMessages quiet;
+        size = headerSize(reader);
     }
-    EGLHeadlessContext& drawable = *context;
-    const TalvexFilter::SwitchOverrides overrides{options.red, options.green, options.strength};
-    PixelBufferRenderer renderer(std::move(context),
-                                 [overrides] { return std::make_unique<TalvexFilter>(overrides); });
+    if (size.isValid() && isTooLarge(size))
+        return fail(tooLarge(options.input, size));
 
-    renderer.prepareOpenGL();
-    if (renderer.program() == 0) {
-        error = "no usable OpenGL: the stripe program could not be built";
-        return std::nullopt;
+    // 2. OpenGL, then the picture.
+    std::string error;
+    std::unique_ptr<OffscreenDrawing> drawing;
+    if (size.isValid() && !(drawing = OffscreenDrawing::create(size, options, error)))
+        return fail(error);
+    std::optional<QImage> picture = decode(reader, size, options.input, error);
+    if (!picture)
+        return fail(error);
+    if (isTooLarge(picture->size()))
+        return fail(tooLarge(options.input, picture->size()));
+    if (!drawing || drawing->size() != picture->size()) {
+        drawing.reset();
+        if (!(drawing = OffscreenDrawing::create(picture->size(), options, error)))
+            return fail(error);
     }
-    renderer.reshape(
-        Rect(0, 0, pointsForPixels(width, options.scale), pointsForPixels(height, options.scale)),
-        options.scale);
-    renderer.displayImage(image, 1.0);
-    if (renderer.framesPresented() == 0) {
-        error = "no usable OpenGL: the image could not be drawn (too large?)";
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> pixels = drawable.readPixelsBGRA();
-    if (pixels.empty()) {
-        error = "no usable OpenGL: the result could not be read back";
-        return std::nullopt;
-    }
-    // Format_ARGB32 is the same BGRA byte order on a little-endian machine.
-    return QImage(pixels.data(), width, height, width * 4, QImage::Format_ARGB32).copy();
+    std::shared_ptr<const MemoryImage> image = capturedLayout(*picture);
+    picture.reset();
+
+    // 3. Draw, let OpenGL's memory go, and write the result.
+    const std::optional<QImage> filtered = drawing->draw(std::move(image), error);
+    drawing.reset();
+    if (!filtered)
+        return fail(error);
+    if (!saveImage(*filtered, options.output, error))
+        return fail(error);
+    return 0;
 }
 
 }  // namespace
@@ -170,6 +235,10 @@ std::optional<FilterOptions> parseFilterArguments(const std::vector<std::string>
         if (word == "--version") {
             options.version = true;
             return options;
+        }
+        if (word == "--overwrite") {
+            options.overwrite = true;
+            continue;
         }
         if (word == "--scale" || word == "--red" || word == "--green" || word == "--strength") {
             if (i + 1 >= args.size()) {
@@ -235,6 +304,11 @@ int runFilterCommand(const std::vector<std::string>& args) {
         return 0;
     }
 
+    if (!options->overwrite && isSameFile(options->input, options->output)) {
+        return fail("will not write over the input image " + options->input + " (" +
+                    options->output + " is the same file); add --overwrite to replace it");
+    }
+
     // Image plug-ins are found through the application object.
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) {
@@ -243,21 +317,12 @@ int runFilterCommand(const std::vector<std::string>& args) {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-
-    const std::optional<QImage> loaded = loadImage(options->input, error);
-    if (!loaded)
-        return fail(error);
-    const std::unique_ptr<MemoryImage> image = capturedLayout(*loaded);
-    if (!image)
-        return fail("cannot read " + options->input + ": unsupported pixel format");
-
     TalvexFilter::registerDefaults();
-    const std::optional<QImage> filtered = drawFiltered(*image, *options, error);
-    if (!filtered)
-        return fail(error);
-    if (!saveImage(*filtered, options->output, error))
-        return fail(error);
-    return 0;
+    try {
+        return filterFile(*options);
+    } catch (const std::bad_alloc&) {
+        return fail(outOfMemory(options->input));
+    }
 }
 
 }  // namespace talvex

@@ -1,9 +1,11 @@
 #pragma once
 
-// The still-image mode: `talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]`
-// draws an image file through the stripe filter, offscreen, at the image's own pixel
-// size, and writes the result. The stripe switches default to the user's settings;
-// --red and --green override them for this run without storing anything.
+// The still-image mode: `talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]
+// [--strength P] [--overwrite]` draws an image file through the stripe filter,
+// offscreen, at the image's own pixel size, and writes the result. The stripe switches
+// default to the user's settings; --red, --green and --strength override them for this
+// run without storing anything. OUTPUT replaces INPUT only with --overwrite, and images
+// above maxFilterPixels are refused before they are decoded.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,7 +24,14 @@ struct FilterOptions {
     std::optional<std::int64_t> green;
     // Stripe strength in percent (25, 50, 75 or 100).
     std::optional<int> strength;
+    // OUTPUT may name the same file as INPUT.
+    bool overwrite = false;
 };
+
+// The largest image the command draws, in pixels. The peak is some 16 bytes a pixel
+// (the picture, its texture, the drawable, the copy read back): about 750 MB in all at
+// the limit.
+constexpr std::int64_t maxFilterPixels = 40'000'000;
 
 // The options in `args` (the words after "filter"), or none with `error` set to one
 // line saying what is wrong.

@@ -3,10 +3,13 @@
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "ShellTestSupport.h"
 
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
@@ -28,6 +31,8 @@ TEST(FilterArguments, ParsesOptionsAndRejectsBadOnes) {
     EXPECT_FALSE(options->green);
     EXPECT_FALSE(options->strength);
     EXPECT_EQ(parseFilterArguments({"a", "b", "--strength", "75"}, error)->strength, 75);
+    EXPECT_FALSE(options->overwrite);
+    EXPECT_TRUE(parseFilterArguments({"a", "--overwrite", "b"}, error)->overwrite);
     EXPECT_TRUE(parseFilterArguments({"--help"}, error)->help);
     EXPECT_TRUE(parseFilterArguments({"--version"}, error)->version);
 
@@ -126,18 +131,118 @@ TEST_F(FilterCommandRun, SwitchesOffGiveBackTheInput) {
     }
 }
 
+// Each failure says so in one line, the image libraries' own included, and an image
+// above the limit is refused from its header, before its pixels are decoded.
 TEST_F(FilterCommandRun, FailuresExitNonZeroAndLeaveNoOutput) {
     const std::string out = path("never.png");
-    EXPECT_EQ(run({path("missing.png"), out}), 1);
-    QFile corrupt(dir_ + "/corrupt.png");
-    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
-    corrupt.write("\x89PNG\r\n\x1a\n this is not an image");
-    corrupt.close();
-    EXPECT_EQ(run({path("corrupt.png"), out}), 1);
-    EXPECT_EQ(run({input_.toStdString(), path("no/such/folder/out.png")}), 1);
-    EXPECT_EQ(run({input_.toStdString(), path("out.unknownformat")}), 1);
-    EXPECT_EQ(run({input_.toStdString()}), 2);
+    const auto write = [this](const char* name, const QByteArray& bytes) {
+        QFile file(dir_ + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("corrupt.png", "\x89PNG\r\n\x1a\n this is not an image");
+    QFile whole(input_);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    write("truncated.png", whole.readAll().left(static_cast<int>(whole.size() / 2)));
+    // A header of one pixel row more than the limit allows, and no pixels.
+    const int wide = 10000;
+    write("huge.ppm", "P6\n" + QByteArray::number(wide) + " " +
+                          QByteArray::number(maxFilterPixels / wide + 1) + "\n255\n");
+
+    const std::vector<std::pair<std::vector<std::string>, int>> runs = {
+        {{path("missing.png"), out}, 1},
+        {{path("corrupt.png"), out}, 1},
+        {{path("truncated.png"), out}, 1},
+        {{path("huge.ppm"), out}, 1},
+        {{input_.toStdString(), path("no/such/folder/out.png")}, 1},
+        {{input_.toStdString(), path("out.unknownformat")}, 1},
+        {{input_.toStdString()}, 2}};
+    for (const auto& [args, status] : runs) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run(args), status) << args[0];
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        if (args[0] == path("huge.ppm")) {
+            EXPECT_NE(log.find("40 megapixels"), std::string::npos) << log;
+        }
+    }
     EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
+}
+
+// The input named again as the output, whatever the road to it, is left alone unless
+// --overwrite asks for it.
+TEST_F(FilterCommandRun, AnOutputThatIsTheInputIsRefusedUnlessOverwriteIsGiven) {
+    namespace fs = std::filesystem;
+    const fs::path in = input_.toStdString();
+    const fs::path folder = in.parent_path();
+    fs::create_directory(folder / "sub");
+    fs::create_symlink(in, folder / "link.png");
+    fs::create_hard_link(in, folder / "hard.png");
+    QFile file(input_);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    file.close();
+
+    const std::vector<std::pair<fs::path, fs::path>> aliases = {
+        {in, in},
+        {in, folder / "." / "in.png"},
+        {in, folder / "sub" / ".." / "in.png"},
+        {in, folder / "link.png"},
+        {in, folder / "hard.png"},
+        {folder / "link.png", in}};
+    for (const auto& [from, to] : aliases) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run({from.string(), to.string()}), 1) << to;
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_NE(log.find("--overwrite"), std::string::npos) << log;
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll() == original) << to;
+        file.close();
+    }
+
+    TALVEX_REQUIRE_GL();
+    EXPECT_EQ(run({in.string(), in.string(), "--overwrite"}), 0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll() == original);
+}
+
+// Out of address space (ulimit -v) the command ends with one line and status 1 where
+// it used to abort on an uncaught allocation failure.
+TEST_F(FilterCommandRun, WithoutMemoryForTheImageItSaysSoInOneLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer needs more address space than the limit leaves";
+#endif
+    TALVEX_REQUIRE_GL();
+    QImage large(8000, 4000, QImage::Format_RGB32);
+    large.fill(QColor(192, 64, 64));
+    ASSERT_TRUE(large.save(dir_ + "/large.png"));
+    large = QImage();
+    // A 32-megapixel image under a limit 300 MB short of what it needs and 300 MB above
+    // what a small image needs, with the renderer's threads and malloc's arenas held to
+    // a fixed number so that the limit means the same on any machine.
+    const auto runLimited = [this](const char* image, QString& log) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LP_NUM_THREADS"), QStringLiteral("2"));
+        environment.insert(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("2"));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("ulimit -v 665600 && exec \"$0\" filter \"$1\" \"$2\""),
+                       talvexProgram(), dir_ + "/" + image, dir_ + "/out.png"});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        log = QString::fromLocal8Bit(process.readAll());
+        return process.exitStatus() == QProcess::CrashExit ? -1 : process.exitCode();
+    };
+    QString log;
+    if (runLimited("in.png", log) != 0)
+        GTEST_SKIP() << "this OpenGL needs more than the limit for a small image: "
+                     << log.toStdString();
+    EXPECT_EQ(runLimited("large.png", log), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QLatin1Char('\n')), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("not enough memory"))) << log.toStdString();
 }
 
 TEST_F(FilterCommandRun, FullDiskExitsNonZeroAndKeepsTheOldOutput) {

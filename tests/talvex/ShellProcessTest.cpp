@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
@@ -98,6 +99,19 @@ TEST(ShellProcess, CommandLineAnswersHelpAndVersionAndRefusesUnknownOptions) {
         const QString keys = action->shortcut().toString();
         EXPECT_TRUE(usage.contains(QStringLiteral("\n  ") + keys + QLatin1Char(' ')))
             << keys.toStdString();
+    }
+
+    // The synopsis names every option of the filter command's own.
+    ChildProcess filterHelp(QString{});
+    filterHelp.start(test::talvexProgram(), {QStringLiteral("filter"), QStringLiteral("--help")});
+    ASSERT_TRUE(filterHelp.waitForExit(10000));
+    const QString synopsis = usage.section(QStringLiteral("\n\n"), 0, 0);
+    const QString filterSynopsis = filterHelp.output().section(QStringLiteral("\n\n"), 0, 0);
+    auto options = QRegularExpression(QStringLiteral("\\[--[a-z]+")).globalMatch(filterSynopsis);
+    ASSERT_TRUE(options.hasNext()) << filterSynopsis.toStdString();
+    while (options.hasNext()) {
+        const QString option = options.next().captured();
+        EXPECT_TRUE(synopsis.contains(option)) << option.toStdString();
     }
 
     ChildProcess version(QString{});

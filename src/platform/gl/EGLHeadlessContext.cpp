@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include <cstring>
+#include <algorithm>
 #include <mutex>
 
 namespace talvex {
@@ -263,19 +263,19 @@ std::vector<std::uint8_t> EGLHeadlessContext::readPixelsBGRA() {
     if (!lock.isCurrent())
         return {};
     const std::size_t rowBytes = static_cast<std::size_t>(state_->width) * 4;
-    std::vector<std::uint8_t> bottomUp(rowBytes * static_cast<std::size_t>(state_->height));
+    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(state_->height));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(0, 0, state_->width, state_->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                 bottomUp.data());
+                 pixels.data());
     // OpenGL reads the bottom row first; the captured-image layout starts at the top.
-    std::vector<std::uint8_t> topDown(bottomUp.size());
-    for (int row = 0; row < state_->height; ++row) {
-        std::memcpy(topDown.data() + static_cast<std::size_t>(row) * rowBytes,
-                    bottomUp.data() + static_cast<std::size_t>(state_->height - 1 - row) * rowBytes,
-                    rowBytes);
+    // Turned over in place: the pixels of a large drawable are held once, not twice.
+    for (int top = 0, bottom = state_->height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(top * rowBytes),
+                         pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * rowBytes),
+                         pixels.begin() + static_cast<std::ptrdiff_t>(bottom * rowBytes));
     }
-    return topDown;
+    return pixels;
 }
 
 }  // namespace talvex
