@@ -5,6 +5,7 @@
 // itself are left to the window (they start a drag of the panel); its buttons and
 // slotted widgets take their own.
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QHBoxLayout;
@@ -20,8 +21,12 @@ public:
 
     explicit TitleBar(QWidget* parent = nullptr);
 
-    void setTitle(const QString& title);
+    // `shorterForms`, longest first, stand in for the title where it does not fit: the
+    // bar shows the first form that fits and elides only the shortest.
+    void setTitle(const QString& title, const QStringList& shorterForms = {});
     QString title() const { return title_; }
+    // What the bar shows at its present width.
+    QString shownTitle() const;
 
     TitleBarButton* closeButton() const { return closeButton_; }
     TitleBarButton* zoomButton() const { return zoomButton_; }
@@ -46,9 +51,12 @@ protected:
 
 private:
     void replaceSlotWidget(QPointer<QWidget>& slot, QWidget* widget, int layoutIndex);
-    QRect titleRectFor(const QFontMetrics& metrics) const;
+    QFont titleFont() const;
+    QString shownTitle(const QFontMetrics& metrics) const;
+    QRect titleRectFor(const QFontMetrics& metrics, const QString& shown) const;
 
     QString title_;
+    QStringList shorterForms_;
     QHBoxLayout* layout_;
     TitleBarButton* closeButton_;
     TitleBarButton* zoomButton_;
