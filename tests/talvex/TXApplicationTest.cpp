@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -441,8 +442,13 @@ TEST_F(Shell, ShortcutsWorkInTheAboutAndPreferencesWindowsAndTogglesShowInTheMen
         EXPECT_EQ(stored(keys::greenStripesEnabled), 1);
         clearSettings();
     }
-    // The about box opens clear of the panel above it; Ctrl+C there copies the selected
-    // text, not the colour name.
+    // The about box opens clear of the panel above it (both centred, the panel would
+    // cover it); Ctrl+C there copies the selected text, not the colour name.
+    QRect centred = panel()->frameGeometry();
+    centred.moveCenter(about->screen()->availableGeometry().center());
+    panel()->move(centred.topLeft());
+    about->close();
+    KPAboutBoxShow();
     EXPECT_FALSE(about->frameGeometry().intersects(panel()->frameGeometry()));
     UserDefaults::standard().setIntegerForKey(1, keys::nameColours);
     about->activateWindow();
@@ -452,7 +458,8 @@ TEST_F(Shell, ShortcutsWorkInTheAboutAndPreferencesWindowsAndTogglesShowInTheMen
     text->selectAll();
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), text->textCursor().selection().toPlainText());
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              text->textCursor().selection().toPlainText().toStdString());
     UserDefaults::standard().removeObjectForKey(keys::nameColours);
     about->close();
 
