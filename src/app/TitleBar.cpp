@@ -92,29 +92,35 @@ QFont TitleBar::titleFont() const {
     return bold;
 }
 
-QString TitleBar::shownTitle() const {
-    return shownTitle(QFontMetrics(titleFont()));
-}
-
-// The title, else the first shorter form that fits beside the controls, else the
-// shortest elided.
-QString TitleBar::shownTitle(const QFontMetrics& metrics) const {
+// The title, else the first shorter form that fits beside the controls in bold; else
+// the shortest, lighter, then smaller; elided at the smallest size when even that
+// does not fit.
+TitleBar::FittedTitle TitleBar::fittedTitle() const {
     const int room = titleArea().width();
-    if (widthOf(metrics, title_) <= room)
-        return title_;
+    const QFont bold = titleFont();
+    const QFontMetrics boldMetrics(bold);
+    if (widthOf(boldMetrics, title_) <= room)
+        return {title_, bold};
     for (const QString& form : shorterForms_) {
-        if (widthOf(metrics, form) <= room)
-            return form;
+        if (widthOf(boldMetrics, form) <= room)
+            return {form, bold};
     }
     const QString& shortest = shorterForms_.isEmpty() ? title_ : shorterForms_.last();
-    return metrics.elidedText(shortest, Qt::ElideRight, room);
+    QFont font = bold;
+    font.setBold(false);
+    for (double size = font.pointSizeF(); size >= minimumPointSize; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (widthOf(QFontMetrics(font), shortest) <= room)
+            return {shortest, font};
+    }
+    return {QFontMetrics(font).elidedText(shortest, Qt::ElideRight, room), font};
 }
 
 // Centred on the whole bar when the title fits there, as title bars usually are;
 // otherwise centred in the space that the controls leave.
-QRect TitleBar::titleRectFor(const QFontMetrics& metrics, const QString& shown) const {
+QRect TitleBar::titleRectFor(const FittedTitle& shown) const {
     const QRect area = titleArea();
-    const int textWidth = widthOf(metrics, shown);
+    const int textWidth = widthOf(QFontMetrics(shown.font), shown.text);
     QRect centred((width() - textWidth) / 2, 0, textWidth, barHeight);
     if (area.contains(centred.topLeft()) && centred.right() <= area.right())
         return centred;
@@ -129,11 +135,10 @@ void TitleBar::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), gradient);
     painter.fillRect(QRect(0, barHeight - 1, width(), 1), separator);
 
-    painter.setFont(titleFont());
+    const FittedTitle shown = fittedTitle();
+    painter.setFont(shown.font);
     painter.setPen(titleColor);
-    const QFontMetrics metrics(titleFont());
-    const QString shown = shownTitle(metrics);
-    painter.drawText(titleRectFor(metrics, shown), Qt::AlignCenter, shown);
+    painter.drawText(titleRectFor(shown), Qt::AlignCenter, shown.text);
 }
 
 }  // namespace talvex

@@ -22,11 +22,14 @@ public:
     explicit TitleBar(QWidget* parent = nullptr);
 
     // `shorterForms`, longest first, stand in for the title where it does not fit: the
-    // bar shows the first form that fits and elides only the shortest.
+    // bar shows the first form that fits. The shortest, where it does not fit in bold,
+    // is drawn lighter and then smaller (down to minimumPointSize) before it is elided.
     void setTitle(const QString& title, const QStringList& shorterForms = {});
     QString title() const { return title_; }
-    // What the bar shows at its present width.
-    QString shownTitle() const;
+    static constexpr double minimumPointSize = 6.5;
+    // What the bar shows at its present width, and in which font.
+    QString shownTitle() const { return fittedTitle().text; }
+    QFont shownTitleFont() const { return fittedTitle().font; }
 
     TitleBarButton* closeButton() const { return closeButton_; }
     TitleBarButton* zoomButton() const { return zoomButton_; }
@@ -51,9 +54,13 @@ protected:
 
 private:
     void replaceSlotWidget(QPointer<QWidget>& slot, QWidget* widget, int layoutIndex);
+    struct FittedTitle {
+        QString text;
+        QFont font;
+    };
     QFont titleFont() const;
-    QString shownTitle(const QFontMetrics& metrics) const;
-    QRect titleRectFor(const QFontMetrics& metrics, const QString& shown) const;
+    FittedTitle fittedTitle() const;
+    QRect titleRectFor(const FittedTitle& shown) const;
 
     QString title_;
     QStringList shorterForms_;

@@ -26,24 +26,19 @@ PreferenceWindowController::PreferenceWindowController(QWidget* parent)
         // clicked, not toggled: only the user's choice writes, never a refresh.
         connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
     }
-    // One key combination: the first of what was typed. The clear button empties it; so
-    // does the field itself when a key is typed, before it records that key: the field
-    // still empty once that is done is a clear, else the typed key comes at its end.
+    // One key combination: the first of what was typed, sent when the typing ends. The
+    // clear button empties it; the field empties itself too at the first key typed,
+    // which is no clear (see eventFilter).
     QKeySequenceEdit* field = ui_->panelShortcutEdit;
-    connect(field, &QKeySequenceEdit::editingFinished, this,
-            [this, field] { sendPanelShortcut(field->keySequence()); });
-    connect(field, &QKeySequenceEdit::keySequenceChanged, this,
-            [this, field](const QKeySequence& keys) {
-                if (!keys.isEmpty())
-                    return;
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, field] {
-                        if (field->keySequence().isEmpty())
-                            sendPanelShortcut(QKeySequence());
-                    },
-                    Qt::QueuedConnection);
-            });
+    field->installEventFilter(this);
+    connect(field, &QKeySequenceEdit::editingFinished, this, [this, field] {
+        recordingKey_ = false;
+        sendPanelShortcut(field->keySequence());
+    });
+    connect(field, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& keys) {
+        if (keys.isEmpty() && !recordingKey_)
+            sendPanelShortcut(keys);
+    });
     observeDefaults();
 }
 
@@ -133,6 +128,22 @@ void PreferenceWindowController::refresh() {
         choice->setEnabled(target_->validateMenuItem(item));
     }
     showPanelShortcut();
+}
+
+// The field records from the first key pressed in it (a lone modifier too) until the
+// typing ends or the field loses the focus; a key left unfinished gives way to the
+// key in force again.
+bool PreferenceWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->panelShortcutEdit) {
+        if (event->type() == QEvent::KeyPress) {
+            recordingKey_ = true;
+        } else if (event->type() == QEvent::FocusOut && recordingKey_) {
+            recordingKey_ = false;
+            QMetaObject::invokeMethod(this, &PreferenceWindowController::showPanelShortcut,
+                                      Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool PreferenceWindowController::event(QEvent* event) {

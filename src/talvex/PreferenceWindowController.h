@@ -54,6 +54,7 @@ protected:
     // Refreshes on activation: the start-at-login entry may have changed meanwhile
     // (from the menu), and that change sends no notification.
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void configureControls();
@@ -66,7 +67,8 @@ private:
     std::unique_ptr<Ui::PreferenceWindowController> ui_;
     MenuActionTarget* target_ = nullptr;
     QPointer<PanelShortcut> shortcut_;
-    QString refusal_;  // why the key typed last was refused; "" when it was not
+    QString refusal_;            // why the key typed last was refused; "" when it was not
+    bool recordingKey_ = false;  // a key is being typed in the field
 };
 
 }  // namespace talvex

@@ -147,7 +147,7 @@ TEST(ColourNameTitle, NamesTheCapturedColourUnderThePointerAndCopiesIt) {
 }
 
 // A narrow title bar keeps the value in sight: the name loses its leading words first,
-// then goes; only the value alone is ever elided.
+// then goes; the value alone is drawn lighter and smaller before it is elided.
 TEST(ColourNameTitle, ANarrowTitleShortensTheNameAndKeepsTheValue) {
     TALVEX_REQUIRE_DISPLAY();
     using Forms = std::vector<std::string>;
@@ -162,13 +162,16 @@ TEST(ColourNameTitle, ANarrowTitleShortensTheNameAndKeepsTheValue) {
     TitleBar bar;
     bar.setTitle(all.first(), all.mid(1));
     QStringList shown;
+    bool lighterValue = false;
     for (int width = 600; bar.titleArea().width() > 0; width -= 5) {
         bar.resize(width, TitleBar::barHeight);
         bar.layout()->activate();
         if (!shown.contains(bar.shownTitle()))
             shown << bar.shownTitle();
+        lighterValue |= bar.shownTitle() == all.last() && !bar.shownTitleFont().bold();
     }
     EXPECT_EQ(shown.mid(0, 4), all);
+    EXPECT_TRUE(lighterValue) << "the value alone elided as soon as it did not fit in bold";
 }
 
 }  // namespace

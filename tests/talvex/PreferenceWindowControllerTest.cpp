@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QStandardPaths>
@@ -134,7 +135,11 @@ TEST_F(PreferenceWindowControllerTest, TheShortcutFieldShowsTheKeyAndItsStateAnd
     EXPECT_EQ(field->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+K")));
     EXPECT_TRUE(status->isHidden());
 
-    // One of Talvex's own keys is refused, with the reason under the field.
+    // One of Talvex's own keys is refused, with the reason under the field; the key in
+    // force stays, also while Ctrl alone is down (the field has emptied itself then).
+    QTest::keyPress(field, Qt::Key_Control, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(currentPanelShortcut(defaults), ctrlAltK);
     QTest::keyClick(field, Qt::Key_R, Qt::ControlModifier);
     ASSERT_TRUE(test::waitUntil([&] { return !status->isHidden(); }));
     EXPECT_EQ(status->text(), QStringLiteral("Talvex uses Ctrl+R for Toggle Red Stripes"));
@@ -147,7 +152,7 @@ TEST_F(PreferenceWindowControllerTest, TheShortcutFieldShowsTheKeyAndItsStateAnd
     EXPECT_EQ(shortcut.statusText(), QStringLiteral("Talvex uses Ctrl+R for Toggle Red Stripes"));
 
     field->clear();
-    EXPECT_TRUE(test::waitUntil([&] { return currentPanelShortcut(defaults) == 0; }));
+    EXPECT_EQ(currentPanelShortcut(defaults), 0);
     EXPECT_EQ(shortcut.state(), GlobalShortcut::State::off);
     EXPECT_TRUE(field->keySequence().isEmpty());
     EXPECT_TRUE(status->isHidden());
