@@ -1,8 +1,8 @@
 #include "about/KPAboutBoxController.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QStringDecoder>
@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "about/ClearPlacement.h"
 #include "about/KPAboutBox.h"
 #include "about/KPAboutBoxScrollView.h"
 #include "about/TextAreaFit.h"
@@ -23,6 +24,7 @@
 
 namespace talvex {
 
+using about_internal::ClearPlacement;
 using about_internal::KPAboutBoxScrollView;
 using about_internal::TextAreaFit;
 
@@ -312,16 +314,27 @@ void KPAboutBoxController::showTextBelowIcon(int top) {
     textView_->setMask(QRegion(0, topInView, textView_->width(), textView_->height() - topInView));
 }
 
-// Centred on the screen the window is on (the primary screen at first).
+// Centred on the screen the window is on (the primary screen at first), or beside the
+// application's windows that stay on top where they would cover it.
 void KPAboutBoxController::centerWindow() {
     const QScreen* screen = window_->screen();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect frame = window_->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window_->move(frame.topLeft());
+    std::vector<PixelRect> above;
+    for (const QWidget* other : QApplication::topLevelWidgets()) {
+        if (other != window_.get() && other->isVisible() &&
+            other->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+            const QRect frame = other->frameGeometry();
+            above.push_back({frame.x(), frame.y(), frame.width(), frame.height()});
+        }
+    }
+    const QRect free = screen->availableGeometry();
+    const QRect frame = window_->frameGeometry();
+    const PixelRect place = ClearPlacement::compute(
+        frame.width(), frame.height(), {free.x(), free.y(), free.width(), free.height()}, above);
+    window_->move(place.x, place.y);
 }
 
 }  // namespace talvex

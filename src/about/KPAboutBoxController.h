@@ -35,7 +35,8 @@ public:
     // Fills the text view from the template.
     void updateText();
     // Brings the window forward; a window that was not on screen is first scrolled to
-    // the top of its text and centred.
+    // the top of its text and centred, or put beside the application's always-on-top
+    // windows where they would cover it (ClearPlacement).
     void showWindow();
 
     QLabel* iconView() const;

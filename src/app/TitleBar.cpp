@@ -19,6 +19,11 @@ const QColor barTop(0x3a, 0x3a, 0x3e);
 const QColor barBottom(0x2c, 0x2c, 0x30);
 const QColor separator(0x18, 0x18, 0x1a);
 const QColor titleColor(0xf2, 0xf2, 0xf2);
+
+// The advance is rounded down: a pixel more keeps a title that fits from being elided.
+int widthOf(const QFontMetrics& metrics, const QString& text) {
+    return metrics.horizontalAdvance(text) + 1;
+}
 }  // namespace
 
 TitleBar::TitleBar(QWidget* parent)
@@ -43,8 +48,9 @@ TitleBar::TitleBar(QWidget* parent)
     connect(zoomButton_, &QAbstractButton::clicked, this, &TitleBar::zoomClicked);
 }
 
-void TitleBar::setTitle(const QString& title) {
+void TitleBar::setTitle(const QString& title, const QStringList& shorterForms) {
     title_ = title;
+    shorterForms_ = shorterForms;
     update();
 }
 
@@ -80,12 +86,41 @@ QRect TitleBar::titleArea() const {
     return QRect(left, 0, std::max(0, right - left), barHeight);
 }
 
+QFont TitleBar::titleFont() const {
+    QFont bold = font();
+    bold.setBold(true);
+    return bold;
+}
+
+// The title, else the first shorter form that fits beside the controls in bold; else
+// the shortest, lighter, then smaller; elided at the smallest size when even that
+// does not fit.
+TitleBar::FittedTitle TitleBar::fittedTitle() const {
+    const int room = titleArea().width();
+    const QFont bold = titleFont();
+    const QFontMetrics boldMetrics(bold);
+    if (widthOf(boldMetrics, title_) <= room)
+        return {title_, bold};
+    for (const QString& form : shorterForms_) {
+        if (widthOf(boldMetrics, form) <= room)
+            return {form, bold};
+    }
+    const QString& shortest = shorterForms_.isEmpty() ? title_ : shorterForms_.last();
+    QFont font = bold;
+    font.setBold(false);
+    for (double size = font.pointSizeF(); size >= minimumPointSize; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (widthOf(QFontMetrics(font), shortest) <= room)
+            return {shortest, font};
+    }
+    return {QFontMetrics(font).elidedText(shortest, Qt::ElideRight, room), font};
+}
+
 // Centred on the whole bar when the title fits there, as title bars usually are;
 // otherwise centred in the space that the controls leave.
-QRect TitleBar::titleRectFor(const QFontMetrics& metrics) const {
+QRect TitleBar::titleRectFor(const FittedTitle& shown) const {
     const QRect area = titleArea();
-    // The advance is rounded down: a pixel more keeps a title that fits from being elided.
-    const int textWidth = metrics.horizontalAdvance(title_) + 1;
+    const int textWidth = widthOf(QFontMetrics(shown.font), shown.text);
     QRect centred((width() - textWidth) / 2, 0, textWidth, barHeight);
     if (area.contains(centred.topLeft()) && centred.right() <= area.right())
         return centred;
@@ -100,14 +135,10 @@ void TitleBar::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), gradient);
     painter.fillRect(QRect(0, barHeight - 1, width(), 1), separator);
 
-    QFont font = painter.font();
-    font.setBold(true);
-    painter.setFont(font);
+    const FittedTitle shown = fittedTitle();
+    painter.setFont(shown.font);
     painter.setPen(titleColor);
-    const QFontMetrics metrics(font);
-    const QRect titleRect = titleRectFor(metrics);
-    painter.drawText(titleRect, Qt::AlignCenter,
-                     metrics.elidedText(title_, Qt::ElideRight, titleRect.width()));
+    painter.drawText(titleRectFor(shown), Qt::AlignCenter, shown.text);
 }
 
 }  // namespace talvex

@@ -5,6 +5,7 @@
 // itself are left to the window (they start a drag of the panel); its buttons and
 // slotted widgets take their own.
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QHBoxLayout;
@@ -20,8 +21,15 @@ public:
 
     explicit TitleBar(QWidget* parent = nullptr);
 
-    void setTitle(const QString& title);
+    // `shorterForms`, longest first, stand in for the title where it does not fit: the
+    // bar shows the first form that fits. The shortest, where it does not fit in bold,
+    // is drawn lighter and then smaller (down to minimumPointSize) before it is elided.
+    void setTitle(const QString& title, const QStringList& shorterForms = {});
     QString title() const { return title_; }
+    static constexpr double minimumPointSize = 6.5;
+    // What the bar shows at its present width, and in which font.
+    QString shownTitle() const { return fittedTitle().text; }
+    QFont shownTitleFont() const { return fittedTitle().font; }
 
     TitleBarButton* closeButton() const { return closeButton_; }
     TitleBarButton* zoomButton() const { return zoomButton_; }
@@ -46,9 +54,16 @@ protected:
 
 private:
     void replaceSlotWidget(QPointer<QWidget>& slot, QWidget* widget, int layoutIndex);
-    QRect titleRectFor(const QFontMetrics& metrics) const;
+    struct FittedTitle {
+        QString text;
+        QFont font;
+    };
+    QFont titleFont() const;
+    FittedTitle fittedTitle() const;
+    QRect titleRectFor(const FittedTitle& shown) const;
 
     QString title_;
+    QStringList shorterForms_;
     QHBoxLayout* layout_;
     TitleBarButton* closeButton_;
     TitleBarButton* zoomButton_;

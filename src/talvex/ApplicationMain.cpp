@@ -84,7 +84,7 @@ constexpr const char* usage =
     "  Ctrl+3      fast refresh (50 frames a second)\n"
     "  Ctrl+B      filter the area beneath the panel\n"
     "  Ctrl+M      filter an area of the panel's size around the mouse pointer\n"
-    "  Ctrl+C      copy the colour name last shown in the panel's title\n"
+    "  Ctrl+C      copy the colour named last in the title (while Name Colours is on)\n"
     "  Ctrl+H      hold the picture (again: back to the live picture)\n"
     "  Ctrl+,      open the preferences\n"
     "  F10         open the menus\n"

@@ -1,5 +1,8 @@
 #include "talvex/ColourNameTitle.h"
 
+#include <QApplication>
+#include <QWidget>
+
 #include "app/FilteredView.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
@@ -47,16 +50,34 @@ void ColourNameTitle::followDefaults() {
         showTitle(panel_->windowTitle());
 }
 
+namespace {
+
+// Whether the pointer (root pixels) is over one of Talvex's open pop-ups (the menus),
+// which lie above the picture and hide it there.
+bool isOverPopup(Point pointer) {
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window->windowType() != Qt::Popup)
+            continue;
+        const QPointF at = QPointF(pointer.x, pointer.y) / window->devicePixelRatioF();
+        if (window->frameGeometry().contains(at.toPoint()))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void ColourNameTitle::update() {
     if (!panel_ || !view_ || !panel_->isVisible())
         return;
     const auto renderer = view_->renderer();
-    const Look look{WindowServer::shared().pointerLocation(), renderer.get(),
-                    renderer->framesPresented()};
+    const Point pointer = WindowServer::shared().pointerLocation();
+    const Look look{pointer, renderer.get(), renderer->framesPresented(), isOverPopup(pointer)};
     if (look == looked_)
         return;
     looked_ = look;
-    const std::optional<Rgb> colour = view_->capturedColourUnderPointer();
+    const std::optional<Rgb> colour =
+        look.overPopup ? std::nullopt : view_->capturedColourUnderPointer();
     if (colour == named_)
         return;
     named_ = colour;
@@ -64,13 +85,36 @@ void ColourNameTitle::update() {
         showTitle(panel_->windowTitle());
         return;
     }
-    lastName_ = QString::fromStdString(ColourNamer::standard().describe(*colour));
-    showTitle(lastName_);
+    showColour(*colour);
 }
 
-void ColourNameTitle::showTitle(const QString& title) {
+void ColourNameTitle::showColour(Rgb colour) {
+    lastName_ = QString::fromStdString(ColourNamer::standard().describe(colour));
+    QStringList forms;
+    for (const std::string& form :
+         titleForms(ColourNamer::standard().nameOf(colour), hexString(colour))) {
+        forms.append(QString::fromStdString(form));
+    }
+    forms.removeFirst();  // the name and value in full: lastName_
+    showTitle(lastName_, forms);
+}
+
+void ColourNameTitle::showTitle(const QString& title, const QStringList& shorterForms) {
     if (panel_->titleBar()->title() != title)
-        panel_->titleBar()->setTitle(title);
+        panel_->titleBar()->setTitle(title, shorterForms);
+}
+
+std::vector<std::string> ColourNameTitle::titleForms(std::string_view name,
+                                                     std::string_view value) {
+    std::vector<std::string> forms;
+    const std::string_view separator = " \u00b7 ";
+    while (!name.empty()) {
+        forms.push_back(std::string(name).append(separator).append(value));
+        const std::size_t space = name.find(' ');
+        name = space == std::string_view::npos ? std::string_view() : name.substr(space + 1);
+    }
+    forms.emplace_back(value);
+    return forms;
 }
 
 }  // namespace talvex

@@ -1,6 +1,7 @@
 #include "talvex/Commands.h"
 
 #include <QApplication>
+#include <QKeySequence>
 #include <array>
 
 #include "about/KPAboutBox.h"
@@ -84,6 +85,9 @@ bool panelShortcutIsOn(const CheckContext& context, std::int64_t tag) {
     return tag == currentPanelShortcut(context.defaults);
 }
 bool colourNamesAreOn(const CheckContext& context, std::int64_t) {
+    return nameColoursEnabled(context.defaults);
+}
+bool namesColours(const CheckContext& context) {
     return nameColoursEnabled(context.defaults);
 }
 bool startsAtLogin(const CheckContext&, std::int64_t) {
@@ -294,7 +298,8 @@ constexpr std::array table{
             .title = "&Copy Colour Name",
             .shortcut = "Ctrl+C",
             .place = MenuPlace::area,
-            .onApplication = copyColourName},
+            .onApplication = copyColourName,
+            .isEnabled = namesColours},
     Command{.action = MenuAction::toggleHoldPicture,
             .name = "toggleHoldPicture",
             .title = "&Hold Picture",
@@ -347,6 +352,25 @@ const Command* commandFor(MenuAction action) {
 const char* commandName(MenuAction action) {
     const Command* row = commandFor(action);
     return row ? row->name : "none";
+}
+
+namespace {
+
+bool isShortcut(const char* shortcut, std::int64_t combined) {
+    const QKeySequence keys(QString::fromLatin1(shortcut));
+    return !keys.isEmpty() && keys[0].toCombined() == combined;
+}
+
+}  // namespace
+
+std::string commandUsingKey(std::int64_t combined) {
+    if (isShortcut(openMenusShortcut, combined))
+        return openMenusTitle;
+    for (const Command& row : table) {
+        if (row.shortcut && isShortcut(row.shortcut, combined))
+            return QString::fromUtf8(row.title).remove(QLatin1Char('&')).toStdString();
+    }
+    return {};
 }
 
 bool validateCommand(MenuItem& item, Responder responder, const CheckContext& context) {

@@ -9,6 +9,7 @@
 // named action and one row.
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "app/MenuItem.h"
 
@@ -83,6 +84,15 @@ std::span<const Command> commands();
 const Command* commandFor(MenuAction action);
 // The action's name ("adoptSpeedSetting"); "none" for none.
 const char* commandName(MenuAction action);
+
+// The key that opens the menus from the keyboard; a shortcut of Talvex's, though no row's.
+inline constexpr const char* openMenusShortcut = "F10";
+inline constexpr const char* openMenusTitle = "Open Menus";
+
+// What Talvex does with the key combination `combined` (a QKeyCombination's combined
+// value) while one of its windows is active: the title of the command whose shortcut it
+// is, without its mnemonic mark ("Toggle Red Stripes"); empty when none uses it.
+std::string commandUsingKey(std::int64_t combined);
 
 // Validation by `responder`: an action it does not answer is disabled and keeps its
 // state; else the row's rule sets the check mark and the row says whether it is enabled.

@@ -27,8 +27,8 @@ MainMenu::MainMenu(MenuActionTarget& target)
     : target_(target), menu_(std::make_unique<QMenu>(QStringLiteral("Talvex"))) {
     buildSubmenus();
     addCommands();
-    openMenus_ = new QAction(QStringLiteral("Open Menus"), menu_.get());
-    openMenus_->setShortcut(QKeySequence(Qt::Key_F10));
+    openMenus_ = new QAction(QString::fromLatin1(openMenusTitle), menu_.get());
+    openMenus_->setShortcut(QKeySequence(QString::fromLatin1(openMenusShortcut)));
     shortcutActions_.append(openMenus_);
 }
 
@@ -97,6 +97,9 @@ QAction* MainMenu::addItem(QMenu* menu, const Command& row) {
     if (row.shortcut) {
         item->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         shortcutActions_.append(item);
+        // Validation disables an item only while its menu shows: its shortcut stays live
+        // and the responder decides when it fires.
+        QObject::connect(menu, &QMenu::aboutToHide, item, [item] { item->setEnabled(true); });
     }
     return item;
 }

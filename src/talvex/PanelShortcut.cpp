@@ -7,6 +7,7 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
+#include "talvex/Commands.h"
 
 namespace talvex {
 
@@ -20,6 +21,11 @@ QKeyCombination combinationOf(std::int64_t stored) {
 }
 
 }  // namespace
+
+QString ownKeyText(const QKeySequence& keys, const std::string& command) {
+    return QStringLiteral("Talvex uses %1 for %2")
+        .arg(keys.toString(QKeySequence::NativeText), QString::fromStdString(command));
+}
 
 PanelShortcut::PanelShortcut(UserDefaults& defaults, const char* displayName, QObject* parent)
     : QObject(parent), defaults_(defaults), shortcut_([this] { emit pressed(); }, displayName) {
@@ -45,6 +51,8 @@ GlobalShortcut::State PanelShortcut::state() const {
 }
 
 QString PanelShortcut::statusText() const {
+    if (!ownUse_.empty())
+        return ownKeyText(keySequence(), ownUse_);
     switch (state()) {
         case GlobalShortcut::State::inUse:
             return QStringLiteral("In use by another application");
@@ -72,12 +80,15 @@ void PanelShortcut::grabStoredKey() {
     if (stored == combination_)
         return;
     combination_ = stored;
-    shortcut_.setKey(stored > 0 && stored <= INT32_MAX ? ShortcutKey::fromQt(combinationOf(stored))
-                                                       : std::nullopt);
+    ownUse_ = stored > 0 ? commandUsingKey(stored) : std::string();
+    const bool grabbable = stored > 0 && stored <= INT32_MAX && ownUse_.empty();
+    shortcut_.setKey(grabbable ? ShortcutKey::fromQt(combinationOf(stored)) : std::nullopt);
     const std::string keys = keySequence().toString().toStdString();
-    if (state() == GlobalShortcut::State::inUse)
+    if (!ownUse_.empty())
+        systemLog(ownKeyText(keySequence(), ownUse_).toStdString() + ": the panel's key is off.");
+    else if (state() == GlobalShortcut::State::inUse)
         systemLog("The panel's shortcut " + keys + " is in use by another application.");
-    if (state() == GlobalShortcut::State::unavailable)
+    else if (state() == GlobalShortcut::State::unavailable)
         systemLog("The panel's shortcut " + keys + " is not available on this keyboard.");
     emit changed();
 }

@@ -26,14 +26,19 @@ PreferenceWindowController::PreferenceWindowController(QWidget* parent)
         // clicked, not toggled: only the user's choice writes, never a refresh.
         connect(choice, &QAbstractButton::clicked, this, [this, choice] { choose(choice); });
     }
-    // One key combination: the first of what was typed. The clear button empties it.
-    connect(ui_->panelShortcutEdit, &QKeySequenceEdit::editingFinished, this,
-            [this] { sendPanelShortcut(ui_->panelShortcutEdit->keySequence()); });
-    connect(ui_->panelShortcutEdit, &QKeySequenceEdit::keySequenceChanged, this,
-            [this](const QKeySequence& keys) {
-                if (keys.isEmpty())
-                    sendPanelShortcut(keys);
-            });
+    // One key combination: the first of what was typed, sent when the typing ends. The
+    // clear button empties it; the field empties itself too at the first key typed,
+    // which is no clear (see eventFilter).
+    QKeySequenceEdit* field = ui_->panelShortcutEdit;
+    field->installEventFilter(this);
+    connect(field, &QKeySequenceEdit::editingFinished, this, [this, field] {
+        recordingKey_ = false;
+        sendPanelShortcut(field->keySequence());
+    });
+    connect(field, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& keys) {
+        if (keys.isEmpty() && !recordingKey_)
+            sendPanelShortcut(keys);
+    });
     observeDefaults();
 }
 
@@ -57,20 +62,26 @@ void PreferenceWindowController::setPanelShortcut(PanelShortcut* shortcut) {
     showPanelShortcut();
 }
 
+// A key of Talvex's own is refused here, with the reason under the field, until
+// another key is typed.
 void PreferenceWindowController::sendPanelShortcut(const QKeySequence& keys) {
     const std::int64_t combination = keys.isEmpty() ? 0 : keys[0].toCombined();
-    if (target_)
+    const std::string ownUse = combination ? commandUsingKey(combination) : std::string();
+    refusal_ = ownUse.empty() ? QString() : ownKeyText(QKeySequence(keys[0]), ownUse);
+    if (target_ && refusal_.isEmpty())
         target_->sendAction(PlainMenuItem(MenuAction::adoptPanelShortcutSetting, combination));
     showPanelShortcut();
 }
 
-// The key in force and what stands in its way; without a shortcut, what was typed.
+// The key in force and what stands in its way, or why a typed key was refused; without
+// a shortcut, what was typed.
 void PreferenceWindowController::showPanelShortcut() {
-    if (!shortcut_)
-        return;
-    const QSignalBlocker quiet(ui_->panelShortcutEdit);
-    ui_->panelShortcutEdit->setKeySequence(shortcut_->keySequence());
-    const QString status = shortcut_->statusText();
+    if (shortcut_) {
+        const QSignalBlocker quiet(ui_->panelShortcutEdit);
+        ui_->panelShortcutEdit->setKeySequence(shortcut_->keySequence());
+    }
+    const QString status =
+        !refusal_.isEmpty() ? refusal_ : (shortcut_ ? shortcut_->statusText() : QString());
     ui_->panelShortcutStatus->setText(status);
     ui_->panelShortcutStatus->setVisible(!status.isEmpty());
 }
@@ -117,6 +128,22 @@ void PreferenceWindowController::refresh() {
         choice->setEnabled(target_->validateMenuItem(item));
     }
     showPanelShortcut();
+}
+
+// The field records from the first key pressed in it (a lone modifier too) until the
+// typing ends or the field loses the focus; a key left unfinished gives way to the
+// key in force again.
+bool PreferenceWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->panelShortcutEdit) {
+        if (event->type() == QEvent::KeyPress) {
+            recordingKey_ = true;
+        } else if (event->type() == QEvent::FocusOut && recordingKey_) {
+            recordingKey_ = false;
+            QMetaObject::invokeMethod(this, &PreferenceWindowController::showPanelShortcut,
+                                      Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool PreferenceWindowController::event(QEvent* event) {

@@ -8,6 +8,7 @@
 // the same kind; the panel's shortcut is a key field with the key's state below it.
 #include <QList>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -42,7 +43,8 @@ public:
     QList<QAbstractButton*> controls() const;
 
     // The panel's shortcut, whose key and state the window shows (not owned, may be
-    // nullptr). A key typed in the window is sent through the target.
+    // nullptr). A key typed in the window is sent through the target, unless Talvex
+    // uses it itself: then the field says so and keeps the key in force.
     void setPanelShortcut(PanelShortcut* shortcut);
 
     // Puts the check marks on the values in force (asks the target).
@@ -52,6 +54,7 @@ protected:
     // Refreshes on activation: the start-at-login entry may have changed meanwhile
     // (from the menu), and that change sends no notification.
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void configureControls();
@@ -64,6 +67,8 @@ private:
     std::unique_ptr<Ui::PreferenceWindowController> ui_;
     MenuActionTarget* target_ = nullptr;
     QPointer<PanelShortcut> shortcut_;
+    QString refusal_;            // why the key typed last was refused; "" when it was not
+    bool recordingKey_ = false;  // a key is being typed in the field
 };
 
 }  // namespace talvex

@@ -7,9 +7,11 @@
 
 namespace talvex {
 
+// A command sent while its row says it is disabled (a shortcut, which no menu validates
+// first) is not performed.
 void ResponderChain::sendAction(const MenuItem& sender) {
     const Command* row = commandFor(sender.action());
-    if (!row)
+    if (!row || (row->isEnabled && !row->isEnabled({UserDefaults::standard(), viewController_})))
         return;
     switch (row->responder()) {
         case Responder::viewController:

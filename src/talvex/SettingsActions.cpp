@@ -43,7 +43,10 @@ void adoptStripeStrengthSetting(const MenuItem& sender, UserDefaults& defaults) 
         defaults.setIntegerForKey(sender.tag(), keys::stripeStrength);
 }
 
+// A key of Talvex's own is refused: grabbed for the panel, it would reach Talvex no more.
 void adoptPanelShortcutSetting(const MenuItem& sender, UserDefaults& defaults) {
+    if (!commandUsingKey(sender.tag()).empty())
+        return;
     defaults.setIntegerForKey(sender.tag(), keys::panelShortcut);
 }
 

@@ -27,7 +27,8 @@ void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults = UserDef
 void adoptGreenStripeSetting(const MenuItem& sender,
                              UserDefaults& defaults = UserDefaults::standard());
 
-// Stores the tag, a Qt key combination (0: none), under PanelShortcut.
+// Stores the tag, a Qt key combination (0: none), under PanelShortcut; a key that
+// Talvex uses itself (commandUsingKey) is refused and nothing is written.
 void adoptPanelShortcutSetting(const MenuItem& sender,
                                UserDefaults& defaults = UserDefaults::standard());
 

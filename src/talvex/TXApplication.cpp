@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "app/FilteredView.h"
+#include "app/SelectionCopyKey.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
 #include "platform/UserDefaults.h"
@@ -33,8 +34,11 @@ TXApplication::TXApplication()
     : delegate_(std::make_unique<TXAppDelegate>()),
       chain_(std::make_unique<ResponderChain>(*delegate_)),
       mainMenu_(std::make_unique<MainMenu>(*chain_)),
-      windowController_(std::make_unique<TXWindowController>(*chain_)) {
+      windowController_(std::make_unique<TXWindowController>(*chain_)),
+      selectionCopyKey_(std::make_unique<SelectionCopyKey>()) {
     chain_->setApplication(this);
+    // Ctrl+C is Copy Colour Name in every window, except where text is selected.
+    QApplication::instance()->installEventFilter(selectionCopyKey_.get());
 }
 
 TXApplication::~TXApplication() {

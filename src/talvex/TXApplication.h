@@ -18,6 +18,7 @@ class MainMenu;
 class PanelShortcut;
 class PreferenceWindowController;
 class ResponderChain;
+class SelectionCopyKey;
 class SingleInstance;
 class TXAppDelegate;
 class TXWindowController;
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<SingleInstance> singleInstance_;
     std::unique_ptr<PanelShortcut> panelShortcut_;
     std::unique_ptr<ColourNameTitle> colourNames_;
+    std::unique_ptr<SelectionCopyKey> selectionCopyKey_;
 };
 
 }  // namespace talvex

@@ -13,6 +13,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "about/ClearPlacement.h"
 #include "about/KPAboutBox.h"
 #include "about/KPAboutBoxBackground.h"
 #include "about/KPAboutBoxController.h"
@@ -29,6 +30,7 @@
 namespace talvex {
 namespace {
 
+using about_internal::ClearPlacement;
 using about_internal::KPAboutBoxBackground;
 using about_internal::KPAboutBoxScrollView;
 using about_internal::TextAreaFit;
@@ -79,6 +81,22 @@ TEST(AboutBoxWindow, TextAreaFitWidensByTheRightGapAndInsetsByBothGaps) {
         TextAreaFit::compute(Rect(30, 50, 300, 200), Rect(0, 0, 340, 300), Size{0, 2});
     EXPECT_EQ(offCentre.scrollFrame, Rect(20, 0, 320, 300));
     EXPECT_EQ(offCentre.textInset, (Size{10, 52}));
+}
+
+// Centred, unless a window that stays above it (the panel, centred too) covers it there:
+// then beside that window, within the screen, where it is covered least.
+TEST(AboutBoxWindow, ClearPlacementCentresOrGoesBesideAWindowAboveWithinTheScreen) {
+    const PixelRect screen{0, 0, 1920, 1080};
+    EXPECT_EQ(ClearPlacement::compute(340, 420, screen, {}), (PixelRect{790, 330, 340, 420}));
+    EXPECT_EQ(ClearPlacement::compute(340, 420, screen, {{760, 440, 400, 200}}),
+              (PixelRect{1176, 330, 340, 420}))
+        << "on its right";
+    EXPECT_EQ(ClearPlacement::compute(340, 420, screen, {{800, 300, 1000, 500}}),
+              (PixelRect{444, 330, 340, 420}))
+        << "no room on its right: on its left";
+    EXPECT_EQ(ClearPlacement::compute(340, 420, {0, 0, 800, 600}, {{100, 100, 600, 400}}),
+              (PixelRect{460, 90, 340, 420}))
+        << "no clear place: covered least, within the screen";
 }
 
 TEST(AboutBoxWindow, TextKeepsItsPlaceAfterTheScrollAreaFillsTheWindow) {

@@ -5,7 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLayout>
+#include <QMenu>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/FilteredView.h"
 #include "app/TitleBar.h"
@@ -14,6 +18,7 @@
 #include "render/ColourNamer.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
+#include "talvex/ColourNameTitle.h"
 #include "talvex/MainMenu.h"
 #include "talvex/TXApplication.h"
 #include "talvex/TXViewController.h"
@@ -99,28 +104,74 @@ TEST(ColourNameTitle, NamesTheCapturedColourUnderThePointerAndCopiesIt) {
     const QPoint middle(area.x(), area.y() + area.height() * 3 / 4);
     desk.movePointer(middle + QPoint(area.width() / 4, 0));
     EXPECT_TRUE(titleBecomes(red)) << panel->titleBar()->title().toStdString();
-    desk.movePointer(middle + QPoint(area.width() * 3 / 4, 0));
+    const QPoint onTeal = middle + QPoint(area.width() * 3 / 4, 0);
+    desk.movePointer(onTeal);
     EXPECT_TRUE(titleBecomes(teal)) << panel->titleBar()->title().toStdString();
     EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex")) << "the window's name changed";
+    const auto titleIsThePanels = [&] {
+        return waitUntil([&] { return panel->titleBar()->title() == QStringLiteral("Talvex"); });
+    };
 
-    // Off the picture: the panel's title again; Ctrl+C copies the last name.
+    // A menu open over the picture hides it there: the pointer on the menu names nothing.
+    QMenu* menu = app.mainMenu().menu();
+    menu->popup(onTeal - QPoint(8, 8));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    ASSERT_TRUE(menu->geometry().contains(onTeal + QPoint(1, 1)));
+    desk.movePointer(onTeal + QPoint(1, 1));
+    EXPECT_TRUE(titleIsThePanels());
+    menu->hide();
+
+    // Off the picture: the panel's title again; Ctrl+C copies the last name, and nothing
+    // once the names are off.
+    const auto copyByShortcut = [&] {
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        for (QAction* action : app.mainMenu().shortcutActions()) {
+            if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+C")))
+                action->trigger();
+        }
+        return QApplication::clipboard()->text().toStdString();
+    };
     const QPoint beyond = middle + QPoint(area.width() + 150, 0);
     desk.movePointer(beyond);
-    EXPECT_TRUE(waitUntil([&] { return panel->titleBar()->title() == QStringLiteral("Talvex"); }));
-    for (QAction* action : app.mainMenu().shortcutActions()) {
-        if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+C")))
-            action->trigger();
-    }
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
-              ColourNamer::standard().describe(teal));
+    EXPECT_TRUE(titleIsThePanels());
+    EXPECT_EQ(copyByShortcut(), ColourNamer::standard().describe(teal));
 
     // Around the pointer, the pointer is always over what the picture shows.
     UserDefaults::standard().setIntegerForKey(1, keys::viewArea);
     EXPECT_TRUE(titleBecomes(teal)) << panel->titleBar()->title().toStdString();
     // Names off: the title is the panel's own again.
     UserDefaults::standard().setIntegerForKey(0, keys::nameColours);
-    EXPECT_TRUE(waitUntil([&] { return panel->titleBar()->title() == QStringLiteral("Talvex"); }));
+    EXPECT_TRUE(titleIsThePanels());
+    EXPECT_EQ(copyByShortcut(), "before") << "a stale name copied";
     clearSettings();
+}
+
+// A narrow title bar keeps the value in sight: the name loses its leading words first,
+// then goes; the value alone is drawn lighter and smaller before it is elided.
+TEST(ColourNameTitle, ANarrowTitleShortensTheNameAndKeepsTheValue) {
+    TALVEX_REQUIRE_DISPLAY();
+    using Forms = std::vector<std::string>;
+    const Forms forms = ColourNameTitle::titleForms("light yellowish green", "#C2FF89");
+    EXPECT_EQ(forms, (Forms{"light yellowish green \u00b7 #C2FF89",
+                            "yellowish green \u00b7 #C2FF89", "green \u00b7 #C2FF89", "#C2FF89"}));
+    EXPECT_EQ(ColourNameTitle::titleForms("", "#000000"), Forms{"#000000"});
+
+    QStringList all;
+    for (const std::string& form : forms)
+        all << QString::fromStdString(form);
+    TitleBar bar;
+    bar.setTitle(all.first(), all.mid(1));
+    QStringList shown;
+    bool lighterValue = false;
+    for (int width = 600; bar.titleArea().width() > 0; width -= 5) {
+        bar.resize(width, TitleBar::barHeight);
+        bar.layout()->activate();
+        if (!shown.contains(bar.shownTitle()))
+            shown << bar.shownTitle();
+        lighterValue |= bar.shownTitle() == all.last() && !bar.shownTitleFont().bold();
+    }
+    EXPECT_EQ(shown.mid(0, 4), all);
+    EXPECT_TRUE(lighterValue) << "the value alone elided as soon as it did not fit in bold";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QStandardPaths>
@@ -100,7 +101,8 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
 }
 
 // The panel's shortcut: the key in force, why it does nothing while another application
-// holds it, and a key typed in the field stored through the target and grabbed at once.
+// holds it, a key typed in the field stored through the target and grabbed at once, and
+// one of Talvex's own keys refused.
 TEST_F(PreferenceWindowControllerTest, TheShortcutFieldShowsTheKeyAndItsStateAndStoresATypedKey) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
         GTEST_SKIP() << "no Xvfb";
@@ -133,10 +135,27 @@ TEST_F(PreferenceWindowControllerTest, TheShortcutFieldShowsTheKeyAndItsStateAnd
     EXPECT_EQ(field->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+K")));
     EXPECT_TRUE(status->isHidden());
 
+    // One of Talvex's own keys is refused, with the reason under the field; the key in
+    // force stays, also while Ctrl alone is down (the field has emptied itself then).
+    QTest::keyPress(field, Qt::Key_Control, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(currentPanelShortcut(defaults), ctrlAltK);
+    QTest::keyClick(field, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(test::waitUntil([&] { return !status->isHidden(); }));
+    EXPECT_EQ(status->text(), QStringLiteral("Talvex uses Ctrl+R for Toggle Red Stripes"));
+    EXPECT_EQ(currentPanelShortcut(defaults), ctrlAltK);
+    EXPECT_EQ(field->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+K")));
+    // Stored all the same (a file edited by hand), it is not grabbed.
+    const auto ctrlR = QKeyCombination(Qt::ControlModifier, Qt::Key_R).toCombined();
+    defaults.setIntegerForKey(ctrlR, keys::panelShortcut);
+    EXPECT_EQ(shortcut.state(), GlobalShortcut::State::unavailable);
+    EXPECT_EQ(shortcut.statusText(), QStringLiteral("Talvex uses Ctrl+R for Toggle Red Stripes"));
+
     field->clear();
     EXPECT_EQ(currentPanelShortcut(defaults), 0);
     EXPECT_EQ(shortcut.state(), GlobalShortcut::State::off);
     EXPECT_TRUE(field->keySequence().isEmpty());
+    EXPECT_TRUE(status->isHidden());
 }
 
 }  // namespace

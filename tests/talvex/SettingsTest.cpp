@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QKeySequence>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
+#include "talvex/Commands.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
@@ -132,11 +134,27 @@ TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesT
     adoptPanelShortcutSetting(PlainMenuItem(MenuAction::adoptPanelShortcutSetting, 0), store);
     EXPECT_EQ(currentPanelShortcut(store), 0) << "none, not the default again";
     EXPECT_TRUE(checkedFor(MenuAction::adoptPanelShortcutSetting, 0));
+    // Talvex's own keys are refused: grabbed, they would no longer reach Talvex.
+    for (const char* own : {"Ctrl+R", "Ctrl+,", "F10"}) {
+        const std::int64_t key = QKeySequence(QString::fromLatin1(own))[0].toCombined();
+        EXPECT_FALSE(commandUsingKey(key).empty()) << own;
+        adoptPanelShortcutSetting(PlainMenuItem(MenuAction::adoptPanelShortcutSetting, key), store);
+        EXPECT_EQ(currentPanelShortcut(store), 0) << own;
+    }
+    EXPECT_EQ(commandUsingKey(QKeySequence(QStringLiteral("Ctrl+R"))[0].toCombined()),
+              "Toggle Red Stripes");
 
+    // Copy Colour Name is enabled only while the names are on.
+    const auto copyEnabled = [&] {
+        PlainMenuItem copy(MenuAction::copyColourName, 0);
+        return validateCommand(copy, Responder::application, {store});
+    };
     EXPECT_FALSE(nameColoursEnabled(store));
+    EXPECT_FALSE(copyEnabled());
     toggleNameColours(store);
     EXPECT_TRUE(nameColoursEnabled(store));
     EXPECT_TRUE(checkedFor(MenuAction::toggleNameColours, 0));
+    EXPECT_TRUE(copyEnabled());
     toggleNameColours(store);
     EXPECT_FALSE(checkedFor(MenuAction::toggleNameColours, 0));
     EXPECT_EQ(changes, 3);

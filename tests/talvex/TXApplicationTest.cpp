@@ -7,12 +7,16 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QTranslator>
 #include <QWindow>
@@ -21,6 +25,7 @@
 
 #include "about/KPAboutBox.h"
 #include "about/KPAboutBoxController.h"
+#include "about/KPAboutBoxScrollView.h"
 #include "app/MenuButton.h"
 #include "app/QtMenuItem.h"
 #include "app/TitleBar.h"
@@ -417,7 +422,8 @@ TEST_F(Shell, RightPressOnAPopUpButtonOpensOnlyTheApplicationMenu) {
     }
 }
 
-// The shortcuts work wherever Talvex has the keyboard, and the stripe toggles sit in
+// The shortcuts work wherever Talvex has the keyboard (but for Ctrl+C over selected
+// text), and the stripe toggles sit in
 // the Stripes menu beside their shortcuts: chosen there, a toggle flips its switch once.
 TEST_F(Shell, ShortcutsWorkInTheAboutAndPreferencesWindowsAndTogglesShowInTheMenu) {
     auto stored = [](const char* key) { return UserDefaults::standard().integerForKey(key); };
@@ -436,6 +442,25 @@ TEST_F(Shell, ShortcutsWorkInTheAboutAndPreferencesWindowsAndTogglesShowInTheMen
         EXPECT_EQ(stored(keys::greenStripesEnabled), 1);
         clearSettings();
     }
+    // The about box opens clear of the panel above it (both centred, the panel would
+    // cover it); Ctrl+C there copies the selected text, not the colour name.
+    QRect centred = panel()->frameGeometry();
+    centred.moveCenter(about->screen()->availableGeometry().center());
+    panel()->move(centred.topLeft());
+    about->close();
+    KPAboutBoxShow();
+    EXPECT_FALSE(about->frameGeometry().intersects(panel()->frameGeometry()));
+    UserDefaults::standard().setIntegerForKey(1, keys::nameColours);
+    about->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == about; }));
+    QTextEdit* text = KPAboutBoxShow()->textView();
+    text->setFocus();
+    text->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              text->textCursor().selection().toPlainText().toStdString());
+    UserDefaults::standard().removeObjectForKey(keys::nameColours);
     about->close();
 
     QStringList shortcuts;
