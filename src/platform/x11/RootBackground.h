@@ -30,6 +30,12 @@ public:
     bool paint(Picture target, const PixelRect& part, const PixelRect& area);
     // Whether `window` is our own painting window (it belongs to no capture).
     bool isOurs(unsigned long window) const { return window != 0 && window == window_.id(); }
+    // Another client destroyed our window (its pictures went with it): a new one is made
+    // when next needed.
+    void windowDestroyed() {
+        picture_.forget();
+        window_.forget();
+    }
 
 private:
     bool compositorRuns() const;

@@ -122,8 +122,12 @@ void WindowCompositor::processEvents() {
         XNextEvent(dpy_, &event);
         if (display_->lost())
             break;
-        if (!isAboutOurBackground(event))
-            changes_->handleEvent(event);
+        if (isAboutOurBackground(event)) {
+            if (event.type == DestroyNotify)
+                rootBackground_->windowDestroyed();
+            continue;
+        }
+        changes_->handleEvent(event);
         if (event.type == PropertyNotify) {
             const Atom atom = event.xproperty.atom;
             if (atom == wallpaperAtoms_[0] || atom == wallpaperAtoms_[1]) {
