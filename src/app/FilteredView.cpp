@@ -231,10 +231,15 @@ void FilteredView::areaDidChange() {
 }
 
 // The picture takes clicks while the pointer was last seen outside it; a pointer that
-// enters it gets a tick at once, which lets its clicks through.
+// enters it gets a tick at once, which lets its clicks through. It may have been warped
+// there (no device motion tells of that): the tick asks where it is.
 void FilteredView::enterEvent(QEnterEvent* event) {
     OpenGLPixelBufferView::enterEvent(event);
-    resumeFullRate();
+    if (occluded())
+        return;
+    WindowServer::shared().pointerMayHaveMoved();
+    setRestingCadence(false);
+    recaptureIfNeeded();
 }
 
 void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
@@ -244,9 +249,13 @@ void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
         observeWindow(newWindow);
 }
 
+// A panel not yet on screen has no place of its own yet (a window manager is about to
+// put it somewhere): nothing is captured, or shown, until it is.
 void FilteredView::viewDidMoveToWindow() {
     OpenGLPixelBufferView::viewDidMoveToWindow();
     prepareTimer();
+    if (hostWindow())
+        windowDidChangeOcclusionState();
 }
 
 void FilteredView::observeWindow(const void* window) {
@@ -272,6 +281,7 @@ void FilteredView::observeWindow(const void* window) {
 
 void FilteredView::windowDidChangeOcclusionState() {
     setRestingCadence(false);
+    lastViewRect_.reset();  // found afresh where the panel shows now
     // Only a Window reports occlusion; any other top-level counts as visible.
     const auto* panel = qobject_cast<const Window*>(hostWindow());
     scheduler_.windowDidChangeOcclusionState(panel ? panel->occlusionState()
@@ -370,8 +380,8 @@ Rect FilteredView::getViewAreaRect() const {
 }
 
 // A tick that captures nothing asks the server at most where the pointer is, and not
-// even that while the pointer rests (see WindowServer::pointerLocation); the view's
-// place is the one last found.
+// even that while the pointer rests beneath the panel (see WindowServer::pointerLocation);
+// the view's place is the one last found.
 void FilteredView::recaptureIfNeeded() {
     // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing,
     // and ticks slowly until it is seen again.
@@ -380,6 +390,9 @@ void FilteredView::recaptureIfNeeded() {
         return;
     }
     const Rect onScreen = knownViewRect();
+    // Around the pointer every tick needs its place, also after a warp.
+    if (viewArea() == ViewArea::mousePointer)
+        WindowServer::shared().pointerMayHaveMoved();
     const Point pointer = pointerLocationOnScreen();
     const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
     tickPointer_ = pointer;

@@ -111,6 +111,12 @@ public:
         XSync(dpy_, False);
     }
 
+    // As a program moves it (no device motion).
+    void warpPointer(QPoint root) {
+        XWarpPointer(dpy_, 0, DefaultRootWindow(dpy_), 0, 0, 0, 0, root.x(), root.y());
+        XSync(dpy_, False);
+    }
+
     // New contents for a window, drawn the way an application would.
     void recolour(XWindowId window, Rgb c) {
         XSetWindowBackground(
@@ -253,7 +259,8 @@ protected:
         panel_->move(toPoints(content.x()) - inner.x(), toPoints(content.y()) - inner.y());
         panel_->show();
         panel_->raise();
-        EXPECT_TRUE(test::waitUntil([&] { return view_->hasDrawable() && view_->isVisible(); }));
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return view_->hasDrawable() && view_->isVisible() && !view_->occluded(); }));
         EXPECT_TRUE(test::waitUntil([&] { return !view_->capturing(); }));
         return *view_;
     }
@@ -447,6 +454,19 @@ TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
 
 // A window manager may place or move the panel before the toolkit has processed the
 // news; the capture area follows the server's placement, not the toolkit's.
+// Until the panel shows on screen (where a window manager put it) nothing is captured:
+// its first picture is of its place, never of where it was before.
+TEST_F(FilteredViewTest, NothingIsCapturedBeforeThePanelShowsOnScreen) {
+    panel_ = std::make_unique<Window>();
+    view_ = new TestView;
+    panel_->setContentWidget(view_);
+    panel_->setGeometry(300, 300, 240, 160);
+    panel_->show();  // created, not yet seen mapped
+    view_->redrawCaptureAsync();
+    EXPECT_FALSE(view_->capturing());
+    EXPECT_TRUE(test::waitUntil([&] { return view_->isVisible(); })) << "shown with a picture";
+}
+
 TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
     TestView& view = showPanel(QRect(100, 120, 200, 100));
     x_.move(nativeWindowId(*panel_), 500, 300);  // no Qt event processed after this
@@ -519,6 +539,13 @@ TEST_F(FilteredViewTest, AroundThePointerThePictureFollowsTheDevice) {
     }));
     x_.movePointer(QPoint(500, 800));
     EXPECT_TRUE(test::waitUntil([&] { return shows(grey); }));
+
+    // A warp sends no device motion: the next tick sees it all the same.
+    EXPECT_TRUE(test::waitUntil([&] { return WindowServer::shared().pointerMotionIsAnnounced(); }));
+    x_.warpPointer(QPoint(1400, 700));
+    view->recaptureIfNeeded();
+    EXPECT_EQ(WindowServer::shared().pointerLocation(), (Point{1400, 700}));
+    EXPECT_TRUE(test::waitUntil([&] { return shows(green); }));
     UserDefaults::standard().removeObjectForKey(keys::viewArea);
 }
 
@@ -582,6 +609,29 @@ TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewAndAPixelRatioChangeResha
     EXPECT_FALSE(panel_->ignoresMouseEvents()) << "bottom-left grip";
     pointAt(QPoint(view.width() / 2, view.height() / 2));
     EXPECT_TRUE(panel_->ignoresMouseEvents());
+
+    // Warped from the title bar onto the picture, the pointer's clicks pass through as
+    // soon as the toolkit tells that it entered the view.
+    struct EnterCount : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::Enter;
+            return false;
+        }
+    } entered;
+    view.installEventFilter(&entered);
+    pointAt(QPoint(view.width() / 2, -4));
+    EXPECT_FALSE(panel_->ignoresMouseEvents()) << "title bar";
+    ASSERT_TRUE(test::waitUntil([&] {
+        WindowServer::shared().pointerLocation();
+        return WindowServer::shared().pointerMotionIsAnnounced();
+    }));
+    const int enteredBefore = entered.count;
+    const QPoint centre = view.mapToGlobal(QPoint(view.width() / 2, view.height() / 2));
+    x_.warpPointer(QPoint(int(centre.x() * scale_), int(centre.y() * scale_)));
+    ASSERT_TRUE(test::waitUntil([&] { return entered.count > enteredBefore; }));
+    EXPECT_TRUE(panel_->ignoresMouseEvents());
+    view.removeEventFilter(&entered);
 
     // A change of the window's pixel ratio reshapes the view (and so redraws it).
     view.renderer()->redrawRequired = false;

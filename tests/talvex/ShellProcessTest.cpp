@@ -302,6 +302,36 @@ TEST(ShellProcess, ALostServerEndsTheLensAtOnceInOneLineAndTheNextStartWorks) {
     EXPECT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
 }
 
+// The server going away while the lens starts ends it the same way. The moment that
+// matters: GL is being set up for the panel (its driver has just been loaded).
+TEST(ShellProcess, AServerLostWhileTheLensSetsUpGLEndsItTheSameWay) {
+    const auto config = test::makeTempDir("talvex-shell");
+    const auto runtime = test::makeTempDir("talvex-runtime");
+    for (int trial = 0; trial < 3; ++trial) {
+        REQUIRE_PRIVATE_X_SERVER(server);
+        ChildProcess talvex(server.name(), config);
+        talvex.setEnvironmentValue(QStringLiteral("XDG_RUNTIME_DIR"),
+                                   QString::fromStdString(runtime));
+        talvex.start(test::talvexProgram());
+        const QString maps = QStringLiteral("/proc/%1/maps").arg(talvex.pid());
+        const auto settingUpGL = [&] {
+            QFile file(maps);
+            const QByteArray mapped = file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+            return mapped.contains("_dri.so") || mapped.contains("libgallium");
+        };
+        if (!waitUntil([&] { return settingUpGL() || !talvex.running(); }, launchTimeoutMs) ||
+            !talvex.running()) {
+            GTEST_SKIP() << "no GL driver loaded: " << describe(talvex);
+        }
+        server.kill();
+        ASSERT_TRUE(talvex.waitForExit(launchTimeoutMs)) << "still running after its server died";
+        EXPECT_FALSE(talvex.crashed()) << "trial " << trial;
+        EXPECT_EQ(talvex.exitCode(), 1) << describe(talvex);
+        const QString farewell = talvex.output();
+        EXPECT_EQ(farewell.count(QLatin1Char('\n')), 1) << farewell.toStdString();
+    }
+}
+
 // Another user can write into the shared temporary folder, not into the user's own.
 TEST(ShellProcess, TheInstanceLockLivesInThePrivateFolderWhereNoOneElseCanPlantIt) {
     REQUIRE_PRIVATE_X_SERVER(server);

@@ -1,11 +1,14 @@
 #include "platform/gl/GLXWindowContext.h"
 
+#include <poll.h>
+
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
 
 #include "platform/SystemLog.h"
+#include "platform/x11/LostServerCrashGuard.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 
@@ -90,6 +93,12 @@ PFNGLXCOPYSUBBUFFERMESAPROC copySubBufferFunction(Display* dpy, int screen) {
         glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
 }
 
+// The server closed its end of the connection (read from the socket, not asked for).
+bool peerHungUp(Display* dpy) {
+    pollfd descriptor{ConnectionNumber(dpy), POLLRDHUP, 0};
+    return poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
 }  // namespace
 
 struct GLXWindowContext::State {
@@ -106,23 +115,32 @@ struct GLXWindowContext::State {
     std::atomic<std::uint64_t> currentElsewhere{0};
 };
 
+// GLX is not called on a connection that broke, nor on one whose server hung up before
+// Xlib noticed: Mesa would follow the missing reply and crash. The server may still go
+// in the middle of a call; the guard turns that crash into the lost server's exit.
 std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
     auto state = std::make_unique<State>();
     state->display = XDisplay::open();
     if (!state->display || window == 0)
         return nullptr;
     Display* dpy = state->display->get();
+    const LostServerCrashGuard guard(dpy);
+    const auto gone = [&] { return state->display->lost() || peerHungUp(dpy); };
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual)
+    if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual || gone())
         return nullptr;
     GLXFBConfig config =
         configForVisual(dpy, XScreenNumberOfScreen(attributes.screen),
                         XVisualIDFromVisual(attributes.visual), state->doubleBuffered);
+    if (gone())
+        return nullptr;
     if (!config) {
         systemLog("No OpenGL configuration matches the window's visual.");
         return nullptr;
     }
     state->context = createCompatibilityContext(dpy, config);
+    if (gone())
+        return nullptr;  // the context, if any, went with the connection
     if (!state->context) {
         systemLog("Could not create an OpenGL context for the window.");
         return nullptr;

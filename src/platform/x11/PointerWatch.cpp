@@ -49,6 +49,7 @@ std::optional<Point> PointerWatch::location() {
     if (stillKnown(now))
         return known_;
     const bool movedBefore = std::exchange(moved_, false);
+    askNext_ = false;
     const Point answer = ask();
     if (lost())
         return std::nullopt;
@@ -61,7 +62,8 @@ std::optional<Point> PointerWatch::location() {
 }
 
 bool PointerWatch::stillKnown(std::chrono::steady_clock::time_point now) const {
-    return state_ == State::resting && !moved_ && known_ && now - askedAt_ < warpCheck_;
+    return state_ == State::resting && !moved_ && !askNext_ && known_ &&
+           now - askedAt_ < warpCheck_;
 }
 
 Point PointerWatch::ask() {

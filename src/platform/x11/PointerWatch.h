@@ -10,7 +10,9 @@
 // The first event ends the listening (a moving mouse sends hundreds a second), and the
 // position is asked for at every call until it is at rest again. A warp (XWarpPointer)
 // moves the pointer without any raw event: at rest the position is asked for anyway
-// once the last answer is `warpCheck` old. Without XInput 2.1 every call asks.
+// once the last answer is `warpCheck` old, or at the next call after `askNextTime()`
+// (whoever learns of a possible warp otherwise: the toolkit's crossing events, a
+// question whose answer must be exact). Without XInput 2.1 every call asks.
 //
 // Main thread only. The connection is the watch's own and its events are read from the
 // toolkit's loop, so listening stops at the first motion even while nobody asks.
@@ -39,6 +41,9 @@ public:
 
     // None once the connection is lost.
     std::optional<Point> location();
+    // The next location() asks the server. An unchanged answer keeps a resting pointer
+    // at rest; a changed one counts as motion.
+    void askNextTime() { askNext_ = true; }
 
     // Round trips made so far, and whether the next motion is being listened for.
     std::uint64_t queries() const { return queries_; }
@@ -69,6 +74,7 @@ private:
     std::optional<Point> known_;
     std::chrono::steady_clock::time_point askedAt_;
     bool moved_ = false;  // a raw motion event arrived since the last answer
+    bool askNext_ = false;
     bool listening_ = false;
     std::uint64_t queries_ = 0;
     std::function<void()> motionHandler_;

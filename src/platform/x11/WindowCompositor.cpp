@@ -88,6 +88,7 @@ bool WindowCompositor::initialise() {
     wallpaperAtoms_[0] = XInternAtom(dpy_, "_XROOTPMAP_ID", False);
     wallpaperAtoms_[1] = XInternAtom(dpy_, "ESETROOT_PMAP_ID", False);
     buildFormatTable();
+    rootBackground_ = std::make_unique<RootBackground>(dpy_, root_, display_->screen());
     argb32_ = XRenderFindStandardFormat(dpy_, PictStandardARGB32);
     if (!XShmQueryExtension(dpy_)) {
         sharedPixmaps_ = false;
@@ -121,6 +122,11 @@ void WindowCompositor::processEvents() {
         XNextEvent(dpy_, &event);
         if (display_->lost())
             break;
+        if (isAboutOurBackground(event)) {
+            if (event.type == DestroyNotify)
+                rootBackground_->windowDestroyed();
+            continue;
+        }
         changes_->handleEvent(event);
         if (event.type == PropertyNotify) {
             const Atom atom = event.xproperty.atom;
@@ -134,6 +140,23 @@ void WindowCompositor::processEvents() {
             layoutStale_ = true;
             changes_->markChanged();
         }
+    }
+}
+
+// Moving our background window changes nothing beneath anyone.
+bool WindowCompositor::isAboutOurBackground(const XEvent& event) const {
+    switch (event.type) {
+        case MapNotify:
+        case UnmapNotify:
+        case ConfigureNotify:
+        case DestroyNotify:
+        case ReparentNotify:
+        case CirculateNotify:
+        case GravityNotify:
+            // Each of these names the window it is about right after the event window.
+            return rootBackground_->isOurs(event.xconfigure.window);
+        default:
+            return false;
     }
 }
 
@@ -308,10 +331,14 @@ void WindowCompositor::clipTo(const Target& target, ClipRegion& region, const Pi
     region.offset(area.x, area.y);
 }
 
+// Black first: off the root nothing else is painted.
 void WindowCompositor::paintBackground(const Target& target, const PixelRect& area) {
     const XRenderColor black{0, 0, 0, 0xffff};
     XRenderFillRectangle(dpy_, PictOpSrc, target.picture.id(), &black, 0, 0,
                          static_cast<unsigned>(area.width), static_cast<unsigned>(area.height));
+    if (rootBackground_->paint(target.picture.id(), area.intersected(layout().root()), area)) {
+        return;
+    }
     if (wallpaperStale_) {
         refreshWallpaper();
     }
@@ -385,7 +412,11 @@ std::unique_ptr<CapturedImage> WindowCompositor::imageBelowWindow(const PixelRec
         return nullptr;
     }
     freeRetiredBuffers();
-    const auto stack = WindowStack::below(dpy_, static_cast<XWindowId>(root_), window);
+    auto stack = WindowStack::below(dpy_, static_cast<XWindowId>(root_), window);
+    if (stack) {
+        std::erase_if(*stack,
+                      [&](const StackedWindow& w) { return rootBackground_->isOurs(w.id); });
+    }
     // A connection that broke during the walk takes no further requests.
     Target* target = stack && !display_->lost() ? prepareTarget(area.width, area.height) : nullptr;
     if (!target) {

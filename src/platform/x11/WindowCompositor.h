@@ -7,8 +7,9 @@
 // keeps painting the screen as before), every top-level window keeps its full contents
 // in an offscreen pixmap, even where other windows cover it. So the picture below a
 // window is the bottom-to-top XRender composite of the windows below it, over the
-// desktop's wallpaper or opaque black. The root window itself cannot be the bottom
-// layer: under redirection its contents already include every child, our own included.
+// root's own background (RootBackground), else the desktop's published wallpaper, else
+// opaque black (also off the root). The root window itself cannot be the bottom layer:
+// under redirection its contents already include every child, our own included.
 //
 // Internal to the X11 layer. Not thread-safe: one thread at a time (WindowServer
 // serialises callers).
@@ -24,6 +25,7 @@
 #include "platform/x11/AreaChangeTracker.h"
 #include "platform/x11/ClipRegion.h"
 #include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/RootBackground.h"
 #include "platform/x11/ScreenLayout.h"
 #include "platform/x11/WindowStack.h"
 #include "platform/x11/XDisplay.h"
@@ -79,6 +81,7 @@ private:
     bool initialise();
     void buildFormatTable();
     void processEvents();
+    bool isAboutOurBackground(const XEvent& event) const;
     void refreshWallpaper();
     using TargetList = std::vector<std::unique_ptr<Target>>;
     void retireTargets(TargetList::iterator first, TargetList::iterator last);
@@ -109,6 +112,7 @@ private:
     Atom wallpaperAtoms_[2] = {0, 0};
     XResource wallpaper_;
     bool wallpaperStale_ = true;
+    std::unique_ptr<RootBackground> rootBackground_;
     std::unique_ptr<AreaChangeTracker> changes_;
     std::unordered_map<VisualID, XRenderPictFormat*> formats_;
     XRenderPictFormat* argb32_ = nullptr;

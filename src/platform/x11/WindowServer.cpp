@@ -164,6 +164,12 @@ Point WindowServer::pointerLocation() {
     return {static_cast<double>(pointer.rootX), static_cast<double>(pointer.rootY)};
 }
 
+void WindowServer::pointerMayHaveMoved() {
+    std::lock_guard lock(controlMutex_);
+    if (PointerWatch* watch = controlUsable() ? pointerWatch() : nullptr)
+        watch->askNextTime();
+}
+
 // The watch reads its events from the toolkit's loop: it exists only on the main
 // thread of a running application; elsewhere every call asks the server.
 PointerWatch* WindowServer::pointerWatch() {

@@ -68,6 +68,9 @@ public:
     // The pointer in root pixels. On the toolkit's main thread it is followed from
     // device events (PointerWatch): a resting pointer costs no round trip.
     Point pointerLocation();
+    // Main thread: the pointer may have been warped (no device motion tells of that);
+    // the next pointerLocation() asks the server.
+    void pointerMayHaveMoved();
     // Main thread: true while the pointer is known to rest, and its next motion will
     // be posted as `pointerDidMoveNotification` (object: this server).
     bool pointerMotionIsAnnounced();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -41,9 +42,15 @@ PolicyState& state() {
 // Once per process, whichever connection notices first: the server is one for all.
 // Once, whichever threads find the server gone; a thread that comes second waits until
 // the line is out, so that its _exit cannot cut the first one off mid-line.
+constexpr char lossLine[] = "Lost the connection to the X server.";
+std::atomic<bool> lossAnnounced{false};
+
 void announceLoss() {
     static std::once_flag announced;
-    std::call_once(announced, [] { systemLog("Lost the connection to the X server."); });
+    std::call_once(announced, [] {
+        if (!lossAnnounced.exchange(true))
+            systemLog(lossLine);
+    });
 }
 
 // The server closed its end of the connection (read from the socket, not asked for).
@@ -184,6 +191,16 @@ bool XErrorPolicy::serverGone() {
 
 void XErrorPolicy::exitForLostServer() {
     announceLoss();
+    _exit(1);
+}
+
+void XErrorPolicy::exitForLostServerFromSignal() {
+    if (!lossAnnounced.exchange(true)) {
+        char line[sizeof lossLine];
+        std::memcpy(line, lossLine, sizeof lossLine);
+        line[sizeof lossLine - 1] = '\n';
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, sizeof line);
+    }
     _exit(1);
 }
 

@@ -45,6 +45,8 @@ public:
     static void registerExitGuard();
     // Says (once) that the server is gone and ends the process at once with status 1.
     [[noreturn]] static void exitForLostServer();
+    // The same from a signal handler: the line goes to the terminal only.
+    [[noreturn]] static void exitForLostServerFromSignal();
 };
 
 }  // namespace talvex

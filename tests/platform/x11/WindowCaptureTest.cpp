@@ -97,6 +97,62 @@ TEST(WindowCapture, ScalesPointsAndPaintsOffScreenPartsOpaqueBlack) {
     EXPECT_EQ(pixel(*corner, 95, 95), opaque);
 }
 
+// With no wallpaper published the desktop is the root's own background: a colour or a
+// tile from the root's origin, as the screen shows it; off the root stays black. Our
+// painting of it changes nothing beneath, and neither the stack nor a click sees it.
+TEST(WindowCapture, ShowsTheRootBackgroundWhereNoWindowIs) {
+    TALVEX_REQUIRE_DISPLAY();
+    PanelScene s;
+    Display* client = s.scene.display();
+    const Window root = s.scene.root();
+    struct Restore {
+        Display* client;
+        ~Restore() {  // None gives the root its default background back
+            XSetWindowBackgroundPixmap(client, DefaultRootWindow(client), None);
+            XClearWindow(client, DefaultRootWindow(client));
+            XSync(client, False);
+        }
+    } restore{client};
+    XSetWindowBackground(client, root, 0x3366aa);
+    XClearWindow(client, root);
+    s.scene.sync();
+    WindowServer server;
+    const Rect area{-50, 0, 200, 120};
+
+    auto plain = server.imageBelowWindow(area, s.panel, 1.0);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(pixel(*plain, 10, 10), opaque) << "off the root";
+    EXPECT_EQ(pixel(*plain, 60, 10), opaque | 0x3366aa);
+    EXPECT_EQ(pixel(*plain, 149, 99), opaque | 0x3366aa);
+    EXPECT_EQ(pixel(*plain, 160, 110), opaque | red);
+    ASSERT_TRUE(server.imageBelowWindow(area, s.panel, 1.0));
+    EXPECT_TRUE(server.unchangedSinceLastCapture(area, s.panel, 1.0));
+
+    // A 2 x 2 tile: green on the diagonal, magenta off it.
+    const Pixmap tile = XCreatePixmap(client, root, 2, 2, DefaultDepth(client, 0));
+    GC gc = XCreateGC(client, tile, 0, nullptr);
+    XSetForeground(client, gc, green);
+    XFillRectangle(client, tile, gc, 0, 0, 2, 2);
+    XSetForeground(client, gc, magenta);
+    XDrawPoint(client, tile, gc, 1, 0);
+    XDrawPoint(client, tile, gc, 0, 1);
+    XSetWindowBackgroundPixmap(client, root, tile);
+    XClearWindow(client, root);
+    XFreeGC(client, gc);
+    XFreePixmap(client, tile);
+    s.scene.sync();
+    auto tiled = server.imageBelowWindow(area, s.panel, 1.0);
+    ASSERT_TRUE(tiled);
+    EXPECT_EQ(pixel(*tiled, 60, 10), opaque | green);    // root (10, 10)
+    EXPECT_EQ(pixel(*tiled, 61, 10), opaque | magenta);  // root (11, 10)
+    EXPECT_EQ(pixel(*tiled, 61, 11), opaque | green);
+
+    XSelectInput(client, root, ButtonPressMask);
+    s.scene.clickAt(20, 20);
+    EXPECT_TRUE(s.scene.receivedButtonPress(root)) << "a click on the desktop reaches the root";
+    XSelectInput(client, root, 0);
+}
+
 TEST(WindowCapture, GivesNoImageOffScreenOrForUnknownWindows) {
     TALVEX_REQUIRE_DISPLAY();
     PanelScene s;
