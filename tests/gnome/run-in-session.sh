@@ -95,7 +95,7 @@ shell_eval() {
   out="$(gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
     --method org.gnome.Shell.Eval "$1" 2>/dev/null)" || return 1
   case "$out" in "(true, '"*) ;; *) return 1 ;; esac
-  out="${out#(true, \'}"; printf '%s\n' "${out%\')}"
+  out="${out#"(true, '"}"; printf '%s\n' "${out%"')"}"
 }
 export -f shell_eval
 
