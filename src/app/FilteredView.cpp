@@ -390,7 +390,7 @@ void FilteredView::recaptureIfNeeded() {
 }
 
 void FilteredView::redrawCaptureAsync() {
-    if (!hostWindow())
+    if (!hostWindow() || capturesSuspended_)
         return;
     const std::int64_t number = windowNumber();
     if (!capture::isValidWindowNumber(number)) {
