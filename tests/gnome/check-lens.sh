@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# check-lens.sh BUILD_DIR: the lens on a headless GNOME Shell (Wayland with Xwayland),
+# drawn by the extension for the real program:
+#   1. over a native Wayland window and over the desktop, the picture equals the
+#      program's own stripe rendering (talvex filter) of what lies beneath the panel,
+#      pixel for pixel away from the edges (so the stripes run the same way), and an
+#      X11 window hidden under the Wayland window does not show;
+#   2. without the extension the picture area shows the message and the log says so.
+# Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$(realpath "$1")"
+work="$build/gnome-checks"
+rm -rf "$work"; mkdir -p "$work"
+command -v gnome-shell >/dev/null || { echo "gnome-shell is not installed"; exit 77; }
+unshare --mount --pid --fork true 2>/dev/null || { echo "no namespaces here"; exit 77; }
+
+# The pictures: a red-to-green ramp with blocks of pure colours, and a red one that must
+# stay hidden.
+convert -size 340x420 gradient:red-lime -rotate 90 \
+  -fill '#00ff00' -draw 'rectangle 20,20 120,90' -fill '#ff0000' -draw 'rectangle 300,220 400,320' \
+  -fill '#008080' -draw 'rectangle 150,250 260,330' "$work/scene.png"
+convert -size 300x200 xc:'#ff0000' "$work/hidden.png"
+
+cat >"$work/scene.sh" <<'SCENE'
+set -euo pipefail
+work="$1"; build="$2"; here="$3"; with_extension="$4"
+fail() { echo "FAIL: $*"; exit 1; }
+# wait_for JS: until the shell's answer to JS is true, 20 s at most.
+wait_for() {
+  for _ in $(seq 1 80); do
+    [ "$(shell_eval "$1" || true)" = true ] && return 0
+    sleep 0.25
+  done
+  fail "timed out waiting for: $1"
+}
+window_js='(title => global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() === title))'
+# move TITLE X Y: once the window is shown (a move before that is undone by its
+# placement), and again until it holds.
+move() {
+  wait_for "!!$window_js('$1') && $window_js('$1').get_compositor_private().visible"
+  wait_for "(w => w.get_frame_rect().x === $2 && w.get_frame_rect().y === $3 ||
+    (w.move_frame(true, $2, $3), false))($window_js('$1'))"
+}
+screenshot() {
+  gdbus call --session --dest org.gnome.Shell.Screenshot --object-path /org/gnome/Shell/Screenshot \
+    --method org.gnome.Shell.Screenshot.Screenshot false false "$1" >/dev/null
+}
+
+display -title hidden "$work/hidden.png" &
+move hidden 420 260
+gjs "$here/wayland-window.js" "$work/scene.png" wayland &
+move wayland 400 240
+export XDG_CONFIG_HOME="$work/config"
+QT_QPA_PLATFORM=xcb "$build/src/talvex" >"$work/talvex-$with_extension.log" 2>&1 &
+move Talvex 620 300
+
+if [ "$with_extension" = no ]; then
+  for _ in $(seq 1 40); do grep -q "talvex-lens@talvex.org" "$work/talvex-no.log" && break; sleep 0.25; done
+  grep -q "needs the GNOME Shell extension talvex-lens@talvex.org" "$work/talvex-no.log" \
+    || fail "no log line without the extension"
+  # The message lies across the middle of the picture (the panel's client area is
+  # 400 x 300 at 620, 300; the picture below the title bar): its background, beside
+  # the text.
+  for _ in $(seq 1 20); do
+    screenshot "$work/message.png"
+    colour="$(convert "$work/message.png" -format '%[pixel:p{632,462}]' info:)"
+    case "$colour" in "srgb(32,32,32)" | "srgba(32,32,32,1)") break ;; esac
+    sleep 0.25
+  done
+  case "$colour" in
+    "srgb(32,32,32)" | "srgba(32,32,32,1)") echo "message shown without the extension" ;;
+    *) fail "no message over the picture without the extension (found $colour)" ;;
+  esac
+  exit 0
+fi
+
+lens='Main.extensionManager.lookup("talvex-lens@talvex.org").stateObj._service._lens'
+wait_for "$lens.drawing"
+rect="$(shell_eval "(p => [p.x, p.y, p.width, p.height].join(' '))($lens._pictureOnStage($lens._panel))" | tr -d '"')"
+read -r x y w h <<<"$rect"
+crop="${w}x${h}+${x}+${y}"
+screenshot "$work/with-lens.png"
+# What lies beneath: the lens and the panel hidden for one picture.
+shell_eval "$lens._root.hide(); $lens._panel.get_compositor_private().hide()" >/dev/null
+screenshot "$work/beneath.png"
+shell_eval "$lens._panel.get_compositor_private().show(); $lens._root.show()" >/dev/null
+convert "$work/with-lens.png" -crop "$crop" +repage "$work/lens.png"
+convert "$work/beneath.png" -crop "$crop" +repage "$work/beneath-crop.png"
+"$build/src/talvex" filter "$work/beneath-crop.png" "$work/expected.png" --red 1 --green 1 --strength 100
+# Away from the edges: 2 pixels all round.
+inner="$((w - 4))x$((h - 4))+2+2"
+differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
+  \( "$work/expected.png" -crop "$inner" +repage \) "$work/difference.png" 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the lens differs from the program's own stripes in $differing pixels (see $work)"
+# The hidden X11 window is pure red; beneath the panel only the Wayland window and the
+# desktop lie, so the lens equal to their filtered picture shows none of it. Make sure
+# the scene is what it should be: the Wayland window does lie over the panel's left.
+[ "$(convert "$work/beneath-crop.png" -format '%[pixel:p{10,10}]' info:)" != "$(convert "$work/beneath-crop.png" -format '%[pixel:p{390,10}]' info:)" ] \
+  || fail "the Wayland window is not beneath the panel"
+echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
+SCENE
+
+status=0
+TALVEX_GNOME_EXTENSIONS="$build/gnome-shell/legacy/talvex-lens@talvex.org" \
+  "$here/run-in-session.sh" "$work/with" bash "$work/scene.sh" "$work" "$build" "$here" yes || status=$?
+[ "$status" = 0 ] || exit "$status"
+"$here/run-in-session.sh" "$work/without" bash "$work/scene.sh" "$work" "$build" "$here" no
