@@ -30,8 +30,28 @@ const INTERFACE_XML = @LENS_INTERFACE_XML@;
 const STRIPE_DECLARATIONS = @STRIPE_DECLARATIONS@;
 const STRIPE_CODE = @STRIPE_CODE@;
 
-// How often the pointer is looked at in "around the pointer" mode (ms).
-const POINTER_POLL_MS = 16;
+// The squares at the picture's bottom corners that keep taking clicks (resize grips).
+const GRIP_SIZE = 8;
+
+// The pointer's own tracker: it says when the pointer moved, also over Wayland windows
+// (whose events never reach the stage's handlers). Found through the backend since 48.
+function cursorTracker() {
+    return Meta.CursorTracker.get_for_display
+        ? Meta.CursorTracker.get_for_display(global.display)
+        : global.backend.get_cursor_tracker();
+}
+
+// The program's click-through rule: over the picture clicks pass to what lies beneath,
+// except in the two grip squares at its bottom corners (stage y runs down).
+function passesClicks(picture, x, y) {
+    const inside = x >= picture.x && x < picture.x + picture.width &&
+        y >= picture.y && y < picture.y + picture.height;
+    if (!inside)
+        return false;
+    const inGripRows = y >= picture.y + picture.height - GRIP_SIZE;
+    const inGripColumns = x < picture.x + GRIP_SIZE || x >= picture.x + picture.width - GRIP_SIZE;
+    return !(inGripRows && inGripColumns);
+}
 
 // Where Clutter's offscreen effects put an actor of w × h pixels (at 0, 0, no
 // transformation) in their target: the box is padded for sub-pixel safety, to
@@ -95,7 +115,8 @@ class Lens {
         this._below = [];
         this._above = [];
         this._updateId = 0;
-        this._pointerPollId = 0;
+        this._pictureStage = null;
+        this._surface = null;
 
         this._root = new Clutter.Actor({reactive: false, visible: false});
         this._cache = new Clutter.Actor({reactive: false, clip_to_allocation: true});
@@ -128,13 +149,16 @@ class Lens {
             [Main.overview, Main.overview.connect('showing', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('hidden', () => this._queueUpdate())],
         ];
+        const tracker = cursorTracker();
+        this._signals.push([tracker, tracker.connect('position-invalidated',
+            () => this._pointerMoved())]);
         for (const actor of global.get_window_actors())
             this._watchWindow(actor.meta_window);
         this._applySettings();
     }
 
     destroy() {
-        this._stopPointerPoll();
+        this._setPassClicks(null);
         if (this._updateId)
             GLib.source_remove(this._updateId);
         this._updateId = 0;
@@ -193,10 +217,6 @@ class Lens {
             strength: Math.min(Math.max(s['strength'], 0), 1),
             patternscale: s['scale'] > 0 ? s['scale'] : 1,
         });
-        if (s['area'] === 'pointer')
-            this._startPointerPoll();
-        else
-            this._stopPointerPoll();
     }
 
     _watchWindow(window) {
@@ -218,24 +238,38 @@ class Lens {
         ]);
     }
 
-    _startPointerPoll() {
-        if (this._pointerPollId)
+    // The pointer moved: the area around it follows, and the picture passes clicks while
+    // the pointer is over it.
+    _pointerMoved() {
+        if (!this._pictureStage)
             return;
-        this._lastPointer = null;
-        this._pointerPollId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, POINTER_POLL_MS, () => {
-            const [x, y] = global.get_pointer();
-            if (!this._lastPointer || this._lastPointer[0] !== x || this._lastPointer[1] !== y) {
-                this._lastPointer = [x, y];
-                this._update();
-            }
-            return GLib.SOURCE_CONTINUE;
-        });
+        if (this._settings['area'] === 'pointer')
+            this._update();
+        this._updateClickThrough();
     }
 
-    _stopPointerPoll() {
-        if (this._pointerPollId)
-            GLib.source_remove(this._pointerPollId);
-        this._pointerPollId = 0;
+    // Mutter 43.x-44.7 resets the X Shape input region of an Xwayland window at its next
+    // commit, so the program's own click-through does not hold there: over the picture
+    // the panel's surface stops taking part in picking, and the pointer is picked again.
+    _updateClickThrough() {
+        const [x, y] = global.get_pointer();
+        const pass = this._root.visible && this._pictureStage &&
+            passesClicks(this._pictureStage, x, y);
+        const actor = this._panel && this._panel.get_compositor_private();
+        this._setPassClicks(pass && actor ? actor.get_first_child() : null);
+    }
+
+    _setPassClicks(surface) {
+        if (this._surface === surface)
+            return;
+        if (this._surface)
+            this._surface.reactive = true;
+        this._surface = surface;
+        if (surface)
+            surface.reactive = false;
+        const seat = Clutter.get_default_backend().get_default_seat();
+        if (global.stage.repick_device) // gone in 47, where a reactive change repicks
+            global.stage.repick_device(seat.get_pointer());
     }
 
     _queueUpdate() {
@@ -312,7 +346,9 @@ class Lens {
     _update() {
         const panel = this._findPanel();
         const picture = panel ? this._pictureOnStage(panel) : null;
+        this._pictureStage = picture;
         if (!panel || !picture) {
+            this._setPassClicks(null);
             this._root.hide();
             this._setClones(this._world, this._below, []);
             this._setClones(this._aboveWorld, this._above, []);
@@ -344,6 +380,7 @@ class Lens {
         });
         const shown = this._panelShown(panel);
         this._root.visible = shown;
+        this._updateClickThrough();
         this._setDrawing(shown);
     }
 

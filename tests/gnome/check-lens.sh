@@ -5,7 +5,9 @@
 #      program's own stripe rendering (talvex filter) of what lies beneath the panel,
 #      pixel for pixel away from the edges (so the stripes run the same way), and an
 #      X11 window hidden under the Wayland window does not show;
-#   2. without the extension the picture area shows the message and the log says so.
+#   2. a click on the picture reaches the Wayland window beneath, one on the title bar
+#      the panel; a change of the settings file shows in the lens;
+#   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
 
@@ -100,6 +102,35 @@ differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
 [ "$(convert "$work/beneath-crop.png" -format '%[pixel:p{10,10}]' info:)" != "$(convert "$work/beneath-crop.png" -format '%[pixel:p{390,10}]' info:)" ] \
   || fail "the Wayland window is not beneath the panel"
 echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
+
+# A virtual pointer: a click on the picture where the Wayland window lies beneath (its
+# right edge is at 820), then one on the title bar.
+shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE); 1' >/dev/null
+# click X Y: once the pointer is there.
+click() {
+  shell_eval "global._talvexPointer.notify_absolute_motion(global.get_current_time() * 1000, $1, $2)" >/dev/null
+  wait_for "(p => p[0] === $1 && p[1] === $2)(global.get_pointer())"
+  shell_eval "(p => { p.notify_button(global.get_current_time() * 1000, 1, 1);
+    p.notify_button(global.get_current_time() * 1000, 1, 0); })(global._talvexPointer)" >/dev/null
+}
+focused='global.display.focus_window && global.display.focus_window.get_title()'
+click "$((x + 60))" "$((y + h / 2))"
+wait_for "$focused === 'wayland'"
+click "$((x + w / 2))" "$((y - 8))"
+wait_for "$focused === 'Talvex'"
+echo "a click on the picture reaches the Wayland window beneath; the title bar takes its own"
+
+# Both switches off in the settings file: the lens shows what lies beneath as it is.
+printf '{"TalvexsEnabled": 0, "GreenStripesEnabled": 0}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+wait_for "!$lens.settings['red-stripes'] && !$lens.settings['green-stripes']"
+screenshot "$work/switched-off.png"
+convert "$work/switched-off.png" -crop "$crop" +repage "$work/off.png"
+differing="$(compare -metric AE \( "$work/off.png" -crop "$inner" +repage \) \
+  \( "$work/beneath-crop.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "with the stripes switched off the lens differs from beneath in $differing pixels"
+echo "a change of the settings file shows in the lens"
 SCENE
 
 status=0
