@@ -71,9 +71,28 @@ function rectsMeet(a, b) {
 const CacheEffect = GObject.registerClass(
 class TalvexCacheEffect extends Clutter.OffscreenEffect {});
 
-// The stripe program as a fragment snippet over the picture the lens actor painted.
+// The stripe program as a fragment snippet over the picture the lens actor painted. Its
+// offscreen target holds that picture unstriped: while the picture is held (Hold
+// Picture) the target is kept whatever changes beneath, and a settings change stripes
+// it again.
 const StripeEffect = GObject.registerClass(
 class TalvexStripeEffect extends Shell.GLSLEffect {
+    setHeld(held) {
+        const released = this._held && !held;
+        this._held = held;
+        // What changed during the hold was not painted: the picture is made afresh.
+        const actor = this.get_actor();
+        if (released && actor)
+            actor.queue_redraw();
+        this.queue_repaint();
+    }
+
+    vfunc_paint(node, paintContext, flags) {
+        if (this._held)
+            flags &= ~Clutter.EffectPaintFlags.ACTOR_DIRTY;
+        super.vfunc_paint(node, paintContext, flags);
+    }
+
     vfunc_build_pipeline() {
         // Shell.SnippetHook went away in 48, for Cogl's own.
         const hook = Shell.SnippetHook ? Shell.SnippetHook.FRAGMENT : Cogl.SnippetHook.FRAGMENT;
@@ -217,6 +236,7 @@ class Lens {
             strength: Math.min(Math.max(s['strength'], 0), 1),
             patternscale: s['scale'] > 0 ? s['scale'] : 1,
         });
+        this._stripes.setHeld(s['held']);
     }
 
     _watchWindow(window) {
