@@ -6,7 +6,9 @@
 #      pixel for pixel away from the edges (so the stripes run the same way), and an
 #      X11 window hidden under the Wayland window does not show;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
-#      the panel; a change of the settings file shows in the lens;
+#      the panel; a change of the settings file shows in the lens; Hold Picture (Ctrl+H)
+#      keeps the picture when the window beneath goes; the show/hide key hides the panel
+#      while a Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
@@ -131,6 +133,31 @@ differing="$(compare -metric AE \( "$work/off.png" -crop "$inner" +repage \) \
   \( "$work/beneath-crop.png" -crop "$inner" +repage \) null: 2>&1 || true)"
 [ "$differing" = 0 ] || fail "with the stripes switched off the lens differs from beneath in $differing pixels"
 echo "a change of the settings file shows in the lens"
+
+shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
+# keys KEYVAL...: pressed in order, released in reverse.
+keys() {
+  local js="(k => { const t = global.get_current_time() * 1000;"
+  for key in "$@"; do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_$key, 1);"; done
+  for ((i = $#; i > 0; i--)); do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_${!i}, 0);"; done
+  shell_eval "$js })(global._talvexKeyboard)" >/dev/null
+}
+keys Control_L h
+wait_for "$lens.settings.held && $lens._panel.get_title() === 'Talvex (held)'"
+move wayland 100 240
+screenshot "$work/held.png"
+convert "$work/held.png" -crop "$crop" +repage "$work/held-crop.png"
+differing="$(compare -metric AE \( "$work/held-crop.png" -crop "$inner" +repage \) \
+  \( "$work/off.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the held picture changed in $differing pixels when the window beneath went"
+echo "Hold Picture keeps the picture"
+
+click 200 400
+wait_for "$focused === 'wayland'"
+keys Control_L Alt_L l
+wait_for "!$lens._panel"
+echo "the show/hide key hides the panel while a Wayland window has the keyboard"
 SCENE
 
 status=0
