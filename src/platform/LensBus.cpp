@@ -26,8 +26,12 @@ QVariant pictureArgument(const PixelRect& r) {
 
 LensBus::LensBus(QDBusConnection connection, QObject* parent)
     : QObject(parent), connection_(std::move(connection)) {
-    if (!connection_.isConnected())
+    if (!connection_.isConnected()) {
+        // No session bus: nobody draws the lens, which the owner hears like any answer.
+        QMetaObject::invokeMethod(
+            this, [this] { setPresent(false); }, Qt::QueuedConnection);
         return;
+    }
     watcher_ = new QDBusServiceWatcher(QString::fromLatin1(serviceName), connection_,
                                        QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
