@@ -7,7 +7,8 @@
 #      X11 window hidden under the Wayland window does not show;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
 #      the panel; a change of the settings file shows in the lens; Hold Picture (Ctrl+H)
-#      keeps the picture when the window beneath goes; the show/hide key hides the panel
+#      keeps the picture when the window beneath goes; around the pointer, the lens
+#      shows the striped area centred on it over a Wayland window; the show/hide key hides the panel
 #      while a Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
@@ -153,8 +154,31 @@ differing="$(compare -metric AE \( "$work/held-crop.png" -crop "$inner" +repage 
 [ "$differing" = 0 ] || fail "the held picture changed in $differing pixels when the window beneath went"
 echo "Hold Picture keeps the picture"
 
-click 200 400
+# Around the pointer, stripes on again: the area of the picture's size centred on the
+# pointer (over the Wayland window, now left of the panel), striped as the program would.
+keys Control_L h
+wait_for "!$lens.settings.held"
+printf '{"ViewArea": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+wait_for "$lens.settings.area === 'pointer' && $lens.settings['red-stripes']"
+click 300 420
 wait_for "$focused === 'wayland'"
+area="$(shell_eval "(a => [a.x, a.y].join(' '))($lens._shownArea($lens._pictureStage))" | tr -d '"')"
+read -r ax ay <<<"$area"
+[ "$ax" = "$((300 - (w + 1) / 2))" ] && [ "$ay" = "$((420 - (h - (h + 1) / 2)))" ] \
+  || fail "the area around the pointer is at $ax, $ay"
+screenshot "$work/pointer.png"
+shell_eval "$lens._root.hide(); $lens._panel.get_compositor_private().hide()" >/dev/null
+screenshot "$work/pointer-beneath.png"
+shell_eval "$lens._panel.get_compositor_private().show(); $lens._root.show()" >/dev/null
+convert "$work/pointer.png" -crop "$crop" +repage "$work/pointer-lens.png"
+convert "$work/pointer-beneath.png" -crop "${w}x${h}+${ax}+${ay}" +repage "$work/pointer-area.png"
+"$build/src/talvex" filter "$work/pointer-area.png" "$work/pointer-expected.png" --red 1 --green 1 --strength 100
+differing="$(compare -metric AE \( "$work/pointer-lens.png" -crop "$inner" +repage \) \
+  \( "$work/pointer-expected.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "around the pointer the lens differs from the program's stripes in $differing pixels"
+echo "around the pointer the lens follows it over a Wayland window"
+
 keys Control_L Alt_L l
 wait_for "!$lens._panel"
 echo "the show/hide key hides the panel while a Wayland window has the keyboard"
