@@ -87,7 +87,10 @@ class TalvexStripeEffect extends Shell.GLSLEffect {
         this.queue_repaint();
     }
 
+    // Each paint runs the stripe program (the cache above asks only when the lens
+    // changed); counted, so that this can be watched.
     vfunc_paint(node, paintContext, flags) {
+        this.stripeDraws = (this.stripeDraws || 0) + 1;
         if (this._held)
             flags &= ~Clutter.EffectPaintFlags.ACTOR_DIRTY;
         super.vfunc_paint(node, paintContext, flags);

@@ -106,6 +106,14 @@ differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
   || fail "the Wayland window is not beneath the panel"
 echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
 
+# Cost: paints of the whole stage (each screenshot is one) while nothing beneath
+# changes run no stripe draw.
+draws() { shell_eval "$lens._stripes.stripeDraws"; }
+before="$(draws)"
+for i in 1 2 3; do screenshot "$work/static-$i.png"; done
+[ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
+echo "paints of the stage over an unchanged lens run no stripe draw"
+
 # A virtual pointer: a click on the picture where the Wayland window lies beneath (its
 # right edge is at 820), then one on the title bar.
 shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
