@@ -126,8 +126,10 @@ function defaultSettings() {
 }
 
 class Lens {
-    constructor(onDrawingChanged) {
+    constructor(onDrawingChanged, onColour) {
         this._onDrawingChanged = onDrawingChanged;
+        this._onColour = onColour;
+        this._colour = null;
         this._settings = defaultSettings();
         this._panelXid = 0;
         this._panel = null;
@@ -269,6 +271,52 @@ class Lens {
         if (this._settings['area'] === 'pointer')
             this._update();
         this._updateClickThrough();
+        this._nameColour();
+    }
+
+    // Name Colours: the colour under the pointer as it is beneath, before the stripes:
+    // one pixel of the stage painted without the lens and the panel (synchronously,
+    // offscreen; the screen is not touched). Reported when it changes.
+    _nameColour() {
+        if (!this._settings['name-colours'] || !this._root.visible || !this._panel)
+            return;
+        const [x, y] = global.get_pointer();
+        const area = this._shownArea(this._pictureStage);
+        const inside = x >= area.x && x < area.x + area.width &&
+            y >= area.y && y < area.y + area.height;
+        if (!inside) {
+            this._reportColour(null);
+            return;
+        }
+        const panelActor = this._panel.get_compositor_private();
+        const screenshot = new Shell.Screenshot();
+        this._root.hide();
+        panelActor.hide();
+        try {
+            screenshot.pick_color(x, y, (source, result) => {
+                // The finish's success flag goes where an error is thrown instead.
+                let colour = null;
+                try {
+                    const answer = source.pick_color_finish(result);
+                    colour = Array.isArray(answer) ? answer[answer.length - 1] : answer;
+                } catch (e) {
+                    log(`Talvex lens: no colour under the pointer: ${e.message}`);
+                }
+                this._reportColour(colour ? [colour.red, colour.green, colour.blue] : null);
+            });
+        } finally {
+            panelActor.show();
+            this._root.show();
+        }
+    }
+
+    _reportColour(rgb) {
+        const same = rgb === null ? this._colour === null
+            : this._colour !== null && rgb.every((v, i) => v === this._colour[i]);
+        if (same)
+            return;
+        this._colour = rgb;
+        this._onColour(rgb);
     }
 
     // Mutter 43.x-44.7 resets the X Shape input region of an Xwayland window at its next
@@ -430,7 +478,9 @@ class Lens {
 // its connection goes, so does the lens.
 class LensService {
     constructor() {
-        this._lens = new Lens(drawing => this._drawingChanged(drawing));
+        this._lens = new Lens(drawing => this._drawingChanged(drawing),
+            rgb => this._dbus.emit_signal('ColourUnderPointer', new GLib.Variant('(b(ddd))',
+                [rgb !== null, (rgb || [0, 0, 0]).map(v => v / 255)])));
         this._owner = null;
         this._ownerWatch = 0;
         this._shortcutAction = 0;

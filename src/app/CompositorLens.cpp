@@ -26,6 +26,8 @@ CompositorLens::CompositorLens(Window& panel, FilteredView& view, bool gnome,
         bus_ = std::make_unique<LensBus>();
     connect(bus_.get(), &LensBus::presenceChanged, this, &CompositorLens::presenceChanged);
     connect(bus_.get(), &LensBus::shortcutActivated, this, &LensSource::shortcutActivated);
+    connect(bus_.get(), &LensBus::colourUnderPointer, this,
+            [this](std::optional<Rgb> colour) { colour_ = colour; });
     panel.installEventFilter(this);
     view.installEventFilter(this);
     NotificationCenter::defaultCenter().addObserver(
@@ -36,6 +38,8 @@ CompositorLens::CompositorLens(Window& panel, FilteredView& view, bool gnome,
 
 CompositorLens::~CompositorLens() {
     NotificationCenter::defaultCenter().removeObserver(this);
+    if (view_)
+        view_->setColourSource(nullptr);
     if (attached_)
         bus_->detach();
 }
@@ -68,8 +72,14 @@ PixelRect CompositorLens::picture() const {
 void CompositorLens::presenceChanged(bool present) {
     drawing_ = present;
     attached_ = false;
-    if (view_)
+    colour_.reset();
+    if (view_) {
         view_->setCapturesSuspended(present);
+        if (present)
+            view_->setColourSource([this] { return colour_; });
+        else
+            view_->setColourSource(nullptr);
+    }
     showMessage(!present);
     if (present) {
         attachIfReady();

@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 #include "app/LensSource.h"
 #include "platform/Geometry.h"
+#include "platform/Rgb.h"
 
 namespace talvex {
 
@@ -49,6 +51,7 @@ private:
     bool attached_ = false;
     bool missingLogged_ = false;
     PixelRect sentPicture_;
+    std::optional<Rgb> colour_;  // under the pointer, as the compositor last said
 
     void presenceChanged(bool present);
     void attachIfReady();

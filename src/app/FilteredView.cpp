@@ -337,6 +337,8 @@ Point FilteredView::pointerLocationOnScreen() const {
 }
 
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
+    if (colourSource_)
+        return colourSource_();
     auto& server = WindowServer::shared();
     const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
     const Point pointer = server.pointerLocation();

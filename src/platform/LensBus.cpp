@@ -6,6 +6,8 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/SystemLog.h"
 
@@ -44,6 +46,9 @@ LensBus::LensBus(QDBusConnection connection, QObject* parent)
     connection_.connect(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
                         QString::fromLatin1(interfaceName), QStringLiteral("ShortcutActivated"),
                         this, SLOT(onShortcutActivated()));
+    connection_.connect(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                        QString::fromLatin1(interfaceName), QStringLiteral("ColourUnderPointer"),
+                        this, SLOT(onColourUnderPointer(QDBusMessage)));
     probe();
 }
 
@@ -71,6 +76,24 @@ void LensBus::setPresent(bool present) {
 
 void LensBus::onShortcutActivated() {
     emit shortcutActivated();
+}
+
+// (b known, (ddd) rgb), components 0…1.
+void LensBus::onColourUnderPointer(const QDBusMessage& message) {
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() != 2 || !arguments[0].toBool()) {
+        emit colourUnderPointer(std::nullopt);
+        return;
+    }
+    double rgb[3] = {0, 0, 0};
+    const QDBusArgument structure = arguments[1].value<QDBusArgument>();
+    structure.beginStructure();
+    structure >> rgb[0] >> rgb[1] >> rgb[2];
+    structure.endStructure();
+    const auto byte = [](double v) {
+        return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+    };
+    emit colourUnderPointer(Rgb{byte(rgb[0]), byte(rgb[1]), byte(rgb[2])});
 }
 
 void LensBus::attach(XWindowId panel, const PixelRect& picture) {

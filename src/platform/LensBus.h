@@ -13,8 +13,10 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QVariantMap>
+#include <optional>
 
 #include "platform/Geometry.h"
+#include "platform/Rgb.h"
 #include "platform/x11/XWindowId.h"
 
 class QDBusServiceWatcher;
@@ -47,9 +49,13 @@ public:
 signals:
     void presenceChanged(bool present);
     void shortcutActivated();
+    // Name Colours: the colour beneath the pointer, before the stripes; none while the
+    // pointer is outside the shown area.
+    void colourUnderPointer(std::optional<talvex::Rgb> colour);
 
 private slots:
     void onShortcutActivated();
+    void onColourUnderPointer(const QDBusMessage& message);
 
 private:
     QDBusConnection connection_;

@@ -53,7 +53,8 @@ void ColourNameTitle::update() {
     const auto renderer = view_->renderer();
     const Look look{WindowServer::shared().pointerLocation(), renderer.get(),
                     renderer->framesPresented()};
-    if (look == looked_)
+    // The compositor's colour (a Wayland session) comes with no new look.
+    if (look == looked_ && !view_->hasColourSource())
         return;
     looked_ = look;
     const std::optional<Rgb> colour = view_->capturedColourUnderPointer();

@@ -166,7 +166,7 @@ echo "Hold Picture keeps the picture"
 # pointer (over the Wayland window, now left of the panel), striped as the program would.
 keys Control_L h
 wait_for "!$lens.settings.held"
-printf '{"ViewArea": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+printf '{"ViewArea": 1, "NameColours": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
 mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
 wait_for "$lens.settings.area === 'pointer' && $lens.settings['red-stripes']"
 click 300 420
@@ -186,7 +186,12 @@ differing="$(compare -metric AE \( "$work/pointer-lens.png" -crop "$inner" +repa
   \( "$work/pointer-expected.png" -crop "$inner" +repage \) null: 2>&1 || true)"
 [ "$differing" = 0 ] || fail "around the pointer the lens differs from the program's stripes in $differing pixels"
 echo "around the pointer the lens follows it over a Wayland window"
+# Name Colours: the colour reported is the one beneath the pointer, before the stripes.
+beneath_colour="$(convert "$work/pointer-beneath.png" -format '[%[fx:int(255*p{300,420}.r)],%[fx:int(255*p{300,420}.g)],%[fx:int(255*p{300,420}.b)]]' info:)"
+wait_for "JSON.stringify($lens._colour) === '$beneath_colour'"
+echo "the colour under the pointer is reported as it is beneath: $beneath_colour"
 
+screenshot "$work/named.png"
 keys Control_L Alt_L l
 wait_for "!$lens._panel"
 echo "the show/hide key hides the panel while a Wayland window has the keyboard"
