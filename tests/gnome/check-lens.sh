@@ -8,7 +8,9 @@
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
 #      the panel; a change of the settings file shows in the lens; Hold Picture (Ctrl+H)
 #      keeps the picture when the window beneath goes; around the pointer, the lens
-#      shows the striped area centred on it over a Wayland window; the show/hide key hides the panel
+#      shows the striped area centred on it over a Wayland window, and the colour
+#      reported under the pointer is the one beneath; the lens hides in the overview;
+#      the show/hide key hides the panel
 #      while a Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
@@ -192,6 +194,13 @@ wait_for "JSON.stringify($lens._colour) === '$beneath_colour'"
 echo "the colour under the pointer is reported as it is beneath: $beneath_colour"
 
 screenshot "$work/named.png"
+
+# Not in the overview, back after it.
+shell_eval 'Main.overview.show(); 1' >/dev/null
+wait_for "!$lens._root.visible && !$lens.drawing"
+shell_eval 'Main.overview.hide(); 1' >/dev/null
+wait_for "$lens._root.visible && $lens.drawing"
+echo "the lens hides in the overview"
 keys Control_L Alt_L l
 wait_for "!$lens._panel"
 echo "the show/hide key hides the panel while a Wayland window has the keyboard"
