@@ -4,14 +4,15 @@
 #   1. over a native Wayland window and over the desktop, the picture equals the
 #      program's own stripe rendering (talvex filter) of what lies beneath the panel,
 #      pixel for pixel away from the edges (so the stripes run the same way), and an
-#      X11 window hidden under the Wayland window does not show;
+#      X11 window hidden under the Wayland window does not show; paints of the stage
+#      over an unchanged lens run no stripe draw;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
-#      the panel; a change of the settings file shows in the lens; Hold Picture (Ctrl+H)
-#      keeps the picture when the window beneath goes; around the pointer, the lens
-#      shows the striped area centred on it over a Wayland window, and the colour
-#      reported under the pointer is the one beneath; the lens hides in the overview;
-#      the show/hide key hides the panel
-#      while a Wayland window has the keyboard;
+#      the panel; the panel's menu over the picture is drawn over the lens; a change
+#      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
+#      when the window beneath goes; around the pointer the lens shows the striped
+#      area centred on it over a Wayland window, and the colour reported under the
+#      pointer is the one beneath; the lens hides in the overview; the show/hide key
+#      hides the panel while a Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
@@ -116,6 +117,15 @@ for i in 1 2 3; do screenshot "$work/static-$i.png"; done
 [ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
 echo "paints of the stage over an unchanged lens run no stripe draw"
 
+shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
+# keys KEYVAL...: pressed in order, released in reverse.
+keys() {
+  local js="(k => { const t = global.get_current_time() * 1000;"
+  for key in "$@"; do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_$key, 1);"; done
+  for ((i = $#; i > 0; i--)); do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_${!i}, 0);"; done
+  shell_eval "$js })(global._talvexKeyboard)" >/dev/null
+}
 # A virtual pointer: a click on the picture where the Wayland window lies beneath (its
 # right edge is at 820), then one on the title bar.
 shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
@@ -134,6 +144,28 @@ click "$((x + w / 2))" "$((y - 8))"
 wait_for "$focused === 'Talvex'"
 echo "a click on the picture reaches the Wayland window beneath; the title bar takes its own"
 
+# The menu (F10) lies above the panel, over the picture, and shows over the lens as it
+# is without it. (Override-redirect windows such as menus sit in the shell's top window
+# group, above the lens anyway; the lens's clones of windows above the panel are for
+# managed ones, such as the preferences window.)
+keys F10
+wait_for "(a => a[a.length - 1].meta_window !== $lens._panel)(global.get_window_actors())"
+menu="$(shell_eval "(r => [r.x, r.y, r.width, r.height].join(' '))(global.get_window_actors().slice(-1)[0].meta_window.get_frame_rect())" | tr -d '"')"
+read -r mx my mw mh <<<"$menu"
+[ "$((my + mh))" -gt "$y" ] || fail "the menu does not reach over the picture"
+menu_crop="${mw}x$((my + mh - y - 2))+$mx+$((y + 2))"
+screenshot "$work/menu-lens.png"
+shell_eval "$lens._root.hide()" >/dev/null
+screenshot "$work/menu-plain.png"
+shell_eval "$lens._root.show()" >/dev/null
+differing="$(compare -metric AE \( "$work/menu-lens.png" -crop "$menu_crop" +repage \) \
+  \( "$work/menu-plain.png" -crop "$menu_crop" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the menu over the picture differs in $differing pixels from the menu itself"
+keys Escape; keys Escape
+wait_for "(a => a.slice(a.indexOf($lens._panel.get_compositor_private()) + 1)
+  .every(w => !w.visible || w.x + w.width <= $x))(global.get_window_actors())"
+echo "the panel's menu is drawn over the lens"
+
 # Both switches off in the settings file: the lens shows what lies beneath as it is.
 printf '{"TalvexsEnabled": 0, "GreenStripesEnabled": 0}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
 mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
@@ -145,15 +177,6 @@ differing="$(compare -metric AE \( "$work/off.png" -crop "$inner" +repage \) \
 [ "$differing" = 0 ] || fail "with the stripes switched off the lens differs from beneath in $differing pixels"
 echo "a change of the settings file shows in the lens"
 
-shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
-  .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
-# keys KEYVAL...: pressed in order, released in reverse.
-keys() {
-  local js="(k => { const t = global.get_current_time() * 1000;"
-  for key in "$@"; do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_$key, 1);"; done
-  for ((i = $#; i > 0; i--)); do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_${!i}, 0);"; done
-  shell_eval "$js })(global._talvexKeyboard)" >/dev/null
-}
 keys Control_L h
 wait_for "$lens.settings.held && $lens._panel.get_title() === 'Talvex (held)'"
 move wayland 100 240
