@@ -28,6 +28,8 @@ expected=(
   ./usr/share/man/man1/talvex.1.gz
   ./usr/share/doc/talvex/copyright
   ./usr/share/doc/talvex/changelog.gz
+  ./usr/share/gnome-shell/extensions/talvex-lens@talvex.org/extension.js
+  ./usr/share/gnome-shell/extensions/talvex-lens@talvex.org/metadata.json
 )
 for size in 16 24 32 48 64 128 256 512; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/org.talvex.Talvex.png")

@@ -347,6 +347,8 @@ Point FilteredView::pointerLocationOnScreen() const {
 }
 
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
+    if (colourSource_)
+        return colourSource_();
     auto& server = WindowServer::shared();
     const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
     const Point pointer = server.pointerLocation();
@@ -403,7 +405,7 @@ void FilteredView::recaptureIfNeeded() {
 }
 
 void FilteredView::redrawCaptureAsync() {
-    if (!hostWindow())
+    if (!hostWindow() || capturesSuspended_)
         return;
     const std::int64_t number = windowNumber();
     if (!capture::isValidWindowNumber(number)) {

@@ -129,6 +129,15 @@ public:
     }
     const CaptureHistory& captureHistory() const { return *history_; }
 
+    // While the compositor draws the lens (see LensSource) the view asks for no capture;
+    // ticks still set click-through.
+    void setCapturesSuspended(bool suspended) { capturesSuspended_ = suspended; }
+    bool capturesSuspended() const { return capturesSuspended_; }
+    // ... and tells the colour under the pointer in place of the captured picture.
+    using ColourSource = std::function<std::optional<Rgb>()>;
+    void setColourSource(ColourSource source) { colourSource_ = std::move(source); }
+    bool hasColourSource() const { return static_cast<bool>(colourSource_); }
+
     // A capture that would find nothing changed beneath is skipped, but never for longer
     // than this: what the server does not report (drawing on the root itself) shows up
     // within it.
@@ -177,6 +186,8 @@ private:
     // make the ticks between useful is announced: the pointer's next motion, or the next
     // change beneath (see nextChangeIsAnnounced).
     bool restingCadence_ = false;
+    bool capturesSuspended_ = false;
+    ColourSource colourSource_;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 

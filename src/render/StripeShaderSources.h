@@ -7,6 +7,9 @@
 // Vertex inputs (bound by name): position, texturecoordinate, scale (backing scale
 // factor), showred, showgreen (the stripe switches). Fragment uniform: videoframe,
 // the captured picture on texture unit 0.
+//
+// The texts are the files render/shaders/stripe.vert and stripe.frag, embedded by the
+// build; the GNOME Shell extension's shader is generated from the same files.
 namespace talvex {
 
 extern const char* const stripeVertexSource;

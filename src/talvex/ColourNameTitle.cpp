@@ -73,7 +73,8 @@ void ColourNameTitle::update() {
     const auto renderer = view_->renderer();
     const Point pointer = WindowServer::shared().pointerLocation();
     const Look look{pointer, renderer.get(), renderer->framesPresented(), isOverPopup(pointer)};
-    if (look == looked_)
+    // The compositor's colour (a Wayland session) comes with no new look.
+    if (look == looked_ && !view_->hasColourSource())
         return;
     looked_ = look;
     const std::optional<Rgb> colour =

@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "app/FilteredView.h"
+#include "app/LensSource.h"
 #include "app/SelectionCopyKey.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
@@ -64,6 +65,7 @@ void TXApplication::finishLaunching() {
     attachMenusToPanel();
     installTrayIcon();
     installPanelShortcut();
+    installLensSource();
     windowController_->showWindow();
 }
 
@@ -79,6 +81,18 @@ void TXApplication::installPanelShortcut() {
         colourNames_ = std::make_unique<ColourNameTitle>(*panel, *content->filteredView(),
                                                          UserDefaults::standard());
     }
+}
+
+// On a Wayland session the compositor draws the picture; its show/hide key does what
+// the X11 grab's does.
+void TXApplication::installLensSource() {
+    Window* panel = windowController_->window();
+    TXViewController* content = windowController_->contentViewController();
+    if (!panel || !content || !content->filteredView())
+        return;
+    lensSource_ = LensSource::forSession(*panel, *content->filteredView());
+    connect(lensSource_.get(), &LensSource::shortcutActivated, this,
+            &TXApplication::togglePanelQuietly);
 }
 
 // The menus open from a button at the left of the title bar and from a right-click

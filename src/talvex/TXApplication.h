@@ -14,6 +14,7 @@ class QWidget;
 namespace talvex {
 
 class ColourNameTitle;
+class LensSource;
 class MainMenu;
 class PanelShortcut;
 class PreferenceWindowController;
@@ -54,6 +55,9 @@ public:
     PanelShortcut* panelShortcut() const { return panelShortcut_.get(); }
     // The colour names in the panel's title; none before launch.
     ColourNameTitle* colourNames() const { return colourNames_.get(); }
+    // Where the panel's picture comes from (the compositor on a Wayland session); none
+    // before launch.
+    LensSource* lensSource() const { return lensSource_.get(); }
     // Puts the name of the colour last under the pointer on the clipboard, if any.
     void copyColourName();
 
@@ -64,6 +68,7 @@ private:
     void openMenusFromKeyboard(QWidget* button);
     void installPanelShortcut();
     void togglePanelQuietly();
+    void installLensSource();
 
     // Declared in the order of their dependencies: each may refer to those above it,
     // and they are destroyed in reverse.
@@ -77,6 +82,7 @@ private:
     std::unique_ptr<PanelShortcut> panelShortcut_;
     std::unique_ptr<ColourNameTitle> colourNames_;
     std::unique_ptr<SelectionCopyKey> selectionCopyKey_;
+    std::unique_ptr<LensSource> lensSource_;
 };
 
 }  // namespace talvex

@@ -452,6 +452,33 @@ TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
     EXPECT_EQ(view.updateTimer(), nullptr);
 }
 
+// While the compositor draws the lens (a Wayland session) the view asks for no capture
+// and names the colour the compositor reports; afterwards it captures again.
+TEST_F(FilteredViewTest, WhileTheCompositorDrawsTheViewCapturesNothingAndNamesItsColour) {
+    TestView& view = showPanel(QRect(100, 100, 200, 120));
+    std::atomic<int> calls{0};
+    view.setImageSource([&calls](Rect, XWindowId, double) {
+        ++calls;
+        return std::unique_ptr<CapturedImage>();
+    });
+    ASSERT_TRUE(waitForIdle());
+    const int before = calls;
+    view.setCapturesSuspended(true);
+    view.setColourSource([] { return std::optional<talvex::Rgb>(talvex::Rgb{1, 2, 3}); });
+    view.redrawCaptureAsync();
+    view.recaptureIfNeeded();
+    dispatch::waitForGlobalQueue();
+    EXPECT_EQ(calls, before);
+    EXPECT_FALSE(view.capturing());
+    EXPECT_EQ(view.capturedColourUnderPointer(), (talvex::Rgb{1, 2, 3}));
+
+    view.setCapturesSuspended(false);
+    view.setColourSource(nullptr);
+    view.redrawCaptureAsync();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_GT(calls, before);
+}
+
 // A window manager may place or move the panel before the toolkit has processed the
 // news; the capture area follows the server's placement, not the toolkit's.
 // Until the panel shows on screen (where a window manager put it) nothing is captured:

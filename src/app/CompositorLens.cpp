@@ -1,0 +1,178 @@
+#include "app/CompositorLens.h"
+
+#include <QEvent>
+#include <QLabel>
+
+#include "app/FilteredView.h"
+#include "app/LensSettings.h"
+#include "app/Window.h"
+#include "platform/LensBus.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr int messageMargin = 8;
+
+}  // namespace
+
+CompositorLens::CompositorLens(Window& panel, FilteredView& view, bool gnome,
+                               std::unique_ptr<LensBus> bus)
+    : panel_(&panel), view_(&view), gnome_(gnome), bus_(std::move(bus)) {
+    if (!bus_)
+        bus_ = std::make_unique<LensBus>();
+    connect(bus_.get(), &LensBus::presenceChanged, this, &CompositorLens::presenceChanged);
+    connect(bus_.get(), &LensBus::shortcutActivated, this, &LensSource::shortcutActivated);
+    connect(bus_.get(), &LensBus::colourUnderPointer, this,
+            [this](std::optional<Rgb> colour) { colour_ = colour; });
+    panel.installEventFilter(this);
+    view.installEventFilter(this);
+    NotificationCenter::defaultCenter().addObserver(
+        this, UserDefaults::didChangeNotification, nullptr, [this](const Notification&) {
+            QMetaObject::invokeMethod(this, [this] { sendSettings(); });
+        });
+}
+
+CompositorLens::~CompositorLens() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+    if (view_)
+        view_->setColourSource(nullptr);
+    if (attached_)
+        bus_->detach();
+}
+
+QString CompositorLens::messageText(bool gnome) {
+    if (gnome) {
+        return QStringLiteral(
+            "Talvex needs its GNOME Shell extension to see beneath the panel here.\n"
+            "Run:  gnome-extensions enable talvex-lens@talvex.org\n"
+            "then log out and in again (a newly installed extension is found at the "
+            "next login).");
+    }
+    return QStringLiteral(
+        "On this Wayland session Talvex sees only X11 windows beneath the panel: the "
+        "compositor must draw the lens, and none answers here.");
+}
+
+PixelRect CompositorLens::picture() const {
+    if (!panel_ || !view_)
+        return {};
+    const double s = view_->backingScaleFactor();
+    const QPoint origin = view_->mapTo(panel_.data(), QPoint(0, 0));
+    return {static_cast<int>(origin.x() * s), static_cast<int>(origin.y() * s),
+            static_cast<int>(view_->width() * s), static_cast<int>(view_->height() * s)};
+}
+
+// The compositor came or went (and the first answer to whether it is there).
+// 1. Present: the view stops capturing, the message goes, the panel is attached.
+// 2. Absent: the view captures what it can, the message shows; the log says it once.
+void CompositorLens::presenceChanged(bool present) {
+    drawing_ = present;
+    attached_ = false;
+    colour_.reset();
+    if (view_) {
+        view_->setCapturesSuspended(present);
+        if (present)
+            view_->setColourSource([this] { return colour_; });
+        else
+            view_->setColourSource(nullptr);
+    }
+    showMessage(!present);
+    if (present) {
+        attachIfReady();
+        return;
+    }
+    if (!missingLogged_) {
+        missingLogged_ = true;
+        systemLog(gnome_ ? "Wayland session: the lens needs the GNOME Shell extension "
+                           "talvex-lens@talvex.org (enable it, then log in again)"
+                         : "Wayland session: no compositor draws the lens "
+                           "(org.talvex.Lens on the session bus); only X11 windows show");
+    }
+}
+
+// Attached once the panel's X window exists; told again of every change after that.
+void CompositorLens::attachIfReady() {
+    if (!drawing_ || attached_ || !panel_ || !view_)
+        return;
+    const std::int64_t number = view_->windowNumber();
+    if (number < 1 || number > 0xffffffffLL)
+        return;
+    sentPicture_ = picture();
+    bus_->attach(static_cast<XWindowId>(number), sentPicture_);
+    attached_ = true;
+    sendSettings();
+}
+
+void CompositorLens::sendPicture() {
+    if (!attached_)
+        return;
+    const PixelRect now = picture();
+    if (now.x == sentPicture_.x && now.y == sentPicture_.y && now.width == sentPicture_.width &&
+        now.height == sentPicture_.height)
+        return;
+    sentPicture_ = now;
+    bus_->setPicture(now);
+}
+
+void CompositorLens::sendSettings() {
+    if (!attached_ || !view_)
+        return;
+    bus_->configure(
+        lens::settingsFor(UserDefaults::standard(), view_->held(), view_->backingScaleFactor()));
+}
+
+bool CompositorLens::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::WinIdChange:
+            attachIfReady();
+            break;
+        case QEvent::Resize:
+        case QEvent::Move:
+            sendPicture();
+            if (watched == view_)
+                placeMessage();
+            break;
+        case QEvent::WindowTitleChange:  // the title says when the picture is held
+            sendSettings();
+            break;
+        default:
+            break;
+    }
+    return LensSource::eventFilter(watched, event);
+}
+
+// The message lies over the middle of the picture in a native window of its own, above
+// the view's GL window; X11 windows beneath still show around it.
+void CompositorLens::showMessage(bool shown) {
+    if (!shown) {
+        delete message_.data();
+        return;
+    }
+    if (message_ || !view_)
+        return;
+    message_ = new QLabel(messageText(gnome_), view_);
+    message_->setObjectName(QStringLiteral("lensMessage"));
+    message_->setWordWrap(true);
+    message_->setAlignment(Qt::AlignCenter);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setStyleSheet(
+        QStringLiteral("QLabel { background: #202020; color: white; padding: 6px; }"));
+    message_->setAttribute(Qt::WA_NativeWindow);
+    placeMessage();
+    message_->show();
+}
+
+void CompositorLens::placeMessage() {
+    if (!message_ || !view_)
+        return;
+    const int width = std::max(view_->width() - 2 * messageMargin, 1);
+    const int height = std::min(message_->heightForWidth(width), view_->height());
+    message_->setGeometry(messageMargin, (view_->height() - height) / 2, width, height);
+}
+
+}  // namespace talvex

@@ -1,0 +1,51 @@
+#include "app/LensSettings.h"
+
+#include <QKeyCombination>
+#include <QKeySequence>
+
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+
+namespace talvex::lens {
+
+QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale) {
+    return {
+        {QStringLiteral("red-stripes"), defaults.integerForKey(keys::redStripesEnabled) != 0},
+        {QStringLiteral("green-stripes"), defaults.integerForKey(keys::greenStripesEnabled) != 0},
+        {QStringLiteral("strength"), currentStripeStrength(defaults) / 100.0},
+        {QStringLiteral("area"), currentViewArea(defaults) == ViewArea::mousePointer
+                                     ? QStringLiteral("pointer")
+                                     : QStringLiteral("beneath")},
+        {QStringLiteral("held"), held},
+        {QStringLiteral("name-colours"), nameColoursEnabled(defaults)},
+        {QStringLiteral("shortcut"), accelerator(currentPanelShortcut(defaults))},
+        {QStringLiteral("scale"), scale > 0 ? scale : 1.0},
+    };
+}
+
+QString accelerator(std::int64_t combined) {
+    if (combined <= 0 || combined > 0x7fffffff)
+        return {};
+    const QKeyCombination key = QKeyCombination::fromCombined(static_cast<int>(combined));
+    const Qt::Key code = key.key();
+    QString name;
+    if ((code >= Qt::Key_A && code <= Qt::Key_Z) || (code >= Qt::Key_0 && code <= Qt::Key_9))
+        name = QChar(code).toLower();
+    else if (code >= Qt::Key_F1 && code <= Qt::Key_F35)
+        name = QStringLiteral("F%1").arg(code - Qt::Key_F1 + 1);
+    else
+        return {};
+    QString text;
+    const Qt::KeyboardModifiers mods = key.keyboardModifiers();
+    if (mods & Qt::ControlModifier)
+        text += QStringLiteral("<Control>");
+    if (mods & Qt::AltModifier)
+        text += QStringLiteral("<Alt>");
+    if (mods & Qt::ShiftModifier)
+        text += QStringLiteral("<Shift>");
+    if (mods & Qt::MetaModifier)
+        text += QStringLiteral("<Super>");
+    return text + name;
+}
+
+}  // namespace talvex::lens

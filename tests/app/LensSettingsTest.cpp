@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <QKeyCombination>
+
+#include "app/LensSettings.h"
+#include "app/LensSource.h"
+#include "platform/UserDefaults.h"
+#include "settings/Settings.h"
+#include "support/TestEnvironment.h"
+
+namespace talvex {
+namespace {
+
+// What the compositor is told: the stored settings read by the shared rules (an odd
+// value reads as its default), the key as GNOME's accelerator text; and when the
+// compositor is asked at all.
+TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
+    UserDefaults store(test::makeTempDir("lens") / "defaults.json");
+    store.setIntegerForKey(0, keys::redStripesEnabled);
+    store.setIntegerForKey(1, keys::greenStripesEnabled);
+    store.setIntegerForKey(30, keys::stripeStrength);  // not a strength: full
+    store.setIntegerForKey(1, keys::viewArea);
+    QVariantMap s = lens::settingsFor(store, true, 0);
+    EXPECT_EQ(s.value("red-stripes"), QVariant(false));
+    EXPECT_EQ(s.value("green-stripes"), QVariant(true));
+    EXPECT_EQ(s.value("strength"), QVariant(1.0));
+    EXPECT_EQ(s.value("area"), QVariant(QStringLiteral("pointer")));
+    EXPECT_EQ(s.value("held"), QVariant(true));
+    EXPECT_EQ(s.value("scale"), QVariant(1.0));  // no scale known yet
+    EXPECT_EQ(s.value("shortcut"), QVariant(QStringLiteral("<Control><Alt>l")));
+    store.setIntegerForKey(75, keys::stripeStrength);
+    store.setIntegerForKey(7, keys::viewArea);
+    store.setIntegerForKey(0, keys::panelShortcut);
+    s = lens::settingsFor(store, false, 2);
+    EXPECT_EQ(s.value("strength"), QVariant(0.75));
+    EXPECT_EQ(s.value("area"), QVariant(QStringLiteral("beneath")));
+    EXPECT_EQ(s.value("shortcut"), QVariant(QString()));
+    EXPECT_EQ(s.value("scale"), QVariant(2.0));
+
+    const auto combined = [](QKeyCombination k) { return std::int64_t(k.toCombined()); };
+    EXPECT_EQ(lens::accelerator(combined(Qt::SHIFT | Qt::META | Qt::Key_F5)),
+              QStringLiteral("<Shift><Super>F5"));
+    EXPECT_EQ(lens::accelerator(combined(Qt::CTRL | Qt::Key_7)), QStringLiteral("<Control>7"));
+    EXPECT_EQ(lens::accelerator(combined(Qt::CTRL | Qt::Key_Space)), QString());
+    EXPECT_EQ(lens::accelerator(-1), QString());
+
+    QProcessEnvironment x11;
+    x11.insert("XDG_SESSION_TYPE", "x11");
+    x11.insert("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    EXPECT_FALSE(LensSource::isWaylandSession(x11));
+    EXPECT_TRUE(LensSource::isGnomeSession(x11));
+    QProcessEnvironment wayland;
+    wayland.insert("WAYLAND_DISPLAY", "wayland-0");
+    wayland.insert("XDG_CURRENT_DESKTOP", "KDE");
+    EXPECT_TRUE(LensSource::isWaylandSession(wayland));
+    EXPECT_FALSE(LensSource::isGnomeSession(wayland));
+}
+
+}  // namespace
+}  // namespace talvex

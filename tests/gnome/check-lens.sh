@@ -1,0 +1,236 @@
+#!/usr/bin/env bash
+# check-lens.sh BUILD_DIR: the lens on a headless GNOME Shell (Wayland with Xwayland),
+# drawn by the extension for the real program:
+#   1. over a native Wayland window and over the desktop, the picture equals the
+#      program's own stripe rendering (talvex filter) of what lies beneath the panel,
+#      pixel for pixel away from the edges (so the stripes run the same way), and an
+#      X11 window hidden under the Wayland window does not show; paints of the stage
+#      over an unchanged lens run no stripe draw;
+#   2. a click on the picture reaches the Wayland window beneath, one on the title bar
+#      the panel; the panel's menu over the picture is drawn over the lens; a change
+#      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
+#      when the window beneath goes; around the pointer the lens shows the striped
+#      area centred on it over a Wayland window, and the colour reported under the
+#      pointer is the one beneath; the lens hides in the overview; the show/hide key
+#      hides the panel while a Wayland window has the keyboard;
+#   3. without the extension the picture area shows the message and the log says so.
+# Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$(realpath "$1")"
+work="$build/gnome-checks"
+rm -rf "$work"; mkdir -p "$work"
+command -v gnome-shell >/dev/null || { echo "gnome-shell is not installed"; exit 77; }
+unshare --mount --pid --fork true 2>/dev/null || { echo "no namespaces here"; exit 77; }
+
+# The pictures: a red-to-green ramp with blocks of pure colours, and a red one that must
+# stay hidden.
+convert -size 340x420 gradient:red-lime -rotate 90 \
+  -fill '#00ff00' -draw 'rectangle 20,20 120,90' -fill '#ff0000' -draw 'rectangle 300,220 400,320' \
+  -fill '#008080' -draw 'rectangle 150,250 260,330' "$work/scene.png"
+convert -size 300x200 xc:'#ff0000' "$work/hidden.png"
+
+cat >"$work/scene.sh" <<'SCENE'
+set -euo pipefail
+work="$1"; build="$2"; here="$3"; with_extension="$4"
+fail() { echo "FAIL: $*"; exit 1; }
+# wait_for JS: until the shell's answer to JS is true, 20 s at most.
+wait_for() {
+  for _ in $(seq 1 80); do
+    [ "$(shell_eval "$1" || true)" = true ] && return 0
+    sleep 0.25
+  done
+  fail "timed out waiting for: $1"
+}
+window_js='(title => global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() === title))'
+# move TITLE X Y: once the window is shown (a move before that is undone by its
+# placement), and again until it holds.
+move() {
+  wait_for "!!$window_js('$1') && $window_js('$1').get_compositor_private().visible"
+  wait_for "(w => w.get_frame_rect().x === $2 && w.get_frame_rect().y === $3 ||
+    (w.move_frame(true, $2, $3), false))($window_js('$1'))"
+}
+screenshot() {
+  gdbus call --session --dest org.gnome.Shell.Screenshot --object-path /org/gnome/Shell/Screenshot \
+    --method org.gnome.Shell.Screenshot.Screenshot false false "$1" >/dev/null
+}
+
+display -title hidden "$work/hidden.png" &
+move hidden 420 260
+gjs "$here/wayland-window.js" "$work/scene.png" wayland &
+move wayland 400 240
+export XDG_CONFIG_HOME="$work/config"
+QT_QPA_PLATFORM=xcb "$build/src/talvex" >"$work/talvex-$with_extension.log" 2>&1 &
+move Talvex 620 300
+
+if [ "$with_extension" = no ]; then
+  for _ in $(seq 1 40); do grep -q "talvex-lens@talvex.org" "$work/talvex-no.log" && break; sleep 0.25; done
+  grep -q "needs the GNOME Shell extension talvex-lens@talvex.org" "$work/talvex-no.log" \
+    || fail "no log line without the extension"
+  # The message lies across the middle of the picture (the panel's client area is
+  # 400 x 300 at 620, 300; the picture below the title bar): its background, beside
+  # the text.
+  for _ in $(seq 1 20); do
+    screenshot "$work/message.png"
+    colour="$(convert "$work/message.png" -format '%[pixel:p{632,462}]' info:)"
+    case "$colour" in "srgb(32,32,32)" | "srgba(32,32,32,1)") break ;; esac
+    sleep 0.25
+  done
+  case "$colour" in
+    "srgb(32,32,32)" | "srgba(32,32,32,1)") echo "message shown without the extension" ;;
+    *) fail "no message over the picture without the extension (found $colour)" ;;
+  esac
+  exit 0
+fi
+
+lens='Main.extensionManager.lookup("talvex-lens@talvex.org").stateObj._service._lens'
+wait_for "$lens.drawing"
+rect="$(shell_eval "(p => [p.x, p.y, p.width, p.height].join(' '))($lens._pictureOnStage($lens._panel))" | tr -d '"')"
+read -r x y w h <<<"$rect"
+crop="${w}x${h}+${x}+${y}"
+screenshot "$work/with-lens.png"
+# What lies beneath: the lens and the panel hidden for one picture.
+shell_eval "$lens._root.hide(); $lens._panel.get_compositor_private().hide()" >/dev/null
+screenshot "$work/beneath.png"
+shell_eval "$lens._panel.get_compositor_private().show(); $lens._root.show()" >/dev/null
+convert "$work/with-lens.png" -crop "$crop" +repage "$work/lens.png"
+convert "$work/beneath.png" -crop "$crop" +repage "$work/beneath-crop.png"
+"$build/src/talvex" filter "$work/beneath-crop.png" "$work/expected.png" --red 1 --green 1 --strength 100
+# Away from the edges: 2 pixels all round.
+inner="$((w - 4))x$((h - 4))+2+2"
+differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
+  \( "$work/expected.png" -crop "$inner" +repage \) "$work/difference.png" 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the lens differs from the program's own stripes in $differing pixels (see $work)"
+# The hidden X11 window is pure red; beneath the panel only the Wayland window and the
+# desktop lie, so the lens equal to their filtered picture shows none of it. Make sure
+# the scene is what it should be: the Wayland window does lie over the panel's left.
+[ "$(convert "$work/beneath-crop.png" -format '%[pixel:p{10,10}]' info:)" != "$(convert "$work/beneath-crop.png" -format '%[pixel:p{390,10}]' info:)" ] \
+  || fail "the Wayland window is not beneath the panel"
+echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
+
+# Cost: paints of the whole stage (each screenshot is one) while nothing beneath
+# changes run no stripe draw.
+draws() { shell_eval "$lens._stripes.stripeDraws"; }
+before="$(draws)"
+for i in 1 2 3; do screenshot "$work/static-$i.png"; done
+[ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
+echo "paints of the stage over an unchanged lens run no stripe draw"
+
+shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
+# keys KEYVAL...: pressed in order, released in reverse.
+keys() {
+  local js="(k => { const t = global.get_current_time() * 1000;"
+  for key in "$@"; do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_$key, 1);"; done
+  for ((i = $#; i > 0; i--)); do js+=" k.notify_keyval(t, imports.gi.Clutter.KEY_${!i}, 0);"; done
+  shell_eval "$js })(global._talvexKeyboard)" >/dev/null
+}
+# A virtual pointer: a click on the picture where the Wayland window lies beneath (its
+# right edge is at 820), then one on the title bar.
+shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE); 1' >/dev/null
+# click X Y: once the pointer is there.
+click() {
+  shell_eval "global._talvexPointer.notify_absolute_motion(global.get_current_time() * 1000, $1, $2)" >/dev/null
+  wait_for "(p => p[0] === $1 && p[1] === $2)(global.get_pointer())"
+  shell_eval "(p => { p.notify_button(global.get_current_time() * 1000, 1, 1);
+    p.notify_button(global.get_current_time() * 1000, 1, 0); })(global._talvexPointer)" >/dev/null
+}
+focused='global.display.focus_window && global.display.focus_window.get_title()'
+click "$((x + 60))" "$((y + h / 2))"
+wait_for "$focused === 'wayland'"
+click "$((x + w / 2))" "$((y - 8))"
+wait_for "$focused === 'Talvex'"
+echo "a click on the picture reaches the Wayland window beneath; the title bar takes its own"
+
+# The menu (F10) lies above the panel, over the picture, and shows over the lens as it
+# is without it. (Override-redirect windows such as menus sit in the shell's top window
+# group, above the lens anyway; the lens's clones of windows above the panel are for
+# managed ones, such as the preferences window.)
+keys F10
+wait_for "(a => a[a.length - 1].meta_window !== $lens._panel)(global.get_window_actors())"
+menu="$(shell_eval "(r => [r.x, r.y, r.width, r.height].join(' '))(global.get_window_actors().slice(-1)[0].meta_window.get_frame_rect())" | tr -d '"')"
+read -r mx my mw mh <<<"$menu"
+[ "$((my + mh))" -gt "$y" ] || fail "the menu does not reach over the picture"
+menu_crop="${mw}x$((my + mh - y - 2))+$mx+$((y + 2))"
+screenshot "$work/menu-lens.png"
+shell_eval "$lens._root.hide()" >/dev/null
+screenshot "$work/menu-plain.png"
+shell_eval "$lens._root.show()" >/dev/null
+differing="$(compare -metric AE \( "$work/menu-lens.png" -crop "$menu_crop" +repage \) \
+  \( "$work/menu-plain.png" -crop "$menu_crop" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the menu over the picture differs in $differing pixels from the menu itself"
+keys Escape; keys Escape
+wait_for "(a => a.slice(a.indexOf($lens._panel.get_compositor_private()) + 1)
+  .every(w => !w.visible || w.x + w.width <= $x))(global.get_window_actors())"
+echo "the panel's menu is drawn over the lens"
+
+# Both switches off in the settings file: the lens shows what lies beneath as it is.
+printf '{"TalvexsEnabled": 0, "GreenStripesEnabled": 0}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+wait_for "!$lens.settings['red-stripes'] && !$lens.settings['green-stripes']"
+screenshot "$work/switched-off.png"
+convert "$work/switched-off.png" -crop "$crop" +repage "$work/off.png"
+differing="$(compare -metric AE \( "$work/off.png" -crop "$inner" +repage \) \
+  \( "$work/beneath-crop.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "with the stripes switched off the lens differs from beneath in $differing pixels"
+echo "a change of the settings file shows in the lens"
+
+keys Control_L h
+wait_for "$lens.settings.held && $lens._panel.get_title() === 'Talvex (held)'"
+move wayland 100 240
+screenshot "$work/held.png"
+convert "$work/held.png" -crop "$crop" +repage "$work/held-crop.png"
+differing="$(compare -metric AE \( "$work/held-crop.png" -crop "$inner" +repage \) \
+  \( "$work/off.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "the held picture changed in $differing pixels when the window beneath went"
+echo "Hold Picture keeps the picture"
+
+# Around the pointer, stripes on again: the area of the picture's size centred on the
+# pointer (over the Wayland window, now left of the panel), striped as the program would.
+keys Control_L h
+wait_for "!$lens.settings.held"
+printf '{"ViewArea": 1, "NameColours": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+wait_for "$lens.settings.area === 'pointer' && $lens.settings['red-stripes']"
+click 300 420
+wait_for "$focused === 'wayland'"
+area="$(shell_eval "(a => [a.x, a.y].join(' '))($lens._shownArea($lens._pictureStage))" | tr -d '"')"
+read -r ax ay <<<"$area"
+[ "$ax" = "$((300 - (w + 1) / 2))" ] && [ "$ay" = "$((420 - (h - (h + 1) / 2)))" ] \
+  || fail "the area around the pointer is at $ax, $ay"
+screenshot "$work/pointer.png"
+shell_eval "$lens._root.hide(); $lens._panel.get_compositor_private().hide()" >/dev/null
+screenshot "$work/pointer-beneath.png"
+shell_eval "$lens._panel.get_compositor_private().show(); $lens._root.show()" >/dev/null
+convert "$work/pointer.png" -crop "$crop" +repage "$work/pointer-lens.png"
+convert "$work/pointer-beneath.png" -crop "${w}x${h}+${ax}+${ay}" +repage "$work/pointer-area.png"
+"$build/src/talvex" filter "$work/pointer-area.png" "$work/pointer-expected.png" --red 1 --green 1 --strength 100
+differing="$(compare -metric AE \( "$work/pointer-lens.png" -crop "$inner" +repage \) \
+  \( "$work/pointer-expected.png" -crop "$inner" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "around the pointer the lens differs from the program's stripes in $differing pixels"
+echo "around the pointer the lens follows it over a Wayland window"
+# Name Colours: the colour reported is the one beneath the pointer, before the stripes.
+beneath_colour="$(convert "$work/pointer-beneath.png" -format '[%[fx:int(255*p{300,420}.r)],%[fx:int(255*p{300,420}.g)],%[fx:int(255*p{300,420}.b)]]' info:)"
+wait_for "JSON.stringify($lens._colour) === '$beneath_colour'"
+echo "the colour under the pointer is reported as it is beneath: $beneath_colour"
+
+screenshot "$work/named.png"
+
+# Not in the overview, back after it.
+shell_eval 'Main.overview.show(); 1' >/dev/null
+wait_for "!$lens._root.visible && !$lens.drawing"
+shell_eval 'Main.overview.hide(); 1' >/dev/null
+wait_for "$lens._root.visible && $lens.drawing"
+echo "the lens hides in the overview"
+keys Control_L Alt_L l
+wait_for "!$lens._panel"
+echo "the show/hide key hides the panel while a Wayland window has the keyboard"
+SCENE
+
+status=0
+TALVEX_GNOME_EXTENSIONS="$build/gnome-shell/legacy/talvex-lens@talvex.org" \
+  "$here/run-in-session.sh" "$work/with" bash "$work/scene.sh" "$work" "$build" "$here" yes || status=$?
+[ "$status" = 0 ] || exit "$status"
+"$here/run-in-session.sh" "$work/without" bash "$work/scene.sh" "$work" "$build" "$here" no

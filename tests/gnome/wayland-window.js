@@ -1,0 +1,17 @@
+// A native Wayland window for the checks: shows the image ARGV[0], undecorated, at its
+// own size, titled ARGV[1]. Run with gjs under the headless shell.
+imports.gi.versions.Gtk = '4.0';
+const {Gdk, Gtk, GLib} = imports.gi;
+
+const [file, title] = ARGV;
+Gtk.init();
+const texture = Gdk.Texture.new_from_filename(file);
+const window = new Gtk.Window({title, decorated: false, resizable: false});
+const picture = Gtk.Picture.new_for_paintable(texture);
+picture.set_size_request(texture.get_width(), texture.get_height());
+picture.set_can_shrink(false);
+window.set_child(picture);
+window.present();
+const loop = new GLib.MainLoop(null, false);
+window.connect('close-request', () => loop.quit());
+loop.run();
