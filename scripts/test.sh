@@ -5,6 +5,8 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 "$TALVEX_ROOT/scripts/install-deps.sh"
+# The lens on a headless GNOME Shell is checked too (tests/gnome).
+"$TALVEX_ROOT/scripts/install-gnome-deps.sh"
 
 sanitizers=0
 [ "${1:-}" = "--sanitizers" ] && sanitizers=1
