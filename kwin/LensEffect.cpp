@@ -75,24 +75,45 @@ std::unique_ptr<GLShader> makeShader(bool hole) {
 
 LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeShader(true)) {
     connect(&m_service, &LensService::requestChanged, this, &LensEffect::refresh);
-    connect(effects, &EffectsHandler::windowAdded, this, &LensEffect::refresh);
-    connect(effects, &EffectsHandler::windowClosed, this, [this](EffectWindow* w) {
-        m_beneath.remove(w);
-        if (w == m_panel) {
-            m_panel = nullptr;
-        }
+    connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
+        watch(w);
         refresh();
     });
+    connect(effects, &EffectsHandler::windowClosed, this, &LensEffect::forget);
     connect(effects, &EffectsHandler::stackingOrderChanged, this, &LensEffect::refresh);
 #ifdef TALVEX_KWIN6
     connect(effects, &EffectsHandler::desktopChanged, this, &LensEffect::refresh);
 #else
     connect(effects, qOverload<int, int, EffectWindow*>(&EffectsHandler::desktopChanged), this,
             &LensEffect::refresh);
-#endif
     connect(effects, &EffectsHandler::windowMinimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowUnminimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowFrameGeometryChanged, this, &LensEffect::refresh);
+#endif
+    const auto windows = effects->stackingOrder();
+    for (EffectWindow* w : windows) {
+        watch(w);
+    }
+}
+
+// KWin 6 tells a window's changes through the window itself.
+void LensEffect::watch([[maybe_unused]] EffectWindow* w) {
+#ifdef TALVEX_KWIN6
+    connect(w, &EffectWindow::minimizedChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowFrameGeometryChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowDesktopsChanged, this, &LensEffect::refresh);
+#endif
+}
+
+// A closing window leaves the lens at once (its closing animation drawn plain).
+void LensEffect::forget(EffectWindow* w) {
+    if (m_beneath.remove(w) || w == m_panel) {
+        unredirect(w);
+    }
+    if (w == m_panel) {
+        m_panel = nullptr;
+    }
+    refresh();
 }
 
 LensEffect::~LensEffect() = default;

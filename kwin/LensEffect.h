@@ -34,6 +34,8 @@ public:
 #endif
 
 private:
+    void watch(KWin::EffectWindow* w);
+    void forget(KWin::EffectWindow* w);
     KWin::EffectWindow* panel() const;
     bool shown(KWin::EffectWindow* w) const;
     void refresh();
