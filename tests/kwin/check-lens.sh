@@ -1,41 +1,88 @@
 #!/usr/bin/env bash
-# check-lens.sh PLUGINS TALVEX: the KWin effect talvex_lens (built into the folder
-# PLUGINS, e.g. build-kwin/plugins) on a headless KWin 5.27 (kwin_wayland --virtual,
-# OpenGL on llvmpipe, Xwayland), the program TALVEX giving the reference stripes:
-#   over a native Wayland window beneath an X11 panel, the effect's picture equals the
-#   program's own stripe rendering (talvex filter) of what lies beneath, pixel for pixel
-#   away from the edges, so the stripes run the same way; a settings change (red
-#   stripes off) shows; beside the picture the panel is drawn as it is.
-# Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
+# check-lens.sh PLUGINS TALVEX [wayland|x11]: the KWin effect talvex_lens, built into the
+# folder PLUGINS (e.g. build-kwin/plugins), on a real KWin; the program TALVEX gives the
+# reference stripes. Two sessions:
+#   wayland  KWin 5.27 of this machine: kwin_wayland --virtual (OpenGL on llvmpipe), the
+#            window beneath a native Wayland one, the panel an X11 window on Xwayland;
+#   x11      KWin 6 of the Debian 13 chroot (scripts/debian13-chroot.sh; the effect built
+#            there into PLUGINS): kwin_x11 on Xvfb (KWin 6's virtual Wayland backend has
+#            no OpenGL without a render node), every window an X11 one.
+# Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
+# of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
+# way; a settings change (red stripes off) shows; beside the picture the panel is drawn
+# as it is. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+self="$here/$(basename "${BASH_SOURCE[0]}")"
 plugins="$(realpath "$1")"
-talvex="$(realpath "$2")"
-work="$(dirname "$plugins")/kwin-checks"
+talvex="$(realpath -m "$2")"
+session="${3:-wayland}"
+work="$(dirname "$plugins")/kwin-checks-$session"
 
-if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
-  command -v kwin_wayland >/dev/null || { echo "kwin_wayland is not installed"; exit 77; }
-  [ -f "$plugins/kwin/effects/plugins/talvex_lens.so" ] || { echo "no effect built in $plugins"; exit 77; }
+# prepare: the pictures, and what the program makes of the part beneath the picture.
+prepare() {
   rm -rf "$work"; mkdir -p "$work/bin" "$work/run"; chmod 700 "$work/run"
-  # The installed binary carries file capabilities that a root shell in a container may
-  # refuse to exec; a copy without them runs (named kwin_wayland so that its platform
-  # plugin loads).
-  cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"
   convert -size 340x420 gradient:red-lime -rotate 90 \
     -fill '#00ff00' -draw 'rectangle 20,20 120,90' -fill '#ff0000' -draw 'rectangle 200,220 300,320' \
     -fill '#008080' -draw 'rectangle 150,250 260,330' -alpha off "$work/scene.png"
   convert -size 400x300 xc:'#202020' -fill '#c0c0c0' -draw 'rectangle 0,0 399,39' "$work/panel.png"
+  # The picture lies at (20, 60, 240, 200) in the panel's client area: over the scene's
+  # (120, 110) when the panel is at 600,300 and the window beneath at 500,250.
+  convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
+  "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
+  "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+}
+
+# Outside: start the session, which runs this script again inside it (TALVEX_IN_KWIN=1).
+if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
+  [ -f "$plugins/kwin/effects/plugins/talvex_lens.so" ] || { echo "no effect built in $plugins"; exit 77; }
+  chroot_script="$here/../../scripts/debian13-chroot.sh"
+  if [ "$session" = x11 ]; then
+    [ -x "$("$chroot_script" path)/usr/bin/kwin_x11" ] || { echo "no Debian 13 chroot with kwin_x11"; exit 77; }
+  else
+    command -v kwin_wayland >/dev/null || { echo "kwin_wayland is not installed"; exit 77; }
+  fi
+  prepare
   export TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
-  export QT_PLUGIN_PATH="$plugins${QT_PLUGIN_PATH:+:$QT_PLUGIN_PATH}" QT_QPA_PLATFORM=offscreen
-  # KWin runs this script again as its session: with DISPLAY and WAYLAND_DISPLAY set, and
-  # KWin ends with it.
+  export QT_PLUGIN_PATH="$plugins${QT_PLUGIN_PATH:+:$QT_PLUGIN_PATH}"
   status=0
-  timeout 120 dbus-run-session -- "$work/bin/kwin_wayland" --virtual --width 1280 --height 800 --xwayland \
-    --socket talvex-kwin-check --exit-with-session "$0 $plugins $talvex" >"$work/kwin.log" 2>&1 || status=$?
+  if [ "$session" = x11 ]; then
+    root="$(realpath "$here/../..")"
+    binds=(--bind "$root")
+    case "$work" in "$root"/*) ;; *) binds+=(--bind "$(dirname "$plugins")") ;; esac
+    timeout 120 "$chroot_script" run "${binds[@]}" -- env TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" \
+      KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 QT_PLUGIN_PATH="$plugins" \
+      dbus-run-session -- "$self" "$plugins" "$talvex" x11 >"$work/kwin.log" 2>&1 || status=$?
+  else
+    # The installed binary carries file capabilities that a root shell in a container
+    # may refuse to exec; a copy without them runs (named kwin_wayland so that its
+    # platform plugin loads). KWin runs this script as its session, with DISPLAY and
+    # WAYLAND_DISPLAY set, and ends with it.
+    cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"
+    timeout 120 env QT_QPA_PLATFORM=offscreen dbus-run-session -- "$work/bin/kwin_wayland" --virtual \
+      --width 1280 --height 800 --xwayland --socket talvex-kwin-check \
+      --exit-with-session "$self $plugins $talvex wayland" >"$work/kwin.log" 2>&1 || status=$?
+  fi
   [ -f "$work/status" ] || { echo "KWin did not run the checks (exit $status):"; tail -5 "$work/kwin.log"; exit 77; }
   cat "$work/checks.log"
   exit "$(cat "$work/status")"
+fi
+
+# Inside the chroot, for kwin_x11: Xvfb and KWin first, then the checks below.
+if [ "$session" = x11 ] && [ -z "${DISPLAY:-}" ]; then
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  for _ in $(seq 1 40); do [ -s "$work/display" ] && break; sleep 0.25; done
+  export DISPLAY=":$(cat "$work/display")"
+  kwin_x11 --replace >"$work/kwin-x11.log" 2>&1 &
+  kwin=$!
+  status=0
+  "$self" "$plugins" "$talvex" x11 || status=$?
+  kill "$kwin" "$xvfb" 2>/dev/null || true
+  wait "$kwin" "$xvfb" 2>/dev/null || true
+  exit "$status"
 fi
 
 # --- Inside the KWin session ---------------------------------------------------------
@@ -47,7 +94,11 @@ finish() {
   [ ${#children[@]} -eq 0 ] || kill "${children[@]}" 2>/dev/null || true
 }
 trap finish EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  "$here/screenshot.py" "$work/failed.png" || true  # what the screen showed, to look at
+  exit 1
+}
 # wait_for DESCRIPTION CMD...: until CMD succeeds, 20 s at most.
 wait_for() {
   local what="$1"; shift
@@ -60,13 +111,15 @@ wait_for() {
 }
 kwin() { gdbus call --session --dest org.kde.KWin "$@"; }
 lens() { gdbus call --session --dest org.talvex.Lens --object-path /org/talvex/Lens "$@"; }
-# place CAPTION X Y: moves the window through a KWin script, until it is there.
+# place CAPTION X Y: moves the window's client area there through a KWin script (a
+# decoration, where KWin draws one, lies around it).
 place() {
   cat >"$work/place.js" <<JS
 const all = workspace.windowList ? workspace.windowList() : workspace.clientList();
 for (const w of all) {
     if (w.caption === "$1") {
-        w.frameGeometry = {x: $2, y: $3, width: w.frameGeometry.width, height: w.frameGeometry.height};
+        const f = w.frameGeometry, c = w.clientGeometry || f;
+        w.frameGeometry = {x: $2 - (c.x - f.x), y: $3 - (c.y - f.y), width: f.width, height: f.height};
     }
 }
 JS
@@ -74,7 +127,15 @@ JS
   kwin --object-path /Scripting --method org.kde.kwin.Scripting.loadScript "$work/place.js" place >/dev/null
   kwin --object-path /Scripting --method org.kde.kwin.Scripting.start >/dev/null
 }
-placed_at() { # placed_at X Y: the scene's top-left pixel there, the black desktop above-left
+# placed_at X Y: the window beneath has its client area there (a Wayland window's
+# position shows only on the screen: the scene's top-left pixel there, the black desktop
+# above-left).
+placed_at() {
+  if [ "$session" = x11 ]; then
+    xwininfo -name wayland | grep -q "Absolute upper-left X:  $1" &&
+      xwininfo -name wayland | grep -q "Absolute upper-left Y:  $2"
+    return
+  fi
   "$here/screenshot.py" "$work/probe.png" "$(($1 - 1))" "$(($2 - 1))" 2 2 &&
     [ "$(convert "$work/scene.png" -format '%[pixel:p{0,0}]' info:)" = \
       "$(convert "$work/probe.png" -format '%[pixel:p{1,1}]' info:)" ] &&
@@ -95,7 +156,11 @@ wait_for "the screenshot interface" kwin --object-path /org/kde/KWin/ScreenShot2
 
 # 1. A native Wayland window at 500,250; the X11 panel over it at 600,300, its picture
 #    the client area's (20, 60, 240, 200): on the screen 620,360, in the scene 120,110.
-GDK_BACKEND=wayland gjs "$here/../gnome/wayland-window.js" "$work/scene.png" wayland &
+if [ "$session" = wayland ]; then
+  GDK_BACKEND=wayland gjs "$here/../gnome/wayland-window.js" "$work/scene.png" wayland &
+else
+  display -title wayland "$work/scene.png" &
+fi
 children+=($!)
 placed() { place wayland 500 250 && placed_at 500 250; }
 wait_for "the Wayland window placed" placed
@@ -103,7 +168,11 @@ display -title panel -geometry +600+300 "$work/panel.png" &
 children+=($!)
 wait_for "the panel" xwininfo -name panel
 panel="$(xwininfo -name panel | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')"
-wait_for "the panel placed" sh -c "xwininfo -id $panel | grep -q 'Absolute upper-left X:  600'"
+panel_placed() {
+  place panel 600 300 && xwininfo -id "$panel" | grep -q 'Absolute upper-left X:  600' &&
+    xwininfo -id "$panel" | grep -q 'Absolute upper-left Y:  300'
+}
+wait_for "the panel placed" panel_placed
 
 # 2. The effect draws the lens; it equals the program's own stripes of what lies beneath.
 kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens | grep -q true ||
@@ -119,8 +188,6 @@ tell() { # tell COMMAND: to the lens's owner, which must answer ok
 tell attach "$panel" 20 60 240 200
 tell configure scale double 1.0
 wait_for "the lens drawn" drawing true
-convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
-"$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
 shoot_until_matches() { # NAME EXPECTED: the lens until it matches, 5 s at most
   for _ in $(seq 1 20); do
     "$here/screenshot.py" "$work/$1.png" 620 360 240 200
@@ -134,7 +201,6 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 
 # 3. A setting change: red stripes off.
 tell configure red-stripes bool false
-"$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
 
 # 4. Beside the picture the panel shows as it is: its title bar.
