@@ -10,7 +10,8 @@
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
 # way; a settings change (red stripes off) shows; beside the picture the panel is drawn
-# as it is. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
+# as it is; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
+# its line while the effect is unloaded and attaches again when it is back. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -207,4 +208,19 @@ shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes o
 "$here/screenshot.py" "$work/title.png" 600 300 400 40
 [ "$(convert "$work/title.png" -format '%[hex:p{200,20}]' info:)" = C0C0C0 ] ||
   fail "the panel's title bar is not drawn beside the picture"
+
+# 5. The lens goes with its owner; the program itself (on Xwayland, KWin 5.27's session
+#    only) attaches over the same interface, shows its message while the effect is
+#    unloaded, and attaches again when it is back.
+if [ "$session" = wayland ]; then
+  exec {owner[1]}>&-
+  wait_for "the lens gone with its owner" drawing false
+  XDG_CONFIG_HOME="$work/config" XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$talvex" >"$work/talvex.log" 2>&1 &
+  children+=($!)
+  wait_for "the program's lens drawn" drawing true
+  kwin --object-path /Effects --method org.kde.kwin.Effects.unloadEffect talvex_lens >/dev/null
+  wait_for "the program's log line without the effect" grep -q "no compositor draws the lens" "$work/talvex.log"
+  kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens >/dev/null
+  wait_for "the program's lens drawn again" drawing true
+fi
 echo "all checks passed"
