@@ -11,7 +11,8 @@
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
 # way; a settings change (red stripes off) shows; beside the picture the panel is drawn
 # as it is; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
-# its line while the effect is unloaded and attaches again when it is back. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
+# its line while the effect is unloaded and attaches again when it is back; only the
+# owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -186,7 +187,11 @@ tell() { # tell COMMAND: to the lens's owner, which must answer ok
   read -r -t 10 answer <&"${owner[0]}" || answer="no answer"
   [ "$answer" = ok ] || fail "$*: $answer"
 }
+[[ "$(lens --method org.talvex.Lens1.Configure "{'strength': <0.5>}" 2>&1 || true)" == *NotAttached* ]] ||
+  fail "Configure before Attach was taken"
 tell attach "$panel" 20 60 240 200
+[[ "$(lens --method org.talvex.Lens1.Attach 1 "(0, 0, 10, 10)" 2>&1 || true)" == *Busy* ]] ||
+  fail "another caller took the lens from its owner"
 tell configure scale double 1.0
 wait_for "the lens drawn" drawing true
 shoot_until_matches() { # NAME EXPECTED: the lens until it matches, 5 s at most
