@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 // The parts of KWin's effect API that moved between 5.27 and 6: the effect builds for
 // the KWin it is configured against (TALVEX_KWIN6 for 6.x) from this one source.
 #ifdef TALVEX_KWIN6
@@ -8,10 +10,12 @@
 #include <effect/offscreeneffect.h>
 #include <opengl/glshader.h>
 #include <opengl/glshadermanager.h>
+#include <opengl/gltexture.h>
 #include <opengl/openglcontext.h>
 #else
 #include <kwineffects.h>
 #include <kwinglplatform.h>
+#include <kwingltexture.h>
 #include <kwinglutils.h>
 #include <kwinoffscreeneffect.h>
 #endif
@@ -27,6 +31,14 @@ inline bool coreShaders() {
 #else
     const auto* platform = KWin::GLPlatform::instance();
     return !platform->isGLES() && platform->glslVersion() >= KWin::kVersionNumber(1, 40);
+#endif
+}
+
+inline std::unique_ptr<KWin::GLTexture> allocateTexture(const QSize& size) {
+#ifdef TALVEX_KWIN6
+    return KWin::GLTexture::allocate(GL_RGBA8, size);
+#else
+    return std::make_unique<KWin::GLTexture>(GL_RGBA8, size);
 #endif
 }
 

@@ -14,7 +14,8 @@ using namespace KWin;
 namespace {
 
 // The fragment program of a window drawn by the lens: the program's stripes over the
-// picture (hole 0) or nothing there (hole 1, the panel), the texel as it is elsewhere.
+// picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
+// the panel while the picture is held); the texel as it is elsewhere.
 // lensRect is the picture in the render target's device pixels, y from the top.
 QByteArray fragmentSource(bool core) {
     QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
@@ -24,6 +25,7 @@ uniform vec4 lensRect;
 uniform float targetHeight;
 uniform float topDown;
 uniform float hole;
+uniform sampler2D heldPicture;
 uniform float patternscale;
 uniform float showRed;
 uniform float showGreen;
@@ -41,10 +43,11 @@ void main()
     // The program's own drawable counts from the picture's lower-left corner.
     vec2 lens = vec2(gl_FragCoord.x - lensRect.x, lensRect.w - (fromTop - lensRect.y));
     bool inside = lens.x >= 0.0 && lens.y >= 0.0 && lens.x < lensRect.z && lens.y < lensRect.w;
-    if (inside && hole > 0.5) {
+    if (inside && hole > 1.5) {
+        texel = TEXTURE(heldPicture, lens / lensRect.zw);
+    } else if (inside && hole > 0.5) {
         discard;
-    }
-    if (inside) {
+    } else if (inside) {
         talvexSampled = texel;
         talvexFragCoord = vec4(lens, 0.0, 1.0);
         talvexStripes();
@@ -58,6 +61,8 @@ void main()
     return source;
 }
 
+constexpr int heldTextureUnit = 1;
+
 std::unique_ptr<GLShader> makeShader(bool hole) {
     auto shader = ShaderManager::instance()->generateCustomShader(
         ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders()));
@@ -67,6 +72,7 @@ std::unique_ptr<GLShader> makeShader(bool hole) {
     }
     ShaderManager::instance()->pushShader(shader.get());
     shader->setUniform("hole", hole ? 1.0f : 0.0f);
+    shader->setUniform("heldPicture", heldTextureUnit);
     ShaderManager::instance()->popShader();
     return shader;
 }
@@ -144,9 +150,15 @@ void LensEffect::refresh() {
     EffectWindow* panel = this->panel();
     QRect lens;
     QSet<EffectWindow*> beneath;
+    if (!request.held) {
+        m_held.reset();
+        m_holdPending = false;
+    } else if (!m_held && !m_holdPending) {
+        m_holdPending = true;  // the next paint of the lens is kept
+    }
     if (shown(panel) && m_stripeShader && m_holeShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
-        const auto order = effects->stackingOrder();
+        const auto order = m_held ? decltype(effects->stackingOrder())() : effects->stackingOrder();
         for (EffectWindow* w : order) {
             if (w == panel) {
                 break;
@@ -213,27 +225,75 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
         shader->setUniform("strength", float(request.strength));
         ShaderManager::instance()->popShader();
     }
+    ShaderManager::instance()->pushShader(m_holeShader.get());
+    m_holeShader->setUniform("hole", m_held ? 2.0f : 1.0f);
+    ShaderManager::instance()->popShader();
+}
+
+// Hold Picture: the lens as just painted (striped, from the bound framebuffer, rows from
+// the bottom as the held picture is read) is kept in a texture the panel then shows.
+void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
+                                 const QRegion& region, const QRect& lens) {
+    if (!m_holdPending || !region.contains(lens)) {
+        return;
+    }
+    const QRect source = deviceLens.toAlignedRect();
+    if (source.isEmpty()) {
+        return;
+    }
+    m_held = allocateTexture(source.size());
+    m_held->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
+                        int(targetHeight) - source.y() - source.height(), source.width(),
+                        source.height());
+    m_held->unbind();
+    m_holdPending = false;
+    QMetaObject::invokeMethod(this, &LensEffect::refresh, Qt::QueuedConnection);
+}
+
+void LensEffect::bindHeldPicture(bool bind) {
+    if (!m_held) {
+        return;
+    }
+    glActiveTexture(GL_TEXTURE0 + heldTextureUnit);
+    if (bind) {
+        m_held->bind();
+    } else {
+        m_held->unbind();
+    }
+    glActiveTexture(GL_TEXTURE0);
 }
 
 #ifdef TALVEX_KWIN6
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
+    const QRectF device = viewport.mapToRenderTarget(QRectF(m_lens));
+    const double targetHeight = renderTarget.size().height();
     if (isActive()) {
-        setUniforms(viewport.mapToRenderTarget(QRectF(m_lens)), renderTarget.size().height(),
-                    false);
+        setUniforms(device, targetHeight, false);
     }
+    bindHeldPicture(true);
     effects->paintScreen(renderTarget, viewport, mask, region, screen);
+    bindHeldPicture(false);
+    if (isActive()) {
+        keepHeldPicture(device, targetHeight, region, m_lens);
+    }
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
+    const QRectF target = effects->renderTargetRect();
+    const qreal scale = effects->renderTargetScale();
+    const QRectF device((m_lens.x() - target.x()) * scale, (m_lens.y() - target.y()) * scale,
+                        m_lens.width() * scale, m_lens.height() * scale);
     if (isActive()) {
-        const QRectF target = effects->renderTargetRect();
-        const qreal scale = effects->renderTargetScale();
-        const QRectF device((m_lens.x() - target.x()) * scale, (m_lens.y() - target.y()) * scale,
-                            m_lens.width() * scale, m_lens.height() * scale);
         setUniforms(device, target.height() * scale, false);
     }
+    bindHeldPicture(true);
     effects->paintScreen(mask, region, data);
+    bindHeldPicture(false);
+    if (isActive()) {
+        keepHeldPicture(device, target.height() * scale, region, m_lens);
+    }
 }
 #endif
 

@@ -47,6 +47,12 @@ private:
     std::unique_ptr<KWin::GLShader> m_holeShader;
     QSet<KWin::EffectWindow*> m_beneath;
     KWin::EffectWindow* m_panel = nullptr;
+    void keepHeldPicture(const QRectF& deviceLens, double targetHeight, const QRegion& region,
+                         const QRect& lens);
+    void bindHeldPicture(bool bind);
+
+    std::unique_ptr<KWin::GLTexture> m_held;  // Hold Picture's picture, once kept
+    bool m_holdPending = false;               // held, the picture not kept yet
     QRect m_lens;  // the picture on the screen, in logical pixels; empty: no lens
 };
 

@@ -10,7 +10,7 @@
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
 # way; a settings change (red stripes off) shows; beside the picture the panel is drawn
-# as it is; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
+# as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
@@ -208,6 +208,22 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 # 3. A setting change: red stripes off.
 tell configure red-stripes bool false
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
+
+# 3b. Hold Picture: the lens keeps its picture when the window beneath goes, and shows
+#     what is beneath again when let go (the black desktop).
+tell configure held bool true
+"$here/screenshot.py" "$work/held-before.png" 620 360 240 200  # a frame after the hold
+placed_away() { place wayland 0 0 && placed_at 0 0; }
+wait_for "the window beneath moved away" placed_away
+shoot_until_matches lens-held "$work/expected-green.png" || fail "the held picture changed"
+tell configure held bool false
+black() {
+  "$here/screenshot.py" "$work/released.png" 620 360 240 200 &&
+    [ "$(convert "$work/released.png" -format '%[fx:maxima]' info:)" = 0 ]
+}
+wait_for "the lens let go" black
+placed() { place wayland 500 250 && placed_at 500 250; }
+wait_for "the Wayland window placed again" placed
 
 # 4. Beside the picture the panel shows as it is: its title bar.
 "$here/screenshot.py" "$work/title.png" 600 300 400 40
