@@ -18,8 +18,6 @@ packages=(
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core
   # desktop integration (icons, manual page) and the Debian package with its checks
   help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
-  # the KWin effect (KWin 5.27 here, 6 in a Debian 13 chroot) and its checks
-  kwin-dev kwin-wayland xwayland gjs gir1.2-gtk-4.0 python3-dbus libglib2.0-bin dbus-daemon mmdebstrap
 )
 
 missing=()

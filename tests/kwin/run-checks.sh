@@ -3,8 +3,7 @@
 # into BUILD_DIR/kwin-effect-SESSION and runs check-lens.sh on it, with the program
 # BUILD_DIR/src/talvex for the reference stripes:
 #   wayland  KWin 5.27 of this machine (kwin-dev);
-#   x11      KWin 6 of the Debian 13 chroot, which is made (once, some minutes) and
-#            given its packages here when missing.
+#   x11      KWin 6 of the Debian 13 chroot (scripts/install-kwin-deps.sh makes it).
 # Exit status: check-lens.sh's; 77 when that KWin is not to be had here.
 set -euo pipefail
 
@@ -17,9 +16,9 @@ out="$build/kwin-effect-$session"
 [ -x "$build/src/talvex" ] || { echo "the program is not built in $build"; exit 77; }
 if [ "$session" = x11 ]; then
   chroot_script="$root/scripts/debian13-chroot.sh"
-  "$chroot_script" install g++ cmake ninja-build extra-cmake-modules qt6-base-dev qt6-declarative-dev \
-    kwin-dev kwin-x11 xvfb x11-utils imagemagick python3-dbus libglib2.0-bin dbus-daemon ||
-    { echo "no Debian 13 chroot here"; exit 77; }
+  chroot_dir="$("$chroot_script" path)"
+  [ -x "$chroot_dir/usr/bin/kwin_x11" ] && [ -d "$chroot_dir/usr/lib/x86_64-linux-gnu/cmake/KWin" ] ||
+    { echo "no Debian 13 chroot with KWin 6 here (scripts/install-kwin-deps.sh makes it)"; exit 77; }
   binds=(--bind "$root")
   case "$out" in "$root"/*) ;; *) mkdir -p "$out"; binds+=(--bind "$out") ;; esac
   "$chroot_script" run "${binds[@]}" -- sh -c \
