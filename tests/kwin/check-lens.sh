@@ -62,7 +62,7 @@ if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
     # platform plugin loads). KWin runs this script as its session, with DISPLAY and
     # WAYLAND_DISPLAY set, and ends with it.
     cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"
-    timeout 120 env QT_QPA_PLATFORM=offscreen dbus-run-session -- "$work/bin/kwin_wayland" --virtual \
+    timeout 120 env QT_QPA_PLATFORM=offscreen KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 dbus-run-session -- "$work/bin/kwin_wayland" --virtual \
       --width 1280 --height 800 --xwayland --socket talvex-kwin-check \
       --exit-with-session "$self $plugins $talvex wayland" >"$work/kwin.log" 2>&1 || status=$?
   fi
@@ -159,7 +159,7 @@ wait_for "the screenshot interface" kwin --object-path /org/kde/KWin/ScreenShot2
 # 1. A native Wayland window at 500,250; the X11 panel over it at 600,300, its picture
 #    the client area's (20, 60, 240, 200): on the screen 620,360, in the scene 120,110.
 if [ "$session" = wayland ]; then
-  GDK_BACKEND=wayland gjs "$here/../gnome/wayland-window.js" "$work/scene.png" wayland &
+  GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland >"$work/clicks.log" 2>&1 &
 else
   display -title wayland "$work/scene.png" &
 fi
@@ -167,6 +167,7 @@ children+=($!)
 placed() { place wayland 500 250 && placed_at 500 250; }
 wait_for "the Wayland window placed" placed
 display -title panel -geometry +600+300 "$work/panel.png" &
+panel_pid=$!
 children+=($!)
 wait_for "the panel" xwininfo -name panel
 panel="$(xwininfo -name panel | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')"
@@ -230,15 +231,59 @@ wait_for "the Wayland window placed again" placed
 [ "$(convert "$work/title.png" -format '%[hex:p{200,20}]' info:)" = C0C0C0 ] ||
   fail "the panel's title bar is not drawn beside the picture"
 
+# click_through (KWin 5.27, TALVEX_FAKE_CLICK given): the program's own panel on
+# Xwayland stays above the Wayland window when that is clicked (keep-above holds), and a
+# click on its title bar does not pass to the window beneath. A click on the picture
+# does not reach the Wayland window beneath either: KWin 5.27 ignores the Xwayland
+# window's X Shape input region (a click there reaches X11 windows beneath, through
+# Xwayland, only). Reported, not failed, until the lens passes such clicks itself.
+click_through() {
+  if [ ! -x "${TALVEX_FAKE_CLICK:-}" ]; then
+    echo "click-through not checked: no fake-click"
+    return
+  fi
+  wait_for "the program's panel" xwininfo -name Talvex
+  program_placed() {
+    place Talvex 560 300 && xwininfo -name Talvex | grep -q 'Absolute upper-left X:  560'
+  }
+  wait_for "the program's panel placed" program_placed
+  "$here/screenshot.py" "$work/title-before.png" 700 302 120 20
+  coproc clicker { "$TALVEX_FAKE_CLICK"; }
+  children+=("$clicker_PID")
+  click() { # click X Y: answered once KWin has taken it
+    local answer
+    echo "$1 $2" >&"${clicker[1]}"
+    read -r -t 10 answer <&"${clicker[0]}" && [ "$answer" = ok ]
+  }
+  beside() { click 520 270 && grep -q "click 20 20" "$work/clicks.log"; }
+  wait_for "a click beside the panel (the pointer's first click may go before the seat has it)" beside
+  "$here/screenshot.py" "$work/title-after.png" 700 302 120 20
+  matches "$work/title-after.png" "$work/title-before.png" >/dev/null ||
+    fail "the panel went below the Wayland window clicked"
+  : >"$work/clicks.log"
+  click 700 310
+  click 700 480
+  click 520 270
+  wait_for "the next click beside the panel" grep -q "click 20 20" "$work/clicks.log"
+  ! grep -q "click 200 60" "$work/clicks.log" || fail "a click on the title bar reached the window beneath"
+  if grep -q "click 200 230" "$work/clicks.log"; then
+    echo "click-through over a Wayland window holds"
+  else
+    echo "KNOWN FAULT: a click on the picture does not reach the Wayland window beneath"
+  fi
+}
+
 # 5. The lens goes with its owner; the program itself (on Xwayland, KWin 5.27's session
 #    only) attaches over the same interface, shows its message while the effect is
 #    unloaded, and attaches again when it is back.
 if [ "$session" = wayland ]; then
   exec {owner[1]}>&-
   wait_for "the lens gone with its owner" drawing false
+  kill "$panel_pid"
   XDG_CONFIG_HOME="$work/config" XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$talvex" >"$work/talvex.log" 2>&1 &
   children+=($!)
   wait_for "the program's lens drawn" drawing true
+  click_through
   kwin --object-path /Effects --method org.kde.kwin.Effects.unloadEffect talvex_lens >/dev/null
   wait_for "the program's log line without the effect" grep -q "no compositor draws the lens" "$work/talvex.log"
   kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens >/dev/null

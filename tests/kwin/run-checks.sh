@@ -29,4 +29,12 @@ else
   cmake -S "$root/kwin" -B "$out" -G Ninja >/dev/null
   cmake --build "$out" -j2 >/dev/null
 fi
+# The clicks of the KWin 5.27 checks, through KWin's fake input protocol.
+protocol=/usr/share/plasma-wayland-protocols/fake-input.xml
+if [ "$session" = wayland ] && [ -f "$protocol" ] && command -v wayland-scanner >/dev/null; then
+  wayland-scanner client-header "$protocol" "$out/fake-input-client-protocol.h"
+  wayland-scanner private-code "$protocol" "$out/fake-input-protocol.c"
+  cc -Wall -Wextra -I"$out" -o "$out/fake-click" "$here/fake-click.c" "$out/fake-input-protocol.c" \
+    -lwayland-client && export TALVEX_FAKE_CLICK="$out/fake-click"
+fi
 exec "$here/check-lens.sh" "$out/plugins" "$build/src/talvex" "$session"
