@@ -94,6 +94,7 @@ finish() {
   local status=$?
   echo "$status" >"$work/status"
   [ ${#children[@]} -eq 0 ] || kill "${children[@]}" 2>/dev/null || true
+  wait 2>/dev/null || true  # reaped here: PID 1 of these machines reaps no orphans
 }
 trap finish EXIT
 fail() {
@@ -159,7 +160,7 @@ wait_for "the screenshot interface" kwin --object-path /org/kde/KWin/ScreenShot2
 # 1. A native Wayland window at 500,250; the X11 panel over it at 600,300, its picture
 #    the client area's (20, 60, 240, 200): on the screen 620,360, in the scene 120,110.
 if [ "$session" = wayland ]; then
-  GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland >"$work/clicks.log" 2>&1 &
+  GTK_A11Y=none GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland >"$work/clicks.log" 2>&1 &
 else
   display -title wayland "$work/scene.png" &
 fi
@@ -180,7 +181,7 @@ wait_for "the panel placed" panel_placed
 # 2. The effect draws the lens; it equals the program's own stripes of what lies beneath.
 kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens | grep -q true ||
   fail "the effect did not load"
-coproc owner { "$here/lens-owner.py"; }
+coproc owner { exec "$here/lens-owner.py"; }
 children+=("$owner_PID")
 tell() { # tell COMMAND: to the lens's owner, which must answer ok
   local answer
@@ -248,7 +249,7 @@ click_through() {
   }
   wait_for "the program's panel placed" program_placed
   "$here/screenshot.py" "$work/title-before.png" 700 302 120 20
-  coproc clicker { "$TALVEX_FAKE_CLICK"; }
+  coproc clicker { exec "$TALVEX_FAKE_CLICK"; }
   children+=("$clicker_PID")
   click() { # click X Y: answered once KWin has taken it
     local answer
