@@ -80,7 +80,7 @@ std::unique_ptr<GLShader> makeShader(bool hole) {
 }  // namespace
 
 LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeShader(true)) {
-    connect(&m_service, &LensService::requestChanged, this, &LensEffect::refresh);
+    connect(&m_service, &LensService::requestChanged, this, &LensEffect::refreshAndRepaint);
     connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
         watch(w);
         refresh();
@@ -145,6 +145,13 @@ bool LensEffect::shown(EffectWindow* w) const {
 // Steps: 1. find the panel and the picture on the screen; 2. the shown windows below
 // the panel that meet it are drawn through the stripes, the panel with its hole;
 // 3. the old and the new lens are drawn again.
+// What the program asked changed (or the held picture was kept): the lens is drawn again
+// even where the windows in it stay the same.
+void LensEffect::refreshAndRepaint() {
+    m_repaintPending = true;
+    refresh();
+}
+
 void LensEffect::refresh() {
     const LensRequest& request = m_service.request();
     EffectWindow* panel = this->panel();
@@ -170,8 +177,14 @@ void LensEffect::refresh() {
     } else {
         panel = nullptr;
     }
+    // A change elsewhere on the screen leaves the lens as it is: no stripe draw for it.
+    const bool changed =
+        m_repaintPending || lens != m_lens || beneath != m_beneath || panel != m_panel;
+    m_repaintPending = false;
     setRedirected(beneath, panel);
-    effects->addRepaint(m_lens.united(lens));
+    if (changed) {
+        effects->addRepaint(m_lens.united(lens));
+    }
     m_lens = lens;
     m_service.setDrawing(!lens.isEmpty());
 }
@@ -248,7 +261,7 @@ void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
                         source.height());
     m_held->unbind();
     m_holdPending = false;
-    QMetaObject::invokeMethod(this, &LensEffect::refresh, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &LensEffect::refreshAndRepaint, Qt::QueuedConnection);
 }
 
 void LensEffect::bindHeldPicture(bool bind) {

@@ -39,6 +39,7 @@ private:
     KWin::EffectWindow* panel() const;
     bool shown(KWin::EffectWindow* w) const;
     void refresh();
+    void refreshAndRepaint();
     void setRedirected(const QSet<KWin::EffectWindow*>& beneath, KWin::EffectWindow* panel);
     void setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown);
 
@@ -52,6 +53,7 @@ private:
     void bindHeldPicture(bool bind);
 
     std::unique_ptr<KWin::GLTexture> m_held;  // Hold Picture's picture, once kept
+    bool m_repaintPending = false;            // the next refresh draws the lens again
     bool m_holdPending = false;               // held, the picture not kept yet
     QRect m_lens;  // the picture on the screen, in logical pixels; empty: no lens
 };
