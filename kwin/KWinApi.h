@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+
+// The parts of KWin's effect API that moved between 5.27 and 6: the effect builds for
+// the KWin it is configured against (TALVEX_KWIN6 for 6.x) from this one source.
+#ifdef TALVEX_KWIN6
+#include <effect/effecthandler.h>
+#include <effect/effectwindow.h>
+#include <effect/offscreeneffect.h>
+#include <opengl/glshader.h>
+#include <opengl/glshadermanager.h>
+#include <opengl/gltexture.h>
+#include <opengl/openglcontext.h>
+#else
+#include <kwineffects.h>
+#include <kwinglplatform.h>
+#include <kwingltexture.h>
+#include <kwinglutils.h>
+#include <kwinoffscreeneffect.h>
+#endif
+
+namespace talvex::kwin {
+
+// True when KWin's shaders are GLSL 1.40 or later ("core"): a custom fragment program
+// must then speak the same dialect as the vertex program KWin generates for it.
+inline bool coreShaders() {
+#ifdef TALVEX_KWIN6
+    const auto* context = KWin::OpenGlContext::currentContext();
+    return context && !context->isOpenGLES() && context->glslVersion() >= KWin::Version(1, 40);
+#else
+    const auto* platform = KWin::GLPlatform::instance();
+    return !platform->isGLES() && platform->glslVersion() >= KWin::kVersionNumber(1, 40);
+#endif
+}
+
+inline std::unique_ptr<KWin::GLTexture> allocateTexture(const QSize& size) {
+#ifdef TALVEX_KWIN6
+    return KWin::GLTexture::allocate(GL_RGBA8, size);
+#else
+    return std::make_unique<KWin::GLTexture>(GL_RGBA8, size);
+#endif
+}
+
+}  // namespace talvex::kwin

@@ -1,0 +1,313 @@
+#include "LensEffect.h"
+
+#include "StripeShaderBody.h"
+
+#ifdef TALVEX_KWIN6
+#include <core/rendertarget.h>
+#include <core/renderviewport.h>
+#endif
+
+namespace talvex::kwin {
+
+using namespace KWin;
+
+namespace {
+
+// The fragment program of a window drawn by the lens: the program's stripes over the
+// picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
+// the panel while the picture is held); the texel as it is elsewhere.
+// lensRect is the picture in the render target's device pixels, y from the top.
+QByteArray fragmentSource(bool core) {
+    QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
+                             : "varying vec2 texcoord0;\n";
+    source += R"glsl(uniform sampler2D sampler;
+uniform vec4 lensRect;
+uniform float targetHeight;
+uniform float topDown;
+uniform float hole;
+uniform sampler2D heldPicture;
+uniform float patternscale;
+uniform float showRed;
+uniform float showGreen;
+uniform float strength;
+vec4 talvexSampled;
+vec4 talvexFragCoord;
+vec4 talvexStriped;
+)glsl";
+    source += talvexStripeBody;
+    source += R"glsl(
+void main()
+{
+    vec4 texel = TEXTURE(sampler, texcoord0);
+    float fromTop = topDown > 0.5 ? gl_FragCoord.y : targetHeight - gl_FragCoord.y;
+    // The program's own drawable counts from the picture's lower-left corner.
+    vec2 lens = vec2(gl_FragCoord.x - lensRect.x, lensRect.w - (fromTop - lensRect.y));
+    bool inside = lens.x >= 0.0 && lens.y >= 0.0 && lens.x < lensRect.z && lens.y < lensRect.w;
+    if (inside && hole > 1.5) {
+        texel = TEXTURE(heldPicture, lens / lensRect.zw);
+    } else if (inside && hole > 0.5) {
+        discard;
+    } else if (inside) {
+        talvexSampled = texel;
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(texel, talvexStriped, strength);
+    }
+    OUTPUT = texel;
+}
+)glsl";
+    source.replace("TEXTURE", core ? "texture" : "texture2D");
+    source.replace("OUTPUT", core ? "fragColor" : "gl_FragColor");
+    return source;
+}
+
+constexpr int heldTextureUnit = 1;
+
+std::unique_ptr<GLShader> makeShader(bool hole) {
+    auto shader = ShaderManager::instance()->generateCustomShader(
+        ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders()));
+    if (!shader || !shader->isValid()) {
+        qWarning("talvex_lens: the stripe program does not build here");
+        return nullptr;
+    }
+    ShaderManager::instance()->pushShader(shader.get());
+    shader->setUniform("hole", hole ? 1.0f : 0.0f);
+    shader->setUniform("heldPicture", heldTextureUnit);
+    ShaderManager::instance()->popShader();
+    return shader;
+}
+
+}  // namespace
+
+LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeShader(true)) {
+    connect(&m_service, &LensService::requestChanged, this, &LensEffect::refreshAndRepaint);
+    connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
+        watch(w);
+        refresh();
+    });
+    connect(effects, &EffectsHandler::windowClosed, this, &LensEffect::forget);
+    connect(effects, &EffectsHandler::stackingOrderChanged, this, &LensEffect::refresh);
+#ifdef TALVEX_KWIN6
+    connect(effects, &EffectsHandler::desktopChanged, this, &LensEffect::refresh);
+#else
+    connect(effects, qOverload<int, int, EffectWindow*>(&EffectsHandler::desktopChanged), this,
+            &LensEffect::refresh);
+    connect(effects, &EffectsHandler::windowMinimized, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::windowUnminimized, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::windowFrameGeometryChanged, this, &LensEffect::refresh);
+#endif
+    const auto windows = effects->stackingOrder();
+    for (EffectWindow* w : windows) {
+        watch(w);
+    }
+}
+
+// KWin 6 tells a window's changes through the window itself.
+void LensEffect::watch([[maybe_unused]] EffectWindow* w) {
+#ifdef TALVEX_KWIN6
+    connect(w, &EffectWindow::minimizedChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowFrameGeometryChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowDesktopsChanged, this, &LensEffect::refresh);
+#endif
+}
+
+// A closing window leaves the lens at once (its closing animation drawn plain).
+void LensEffect::forget(EffectWindow* w) {
+    if (m_beneath.remove(w) || w == m_panel) {
+        unredirect(w);
+    }
+    if (w == m_panel) {
+        m_panel = nullptr;
+    }
+    refresh();
+}
+
+LensEffect::~LensEffect() = default;
+
+bool LensEffect::supported() {
+    return effects->isOpenGLCompositing();
+}
+
+bool LensEffect::isActive() const {
+    return !m_lens.isEmpty() && m_stripeShader && m_holeShader;
+}
+
+EffectWindow* LensEffect::panel() const {
+    const LensRequest& request = m_service.request();
+    return request.attached ? effects->findWindow(WId(request.window)) : nullptr;
+}
+
+bool LensEffect::shown(EffectWindow* w) const {
+    return w && !w->isDeleted() && !w->isMinimized() && w->isOnCurrentDesktop() &&
+           w->isOnCurrentActivity();
+}
+
+// Steps: 1. find the panel and the picture on the screen; 2. the shown windows below
+// the panel that meet it are drawn through the stripes, the panel with its hole;
+// 3. the old and the new lens are drawn again.
+// What the program asked changed (or the held picture was kept): the lens is drawn again
+// even where the windows in it stay the same.
+void LensEffect::refreshAndRepaint() {
+    m_repaintPending = true;
+    refresh();
+}
+
+void LensEffect::refresh() {
+    const LensRequest& request = m_service.request();
+    EffectWindow* panel = this->panel();
+    QRect lens;
+    QSet<EffectWindow*> beneath;
+    if (!request.held) {
+        m_held.reset();
+        m_holdPending = false;
+    } else if (!m_held && !m_holdPending) {
+        m_holdPending = true;  // the next paint of the lens is kept
+    }
+    if (shown(panel) && m_stripeShader && m_holeShader) {
+        lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
+        const auto order = m_held ? decltype(effects->stackingOrder())() : effects->stackingOrder();
+        for (EffectWindow* w : order) {
+            if (w == panel) {
+                break;
+            }
+            if (shown(w) && w->expandedGeometry().toAlignedRect().intersects(lens)) {
+                beneath.insert(w);
+            }
+        }
+    } else {
+        panel = nullptr;
+    }
+    // A change elsewhere on the screen leaves the lens as it is: no stripe draw for it.
+    const bool changed =
+        m_repaintPending || lens != m_lens || beneath != m_beneath || panel != m_panel;
+    m_repaintPending = false;
+    setRedirected(beneath, panel);
+    if (changed) {
+        effects->addRepaint(m_lens.united(lens));
+    }
+    m_lens = lens;
+    m_service.setDrawing(!lens.isEmpty());
+}
+
+void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow* panel) {
+    for (EffectWindow* w : std::as_const(m_beneath)) {
+        if (!beneath.contains(w) && w != panel) {
+            unredirect(w);
+        }
+    }
+    if (m_panel && m_panel != panel && !beneath.contains(m_panel)) {
+        unredirect(m_panel);
+    }
+    for (EffectWindow* w : beneath) {
+        if (!m_beneath.contains(w) || w == m_panel) {
+            redirect(w);
+        }
+        setShader(w, m_stripeShader.get());
+    }
+    if (panel) {
+        if (panel != m_panel || m_beneath.contains(panel)) {
+            redirect(panel);
+        }
+        setShader(panel, m_holeShader.get());
+    }
+    m_beneath = beneath;
+    m_panel = panel;
+}
+
+// The windows beneath must not be left out as hidden by the panel: its picture is a
+// hole now.
+void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
+                                std::chrono::milliseconds presentTime) {
+    if (w == m_panel && !m_lens.isEmpty()) {
+        data.opaque -= m_lens;
+    }
+    OffscreenEffect::prePaintWindow(w, data, presentTime);
+}
+
+void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown) {
+    const LensRequest& request = m_service.request();
+    for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get()}) {
+        ShaderManager::instance()->pushShader(shader);
+        shader->setUniform("lensRect", QVector4D(deviceLens.x(), deviceLens.y(), deviceLens.width(),
+                                                 deviceLens.height()));
+        shader->setUniform("targetHeight", float(targetHeight));
+        shader->setUniform("topDown", topDown ? 1.0f : 0.0f);
+        shader->setUniform("patternscale", float(request.scale));
+        shader->setUniform("showRed", request.redStripes ? 1.0f : 0.0f);
+        shader->setUniform("showGreen", request.greenStripes ? 1.0f : 0.0f);
+        shader->setUniform("strength", float(request.strength));
+        ShaderManager::instance()->popShader();
+    }
+    ShaderManager::instance()->pushShader(m_holeShader.get());
+    m_holeShader->setUniform("hole", m_held ? 2.0f : 1.0f);
+    ShaderManager::instance()->popShader();
+}
+
+// Hold Picture: the lens as just painted (striped, from the bound framebuffer, rows from
+// the bottom as the held picture is read) is kept in a texture the panel then shows.
+void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
+                                 const QRegion& region, const QRect& lens) {
+    if (!m_holdPending || !region.contains(lens)) {
+        return;
+    }
+    const QRect source = deviceLens.toAlignedRect();
+    if (source.isEmpty()) {
+        return;
+    }
+    m_held = allocateTexture(source.size());
+    m_held->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
+                        int(targetHeight) - source.y() - source.height(), source.width(),
+                        source.height());
+    m_held->unbind();
+    m_holdPending = false;
+    QMetaObject::invokeMethod(this, &LensEffect::refreshAndRepaint, Qt::QueuedConnection);
+}
+
+void LensEffect::bindHeldPicture(bool bind) {
+    if (!m_held) {
+        return;
+    }
+    glActiveTexture(GL_TEXTURE0 + heldTextureUnit);
+    if (bind) {
+        m_held->bind();
+    } else {
+        m_held->unbind();
+    }
+    glActiveTexture(GL_TEXTURE0);
+}
+
+#ifdef TALVEX_KWIN6
+void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
+                             int mask, const QRegion& region, Output* screen) {
+    const QRectF device = viewport.mapToRenderTarget(QRectF(m_lens));
+    const double targetHeight = renderTarget.size().height();
+    if (isActive()) {
+        setUniforms(device, targetHeight, false);
+    }
+    bindHeldPicture(true);
+    effects->paintScreen(renderTarget, viewport, mask, region, screen);
+    bindHeldPicture(false);
+    if (isActive()) {
+        keepHeldPicture(device, targetHeight, region, m_lens);
+    }
+}
+#else
+void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
+    const QRectF target = effects->renderTargetRect();
+    const qreal scale = effects->renderTargetScale();
+    const QRectF device((m_lens.x() - target.x()) * scale, (m_lens.y() - target.y()) * scale,
+                        m_lens.width() * scale, m_lens.height() * scale);
+    if (isActive()) {
+        setUniforms(device, target.height() * scale, false);
+    }
+    bindHeldPicture(true);
+    effects->paintScreen(mask, region, data);
+    bindHeldPicture(false);
+    if (isActive()) {
+        keepHeldPicture(device, target.height() * scale, region, m_lens);
+    }
+}
+#endif
+
+}  // namespace talvex::kwin

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "KWinApi.h"
+#include "LensService.h"
+
+#include <QRect>
+#include <QSet>
+#include <memory>
+
+namespace talvex::kwin {
+
+// Draws the Talvex lens: the windows beneath the program's panel, where the panel's
+// picture lies, through the program's stripe program. The windows beneath are drawn
+// through it (plain outside the picture) and the panel with a hole over the picture, so
+// that what lies beneath shows there; windows above the panel stay on top.
+class LensEffect : public KWin::OffscreenEffect {
+    Q_OBJECT
+
+public:
+    LensEffect();
+    ~LensEffect() override;
+
+    static bool supported();
+    bool isActive() const override;
+    int requestedEffectChainPosition() const override { return 90; }
+
+    void prePaintWindow(KWin::EffectWindow* w, KWin::WindowPrePaintData& data,
+                        std::chrono::milliseconds presentTime) override;
+#ifdef TALVEX_KWIN6
+    void paintScreen(const KWin::RenderTarget& renderTarget, const KWin::RenderViewport& viewport,
+                     int mask, const QRegion& region, KWin::Output* screen) override;
+#else
+    void paintScreen(int mask, const QRegion& region, KWin::ScreenPaintData& data) override;
+#endif
+
+private:
+    void watch(KWin::EffectWindow* w);
+    void forget(KWin::EffectWindow* w);
+    KWin::EffectWindow* panel() const;
+    bool shown(KWin::EffectWindow* w) const;
+    void refresh();
+    void refreshAndRepaint();
+    void setRedirected(const QSet<KWin::EffectWindow*>& beneath, KWin::EffectWindow* panel);
+    void setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown);
+
+    LensService m_service;
+    std::unique_ptr<KWin::GLShader> m_stripeShader;
+    std::unique_ptr<KWin::GLShader> m_holeShader;
+    QSet<KWin::EffectWindow*> m_beneath;
+    KWin::EffectWindow* m_panel = nullptr;
+    void keepHeldPicture(const QRectF& deviceLens, double targetHeight, const QRegion& region,
+                         const QRect& lens);
+    void bindHeldPicture(bool bind);
+
+    std::unique_ptr<KWin::GLTexture> m_held;  // Hold Picture's picture, once kept
+    bool m_repaintPending = false;            // the next refresh draws the lens again
+    bool m_holdPending = false;               // held, the picture not kept yet
+    QRect m_lens;  // the picture on the screen, in logical pixels; empty: no lens
+};
+
+}  // namespace talvex::kwin

@@ -1,0 +1,132 @@
+#include "LensService.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDebug>
+
+namespace talvex::kwin {
+
+namespace {
+const QString serviceName = QStringLiteral("org.talvex.Lens");
+const QString objectPath = QStringLiteral("/org/talvex/Lens");
+const QString interfaceName = QStringLiteral("org.talvex.Lens1");
+
+// Configure's rule: a key given with a value of its own type replaces the setting; an
+// unknown key or a value of another type is ignored.
+template <typename T>
+void take(const QVariantMap& settings, const char* key, T& setting) {
+    const auto it = settings.constFind(QLatin1String(key));
+    if (it != settings.constEnd() && it->userType() == qMetaTypeId<T>()) {
+        setting = it->value<T>();
+    }
+}
+}  // namespace
+
+LensService::LensService(QObject* parent) : QObject(parent) {
+    auto bus = QDBusConnection::sessionBus();
+    m_ownerWatcher.setConnection(bus);
+    m_ownerWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(&m_ownerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { release(); });
+    m_registered = bus.registerObject(objectPath, this,
+                                      QDBusConnection::ExportScriptableSlots |
+                                          QDBusConnection::ExportScriptableSignals |
+                                          QDBusConnection::ExportAllProperties) &&
+                   bus.registerService(serviceName);
+    if (!m_registered) {
+        qWarning("talvex_lens: cannot own %s on the session bus", qPrintable(serviceName));
+    }
+}
+
+LensService::~LensService() {
+    auto bus = QDBusConnection::sessionBus();
+    bus.unregisterService(serviceName);
+    bus.unregisterObject(objectPath);
+}
+
+void LensService::setDrawing(bool drawing) {
+    if (drawing == m_drawing) {
+        return;
+    }
+    m_drawing = drawing;
+    auto signal =
+        QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << interfaceName << QVariantMap{{QStringLiteral("Drawing"), drawing}} << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+// Only the owner writes; before Attach nobody does but the caller of Attach.
+bool LensService::callerMayWrite(bool mustBeAttached) {
+    if (!calledFromDBus()) {
+        return true;
+    }
+    const QString caller = message().service();
+    if (!m_owner.isEmpty() && caller != m_owner) {
+        sendErrorReply(QStringLiteral("org.talvex.Lens1.Error.Busy"),
+                       QStringLiteral("another program owns the lens"));
+        return false;
+    }
+    if (mustBeAttached && !m_request.attached) {
+        sendErrorReply(QStringLiteral("org.talvex.Lens1.Error.NotAttached"),
+                       QStringLiteral("call Attach first"));
+        return false;
+    }
+    return true;
+}
+
+void LensService::Attach(uint x11Window, const QRect& picture) {
+    if (!callerMayWrite(false)) {
+        return;
+    }
+    if (m_owner.isEmpty() && calledFromDBus()) {
+        m_owner = message().service();
+        m_ownerWatcher.setWatchedServices({m_owner});
+    }
+    m_request.attached = true;
+    m_request.window = x11Window;
+    m_request.picture = picture;
+    Q_EMIT requestChanged();
+}
+
+void LensService::SetPicture(const QRect& picture) {
+    if (!callerMayWrite(true)) {
+        return;
+    }
+    m_request.picture = picture;
+    Q_EMIT requestChanged();
+}
+
+void LensService::Configure(const QVariantMap& settings) {
+    if (!callerMayWrite(true)) {
+        return;
+    }
+    take(settings, "red-stripes", m_request.redStripes);
+    take(settings, "green-stripes", m_request.greenStripes);
+    take(settings, "strength", m_request.strength);
+    m_request.strength = qBound(0.0, m_request.strength, 1.0);
+    take(settings, "area", m_request.area);
+    take(settings, "held", m_request.held);
+    take(settings, "scale", m_request.scale);
+    if (!(m_request.scale > 0.0)) {
+        m_request.scale = 1.0;
+    }
+    Q_EMIT requestChanged();
+}
+
+void LensService::Detach() {
+    if (!callerMayWrite(false)) {
+        return;
+    }
+    release();
+}
+
+// The lens goes and every setting returns to its default.
+void LensService::release() {
+    m_owner.clear();
+    m_ownerWatcher.setWatchedServices({});
+    m_request = LensRequest();
+    Q_EMIT requestChanged();
+}
+
+}  // namespace talvex::kwin

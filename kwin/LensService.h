@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QDBusServiceWatcher>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <QVariantMap>
+
+namespace talvex::kwin {
+
+// What the program asked the lens to be (org.talvex.Lens1): the one writer is the
+// owner, the first caller of Attach, until it detaches or leaves the bus.
+struct LensRequest {
+    bool attached = false;
+    quint32 window = 0;  // the panel's X11 window
+    QRect picture;       // in the panel's client area
+    bool redStripes = true;
+    bool greenStripes = true;
+    double strength = 1.0;
+    QString area = QStringLiteral("beneath");
+    bool held = false;
+    double scale = 1.0;
+};
+
+// org.talvex.Lens1 on the session bus (/org/talvex/Lens, name org.talvex.Lens).
+class LensService : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.talvex.Lens1")
+    Q_PROPERTY(uint Version READ version)
+    Q_PROPERTY(bool Drawing READ drawing)
+
+public:
+    explicit LensService(QObject* parent = nullptr);
+    ~LensService() override;
+
+    bool registered() const { return m_registered; }
+    const LensRequest& request() const { return m_request; }
+    uint version() const { return 1; }
+    bool drawing() const { return m_drawing; }
+    void setDrawing(bool drawing);
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Attach(uint x11Window, const QRect& picture);
+    Q_SCRIPTABLE void SetPicture(const QRect& picture);
+    Q_SCRIPTABLE void Configure(const QVariantMap& settings);
+    Q_SCRIPTABLE void Detach();
+
+Q_SIGNALS:
+    Q_SCRIPTABLE void ShortcutActivated();
+    void requestChanged();
+
+private:
+    bool callerMayWrite(bool mustBeAttached);
+    void release();
+
+    LensRequest m_request;
+    QString m_owner;
+    QDBusServiceWatcher m_ownerWatcher;
+    bool m_drawing = false;
+    bool m_registered = false;
+};
+
+}  // namespace talvex::kwin

@@ -1,0 +1,293 @@
+#!/usr/bin/env bash
+# check-lens.sh PLUGINS TALVEX [wayland|x11]: the KWin effect talvex_lens, built into the
+# folder PLUGINS (e.g. build-kwin/plugins), on a real KWin; the program TALVEX gives the
+# reference stripes. Two sessions:
+#   wayland  KWin 5.27 of this machine: kwin_wayland --virtual (OpenGL on llvmpipe), the
+#            window beneath a native Wayland one, the panel an X11 window on Xwayland;
+#   x11      KWin 6 of the Debian 13 chroot (scripts/debian13-chroot.sh; the effect built
+#            there into PLUGINS): kwin_x11 on Xvfb (KWin 6's virtual Wayland backend has
+#            no OpenGL without a render node), every window an X11 one.
+# Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
+# of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
+# way; a settings change (red stripes off) shows; beside the picture the panel is drawn
+# as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
+# its line while the effect is unloaded and attaches again when it is back; only the
+# owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+self="$here/$(basename "${BASH_SOURCE[0]}")"
+plugins="$(realpath "$1")"
+talvex="$(realpath -m "$2")"
+session="${3:-wayland}"
+work="$(dirname "$plugins")/kwin-checks-$session"
+
+# prepare: the pictures, and what the program makes of the part beneath the picture.
+prepare() {
+  rm -rf "$work"; mkdir -p "$work/bin" "$work/run"; chmod 700 "$work/run"
+  convert -size 340x420 gradient:red-lime -rotate 90 \
+    -fill '#00ff00' -draw 'rectangle 20,20 120,90' -fill '#ff0000' -draw 'rectangle 200,220 300,320' \
+    -fill '#008080' -draw 'rectangle 150,250 260,330' -alpha off "$work/scene.png"
+  convert -size 400x300 xc:'#202020' -fill '#c0c0c0' -draw 'rectangle 0,0 399,39' "$work/panel.png"
+  # The picture lies at (20, 60, 240, 200) in the panel's client area: over the scene's
+  # (120, 110) when the panel is at 600,300 and the window beneath at 500,250.
+  convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
+  "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
+  "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+}
+
+# Outside: start the session, which runs this script again inside it (TALVEX_IN_KWIN=1).
+if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
+  [ -f "$plugins/kwin/effects/plugins/talvex_lens.so" ] || { echo "no effect built in $plugins"; exit 77; }
+  chroot_script="$here/../../scripts/debian13-chroot.sh"
+  if [ "$session" = x11 ]; then
+    [ -x "$("$chroot_script" path)/usr/bin/kwin_x11" ] || { echo "no Debian 13 chroot with kwin_x11"; exit 77; }
+  else
+    command -v kwin_wayland >/dev/null || { echo "kwin_wayland is not installed"; exit 77; }
+  fi
+  prepare
+  export TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
+  export QT_PLUGIN_PATH="$plugins${QT_PLUGIN_PATH:+:$QT_PLUGIN_PATH}"
+  status=0
+  if [ "$session" = x11 ]; then
+    root="$(realpath "$here/../..")"
+    binds=(--bind "$root")
+    case "$work" in "$root"/*) ;; *) binds+=(--bind "$(dirname "$plugins")") ;; esac
+    timeout 120 "$chroot_script" run "${binds[@]}" -- env TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" \
+      KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 QT_PLUGIN_PATH="$plugins" \
+      dbus-run-session -- "$self" "$plugins" "$talvex" x11 >"$work/kwin.log" 2>&1 || status=$?
+  else
+    # The installed binary carries file capabilities that a root shell in a container
+    # may refuse to exec; a copy without them runs (named kwin_wayland so that its
+    # platform plugin loads). KWin runs this script as its session, with DISPLAY and
+    # WAYLAND_DISPLAY set, and ends with it.
+    cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"
+    timeout 120 env QT_QPA_PLATFORM=offscreen KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 dbus-run-session -- "$work/bin/kwin_wayland" --virtual \
+      --width 1280 --height 800 --xwayland --socket talvex-kwin-check \
+      --exit-with-session "$self $plugins $talvex wayland" >"$work/kwin.log" 2>&1 || status=$?
+  fi
+  [ -f "$work/status" ] || { echo "KWin did not run the checks (exit $status):"; tail -5 "$work/kwin.log"; exit 77; }
+  cat "$work/checks.log"
+  exit "$(cat "$work/status")"
+fi
+
+# Inside the chroot, for kwin_x11: Xvfb and KWin first, then the checks below.
+if [ "$session" = x11 ] && [ -z "${DISPLAY:-}" ]; then
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  for _ in $(seq 1 40); do [ -s "$work/display" ] && break; sleep 0.25; done
+  export DISPLAY=":$(cat "$work/display")"
+  kwin_x11 --replace >"$work/kwin-x11.log" 2>&1 &
+  kwin=$!
+  status=0
+  "$self" "$plugins" "$talvex" x11 || status=$?
+  kill "$kwin" "$xvfb" 2>/dev/null || true
+  wait "$kwin" "$xvfb" 2>/dev/null || true
+  exit "$status"
+fi
+
+# --- Inside the KWin session ---------------------------------------------------------
+exec >"$work/checks.log" 2>&1
+children=()
+finish() {
+  local status=$?
+  echo "$status" >"$work/status"
+  [ ${#children[@]} -eq 0 ] || kill "${children[@]}" 2>/dev/null || true
+  wait 2>/dev/null || true  # reaped here: PID 1 of these machines reaps no orphans
+}
+trap finish EXIT
+fail() {
+  echo "FAIL: $*"
+  "$here/screenshot.py" "$work/failed.png" || true  # what the screen showed, to look at
+  exit 1
+}
+# wait_for DESCRIPTION CMD...: until CMD succeeds, 20 s at most.
+wait_for() {
+  local what="$1"; shift
+  for _ in $(seq 1 80); do
+    "$@" >"$work/waited.log" 2>&1 && return 0
+    sleep 0.25
+  done
+  cat "$work/waited.log"
+  fail "timed out waiting for $what"
+}
+kwin() { gdbus call --session --dest org.kde.KWin "$@"; }
+lens() { gdbus call --session --dest org.talvex.Lens --object-path /org/talvex/Lens "$@"; }
+# place CAPTION X Y: moves the window's client area there through a KWin script (a
+# decoration, where KWin draws one, lies around it).
+place() {
+  cat >"$work/place.js" <<JS
+const all = workspace.windowList ? workspace.windowList() : workspace.clientList();
+for (const w of all) {
+    if (w.caption === "$1") {
+        const f = w.frameGeometry, c = w.clientGeometry || f;
+        w.frameGeometry = {x: $2 - (c.x - f.x), y: $3 - (c.y - f.y), width: f.width, height: f.height};
+    }
+}
+JS
+  kwin --object-path /Scripting --method org.kde.kwin.Scripting.unloadScript place >/dev/null || true
+  kwin --object-path /Scripting --method org.kde.kwin.Scripting.loadScript "$work/place.js" place >/dev/null
+  kwin --object-path /Scripting --method org.kde.kwin.Scripting.start >/dev/null
+}
+# placed_at X Y: the window beneath has its client area there (a Wayland window's
+# position shows only on the screen: the scene's top-left pixel there, the black desktop
+# above-left).
+placed_at() {
+  if [ "$session" = x11 ]; then
+    xwininfo -name wayland | grep -q "Absolute upper-left X:  $1" &&
+      xwininfo -name wayland | grep -q "Absolute upper-left Y:  $2"
+    return
+  fi
+  "$here/screenshot.py" "$work/probe.png" "$(($1 - 1))" "$(($2 - 1))" 2 2 &&
+    [ "$(convert "$work/scene.png" -format '%[pixel:p{0,0}]' info:)" = \
+      "$(convert "$work/probe.png" -format '%[pixel:p{1,1}]' info:)" ] &&
+    [ "$(convert "$work/probe.png" -format '%[pixel:p{0,0}]' info:)" = "srgb(0,0,0)" ]
+}
+drawing() { lens --method org.freedesktop.DBus.Properties.Get org.talvex.Lens1 Drawing | grep -q "$1"; }
+# matches PICTURE EXPECTED: 0 differing pixels, a border of 2 left out.
+matches() {
+  local w h diff
+  w="$(identify -format %w "$1")"; h="$(identify -format %h "$1")"
+  diff="$(compare -metric AE -crop "$((w - 4))x$((h - 4))+2+2" "$1" "$2" null: 2>&1 || true)"
+  echo "$(basename "$1"): $diff differing pixels"
+  [ "$diff" = 0 ]
+}
+
+wait_for "the screenshot interface" kwin --object-path /org/kde/KWin/ScreenShot2 \
+  --method org.freedesktop.DBus.Introspectable.Introspect
+
+# 1. A native Wayland window at 500,250; the X11 panel over it at 600,300, its picture
+#    the client area's (20, 60, 240, 200): on the screen 620,360, in the scene 120,110.
+if [ "$session" = wayland ]; then
+  GTK_A11Y=none GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland >"$work/clicks.log" 2>&1 &
+else
+  display -title wayland "$work/scene.png" &
+fi
+children+=($!)
+placed() { place wayland 500 250 && placed_at 500 250; }
+wait_for "the Wayland window placed" placed
+display -title panel -geometry +600+300 "$work/panel.png" &
+panel_pid=$!
+children+=($!)
+wait_for "the panel" xwininfo -name panel
+panel="$(xwininfo -name panel | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')"
+panel_placed() {
+  place panel 600 300 && xwininfo -id "$panel" | grep -q 'Absolute upper-left X:  600' &&
+    xwininfo -id "$panel" | grep -q 'Absolute upper-left Y:  300'
+}
+wait_for "the panel placed" panel_placed
+
+# 2. The effect draws the lens; it equals the program's own stripes of what lies beneath.
+kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens | grep -q true ||
+  fail "the effect did not load"
+coproc owner { exec "$here/lens-owner.py"; }
+children+=("$owner_PID")
+tell() { # tell COMMAND: to the lens's owner, which must answer ok
+  local answer
+  echo "$*" >&"${owner[1]}"
+  read -r -t 10 answer <&"${owner[0]}" || answer="no answer"
+  [ "$answer" = ok ] || fail "$*: $answer"
+}
+[[ "$(lens --method org.talvex.Lens1.Configure "{'strength': <0.5>}" 2>&1 || true)" == *NotAttached* ]] ||
+  fail "Configure before Attach was taken"
+tell attach "$panel" 20 60 240 200
+[[ "$(lens --method org.talvex.Lens1.Attach 1 "(0, 0, 10, 10)" 2>&1 || true)" == *Busy* ]] ||
+  fail "another caller took the lens from its owner"
+tell configure scale double 1.0
+wait_for "the lens drawn" drawing true
+shoot_until_matches() { # NAME EXPECTED: the lens until it matches, 5 s at most
+  for _ in $(seq 1 20); do
+    "$here/screenshot.py" "$work/$1.png" 620 360 240 200
+    matches "$work/$1.png" "$2" >/dev/null && break
+    sleep 0.25
+  done
+  matches "$work/$1.png" "$2"
+}
+shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the program's stripes"
+"$here/screenshot.py" "$work/screen.png"
+
+# 3. A setting change: red stripes off.
+tell configure red-stripes bool false
+shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
+
+# 3b. Hold Picture: the lens keeps its picture when the window beneath goes, and shows
+#     what is beneath again when let go (the black desktop).
+tell configure held bool true
+"$here/screenshot.py" "$work/held-before.png" 620 360 240 200  # a frame after the hold
+placed_away() { place wayland 0 0 && placed_at 0 0; }
+wait_for "the window beneath moved away" placed_away
+shoot_until_matches lens-held "$work/expected-green.png" || fail "the held picture changed"
+tell configure held bool false
+black() {
+  "$here/screenshot.py" "$work/released.png" 620 360 240 200 &&
+    [ "$(convert "$work/released.png" -format '%[fx:maxima]' info:)" = 0 ]
+}
+wait_for "the lens let go" black
+placed() { place wayland 500 250 && placed_at 500 250; }
+wait_for "the Wayland window placed again" placed
+
+# 4. Beside the picture the panel shows as it is: its title bar.
+"$here/screenshot.py" "$work/title.png" 600 300 400 40
+[ "$(convert "$work/title.png" -format '%[hex:p{200,20}]' info:)" = C0C0C0 ] ||
+  fail "the panel's title bar is not drawn beside the picture"
+
+# click_through (KWin 5.27, TALVEX_FAKE_CLICK given): the program's own panel on
+# Xwayland stays above the Wayland window when that is clicked (keep-above holds), and a
+# click on its title bar does not pass to the window beneath. A click on the picture
+# does not reach the Wayland window beneath either: KWin 5.27 ignores the Xwayland
+# window's X Shape input region (a click there reaches X11 windows beneath, through
+# Xwayland, only). Reported, not failed, until the lens passes such clicks itself.
+click_through() {
+  if [ ! -x "${TALVEX_FAKE_CLICK:-}" ]; then
+    echo "click-through not checked: no fake-click"
+    return
+  fi
+  wait_for "the program's panel" xwininfo -name Talvex
+  program_placed() {
+    place Talvex 560 300 && xwininfo -name Talvex | grep -q 'Absolute upper-left X:  560'
+  }
+  wait_for "the program's panel placed" program_placed
+  "$here/screenshot.py" "$work/title-before.png" 700 302 120 20
+  coproc clicker { exec "$TALVEX_FAKE_CLICK"; }
+  children+=("$clicker_PID")
+  click() { # click X Y: answered once KWin has taken it
+    local answer
+    echo "$1 $2" >&"${clicker[1]}"
+    read -r -t 10 answer <&"${clicker[0]}" && [ "$answer" = ok ]
+  }
+  beside() { click 520 270 && grep -q "click 20 20" "$work/clicks.log"; }
+  wait_for "a click beside the panel (the pointer's first click may go before the seat has it)" beside
+  "$here/screenshot.py" "$work/title-after.png" 700 302 120 20
+  matches "$work/title-after.png" "$work/title-before.png" >/dev/null ||
+    fail "the panel went below the Wayland window clicked"
+  : >"$work/clicks.log"
+  click 700 310
+  click 700 480
+  click 520 270
+  wait_for "the next click beside the panel" grep -q "click 20 20" "$work/clicks.log"
+  ! grep -q "click 200 60" "$work/clicks.log" || fail "a click on the title bar reached the window beneath"
+  if grep -q "click 200 230" "$work/clicks.log"; then
+    echo "click-through over a Wayland window holds"
+  else
+    echo "KNOWN FAULT: a click on the picture does not reach the Wayland window beneath"
+  fi
+}
+
+# 5. The lens goes with its owner; the program itself (on Xwayland, KWin 5.27's session
+#    only) attaches over the same interface, shows its message while the effect is
+#    unloaded, and attaches again when it is back.
+if [ "$session" = wayland ]; then
+  exec {owner[1]}>&-
+  wait_for "the lens gone with its owner" drawing false
+  kill "$panel_pid"
+  XDG_CONFIG_HOME="$work/config" XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$talvex" >"$work/talvex.log" 2>&1 &
+  children+=($!)
+  wait_for "the program's lens drawn" drawing true
+  click_through
+  kwin --object-path /Effects --method org.kde.kwin.Effects.unloadEffect talvex_lens >/dev/null
+  wait_for "the program's log line without the effect" grep -q "no compositor draws the lens" "$work/talvex.log"
+  kwin --object-path /Effects --method org.kde.kwin.Effects.loadEffect talvex_lens >/dev/null
+  wait_for "the program's lens drawn again" drawing true
+fi
+echo "all checks passed"

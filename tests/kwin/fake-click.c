@@ -1,0 +1,59 @@
+/* fake-click: for each line "X Y" of standard input, a left click at X,Y of a KWin Wayland session,
+ * through KWin's fake input protocol (org_kde_kwin_fake_input, which KWin grants to any client).
+ * For the checks only. */
+#include <linux/input-event-codes.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wayland-client.h>
+
+#include "fake-input-client-protocol.h"
+
+static struct org_kde_kwin_fake_input* input;
+
+static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
+                   uint32_t version) {
+    (void)data;
+    if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3)
+        input = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface,
+                                 version < 4 ? version : 4);
+}
+
+static void global_remove(void* data, struct wl_registry* registry, uint32_t name) {
+    (void)data, (void)registry, (void)name;
+}
+
+static const struct wl_registry_listener listener = {global, global_remove};
+
+int main(int argc, char** argv) {
+    (void)argc, (void)argv;
+    struct wl_display* display = wl_display_connect(NULL);
+    if (!display) {
+        fprintf(stderr, "fake-click: no Wayland display\n");
+        return 1;
+    }
+    struct wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, NULL);
+    wl_display_roundtrip(display);
+    if (!input) {
+        fprintf(stderr, "fake-click: the compositor offers no fake input\n");
+        return 1;
+    }
+    org_kde_kwin_fake_input_authenticate(input, "talvex checks", "clicks for the checks");
+    wl_display_roundtrip(display);
+    /* The seat has a pointer only while this device lives: one connection for all clicks. */
+    int x, y;
+    while (scanf("%d %d", &x, &y) == 2) {
+        org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
+                                                        wl_fixed_from_int(y));
+        wl_display_roundtrip(display);
+        org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+        wl_display_roundtrip(display);
+        org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+        wl_display_roundtrip(display);
+        printf("ok\n");
+        fflush(stdout);
+    }
+    wl_display_disconnect(display);
+    return 0;
+}
