@@ -95,15 +95,15 @@ import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
 ${body}
+// The same state as the legacy form's object (_service), so both are inspected alike.
 export default class TalvexLensExtension extends Extension {
     enable() {
-        this._lens = new TalvexLens();
-        this._lens.enable();
+        this._service = new LensService();
     }
 
     disable() {
-        this._lens.disable();
-        this._lens = null;
+        this._service.destroy();
+        this._service = null;
     }
 }
 ")
