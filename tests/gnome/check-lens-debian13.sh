@@ -16,9 +16,9 @@ chroot_script="$source/scripts/debian13-chroot.sh"
 unshare --mount true 2>/dev/null || { echo "no mount namespaces here"; exit 77; }
 
 packages=(
-  # building the program
+  # building the program (Qt 6.8's OpenGL widgets come with qt6-base-dev)
   cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-l10n-tools
-  qt6-qpa-plugins libqt6opengl6-dev libx11-dev libxext-dev libxcomposite-dev libxrender-dev
+  qt6-qpa-plugins help2man gzip libx11-dev libxext-dev libxcomposite-dev libxrender-dev
   libxrandr-dev libxfixes-dev libxdamage-dev libxi-dev libxtst-dev libx11-xcb-dev libgl-dev
   libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 liblcms2-dev
   # the session and the checks
