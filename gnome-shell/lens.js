@@ -16,8 +16,9 @@
 //                lens changed, not on every frame of the stage
 //       lens     the stripe effect, clipped to the picture
 //         world  moved so that the shown area (beneath the panel, or around the
-//                pointer) lies under the picture: clones of the background and of
-//                each window below the panel that meets that area
+//                pointer) lies under the picture: a background actor of its own per
+//                monitor, then clones of each window below the panel that meets
+//                that area
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
 
@@ -61,6 +62,10 @@ function offscreenTarget(w, h) {
     const y2 = Math.ceil(h + 0.75);
     return {offset: [x2 - w - 3, y2 - h - 3], size: [w + 3, h + 3]};
 }
+
+// The properties a background actor's content is drawn by, copied from the shell's.
+const BACKGROUND_PROPERTIES = ['background', 'gradient', 'gradient_height',
+    'gradient_max_darkness', 'vignette', 'brightness', 'vignette_sharpness'];
 
 function rectsMeet(a, b) {
     return a.x < b.x + b.width && b.x < a.x + a.width &&
@@ -156,8 +161,11 @@ class Lens {
         this._lens.add_child(this._world);
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
-        this._background = new Clutter.Clone({source: Main.layoutManager._backgroundGroup});
-        this._world.add_child(this._background);
+        // Not clones of the shell's backgrounds: those draw only what mutter found
+        // unobscured on the stage (since 48 nothing under the opaque panel).
+        this._backgrounds = new Clutter.Actor({reactive: false});
+        this._world.add_child(this._backgrounds);
+        this._backgroundManagers = new Map();
 
         const uiGroup = Main.layoutManager.uiGroup;
         uiGroup.insert_child_above(this._root, global.window_group);
@@ -191,6 +199,7 @@ class Lens {
         for (const [window, ids] of this._windowSignals)
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
+        this._watchBackgrounds([]);
         this._root.destroy();
     }
 
@@ -427,6 +436,7 @@ class Lens {
             return;
         }
         if (!this._settings['held']) {
+            this._syncBackgrounds();
             const area = this._shownArea(picture);
             this._world.set_position(-area.x, -area.y);
             const actors = global.get_window_actors();
@@ -453,6 +463,54 @@ class Lens {
         this._root.visible = shown;
         this._updateClickThrough();
         this._setDrawing(shown);
+    }
+
+    // One background actor per monitor, drawn as the shell's own for that monitor, at
+    // its place; made again when the shell replaces its background.
+    _syncBackgrounds() {
+        const managers = Main.layoutManager._bgManagers || [];
+        this._watchBackgrounds(managers);
+        const sources = managers.map(m => m.backgroundActor).filter(a => a && a.content);
+        const mine = this._backgrounds.get_children();
+        const same = mine.length === sources.length &&
+            mine.every((actor, i) => actor._talvexSource === sources[i]);
+        if (!same) {
+            this._backgrounds.destroy_all_children();
+            for (const source of sources) {
+                const actor = new Meta.BackgroundActor({
+                    meta_display: global.display, monitor: source.monitor, reactive: false,
+                });
+                actor._talvexSource = source;
+                for (const coordinate of [Clutter.BindCoordinate.POSITION, Clutter.BindCoordinate.SIZE])
+                    actor.add_constraint(new Clutter.BindConstraint({source, coordinate}));
+                this._backgrounds.add_child(actor);
+            }
+        }
+        this._backgrounds.get_children().forEach(actor => {
+            for (const name of BACKGROUND_PROPERTIES) {
+                const value = actor._talvexSource.content[name];
+                if (value !== undefined && actor.content[name] !== value)
+                    actor.content[name] = value;
+            }
+        });
+    }
+
+    // Watches the shell's background managers (each says when it replaced its actor).
+    _watchBackgrounds(managers) {
+        for (const [manager, id] of this._backgroundManagers) {
+            if (!managers.includes(manager)) {
+                try {
+                    manager.disconnect(id);
+                } catch (e) {} // a manager the shell destroyed has no connections left
+                this._backgroundManagers.delete(manager);
+            }
+        }
+        for (const manager of managers) {
+            if (!this._backgroundManagers.has(manager)) {
+                this._backgroundManagers.set(manager,
+                    manager.connect('changed', () => this._queueUpdate()));
+            }
+        }
     }
 
     // Keeps one clone per source in `sources`, in stacking order, each bound to its
