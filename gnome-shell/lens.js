@@ -331,7 +331,11 @@ class Lens {
     // Mutter 43.x-44.7 resets the X Shape input region of an Xwayland window at its next
     // commit, so the program's own click-through does not hold there: over the picture
     // the panel's surface stops taking part in picking, and the pointer is picked again.
+    // Later shells keep the region, and have no way to pick again at once (a surface
+    // made reactive again would go on missing the clicks until the next frame).
     _updateClickThrough() {
+        if (SHELL_KEEPS_X11_INPUT_REGION)
+            return;
         const [x, y] = global.get_pointer();
         const pass = this._root.visible && this._pictureStage &&
             passesClicks(this._pictureStage, x, y);
@@ -348,8 +352,7 @@ class Lens {
         if (surface)
             surface.reactive = false;
         const seat = Clutter.get_default_backend().get_default_seat();
-        if (global.stage.repick_device) // gone in 47, where a reactive change repicks
-            global.stage.repick_device(seat.get_pointer());
+        global.stage.repick_device(seat.get_pointer());
     }
 
     _queueUpdate() {
