@@ -162,9 +162,13 @@ class Lens {
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
         // Not clones of the shell's backgrounds: those draw only what mutter found
-        // unobscured on the stage (since 48 nothing under the opaque panel).
+        // unobscured on the stage (since 48 nothing under the opaque panel). Clones of
+        // background actors of our own, hidden: painted directly at the stage's origin,
+        // a background would draw only the stage's redraw clip into the cached picture.
         this._backgrounds = new Clutter.Actor({reactive: false});
         this._world.add_child(this._backgrounds);
+        this._backgroundSources = new Clutter.Actor({reactive: false, visible: false});
+        this._root.add_child(this._backgroundSources);
         this._backgroundManagers = new Map();
 
         const uiGroup = Main.layoutManager.uiGroup;
@@ -180,6 +184,9 @@ class Lens {
                 'active-workspace-changed', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('showing', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('hidden', () => this._queueUpdate())],
+            // The shell makes its backgrounds afresh for the new monitors.
+            [Main.layoutManager, Main.layoutManager.connect('monitors-changed',
+                () => this._queueUpdate())],
         ];
         const tracker = cursorTracker();
         this._signals.push([tracker, tracker.connect('position-invalidated',
@@ -468,32 +475,40 @@ class Lens {
         this._setDrawing(shown);
     }
 
-    // One background actor per monitor, drawn as the shell's own for that monitor, at
-    // its place; made again when the shell replaces its background.
+    // One background per monitor, drawn as the shell's own for that monitor, at its
+    // place: a clone of a hidden background actor of our own of the shell's one's size.
+    // Made again when the shell replaces its background.
     _syncBackgrounds() {
         const managers = Main.layoutManager._bgManagers || [];
         this._watchBackgrounds(managers);
         const sources = managers.map(m => m.backgroundActor).filter(a => a && a.content);
-        const mine = this._backgrounds.get_children();
-        const same = mine.length === sources.length &&
-            mine.every((actor, i) => actor._talvexSource === sources[i]);
+        const clones = this._backgrounds.get_children();
+        const same = clones.length === sources.length &&
+            clones.every((clone, i) => clone._talvexSource === sources[i]);
         if (!same) {
             this._backgrounds.destroy_all_children();
+            this._backgroundSources.destroy_all_children();
             for (const source of sources) {
                 const actor = new Meta.BackgroundActor({
                     meta_display: global.display, monitor: source.monitor, reactive: false,
                 });
-                actor._talvexSource = source;
-                for (const coordinate of [Clutter.BindCoordinate.POSITION, Clutter.BindCoordinate.SIZE])
-                    actor.add_constraint(new Clutter.BindConstraint({source, coordinate}));
-                this._backgrounds.add_child(actor);
+                actor.add_constraint(new Clutter.BindConstraint({
+                    source, coordinate: Clutter.BindCoordinate.SIZE,
+                }));
+                this._backgroundSources.add_child(actor);
+                const clone = new Clutter.Clone({source: actor, reactive: false});
+                clone._talvexSource = source;
+                clone.add_constraint(new Clutter.BindConstraint({
+                    source, coordinate: Clutter.BindCoordinate.POSITION,
+                }));
+                this._backgrounds.add_child(clone);
             }
         }
-        this._backgrounds.get_children().forEach(actor => {
+        this._backgrounds.get_children().forEach(clone => {
             for (const name of BACKGROUND_PROPERTIES) {
-                const value = actor._talvexSource.content[name];
-                if (value !== undefined && actor.content[name] !== value)
-                    actor.content[name] = value;
+                const value = clone._talvexSource.content[name];
+                if (value !== undefined && clone.source.content[name] !== value)
+                    clone.source.content[name] = value;
             }
         });
     }
