@@ -77,6 +77,9 @@ if(FORM STREQUAL "legacy")
   string(APPEND generated "/* exported init */
 const {Clutter, Cogl, GLib, GObject, Gio, Meta, Shell} = imports.gi;
 const Main = imports.ui.main;
+// Mutter 43.x-44.7 resets an Xwayland window's input region (the extension passes the
+// picture's clicks itself there).
+const SHELL_KEEPS_X11_INPUT_REGION = false;
 
 ${body}
 function init() {
@@ -93,17 +96,20 @@ import Meta from 'gi://Meta';
 import Shell from 'gi://Shell';
 import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
+// Mutter 45 and later keep an Xwayland window's input region: the program's own
+// click-through holds.
+const SHELL_KEEPS_X11_INPUT_REGION = true;
 
 ${body}
+// The same state as the legacy form's object (_service), so both are inspected alike.
 export default class TalvexLensExtension extends Extension {
     enable() {
-        this._lens = new TalvexLens();
-        this._lens.enable();
+        this._service = new LensService();
     }
 
     disable() {
-        this._lens.disable();
-        this._lens = null;
+        this._service.destroy();
+        this._service = null;
     }
 }
 ")

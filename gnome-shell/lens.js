@@ -16,8 +16,9 @@
 //                lens changed, not on every frame of the stage
 //       lens     the stripe effect, clipped to the picture
 //         world  moved so that the shown area (beneath the panel, or around the
-//                pointer) lies under the picture: clones of the background and of
-//                each window below the panel that meets that area
+//                pointer) lies under the picture: a background actor of its own per
+//                monitor, then clones of each window below the panel that meets
+//                that area
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
 
@@ -61,6 +62,10 @@ function offscreenTarget(w, h) {
     const y2 = Math.ceil(h + 0.75);
     return {offset: [x2 - w - 3, y2 - h - 3], size: [w + 3, h + 3]};
 }
+
+// The properties a background actor's content is drawn by, copied from the shell's.
+const BACKGROUND_PROPERTIES = ['background', 'gradient', 'gradient_height',
+    'gradient_max_darkness', 'vignette', 'brightness', 'vignette_sharpness'];
 
 function rectsMeet(a, b) {
     return a.x < b.x + b.width && b.x < a.x + a.width &&
@@ -156,8 +161,15 @@ class Lens {
         this._lens.add_child(this._world);
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
-        this._background = new Clutter.Clone({source: Main.layoutManager._backgroundGroup});
-        this._world.add_child(this._background);
+        // Not clones of the shell's backgrounds: those draw only what mutter found
+        // unobscured on the stage (since 48 nothing under the opaque panel). Clones of
+        // background actors of our own, hidden: painted directly at the stage's origin,
+        // a background would draw only the stage's redraw clip into the cached picture.
+        this._backgrounds = new Clutter.Actor({reactive: false});
+        this._world.add_child(this._backgrounds);
+        this._backgroundSources = new Clutter.Actor({reactive: false, visible: false});
+        this._root.add_child(this._backgroundSources);
+        this._backgroundManagers = new Map();
 
         const uiGroup = Main.layoutManager.uiGroup;
         uiGroup.insert_child_above(this._root, global.window_group);
@@ -172,6 +184,9 @@ class Lens {
                 'active-workspace-changed', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('showing', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('hidden', () => this._queueUpdate())],
+            // The shell makes its backgrounds afresh for the new monitors.
+            [Main.layoutManager, Main.layoutManager.connect('monitors-changed',
+                () => this._queueUpdate())],
         ];
         const tracker = cursorTracker();
         this._signals.push([tracker, tracker.connect('position-invalidated',
@@ -191,6 +206,7 @@ class Lens {
         for (const [window, ids] of this._windowSignals)
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
+        this._watchBackgrounds([]);
         this._root.destroy();
     }
 
@@ -322,7 +338,11 @@ class Lens {
     // Mutter 43.x-44.7 resets the X Shape input region of an Xwayland window at its next
     // commit, so the program's own click-through does not hold there: over the picture
     // the panel's surface stops taking part in picking, and the pointer is picked again.
+    // Later shells keep the region, and have no way to pick again at once (a surface
+    // made reactive again would go on missing the clicks until the next frame).
     _updateClickThrough() {
+        if (SHELL_KEEPS_X11_INPUT_REGION)
+            return;
         const [x, y] = global.get_pointer();
         const pass = this._root.visible && this._pictureStage &&
             passesClicks(this._pictureStage, x, y);
@@ -339,8 +359,7 @@ class Lens {
         if (surface)
             surface.reactive = false;
         const seat = Clutter.get_default_backend().get_default_seat();
-        if (global.stage.repick_device) // gone in 47, where a reactive change repicks
-            global.stage.repick_device(seat.get_pointer());
+        global.stage.repick_device(seat.get_pointer());
     }
 
     _queueUpdate() {
@@ -427,6 +446,7 @@ class Lens {
             return;
         }
         if (!this._settings['held']) {
+            this._syncBackgrounds();
             const area = this._shownArea(picture);
             this._world.set_position(-area.x, -area.y);
             const actors = global.get_window_actors();
@@ -453,6 +473,62 @@ class Lens {
         this._root.visible = shown;
         this._updateClickThrough();
         this._setDrawing(shown);
+    }
+
+    // One background per monitor, drawn as the shell's own for that monitor, at its
+    // place: a clone of a hidden background actor of our own of the shell's one's size.
+    // Made again when the shell replaces its background.
+    _syncBackgrounds() {
+        const managers = Main.layoutManager._bgManagers || [];
+        this._watchBackgrounds(managers);
+        const sources = managers.map(m => m.backgroundActor).filter(a => a && a.content);
+        const clones = this._backgrounds.get_children();
+        const same = clones.length === sources.length &&
+            clones.every((clone, i) => clone._talvexSource === sources[i]);
+        if (!same) {
+            this._backgrounds.destroy_all_children();
+            this._backgroundSources.destroy_all_children();
+            for (const source of sources) {
+                const actor = new Meta.BackgroundActor({
+                    meta_display: global.display, monitor: source.monitor, reactive: false,
+                });
+                actor.add_constraint(new Clutter.BindConstraint({
+                    source, coordinate: Clutter.BindCoordinate.SIZE,
+                }));
+                this._backgroundSources.add_child(actor);
+                const clone = new Clutter.Clone({source: actor, reactive: false});
+                clone._talvexSource = source;
+                clone.add_constraint(new Clutter.BindConstraint({
+                    source, coordinate: Clutter.BindCoordinate.POSITION,
+                }));
+                this._backgrounds.add_child(clone);
+            }
+        }
+        this._backgrounds.get_children().forEach(clone => {
+            for (const name of BACKGROUND_PROPERTIES) {
+                const value = clone._talvexSource.content[name];
+                if (value !== undefined && clone.source.content[name] !== value)
+                    clone.source.content[name] = value;
+            }
+        });
+    }
+
+    // Watches the shell's background managers (each says when it replaced its actor).
+    _watchBackgrounds(managers) {
+        for (const [manager, id] of this._backgroundManagers) {
+            if (!managers.includes(manager)) {
+                try {
+                    manager.disconnect(id);
+                } catch (e) {} // a manager the shell destroyed has no connections left
+                this._backgroundManagers.delete(manager);
+            }
+        }
+        for (const manager of managers) {
+            if (!this._backgroundManagers.has(manager)) {
+                this._backgroundManagers.set(manager,
+                    manager.connect('changed', () => this._queueUpdate()));
+            }
+        }
     }
 
     // Keeps one clone per source in `sources`, in stacking order, each bound to its

@@ -60,7 +60,9 @@ create_chroot() {
 }
 
 # run_inside [--bind DIR]... -- CMD...: a private mount namespace, so every mount made
-# here goes away with CMD however it ends.
+# here goes away with CMD however it ends. The chroot's root is made a mount point of
+# its own, so that CMD can make namespaces of its own inside (unshare --mount changes
+# the propagation of /, which fails where / is no mount point).
 run_inside() {
   local binds=()
   while [ $# -gt 0 ]; do
@@ -72,6 +74,7 @@ run_inside() {
   done
   [ $# -gt 0 ] || fail "run: no command"
   local script='set -e; r="$1"; shift
+    mount --bind "$r" "$r"
     mount -t proc proc "$r/proc"
     mount --rbind /sys "$r/sys"
     mount --rbind /dev "$r/dev"

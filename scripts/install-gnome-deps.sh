@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the checks on a headless GNOME Shell need (tests/gnome): the shell with
-# Xwayland, and gjs for the native Wayland test window. Does nothing when present.
+# Xwayland, and gjs for the native Wayland test window; mmdebstrap for the Debian 13
+# chroot of the checks on GNOME Shell 48 (scripts/debian13-chroot.sh). Does nothing when
+# present.
 set -euo pipefail
 
-packages=(gnome-shell xwayland gjs gir1.2-gtk-4.0 dbus-daemon libglib2.0-bin iproute2 util-linux)
+packages=(gnome-shell xwayland gjs gir1.2-gtk-4.0 dbus-daemon libglib2.0-bin iproute2 util-linux
+  mmdebstrap)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -44,8 +44,12 @@ export XDG_RUNTIME_DIR="$work/session/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS
 
-# 3. Settings in a key file: extensions enabled, no version check, no animations.
-extensions=("$here/test-extension")
+# 3. Settings in a key file: extensions enabled, no version check, no animations. The
+# test hooks in the form this shell loads (ES modules from 45 on).
+hooks="$here/test-extension"
+[ "$(gnome-shell --version | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p')" -ge 45 ] 2>/dev/null &&
+  hooks="$here/test-extension-module"
+extensions=("$hooks")
 for dir in ${TALVEX_GNOME_EXTENSIONS:-}; do extensions+=("$dir"); done
 uuids=()
 mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"

@@ -1,6 +1,6 @@
 // Test-only hooks for the headless checks: unsafe mode, so that the check script can
 // use org.gnome.Shell.Eval and org.gnome.Shell.Screenshot. Never installed by the
-// package. Written so that 43-44 (legacy imports) load it; 45+ needs the module form.
+// package. The form 43-44 load (legacy imports); 45+ load ../test-extension-module.
 /* exported init */
 class TestHooks {
     enable() {
