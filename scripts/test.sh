@@ -5,8 +5,10 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 "$TALVEX_ROOT/scripts/install-deps.sh"
-# The lens on a headless GNOME Shell is checked too (tests/gnome).
+# The lens is checked on headless compositors too: GNOME Shell (tests/gnome) and KWin
+# (tests/kwin), the current generations in a cached Debian 13 chroot.
 "$TALVEX_ROOT/scripts/install-gnome-deps.sh"
+"$TALVEX_ROOT/scripts/install-kwin-deps.sh"
 
 sanitizers=0
 [ "${1:-}" = "--sanitizers" ] && sanitizers=1

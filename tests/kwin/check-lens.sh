@@ -53,7 +53,9 @@ if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
     root="$(realpath "$here/../..")"
     binds=(--bind "$root")
     case "$work" in "$root"/*) ;; *) binds+=(--bind "$(dirname "$plugins")") ;; esac
-    timeout 120 "$chroot_script" run "${binds[@]}" -- env TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" \
+    # The session inside starts an X server of its own: the caller's DISPLAY is not it.
+    timeout 120 "$chroot_script" run "${binds[@]}" -- env -u DISPLAY -u WAYLAND_DISPLAY \
+      TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" \
       KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 QT_PLUGIN_PATH="$plugins" \
       dbus-run-session -- "$self" "$plugins" "$talvex" x11 >"$work/kwin.log" 2>&1 || status=$?
   else
