@@ -6,18 +6,9 @@
 #   METADATA   metadata.json.in;  VERSIONS  the shell versions, comma separated
 #   OUT        the extension's folder
 #
-# The stripe shader becomes a Cogl fragment snippet by a few exact replacements; each
-# must find its text once at least, else the build stops here rather than ship stripes
-# that differ from the program's.
+# The stripe shader becomes a Cogl fragment snippet (cmake/StripeBody.cmake).
 
-function(replace_checked text from to out)
-  string(FIND "${${text}}" "${from}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "stripe.frag no longer holds '${from}': update GenerateExtension.cmake")
-  endif()
-  string(REPLACE "${from}" "${to}" result "${${text}}")
-  set(${out} "${result}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/StripeBody.cmake)
 
 # A JavaScript template literal of a text that holds no backquote, backslash or ${.
 function(js_literal text out)
@@ -27,20 +18,10 @@ function(js_literal text out)
   set(${out} "`${text}`" PARENT_SCOPE)
 endfunction()
 
-file(READ "${FRAGMENT}" frag)
-# The program's inputs become uniforms the extension sets; its varyings and sampler go.
-foreach(line "uniform sampler2D videoframe;\n" "varying vec2 coordinate;\n"
-             "varying float patternscale;\n" "varying float showRed;\n"
-             "varying float showGreen;\n")
-  replace_checked(frag "${line}" "" frag)
-endforeach()
-# It reads the colour the lens painted, at the fragment's place in the lens (pixels from
-# the lens's lower-left corner, as the program's own drawable has them), and leaves its
-# result for the snippet to blend at the strength.
-replace_checked(frag "texture2D(videoframe, coordinate)" "talvexSampled" frag)
-replace_checked(frag "gl_FragCoord" "talvexFragCoord" frag)
-replace_checked(frag "gl_FragColor" "talvexStriped" frag)
-replace_checked(frag "void main()" "void talvexStripes()" frag)
+# The program's stripes as a function over the colour the lens painted, at the
+# fragment's place in the lens (pixels from the lens's lower-left corner, as the
+# program's own drawable has them); the snippet blends its result at the strength.
+talvex_stripe_body("${FRAGMENT}" frag)
 
 set(declarations "uniform float patternscale;
 uniform float showRed;

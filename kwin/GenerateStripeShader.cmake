@@ -1,31 +1,12 @@
 # cmake -P GenerateStripeShader.cmake: the KWin effect's stripe program, made from the
-# program's own fragment program by a few exact replacements (never a second copy).
+# program's own fragment program (cmake/StripeBody.cmake; never a second copy).
 #   FRAGMENT  src/render/shaders/stripe.frag;  OUT  the header to write
-# Each replacement must find its text, else the build stops rather than ship stripes
-# that differ from the program's.
 
-function(replace_checked text from to out)
-  string(FIND "${${text}}" "${from}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "stripe.frag no longer holds '${from}': update kwin/GenerateStripeShader.cmake")
-  endif()
-  string(REPLACE "${from}" "${to}" result "${${text}}")
-  set(${out} "${result}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/StripeBody.cmake)
 
-file(READ "${FRAGMENT}" frag)
-# The program's inputs become uniforms the effect sets; its varyings and sampler go.
-foreach(line "uniform sampler2D videoframe;\n" "varying vec2 coordinate;\n"
-             "varying float patternscale;\n" "varying float showRed;\n"
-             "varying float showGreen;\n")
-  replace_checked(frag "${line}" "" frag)
-endforeach()
 # The window's texel, the fragment's place measured from the picture's lower-left corner
 # (as the program's own drawable has it), the striped result blended by the caller.
-replace_checked(frag "texture2D(videoframe, coordinate)" "talvexSampled" frag)
-replace_checked(frag "gl_FragCoord" "talvexFragCoord" frag)
-replace_checked(frag "gl_FragColor" "talvexStriped" frag)
-replace_checked(frag "void main()" "void talvexStripes()" frag)
+talvex_stripe_body("${FRAGMENT}" frag)
 
 if(frag MATCHES "\\)glsl\"")
   message(FATAL_ERROR "stripe.frag cannot become a raw string literal")

@@ -2,6 +2,7 @@
 # Installs the Debian packages that building, running, testing and packaging Talvex need.
 # Does nothing when they are all present; otherwise one non-interactive apt-get.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 packages=(
   # toolchain
@@ -20,15 +21,4 @@ packages=(
   help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_missing "${packages[@]}"

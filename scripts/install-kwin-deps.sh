@@ -3,6 +3,7 @@
 # headers on this machine, and a Debian 13 chroot with KWin 6 (scripts/debian13-chroot.sh,
 # made once: some minutes cold, under a second warm). Does nothing when all is present.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 packages=(kwin-dev kwin-wayland xwayland gjs gir1.2-gtk-4.0 python3-dbus libglib2.0-bin dbus-daemon
@@ -10,16 +11,5 @@ packages=(kwin-dev kwin-wayland xwayland gjs gir1.2-gtk-4.0 python3-dbus libglib
 chroot_packages=(g++ cmake ninja-build extra-cmake-modules qt6-base-dev qt6-declarative-dev kwin-dev
   kwin-x11 xvfb x11-utils imagemagick python3-dbus libglib2.0-bin dbus-daemon)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 "$here/debian13-chroot.sh" install "${chroot_packages[@]}"
