@@ -62,7 +62,8 @@ create_chroot() {
 # run_inside [--bind DIR]... -- CMD...: a private mount namespace, so every mount made
 # here goes away with CMD however it ends. The chroot's root is made a mount point of
 # its own, so that CMD can make namespaces of its own inside (unshare --mount changes
-# the propagation of /, which fails where / is no mount point).
+# the propagation of /, which fails where / is no mount point). The host's compiler
+# launcher (ccache) is not inside.
 run_inside() {
   local binds=()
   while [ $# -gt 0 ]; do
@@ -81,7 +82,8 @@ run_inside() {
     mkdir -p "$r/tmp/.X11-unix"; chmod 1777 "$r/tmp" "$r/tmp/.X11-unix"
     cp -L /etc/resolv.conf "$r/etc/resolv.conf" 2>/dev/null || true
     while [ "$1" != "--" ]; do mkdir -p "$r$1"; mount --rbind "$1" "$r$1"; shift; done; shift
-    exec chroot "$r" env PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"'
+    exec chroot "$r" env -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER \
+      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"'
   unshare --mount --propagation private sh -c "$script" sh "$ROOT" "${binds[@]}" -- "$@"
 }
 

@@ -28,9 +28,20 @@ fi
 
 skip() { echo "gnome session: $*" >&2; exit 77; }
 
-# 1. Private mounts.
+# 1. Private mounts. What else lies in /tmp (the sources or the work folder may) is
+# mounted again at its place; only the X servers' sockets and locks stay private.
+# The old /tmp is kept at a place of this namespace's own, outside /tmp.
+mount -t tmpfs tmpfs /mnt
+old_tmp=/mnt/old-tmp
+mkdir "$old_tmp"
+mount --rbind /tmp "$old_tmp"
 mount -t tmpfs -o mode=1777 tmpfs /tmp
 mkdir -m 1777 /tmp/.X11-unix
+for entry in "$old_tmp"/*; do
+  [ -e "$entry" ] || continue
+  if [ -d "$entry" ]; then mkdir -p "/tmp/${entry##*/}"; else touch "/tmp/${entry##*/}"; fi
+  mount --rbind "$entry" "/tmp/${entry##*/}"
+done
 [ -d /run/systemd ] && mount -t tmpfs tmpfs /run/systemd
 mount -t proc proc /proc
 ip link set lo up 2>/dev/null || true
