@@ -16,7 +16,8 @@ namespace {
 // The fragment program of a window drawn by the lens: the program's stripes over the
 // picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
 // the panel while the picture is held); the texel as it is elsewhere.
-// lensRect is the picture in the render target's device pixels, y from the top.
+// lensRect is the picture in the render target's device pixels, y from the top; probe is
+// the pixel under the pointer, drawn unstriped for Name Colours ((-1, -1): none).
 QByteArray fragmentSource(bool core) {
     QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
                              : "varying vec2 texcoord0;\n";
@@ -25,6 +26,7 @@ uniform vec4 lensRect;
 uniform float targetHeight;
 uniform float topDown;
 uniform float hole;
+uniform vec2 probe;
 uniform sampler2D heldPicture;
 uniform float patternscale;
 uniform float showRed;
@@ -47,7 +49,7 @@ void main()
         texel = TEXTURE(heldPicture, lens / lensRect.zw);
     } else if (inside && hole > 0.5) {
         discard;
-    } else if (inside) {
+    } else if (inside && floor(lens) != probe) {
         talvexSampled = texel;
         talvexFragCoord = vec4(lens, 0.0, 1.0);
         talvexStripes();
@@ -87,6 +89,7 @@ LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeS
     });
     connect(effects, &EffectsHandler::windowClosed, this, &LensEffect::forget);
     connect(effects, &EffectsHandler::stackingOrderChanged, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::mouseChanged, this, &LensEffect::pointerMoved);
 #ifdef TALVEX_KWIN6
     connect(effects, &EffectsHandler::desktopChanged, this, &LensEffect::refresh);
 #else
@@ -122,7 +125,18 @@ void LensEffect::forget(EffectWindow* w) {
     refresh();
 }
 
-LensEffect::~LensEffect() = default;
+LensEffect::~LensEffect() {
+    setMousePolling(false);
+}
+
+void LensEffect::setMousePolling([[maybe_unused]] bool on) {
+#ifndef TALVEX_KWIN6
+    if (on != m_mousePolling) {
+        on ? effects->startMousePolling() : effects->stopMousePolling();
+    }
+#endif
+    m_mousePolling = on;
+}
 
 bool LensEffect::supported() {
     return effects->isOpenGLCompositing();
@@ -187,6 +201,30 @@ void LensEffect::refresh() {
     }
     m_lens = lens;
     m_service.setDrawing(!lens.isEmpty());
+    setMousePolling(request.nameColours);
+    m_pointer = QPointF(effects->cursorPos()).toPoint();
+    if (request.nameColours && !probing()) {
+        m_service.reportColour(std::nullopt);
+    }
+}
+
+// Name Colours: the pixel under the pointer is drawn beneath without the stripes and read
+// back once painted (the pointer's hot spot hides it); held, nothing is read.
+bool LensEffect::probing() const {
+    const LensRequest& request = m_service.request();
+    return isActive() && request.nameColours && !request.held && m_lens.contains(m_pointer);
+}
+
+void LensEffect::pointerMoved(const PointerPosition& position) {
+    if (probing()) {
+        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    }
+    m_pointer = QPointF(position).toPoint();
+    if (probing()) {
+        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    } else if (m_service.request().nameColours) {
+        m_service.reportColour(std::nullopt);
+    }
 }
 
 void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow* panel) {
@@ -224,7 +262,8 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
     OffscreenEffect::prePaintWindow(w, data, presentTime);
 }
 
-void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown) {
+void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
+                             const QPoint& probe) {
     const LensRequest& request = m_service.request();
     for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get()}) {
         ShaderManager::instance()->pushShader(shader);
@@ -232,6 +271,7 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
                                                  deviceLens.height()));
         shader->setUniform("targetHeight", float(targetHeight));
         shader->setUniform("topDown", topDown ? 1.0f : 0.0f);
+        shader->setUniform("probe", QVector2D(probe));
         shader->setUniform("patternscale", float(request.scale));
         shader->setUniform("showRed", request.redStripes ? 1.0f : 0.0f);
         shader->setUniform("showGreen", request.greenStripes ? 1.0f : 0.0f);
@@ -277,36 +317,54 @@ void LensEffect::bindHeldPicture(bool bind) {
     glActiveTexture(GL_TEXTURE0);
 }
 
+// Steps: 1. the uniforms, with the device pixel under the pointer (from the top) as the
+// probe in the picture's own coordinates; 2. the screen painted; 3. the held picture
+// kept and the probe read back.
+void LensEffect::paintLens(const QRectF& deviceLens, const QPointF& devicePointer,
+                           double targetHeight, const QRegion& region,
+                           const std::function<void()>& paint) {
+    const bool probe = probing() && region.contains(m_pointer);
+    const QPoint pixel(int(std::floor(devicePointer.x())), int(std::floor(devicePointer.y())));
+    if (isActive()) {
+        const QPoint inLens =
+            probe ? QPoint(pixel.x() - int(deviceLens.x()),
+                           int(deviceLens.height()) - 1 - (pixel.y() - int(deviceLens.y())))
+                  : QPoint(-1, -1);
+        setUniforms(deviceLens, targetHeight, false, inLens);
+    }
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+    if (!isActive()) {
+        return;
+    }
+    keepHeldPicture(deviceLens, targetHeight, region, m_lens);
+    if (probe) {
+        GLubyte rgba[4] = {0, 0, 0, 0};
+        glReadPixels(pixel.x(), int(targetHeight) - 1 - pixel.y(), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba);
+        m_service.reportColour(QColor(rgba[0], rgba[1], rgba[2]));
+    }
+}
+
 #ifdef TALVEX_KWIN6
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
-    const QRectF device = viewport.mapToRenderTarget(QRectF(m_lens));
-    const double targetHeight = renderTarget.size().height();
-    if (isActive()) {
-        setUniforms(device, targetHeight, false);
-    }
-    bindHeldPicture(true);
-    effects->paintScreen(renderTarget, viewport, mask, region, screen);
-    bindHeldPicture(false);
-    if (isActive()) {
-        keepHeldPicture(device, targetHeight, region, m_lens);
-    }
+    paintLens(viewport.mapToRenderTarget(QRectF(m_lens)),
+              viewport.mapToRenderTarget(QRectF(m_pointer, QSizeF(1, 1))).topLeft(),
+              renderTarget.size().height(), region,
+              [&] { effects->paintScreen(renderTarget, viewport, mask, region, screen); });
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
     const QRectF target = effects->renderTargetRect();
     const qreal scale = effects->renderTargetScale();
-    const QRectF device((m_lens.x() - target.x()) * scale, (m_lens.y() - target.y()) * scale,
-                        m_lens.width() * scale, m_lens.height() * scale);
-    if (isActive()) {
-        setUniforms(device, target.height() * scale, false);
-    }
-    bindHeldPicture(true);
-    effects->paintScreen(mask, region, data);
-    bindHeldPicture(false);
-    if (isActive()) {
-        keepHeldPicture(device, target.height() * scale, region, m_lens);
-    }
+    const auto device = [&](const QRectF& r) {
+        return QRectF((r.x() - target.x()) * scale, (r.y() - target.y()) * scale, r.width() * scale,
+                      r.height() * scale);
+    };
+    paintLens(device(m_lens), device(QRectF(m_pointer, QSizeF(1, 1))).topLeft(),
+              target.height() * scale, region, [&] { effects->paintScreen(mask, region, data); });
 }
 #endif
 

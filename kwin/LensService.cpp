@@ -1,5 +1,6 @@
 #include "LensService.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDebug>
@@ -56,6 +57,22 @@ void LensService::setDrawing(bool drawing) {
     QDBusConnection::sessionBus().send(signal);
 }
 
+void LensService::reportColour(const std::optional<QColor>& colour) {
+    if (colour == m_colour) {
+        return;
+    }
+    m_colour = colour;
+    auto signal =
+        QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("ColourUnderPointer"));
+    QDBusArgument rgb;
+    rgb.beginStructure();
+    const QColor c = colour.value_or(QColor(0, 0, 0));
+    rgb << double(c.redF()) << double(c.greenF()) << double(c.blueF());
+    rgb.endStructure();
+    signal << colour.has_value() << QVariant::fromValue(rgb);
+    QDBusConnection::sessionBus().send(signal);
+}
+
 // Only the owner writes; before Attach nobody does but the caller of Attach.
 bool LensService::callerMayWrite(bool mustBeAttached) {
     if (!calledFromDBus()) {
@@ -107,6 +124,11 @@ void LensService::Configure(const QVariantMap& settings) {
     m_request.strength = qBound(0.0, m_request.strength, 1.0);
     take(settings, "area", m_request.area);
     take(settings, "held", m_request.held);
+    take(settings, "name-colours", m_request.nameColours);
+    if (!m_request.nameColours) {
+        m_colour.reset();  // named again from scratch when turned on again
+    }
+    take(settings, "shortcut", m_request.shortcut);
     take(settings, "scale", m_request.scale);
     if (!(m_request.scale > 0.0)) {
         m_request.scale = 1.0;
@@ -126,6 +148,7 @@ void LensService::release() {
     m_owner.clear();
     m_ownerWatcher.setWatchedServices({});
     m_request = LensRequest();
+    m_colour.reset();
     Q_EMIT requestChanged();
 }
 

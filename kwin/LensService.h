@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QColor>
 #include <QDBusContext>
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QRect>
 #include <QString>
 #include <QVariantMap>
+#include <optional>
 
 namespace talvex::kwin {
 
@@ -20,6 +22,8 @@ struct LensRequest {
     double strength = 1.0;
     QString area = QStringLiteral("beneath");
     bool held = false;
+    bool nameColours = false;
+    QString shortcut;
     double scale = 1.0;
 };
 
@@ -39,6 +43,8 @@ public:
     uint version() const { return 1; }
     bool drawing() const { return m_drawing; }
     void setDrawing(bool drawing);
+    // ColourUnderPointer, sent when the colour (or its being known) changes.
+    void reportColour(const std::optional<QColor>& colour);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Attach(uint x11Window, const QRect& picture);
@@ -57,6 +63,7 @@ private:
     LensRequest m_request;
     QString m_owner;
     QDBusServiceWatcher m_ownerWatcher;
+    std::optional<QColor> m_colour;
     bool m_drawing = false;
     bool m_registered = false;
 };

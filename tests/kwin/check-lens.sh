@@ -9,7 +9,7 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; beside the picture the panel is drawn
+# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
@@ -212,6 +212,27 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 # 3. A setting change: red stripes off.
 tell configure red-stripes bool false
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
+
+# 3a. Name Colours: the colour beneath the pointer before the stripes (the teal square
+#     at the scene's 220,260), unknown once the pointer leaves the picture.
+point_at() { # X Y: the pointer moves there
+  if [ "$session" = x11 ]; then
+    "$here/point-at.py" "$1" "$2"
+  else
+    echo "$1 $2 move" | "$TALVEX_FAKE_CLICK" >/dev/null
+  fi
+}
+if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
+  gdbus monitor --session --dest org.talvex.Lens --object-path /org/talvex/Lens >"$work/colours.log" &
+  children+=($!)
+  tell configure name-colours bool true
+  named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/colours.log"; }
+  wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
+  wait_for "the colour unknown outside the picture" named 560 280 "false,"
+  tell configure name-colours bool false
+else
+  echo "Name Colours not checked: no fake-click"
+fi
 
 # 3b. Hold Picture: the lens keeps its picture when the window beneath goes, and shows
 #     what is beneath again when let go (the black desktop).

@@ -1,4 +1,5 @@
-/* fake-click: for each line "X Y" of standard input, a left click at X,Y of a KWin Wayland session,
+/* fake-click: for each line "X Y" of standard input, a left click at X,Y (for "X Y move" the
+ * pointer only moves there) of a KWin Wayland session,
  * through KWin's fake input protocol (org_kde_kwin_fake_input, which KWin grants to any client).
  * For the checks only. */
 #include <linux/input-event-codes.h>
@@ -43,14 +44,20 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(display);
     /* The seat has a pointer only while this device lives: one connection for all clicks. */
     int x, y;
-    while (scanf("%d %d", &x, &y) == 2) {
+    char line[64], move[8];
+    while (fgets(line, sizeof line, stdin)) {
+        move[0] = 0;
+        if (sscanf(line, "%d %d %7s", &x, &y, move) < 2)
+            break;
         org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
                                                         wl_fixed_from_int(y));
         wl_display_roundtrip(display);
-        org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
-        wl_display_roundtrip(display);
-        org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
-        wl_display_roundtrip(display);
+        if (strcmp(move, "move") != 0) {
+            org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+            wl_display_roundtrip(display);
+            org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+            wl_display_roundtrip(display);
+        }
         printf("ok\n");
         fflush(stdout);
     }
