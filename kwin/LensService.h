@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QColor>
 #include <QDBusContext>
 #include <QDBusServiceWatcher>
@@ -58,12 +59,15 @@ Q_SIGNALS:
 
 private:
     bool callerMayWrite(bool mustBeAttached);
+    void grabShortcut(const QString& accelerator);
     void release();
 
     LensRequest m_request;
     QString m_owner;
     QDBusServiceWatcher m_ownerWatcher;
     std::optional<QColor> m_colour;
+    QAction m_shortcutAction;  // the show/hide key, KWin's global shortcut while grabbed
+    QString m_grabbed;         // the accelerator grabbed, "" for none
     bool m_drawing = false;
     bool m_registered = false;
 };

@@ -9,7 +9,8 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; beside the picture the panel is drawn
+# way; a settings change (red stripes off) shows; Name Colours names the colour beneath;
+# the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
@@ -80,12 +81,15 @@ if [ "$session" = x11 ] && [ -z "${DISPLAY:-}" ]; then
   xvfb=$!
   for _ in $(seq 1 40); do [ -s "$work/display" ] && break; sleep 0.25; done
   export DISPLAY=":$(cat "$work/display")"
+  # The global shortcuts' daemon, which a Plasma 6 X11 session runs beside KWin.
+  /usr/lib/x86_64-linux-gnu/libexec/kglobalacceld >"$work/kglobalacceld.log" 2>&1 &
+  accel=$!
   kwin_x11 --replace >"$work/kwin-x11.log" 2>&1 &
   kwin=$!
   status=0
   "$self" "$plugins" "$talvex" x11 || status=$?
-  kill "$kwin" "$xvfb" 2>/dev/null || true
-  wait "$kwin" "$xvfb" 2>/dev/null || true
+  kill "$kwin" "$accel" "$xvfb" 2>/dev/null || true
+  wait "$kwin" "$accel" "$xvfb" 2>/dev/null || true
   exit "$status"
 fi
 
@@ -222,17 +226,32 @@ point_at() { # X Y: the pointer moves there
     echo "$1 $2 move" | "$TALVEX_FAKE_CLICK" >/dev/null
   fi
 }
+gdbus monitor --session --dest org.talvex.Lens --object-path /org/talvex/Lens >"$work/signals.log" &
+children+=($!)
 if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
-  gdbus monitor --session --dest org.talvex.Lens --object-path /org/talvex/Lens >"$work/colours.log" &
-  children+=($!)
   tell configure name-colours bool true
-  named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/colours.log"; }
+  named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/signals.log"; }
   wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
   wait_for "the colour unknown outside the picture" named 560 280 "false,"
   tell configure name-colours bool false
 else
   echo "Name Colours not checked: no fake-click"
 fi
+
+# 3c. The show/hide key: Configure's shortcut becomes a global shortcut of KWin with Qt's
+#     key (Ctrl+Alt+L: 201326668); taken, it sends ShortcutActivated; "" releases it.
+accel() {
+  gdbus call --session --dest org.kde.kglobalaccel --object-path /component/kwin \
+    --method "org.kde.kglobalaccel.Component.$1" "${@:2}"
+}
+tell configure shortcut string '<Control><Alt>l'
+wait_for "the global shortcuts" accel shortcutNames
+accel allShortcutInfos | grep -q "'Talvex Lens Show Hide', [^]]*\[201326668\]" ||
+  fail "the show/hide key is not KWin's shortcut: $(accel allShortcutInfos | grep -o "'Talvex[^]]*]" || true)"
+accel invokeShortcut 'Talvex Lens Show Hide' >/dev/null
+wait_for "ShortcutActivated" grep -q ShortcutActivated "$work/signals.log"
+tell configure shortcut string ''
+! accel shortcutNames | grep -q Talvex || fail "the show/hide key was not released"
 
 # 3b. Hold Picture: the lens keeps its picture when the window beneath goes, and shows
 #     what is beneath again when let go (the black desktop).
