@@ -316,6 +316,15 @@ click_through() {
   fi
 }
 
+# 4b. The show/hide key pressed while the Wayland window has the keyboard (clicked, it
+#     comes above the test's panel: last).
+if [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
+  tell configure shortcut string '<Control><Alt>l'
+  twice() { [ "$(grep -c ShortcutActivated "$work/signals.log")" -ge 2 ]; }
+  printf '520 270\nkey 29 56 38\n' | "$TALVEX_FAKE_CLICK" >/dev/null
+  wait_for "ShortcutActivated by Ctrl+Alt+L over the Wayland window" twice
+fi
+
 # 5. The lens goes with its owner; the program itself (on Xwayland, KWin 5.27's session
 #    only) attaches over the same interface, shows its message while the effect is
 #    unloaded, and attaches again when it is back.
