@@ -9,7 +9,7 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; Name Colours names the colour beneath;
+# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; Around the Pointer shows the area around it;
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
@@ -35,6 +35,9 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+  # Around the Pointer over the scene's (170, 210): its 240×200 around that.
+  convert "$work/scene.png" -crop 240x200+50+110 +repage "$work/around.png"
+  "$talvex" filter "$work/around.png" "$work/expected-around.png" --red 0 --green 1
 }
 
 # Outside: start the session, which runs this script again inside it (TALVEX_IN_KWIN=1).
@@ -202,9 +205,9 @@ tell attach "$panel" 20 60 240 200
   fail "another caller took the lens from its owner"
 tell configure scale double 1.0
 wait_for "the lens drawn" drawing true
-shoot_until_matches() { # NAME EXPECTED: the lens until it matches, 5 s at most
+shoot_until_matches() { # NAME EXPECTED [X Y]: the lens until it matches, 5 s at most
   for _ in $(seq 1 20); do
-    "$here/screenshot.py" "$work/$1.png" 620 360 240 200
+    "$here/screenshot.py" "$work/$1.png" "${3:-620}" "${4:-360}" 240 200
     matches "$work/$1.png" "$2" >/dev/null && break
     sleep 0.25
   done
@@ -234,6 +237,16 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
   wait_for "the colour unknown outside the picture" named 560 280 "false,"
   tell configure name-colours bool false
+  # Around the Pointer: the panel away from the scene (its picture at 890,160), the
+  # pointer over the scene's (170, 210).
+  panel_at() { place panel "$1" "$2" && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  $1"; }
+  wait_for "the panel away" panel_at 870 100
+  tell configure area string pointer
+  point_at 670 460
+  shoot_until_matches around "$work/expected-around.png" 890 160 ||
+    fail "the lens does not show the area around the pointer"
+  tell configure area string beneath
+  wait_for "the panel back" panel_at 600 300
 else
   echo "Name Colours not checked: no fake-click"
 fi
