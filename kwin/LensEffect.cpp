@@ -221,10 +221,12 @@ void LensEffect::refresh() {
 }
 
 // Name Colours: the pixel under the pointer is drawn beneath without the stripes and read
-// back once painted (the pointer's hot spot hides it); held, nothing is read.
+// back once painted (the pointer's hot spot hides it); around the pointer the pixel is
+// read as it is (nothing is striped there); held, nothing is read.
 bool LensEffect::probing() const {
     const LensRequest& request = m_service.request();
-    return isActive() && request.nameColours && !request.held && m_lens.contains(m_pointer);
+    return isActive() && request.nameColours && !request.held &&
+           (m_lens.contains(m_pointer) || !aroundPointer(m_lens).isEmpty());
 }
 
 // Around the Pointer: the area of the picture's size centred on the pointer (kept on the

@@ -236,15 +236,22 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/signals.log"; }
   wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
   wait_for "the colour unknown outside the picture" named 560 280 "false,"
-  tell configure name-colours bool false
   # Around the Pointer: the panel away from the scene (its picture at 890,160), the
-  # pointer over the scene's (170, 210).
+  # pointer over the scene's (170, 210), whose colour is named too.
   panel_at() { place panel "$1" "$2" && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  $1"; }
   wait_for "the panel away" panel_at 870 100
   tell configure area string pointer
   point_at 670 460
   shoot_until_matches around "$work/expected-around.png" 890 160 ||
     fail "the lens does not show the area around the pointer"
+  pixel="$(convert "$work/scene.png" -format \
+    '%[fx:int(255*p{170,210}.r+0.5)],%[fx:int(255*p{170,210}.g+0.5)],%[fx:int(255*p{170,210}.b+0.5)],' info:)"
+  named_around() {
+    [ "$(grep 'ColourUnderPointer (true' "$work/signals.log" | tail -1 | sed 's/.*(true, (//' |
+      grep -oE '[0-9.]+' | awk '{printf "%d,", $1 * 255 + 0.5}')" = "$pixel" ]
+  }
+  wait_for "the colour around the pointer named ($pixel)" named_around
+  tell configure name-colours bool false
   tell configure area string beneath
   wait_for "the panel back" panel_at 600 300
 else
