@@ -22,6 +22,13 @@
 
 namespace talvex::kwin {
 
+// The pointer's position as KWin reports it (mouseChanged).
+#ifdef TALVEX_KWIN6
+using PointerPosition = QPointF;
+#else
+using PointerPosition = QPoint;
+#endif
+
 // True when KWin's shaders are GLSL 1.40 or later ("core"): a custom fragment program
 // must then speak the same dialect as the vertex program KWin generates for it.
 inline bool coreShaders() {

@@ -15,8 +15,10 @@ namespace {
 
 // The fragment program of a window drawn by the lens: the program's stripes over the
 // picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
-// the panel while the picture is held); the texel as it is elsewhere.
-// lensRect is the picture in the render target's device pixels, y from the top.
+// the panel while the picture is held) or the area around the pointer striped
+// (hole 3); the texel as it is elsewhere.
+// lensRect is the picture in the render target's device pixels, y from the top; probe is
+// the pixel under the pointer, drawn unstriped for Name Colours ((-1, -1): none).
 QByteArray fragmentSource(bool core) {
     QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
                              : "varying vec2 texcoord0;\n";
@@ -25,6 +27,7 @@ uniform vec4 lensRect;
 uniform float targetHeight;
 uniform float topDown;
 uniform float hole;
+uniform vec2 probe;
 uniform sampler2D heldPicture;
 uniform float patternscale;
 uniform float showRed;
@@ -43,11 +46,16 @@ void main()
     // The program's own drawable counts from the picture's lower-left corner.
     vec2 lens = vec2(gl_FragCoord.x - lensRect.x, lensRect.w - (fromTop - lensRect.y));
     bool inside = lens.x >= 0.0 && lens.y >= 0.0 && lens.x < lensRect.z && lens.y < lensRect.w;
-    if (inside && hole > 1.5) {
+    if (inside && hole > 2.5) {
+        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(talvexSampled, talvexStriped, strength);
+    } else if (inside && hole > 1.5) {
         texel = TEXTURE(heldPicture, lens / lensRect.zw);
     } else if (inside && hole > 0.5) {
         discard;
-    } else if (inside) {
+    } else if (inside && floor(lens) != probe) {
         talvexSampled = texel;
         talvexFragCoord = vec4(lens, 0.0, 1.0);
         talvexStripes();
@@ -87,6 +95,7 @@ LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeS
     });
     connect(effects, &EffectsHandler::windowClosed, this, &LensEffect::forget);
     connect(effects, &EffectsHandler::stackingOrderChanged, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::mouseChanged, this, &LensEffect::pointerMoved);
 #ifdef TALVEX_KWIN6
     connect(effects, &EffectsHandler::desktopChanged, this, &LensEffect::refresh);
 #else
@@ -122,7 +131,18 @@ void LensEffect::forget(EffectWindow* w) {
     refresh();
 }
 
-LensEffect::~LensEffect() = default;
+LensEffect::~LensEffect() {
+    setMousePolling(false);
+}
+
+void LensEffect::setMousePolling([[maybe_unused]] bool on) {
+#ifndef TALVEX_KWIN6
+    if (on != m_mousePolling) {
+        on ? effects->startMousePolling() : effects->stopMousePolling();
+    }
+#endif
+    m_mousePolling = on;
+}
 
 bool LensEffect::supported() {
     return effects->isOpenGLCompositing();
@@ -154,6 +174,7 @@ void LensEffect::refreshAndRepaint() {
 
 void LensEffect::refresh() {
     const LensRequest& request = m_service.request();
+    m_pointer = QPointF(effects->cursorPos()).toPoint();
     EffectWindow* panel = this->panel();
     QRect lens;
     QSet<EffectWindow*> beneath;
@@ -165,7 +186,9 @@ void LensEffect::refresh() {
     }
     if (shown(panel) && m_stripeShader && m_holeShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
-        const auto order = m_held ? decltype(effects->stackingOrder())() : effects->stackingOrder();
+        const bool nothingBeneath = m_held || !aroundPointer(lens).isEmpty();
+        const auto order =
+            nothingBeneath ? decltype(effects->stackingOrder())() : effects->stackingOrder();
         for (EffectWindow* w : order) {
             if (w == panel) {
                 break;
@@ -182,11 +205,62 @@ void LensEffect::refresh() {
         m_repaintPending || lens != m_lens || beneath != m_beneath || panel != m_panel;
     m_repaintPending = false;
     setRedirected(beneath, panel);
+    const QRect around = aroundPointer(lens);
+    if (around.isEmpty()) {
+        m_around.reset();
+    }
     if (changed) {
-        effects->addRepaint(m_lens.united(lens));
+        effects->addRepaint(m_lens.united(lens).united(around));
     }
     m_lens = lens;
     m_service.setDrawing(!lens.isEmpty());
+    setMousePolling(request.nameColours || request.area == QLatin1String("pointer"));
+    if (request.nameColours && !probing()) {
+        m_service.reportColour(std::nullopt);
+    }
+}
+
+// Name Colours: the pixel under the pointer is drawn beneath without the stripes and read
+// back once painted (the pointer's hot spot hides it); around the pointer the pixel is
+// read as it is (nothing is striped there); held, nothing is read.
+bool LensEffect::probing() const {
+    const LensRequest& request = m_service.request();
+    return isActive() && request.nameColours && !request.held &&
+           (m_lens.contains(m_pointer) || !aroundPointer(m_lens).isEmpty());
+}
+
+// Around the Pointer: the area of the picture's size centred on the pointer (kept on the
+// screen), while the pointer is not over the picture; else empty.
+QRect LensEffect::aroundPointer(const QRect& lens) const {
+    const LensRequest& request = m_service.request();
+    if (lens.isEmpty() || request.held || request.area != QLatin1String("pointer") ||
+        lens.contains(m_pointer)) {
+        return {};
+    }
+    QRect around(m_pointer - QPoint(lens.width() / 2, lens.height() / 2), lens.size());
+    const QRect screen = effects->virtualScreenGeometry();
+    around.moveLeft(qBound(screen.left(), around.left(), screen.right() + 1 - around.width()));
+    around.moveTop(qBound(screen.top(), around.top(), screen.bottom() + 1 - around.height()));
+    return around;
+}
+
+void LensEffect::pointerMoved(const PointerPosition& position) {
+    if (probing()) {
+        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    }
+    const QRect aroundBefore = aroundPointer(m_lens);
+    m_pointer = QPointF(position).toPoint();
+    const QRect around = aroundPointer(m_lens);
+    if (around.isEmpty() != aroundBefore.isEmpty()) {
+        refreshAndRepaint();  // the pointer came onto the picture or left it
+    } else if (!around.isEmpty() && around != aroundBefore) {
+        effects->addRepaint(around);  // copied once painted; the lens follows
+    }
+    if (probing()) {
+        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    } else if (m_service.request().nameColours) {
+        m_service.reportColour(std::nullopt);
+    }
 }
 
 void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow* panel) {
@@ -224,7 +298,8 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
     OffscreenEffect::prePaintWindow(w, data, presentTime);
 }
 
-void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown) {
+void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
+                             const QPoint& probe) {
     const LensRequest& request = m_service.request();
     for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get()}) {
         ShaderManager::instance()->pushShader(shader);
@@ -232,6 +307,7 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
                                                  deviceLens.height()));
         shader->setUniform("targetHeight", float(targetHeight));
         shader->setUniform("topDown", topDown ? 1.0f : 0.0f);
+        shader->setUniform("probe", QVector2D(probe));
         shader->setUniform("patternscale", float(request.scale));
         shader->setUniform("showRed", request.redStripes ? 1.0f : 0.0f);
         shader->setUniform("showGreen", request.greenStripes ? 1.0f : 0.0f);
@@ -239,7 +315,7 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
         ShaderManager::instance()->popShader();
     }
     ShaderManager::instance()->pushShader(m_holeShader.get());
-    m_holeShader->setUniform("hole", m_held ? 2.0f : 1.0f);
+    m_holeShader->setUniform("hole", m_held ? 2.0f : m_around ? 3.0f : 1.0f);
     ShaderManager::instance()->popShader();
 }
 
@@ -264,49 +340,100 @@ void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
     QMetaObject::invokeMethod(this, &LensEffect::refreshAndRepaint, Qt::QueuedConnection);
 }
 
+// Around the Pointer: the area around the pointer as painted (before the stripes: nothing
+// is striped there) is copied, rows from the bottom; the panel stripes it. The whole frame
+// is valid after a paint, so any paint that meets the area updates it, and the lens is
+// drawn again when something beside it changed.
+void LensEffect::keepAround(const QRectF& deviceAround, double targetHeight, const QRegion& region,
+                            const QRect& around) {
+    const QRect source = deviceAround.toAlignedRect();
+    if (around.isEmpty() || source.isEmpty() || !region.intersects(around)) {
+        return;
+    }
+    const bool first = !m_around;
+    if (!m_around || m_around->size() != source.size()) {
+        m_around = allocateTexture(source.size());
+    }
+    m_around->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
+                        int(targetHeight) - source.y() - source.height(), source.width(),
+                        source.height());
+    m_around->unbind();
+    if (first || !(region.intersected(around) - m_lens).isEmpty()) {
+        const QRect lens = m_lens;
+        QMetaObject::invokeMethod(
+            this, [lens] { effects->addRepaint(lens); }, Qt::QueuedConnection);
+    }
+}
+
 void LensEffect::bindHeldPicture(bool bind) {
-    if (!m_held) {
+    GLTexture* picture = m_held ? m_held.get() : m_around.get();
+    if (!picture) {
         return;
     }
     glActiveTexture(GL_TEXTURE0 + heldTextureUnit);
     if (bind) {
-        m_held->bind();
+        picture->bind();
     } else {
-        m_held->unbind();
+        picture->unbind();
     }
     glActiveTexture(GL_TEXTURE0);
+}
+
+// Steps: 1. the uniforms, with the device pixel under the pointer (from the top) as the
+// probe in the picture's own coordinates; 2. the screen painted; 3. the held picture
+// kept and the probe read back.
+void LensEffect::paintLens(const std::function<QRectF(const QRectF&)>& toDevice,
+                           double targetHeight, const QRegion& region,
+                           const std::function<void()>& paint) {
+    const QRectF deviceLens = toDevice(m_lens);
+    const QPointF devicePointer = toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+    const QRect around = aroundPointer(m_lens);
+    if (around.isEmpty()) {
+        m_around.reset();
+    }
+    const bool probe = probing() && region.contains(m_pointer);
+    const QPoint pixel(int(std::floor(devicePointer.x())), int(std::floor(devicePointer.y())));
+    if (isActive()) {
+        const QPoint inLens =
+            probe ? QPoint(pixel.x() - int(deviceLens.x()),
+                           int(deviceLens.height()) - 1 - (pixel.y() - int(deviceLens.y())))
+                  : QPoint(-1, -1);
+        setUniforms(deviceLens, targetHeight, false, inLens);
+    }
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+    if (!isActive()) {
+        return;
+    }
+    keepHeldPicture(deviceLens, targetHeight, region, m_lens);
+    keepAround(toDevice(around), targetHeight, region, around);
+    if (probe) {
+        GLubyte rgba[4] = {0, 0, 0, 0};
+        glReadPixels(pixel.x(), int(targetHeight) - 1 - pixel.y(), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba);
+        m_service.reportColour(QColor(rgba[0], rgba[1], rgba[2]));
+    }
 }
 
 #ifdef TALVEX_KWIN6
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
-    const QRectF device = viewport.mapToRenderTarget(QRectF(m_lens));
-    const double targetHeight = renderTarget.size().height();
-    if (isActive()) {
-        setUniforms(device, targetHeight, false);
-    }
-    bindHeldPicture(true);
-    effects->paintScreen(renderTarget, viewport, mask, region, screen);
-    bindHeldPicture(false);
-    if (isActive()) {
-        keepHeldPicture(device, targetHeight, region, m_lens);
-    }
+    paintLens([&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
+              renderTarget.size().height(), region,
+              [&] { effects->paintScreen(renderTarget, viewport, mask, region, screen); });
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
     const QRectF target = effects->renderTargetRect();
     const qreal scale = effects->renderTargetScale();
-    const QRectF device((m_lens.x() - target.x()) * scale, (m_lens.y() - target.y()) * scale,
-                        m_lens.width() * scale, m_lens.height() * scale);
-    if (isActive()) {
-        setUniforms(device, target.height() * scale, false);
-    }
-    bindHeldPicture(true);
-    effects->paintScreen(mask, region, data);
-    bindHeldPicture(false);
-    if (isActive()) {
-        keepHeldPicture(device, target.height() * scale, region, m_lens);
-    }
+    const auto device = [&](const QRectF& r) {
+        return QRectF((r.x() - target.x()) * scale, (r.y() - target.y()) * scale, r.width() * scale,
+                      r.height() * scale);
+    };
+    paintLens(device, target.height() * scale, region,
+              [&] { effects->paintScreen(mask, region, data); });
 }
 #endif
 

@@ -5,6 +5,7 @@
 
 #include <QRect>
 #include <QSet>
+#include <functional>
 #include <memory>
 
 namespace talvex::kwin {
@@ -41,7 +42,16 @@ private:
     void refresh();
     void refreshAndRepaint();
     void setRedirected(const QSet<KWin::EffectWindow*>& beneath, KWin::EffectWindow* panel);
-    void setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown);
+    void setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
+                     const QPoint& probe);
+    bool probing() const;
+    void pointerMoved(const PointerPosition& position);
+    void setMousePolling(bool on);
+    QRect aroundPointer(const QRect& lens) const;
+    void keepAround(const QRectF& deviceAround, double targetHeight, const QRegion& region,
+                    const QRect& around);
+    void paintLens(const std::function<QRectF(const QRectF&)>& toDevice, double targetHeight,
+                   const QRegion& region, const std::function<void()>& paint);
 
     LensService m_service;
     std::unique_ptr<KWin::GLShader> m_stripeShader;
@@ -52,10 +62,13 @@ private:
                          const QRect& lens);
     void bindHeldPicture(bool bind);
 
-    std::unique_ptr<KWin::GLTexture> m_held;  // Hold Picture's picture, once kept
-    bool m_repaintPending = false;            // the next refresh draws the lens again
-    bool m_holdPending = false;               // held, the picture not kept yet
-    QRect m_lens;  // the picture on the screen, in logical pixels; empty: no lens
+    std::unique_ptr<KWin::GLTexture> m_around;  // the area around the pointer, as painted
+    std::unique_ptr<KWin::GLTexture> m_held;    // Hold Picture's picture, once kept
+    bool m_repaintPending = false;              // the next refresh draws the lens again
+    bool m_holdPending = false;                 // held, the picture not kept yet
+    QPoint m_pointer;                           // in logical pixels
+    bool m_mousePolling = false;  // KWin 5.27 on X11 tells the pointer's moves only so
+    QRect m_lens;                 // the picture on the screen, in logical pixels; empty: no lens
 };
 
 }  // namespace talvex::kwin

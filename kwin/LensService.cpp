@@ -1,8 +1,12 @@
 #include "LensService.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDebug>
+#include <QKeySequence>
+
+#include <KGlobalAccel>
 
 namespace talvex::kwin {
 
@@ -20,6 +24,34 @@ void take(const QVariantMap& settings, const char* key, T& setting) {
         setting = it->value<T>();
     }
 }
+// The accelerator as Configure gives it ("<Control><Alt>l", "<Super>F12") as Qt's key.
+QKeySequence keyOf(const QString& accelerator) {
+    static const QList<QPair<QString, QString>> modifiers = {
+        {QStringLiteral("<Control>"), QStringLiteral("Ctrl+")},
+        {QStringLiteral("<Primary>"), QStringLiteral("Ctrl+")},
+        {QStringLiteral("<Alt>"), QStringLiteral("Alt+")},
+        {QStringLiteral("<Shift>"), QStringLiteral("Shift+")},
+        {QStringLiteral("<Super>"), QStringLiteral("Meta+")},
+        {QStringLiteral("<Meta>"), QStringLiteral("Meta+")}};
+    QString rest = accelerator.trimmed();
+    QString text;
+    for (bool found = true; found;) {
+        found = false;
+        for (const auto& [gtk, qt] : modifiers) {
+            if (rest.startsWith(gtk, Qt::CaseInsensitive)) {
+                text += qt;
+                rest.remove(0, gtk.size());
+                found = true;
+            }
+        }
+    }
+    if (rest.isEmpty() || rest.contains(QLatin1Char('<'))) {
+        return {};
+    }
+    const QKeySequence key =
+        QKeySequence::fromString(text + rest.toUpper(), QKeySequence::PortableText);
+    return key.count() == 1 && !key.toString().isEmpty() ? key : QKeySequence();
+}
 }  // namespace
 
 LensService::LensService(QObject* parent) : QObject(parent) {
@@ -28,6 +60,12 @@ LensService::LensService(QObject* parent) : QObject(parent) {
     m_ownerWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&m_ownerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { release(); });
+    // KWin's own component: its keys reach it whichever window has the keyboard.
+    m_shortcutAction.setObjectName(QStringLiteral("Talvex Lens Show Hide"));
+    m_shortcutAction.setText(QStringLiteral("Show or hide the Talvex panel"));
+    m_shortcutAction.setProperty("componentName", QStringLiteral("kwin"));
+    m_shortcutAction.setProperty("componentDisplayName", QStringLiteral("KWin"));
+    connect(&m_shortcutAction, &QAction::triggered, this, &LensService::ShortcutActivated);
     m_registered = bus.registerObject(objectPath, this,
                                       QDBusConnection::ExportScriptableSlots |
                                           QDBusConnection::ExportScriptableSignals |
@@ -39,6 +77,7 @@ LensService::LensService(QObject* parent) : QObject(parent) {
 }
 
 LensService::~LensService() {
+    grabShortcut(QString());
     auto bus = QDBusConnection::sessionBus();
     bus.unregisterService(serviceName);
     bus.unregisterObject(objectPath);
@@ -53,6 +92,22 @@ void LensService::setDrawing(bool drawing) {
         QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                    QStringLiteral("PropertiesChanged"));
     signal << interfaceName << QVariantMap{{QStringLiteral("Drawing"), drawing}} << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+void LensService::reportColour(const std::optional<QColor>& colour) {
+    if (colour == m_colour) {
+        return;
+    }
+    m_colour = colour;
+    auto signal =
+        QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("ColourUnderPointer"));
+    QDBusArgument rgb;
+    rgb.beginStructure();
+    const QColor c = colour.value_or(QColor(0, 0, 0));
+    rgb << double(c.redF()) << double(c.greenF()) << double(c.blueF());
+    rgb.endStructure();
+    signal << colour.has_value() << QVariant::fromValue(rgb);
     QDBusConnection::sessionBus().send(signal);
 }
 
@@ -107,10 +162,16 @@ void LensService::Configure(const QVariantMap& settings) {
     m_request.strength = qBound(0.0, m_request.strength, 1.0);
     take(settings, "area", m_request.area);
     take(settings, "held", m_request.held);
+    take(settings, "name-colours", m_request.nameColours);
+    if (!m_request.nameColours) {
+        m_colour.reset();  // named again from scratch when turned on again
+    }
+    take(settings, "shortcut", m_request.shortcut);
     take(settings, "scale", m_request.scale);
     if (!(m_request.scale > 0.0)) {
         m_request.scale = 1.0;
     }
+    grabShortcut(m_request.shortcut);
     Q_EMIT requestChanged();
 }
 
@@ -126,7 +187,29 @@ void LensService::release() {
     m_owner.clear();
     m_ownerWatcher.setWatchedServices({});
     m_request = LensRequest();
+    m_colour.reset();
+    grabShortcut(QString());
     Q_EMIT requestChanged();
+}
+
+// The show/hide key becomes KWin's global shortcut (not one read back from the user's
+// shortcut settings); "" or a key KWin cannot take releases it.
+void LensService::grabShortcut(const QString& accelerator) {
+    if (accelerator == m_grabbed) {
+        return;
+    }
+    if (!m_grabbed.isEmpty()) {
+        KGlobalAccel::self()->removeAllShortcuts(&m_shortcutAction);
+    }
+    m_grabbed = accelerator;
+    if (accelerator.isEmpty()) {
+        return;
+    }
+    const QKeySequence key = keyOf(accelerator);
+    if (key.isEmpty() ||
+        !KGlobalAccel::self()->setShortcut(&m_shortcutAction, {key}, KGlobalAccel::NoAutoloading)) {
+        qWarning("talvex_lens: the show/hide key %s cannot be grabbed", qPrintable(accelerator));
+    }
 }
 
 }  // namespace talvex::kwin

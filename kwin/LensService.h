@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QAction>
+#include <QColor>
 #include <QDBusContext>
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QRect>
 #include <QString>
 #include <QVariantMap>
+#include <optional>
 
 namespace talvex::kwin {
 
@@ -20,6 +23,8 @@ struct LensRequest {
     double strength = 1.0;
     QString area = QStringLiteral("beneath");
     bool held = false;
+    bool nameColours = false;
+    QString shortcut;
     double scale = 1.0;
 };
 
@@ -39,6 +44,8 @@ public:
     uint version() const { return 1; }
     bool drawing() const { return m_drawing; }
     void setDrawing(bool drawing);
+    // ColourUnderPointer, sent when the colour (or its being known) changes.
+    void reportColour(const std::optional<QColor>& colour);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Attach(uint x11Window, const QRect& picture);
@@ -52,11 +59,15 @@ Q_SIGNALS:
 
 private:
     bool callerMayWrite(bool mustBeAttached);
+    void grabShortcut(const QString& accelerator);
     void release();
 
     LensRequest m_request;
     QString m_owner;
     QDBusServiceWatcher m_ownerWatcher;
+    std::optional<QColor> m_colour;
+    QAction m_shortcutAction;  // the show/hide key, KWin's global shortcut while grabbed
+    QString m_grabbed;         // the accelerator grabbed, "" for none
     bool m_drawing = false;
     bool m_registered = false;
 };

@@ -9,7 +9,8 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; beside the picture the panel is drawn
+# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; Around the Pointer shows the area around it;
+# the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
@@ -34,6 +35,9 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+  # Around the Pointer over the scene's (170, 210): its 240×200 around that.
+  convert "$work/scene.png" -crop 240x200+50+110 +repage "$work/around.png"
+  "$talvex" filter "$work/around.png" "$work/expected-around.png" --red 0 --green 1
 }
 
 # Outside: start the session, which runs this script again inside it (TALVEX_IN_KWIN=1).
@@ -80,12 +84,15 @@ if [ "$session" = x11 ] && [ -z "${DISPLAY:-}" ]; then
   xvfb=$!
   for _ in $(seq 1 40); do [ -s "$work/display" ] && break; sleep 0.25; done
   export DISPLAY=":$(cat "$work/display")"
+  # The global shortcuts' daemon, which a Plasma 6 X11 session runs beside KWin.
+  /usr/lib/x86_64-linux-gnu/libexec/kglobalacceld >"$work/kglobalacceld.log" 2>&1 &
+  accel=$!
   kwin_x11 --replace >"$work/kwin-x11.log" 2>&1 &
   kwin=$!
   status=0
   "$self" "$plugins" "$talvex" x11 || status=$?
-  kill "$kwin" "$xvfb" 2>/dev/null || true
-  wait "$kwin" "$xvfb" 2>/dev/null || true
+  kill "$kwin" "$accel" "$xvfb" 2>/dev/null || true
+  wait "$kwin" "$accel" "$xvfb" 2>/dev/null || true
   exit "$status"
 fi
 
@@ -198,9 +205,9 @@ tell attach "$panel" 20 60 240 200
   fail "another caller took the lens from its owner"
 tell configure scale double 1.0
 wait_for "the lens drawn" drawing true
-shoot_until_matches() { # NAME EXPECTED: the lens until it matches, 5 s at most
+shoot_until_matches() { # NAME EXPECTED [X Y]: the lens until it matches, 5 s at most
   for _ in $(seq 1 20); do
-    "$here/screenshot.py" "$work/$1.png" 620 360 240 200
+    "$here/screenshot.py" "$work/$1.png" "${3:-620}" "${4:-360}" 240 200
     matches "$work/$1.png" "$2" >/dev/null && break
     sleep 0.25
   done
@@ -212,6 +219,59 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 # 3. A setting change: red stripes off.
 tell configure red-stripes bool false
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
+
+# 3a. Name Colours: the colour beneath the pointer before the stripes (the teal square
+#     at the scene's 220,260), unknown once the pointer leaves the picture.
+point_at() { # X Y: the pointer moves there
+  if [ "$session" = x11 ]; then
+    "$here/point-at.py" "$1" "$2"
+  else
+    echo "$1 $2 move" | "$TALVEX_FAKE_CLICK" >/dev/null
+  fi
+}
+gdbus monitor --session --dest org.talvex.Lens --object-path /org/talvex/Lens >"$work/signals.log" &
+children+=($!)
+if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
+  tell configure name-colours bool true
+  named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/signals.log"; }
+  wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
+  wait_for "the colour unknown outside the picture" named 560 280 "false,"
+  # Around the Pointer: the panel away from the scene (its picture at 890,160), the
+  # pointer over the scene's (170, 210), whose colour is named too.
+  panel_at() { place panel "$1" "$2" && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  $1"; }
+  wait_for "the panel away" panel_at 870 100
+  tell configure area string pointer
+  point_at 670 460
+  shoot_until_matches around "$work/expected-around.png" 890 160 ||
+    fail "the lens does not show the area around the pointer"
+  pixel="$(convert "$work/scene.png" -format \
+    '%[fx:int(255*p{170,210}.r+0.5)],%[fx:int(255*p{170,210}.g+0.5)],%[fx:int(255*p{170,210}.b+0.5)],' info:)"
+  named_around() {
+    [ "$(grep 'ColourUnderPointer (true' "$work/signals.log" | tail -1 | sed 's/.*(true, (//' |
+      grep -oE '[0-9.]+' | awk '{printf "%d,", $1 * 255 + 0.5}')" = "$pixel" ]
+  }
+  wait_for "the colour around the pointer named ($pixel)" named_around
+  tell configure name-colours bool false
+  tell configure area string beneath
+  wait_for "the panel back" panel_at 600 300
+else
+  echo "Name Colours not checked: no fake-click"
+fi
+
+# 3c. The show/hide key: Configure's shortcut becomes a global shortcut of KWin with Qt's
+#     key (Ctrl+Alt+L: 201326668); taken, it sends ShortcutActivated; "" releases it.
+accel() {
+  gdbus call --session --dest org.kde.kglobalaccel --object-path /component/kwin \
+    --method "org.kde.kglobalaccel.Component.$1" "${@:2}"
+}
+tell configure shortcut string '<Control><Alt>l'
+wait_for "the global shortcuts" accel shortcutNames
+accel allShortcutInfos | grep -q "'Talvex Lens Show Hide', [^]]*\[201326668\]" ||
+  fail "the show/hide key is not KWin's shortcut: $(accel allShortcutInfos | grep -o "'Talvex[^]]*]" || true)"
+accel invokeShortcut 'Talvex Lens Show Hide' >/dev/null
+wait_for "ShortcutActivated" grep -q ShortcutActivated "$work/signals.log"
+tell configure shortcut string ''
+! accel shortcutNames | grep -q Talvex || fail "the show/hide key was not released"
 
 # 3b. Hold Picture: the lens keeps its picture when the window beneath goes, and shows
 #     what is beneath again when let go (the black desktop).
@@ -275,6 +335,15 @@ click_through() {
     echo "KNOWN FAULT: a click on the picture does not reach the Wayland window beneath"
   fi
 }
+
+# 4b. The show/hide key pressed while the Wayland window has the keyboard (clicked, it
+#     comes above the test's panel: last).
+if [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
+  tell configure shortcut string '<Control><Alt>l'
+  twice() { [ "$(grep -c ShortcutActivated "$work/signals.log")" -ge 2 ]; }
+  printf '520 270\nkey 29 56 38\n' | "$TALVEX_FAKE_CLICK" >/dev/null
+  wait_for "ShortcutActivated by Ctrl+Alt+L over the Wayland window" twice
+fi
 
 # 5. The lens goes with its owner; the program itself (on Xwayland, KWin 5.27's session
 #    only) attaches over the same interface, shows its message while the effect is

@@ -25,7 +25,7 @@ for line in sys.stdin:
         elif words[0] == "picture":
             lens.SetPicture(rect(words[1:5]))
         elif words[0] == "configure":
-            lens.Configure(dbus.Dictionary({words[1]: kinds[words[2]](words[3])}, signature="sv"))
+            lens.Configure(dbus.Dictionary({words[1]: kinds[words[2]](" ".join(words[3:]))}, signature="sv"))
         elif words[0] == "detach":
             lens.Detach()
         print("ok", flush=True)
