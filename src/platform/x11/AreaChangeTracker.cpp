@@ -77,7 +77,7 @@ void AreaChangeTracker::handleDamage(const XEvent& event) {
         changed_ = true;
 }
 
-bool AreaChangeTracker::isTreeChange(const XEvent& event) const {
+bool AreaChangeTracker::isTreeChange(const XEvent& event) {
     switch (event.type) {
         case MapNotify:
         case UnmapNotify:

@@ -48,11 +48,14 @@ public:
     // True once something may have changed in the area of the last capture.
     bool changedSinceLastCapture() const { return isActive() && captured_ && changed_; }
 
+    // A change of the window tree (map, unmap, configure, destroy, reparent, circulate,
+    // gravity): each of these names the window it is about right after the event window.
+    static bool isTreeChange(const XEvent& event);
+
 private:
     XResource damageFor(const StackedWindow& window);
     void handleDamage(const XEvent& event);
     void forgetDestroyed(std::uint32_t window);
-    bool isTreeChange(const XEvent& event) const;
 
     Display* dpy_;
     Window root_;

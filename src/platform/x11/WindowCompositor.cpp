@@ -145,19 +145,8 @@ void WindowCompositor::processEvents() {
 
 // Moving our background window changes nothing beneath anyone.
 bool WindowCompositor::isAboutOurBackground(const XEvent& event) const {
-    switch (event.type) {
-        case MapNotify:
-        case UnmapNotify:
-        case ConfigureNotify:
-        case DestroyNotify:
-        case ReparentNotify:
-        case CirculateNotify:
-        case GravityNotify:
-            // Each of these names the window it is about right after the event window.
-            return rootBackground_->isOurs(event.xconfigure.window);
-        default:
-            return false;
-    }
+    return AreaChangeTracker::isTreeChange(event) &&
+           rootBackground_->isOurs(event.xconfigure.window);
 }
 
 bool WindowCompositor::unchangedSinceLastCapture(const PixelRect& area, XWindowId window) {
