@@ -67,6 +67,15 @@ DefaultsFile::Contents parseFile(const fs::path& p) {
     return contents.value_or(DefaultsFile::Contents{});
 }
 
+// Waits until the file holds exactly `values`; false when it never does.
+bool waitUntilFileHolds(const fs::path& p,
+                        const std::map<std::string, UserDefaults::Value>& values) {
+    return test::waitUntil([&] {
+        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(p)), nullptr);
+        return onDisk && onDisk->values == values;
+    });
+}
+
 std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder))
@@ -278,10 +287,7 @@ TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChange
         {"RefreshSpeed", std::int64_t{1}},
         {"ViewArea", std::int64_t{1}},
         {"GreenStripesEnabled", std::int64_t{1}}};
-    EXPECT_TRUE(test::waitUntil([&] {
-        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
-        return onDisk && onDisk->values == merged;
-    })) << readText(path);
+    EXPECT_TRUE(waitUntilFileHolds(path, merged)) << readText(path);
     EXPECT_EQ(store->integerForKey("ViewArea"), 1);
 
     // Emptied and left so: a change is saved once that has lasted, and still merged with
@@ -295,10 +301,7 @@ TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChange
     EXPECT_TRUE(writer.waitForFinished(5000));
     const std::map<std::string, UserDefaults::Value> late = {{"RefreshSpeed", std::int64_t{2}},
                                                              {"ViewArea", std::int64_t{4}}};
-    EXPECT_TRUE(test::waitUntil([&] {
-        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
-        return onDisk && onDisk->values == late;
-    })) << readText(path);
+    EXPECT_TRUE(waitUntilFileHolds(path, late)) << readText(path);
     EXPECT_EQ(store->integerForKey("ViewArea"), 4);
     writeText(path, "");
     store->setIntegerForKey(3, "ViewArea");
@@ -412,10 +415,7 @@ TEST(UserDefaults, OutsideEditWrittenInTwoPartsIsWaitedForAndMergedWithSessionCh
         {"RefreshSpeed", std::int64_t{7}},
         {"ViewArea", std::int64_t{1}},
         {"GreenStripesEnabled", std::int64_t{1}}};
-    EXPECT_TRUE(test::waitUntil([&] {
-        auto onDisk = DefaultsFile::parse(QByteArray::fromStdString(readText(path)), nullptr);
-        return onDisk && onDisk->values == merged;
-    })) << readText(path);
+    EXPECT_TRUE(waitUntilFileHolds(path, merged)) << readText(path);
     EXPECT_EQ(store.integerForKey("RefreshSpeed"), 7);
     EXPECT_EQ(store.integerForKey("ViewArea"), 1);
     EXPECT_EQ(store.integerForKey("GreenStripesEnabled"), 1);

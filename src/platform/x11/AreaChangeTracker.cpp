@@ -4,12 +4,6 @@
 
 namespace talvex {
 
-namespace {
-void freeDamage(Display* display, unsigned long id) {
-    XDamageDestroy(display, id);
-}
-}  // namespace
-
 AreaChangeTracker::AreaChangeTracker(Display* display)
     : dpy_(display), root_(DefaultRootWindow(display)) {
     int errorBase = 0;
@@ -41,7 +35,8 @@ void AreaChangeTracker::startCapture(const std::vector<StackedWindow>& windows,
 }
 
 XResource AreaChangeTracker::damageFor(const StackedWindow& window) {
-    return XResource(dpy_, XDamageCreate(dpy_, window.id, XDamageReportBoundingBox), &freeDamage);
+    return XResource(dpy_, XDamageCreate(dpy_, window.id, XDamageReportBoundingBox),
+                     &xrelease::destroyDamage);
 }
 
 void AreaChangeTracker::handleEvent(const XEvent& event) {

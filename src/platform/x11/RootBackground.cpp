@@ -6,17 +6,6 @@
 
 namespace talvex {
 
-namespace {
-
-void destroyWindow(Display* display, unsigned long id) {
-    XDestroyWindow(display, id);
-}
-void freePicture(Display* display, unsigned long id) {
-    XRenderFreePicture(display, id);
-}
-
-}  // namespace
-
 RootBackground::RootBackground(Display* display, Window root, int screen)
     : dpy_(display), root_(root), screen_(screen) {}
 
@@ -46,7 +35,7 @@ bool RootBackground::ensureWindow(const PixelRect& part) {
             XCreateWindow(dpy_, root_, part.x, part.y, static_cast<unsigned>(part.width),
                           static_cast<unsigned>(part.height), 0, CopyFromParent, InputOutput,
                           CopyFromParent, CWBackPixmap | CWOverrideRedirect, &attributes),
-            &destroyWindow);
+            &xrelease::destroyWindow);
         XShapeCombineRectangles(dpy_, window_.id(), ShapeInput, 0, 0, nullptr, 0, ShapeSet,
                                 Unsorted);
         XLowerWindow(dpy_, window_.id());
@@ -55,7 +44,7 @@ bool RootBackground::ensureWindow(const PixelRect& part) {
         if (!format)
             return false;
         picture_ = XResource(dpy_, XRenderCreatePicture(dpy_, window_.id(), format, 0, nullptr),
-                             &freePicture);
+                             &xrelease::freePicture);
         placed_ = part;
     }
     if (!(placed_ == part)) {

@@ -16,13 +16,6 @@ namespace talvex {
 
 namespace {
 
-void freePixmap(Display* display, unsigned long id) {
-    XFreePixmap(display, id);
-}
-void freePicture(Display* display, unsigned long id) {
-    XRenderFreePicture(display, id);
-}
-
 bool hasExtensions(Display* display) {
     int eventBase = 0;
     int errorBase = 0;
@@ -200,7 +193,7 @@ void WindowCompositor::refreshWallpaper() {
             attributes.repeat = RepeatNormal;
             wallpaper_ = XResource(
                 dpy_, XRenderCreatePicture(dpy_, pixmap, rootFormat, CPRepeat, &attributes),
-                &freePicture);
+                &xrelease::freePicture);
             return;
         }
     }
@@ -253,8 +246,8 @@ WindowCompositor::Target* WindowCompositor::reusableSharedTarget(int width, int 
     if (pixmap == 0) {
         return nullptr;
     }
-    fresh->picture =
-        XResource(dpy_, XRenderCreatePicture(dpy_, pixmap, argb32_, 0, nullptr), &freePicture);
+    fresh->picture = XResource(dpy_, XRenderCreatePicture(dpy_, pixmap, argb32_, 0, nullptr),
+                               &xrelease::freePicture);
     if (targets_.size() >= 2) {
         retireTargets(targets_.begin(), targets_.begin() + 1);
     }
@@ -273,9 +266,10 @@ WindowCompositor::Target* WindowCompositor::serverTarget(int width, int height) 
     fresh->pixmap = XResource(
         dpy_,
         XCreatePixmap(dpy_, root_, static_cast<unsigned>(width), static_cast<unsigned>(height), 32),
-        &freePixmap);
-    fresh->picture = XResource(
-        dpy_, XRenderCreatePicture(dpy_, fresh->pixmap.id(), argb32_, 0, nullptr), &freePicture);
+        &xrelease::freePixmap);
+    fresh->picture =
+        XResource(dpy_, XRenderCreatePicture(dpy_, fresh->pixmap.id(), argb32_, 0, nullptr),
+                  &xrelease::freePicture);
     if (trap.failed()) {
         return nullptr;
     }
@@ -351,7 +345,7 @@ void WindowCompositor::compositeLayer(const Target& target, const Layer& layer,
     attributes.subwindow_mode = IncludeInferiors;
     XResource source(
         dpy_, XRenderCreatePicture(dpy_, window.id, layer.format, CPSubwindowMode, &attributes),
-        &freePicture);
+        &xrelease::freePicture);
     XRenderComposite(dpy_, PictOpOver, source.id(), 0, target.picture.id(),
                      part.x - window.bounds.x, part.y - window.bounds.y, 0, 0, part.x - area.x,
                      part.y - area.y, static_cast<unsigned>(part.width),

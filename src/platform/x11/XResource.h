@@ -55,4 +55,12 @@ private:
     Release release_ = nullptr;
 };
 
+// The requests that free each kind of resource, for XResource's `release`.
+namespace xrelease {
+void freePixmap(_XDisplay* display, unsigned long id);
+void freePicture(_XDisplay* display, unsigned long id);
+void destroyWindow(_XDisplay* display, unsigned long id);
+void destroyDamage(_XDisplay* display, unsigned long id);
+}  // namespace xrelease
+
 }  // namespace talvex
