@@ -19,18 +19,36 @@ fail() {
   exit 1
 }
 
-# deb12, deb13, ...: the release this machine (or chroot) runs.
+# deb12, deb13 (elsewhere e.g. ubuntu24.04): the release this machine (or chroot) runs.
 release_tag() {
-  local VERSION_ID
+  local ID VERSION_ID
+  ID="$(. /etc/os-release && echo "${ID:-}")"
   VERSION_ID="$(. /etc/os-release && echo "${VERSION_ID:-}")"
-  [ -n "$VERSION_ID" ] || fail "/etc/os-release names no release"
-  echo "deb${VERSION_ID%%.*}"
+  if [ -z "$ID" ] || [ -z "$VERSION_ID" ]; then
+    fail "/etc/os-release names no release"
+  fi
+  if [ "$ID" = debian ]; then
+    echo "deb${VERSION_ID%%.*}"
+  else
+    echo "$ID$VERSION_ID"
+  fi
 }
 
-# What building the KWin effect needs: KWin 5.27 (Debian 12) is built on Qt 5 and KF5,
-# later KWins on Qt 6 and KF6.
+# 5 or 6: the major version of the KWin this release has (installed, else available).
+kwin_major() {
+  local version
+  version="$(dpkg-query -W -f='${Version}' kwin-dev 2>/dev/null || true)"
+  [ -n "$version" ] ||
+    version="$(apt-cache show --no-all-versions kwin-dev 2>/dev/null | sed -n 's/^Version: //p')"
+  version="${version#*:}"
+  [ -n "$version" ] || fail "no kwin-dev on this release"
+  echo "${version%%.*}"
+}
+
+# What building the KWin effect needs: KWin 5 is built on Qt 5 and KF5, KWin 6 on Qt 6
+# and KF6.
 kwin_build_packages() {
-  if [ "$1" = deb12 ]; then
+  if [ "$1" = 5 ]; then
     echo kwin-dev libkf5globalaccel-dev extra-cmake-modules
   else
     echo kwin-dev libkf6globalaccel-dev qt6-declarative-dev extra-cmake-modules
@@ -50,16 +68,15 @@ configure_release() {
 # The KWin packages the effect links against, each pinned to its installed version:
 # "libkwin6 (= 4:6.3.6-1)". KWin promises no binary compatibility between versions.
 exact_kwin_depends() {
-  local plugin="$1" path package version depends=()
+  local plugin="$1" path package version depends=""
   while read -r path; do
     package="$(dpkg -S "*/${path##*/}" 2>/dev/null | head -n1 | cut -d: -f1)" || true
     [ -n "$package" ] || fail "no Debian package holds $path"
     version="$(dpkg-query -W -f='${Version}' "$package")"
-    depends+=("$package (= $version)")
+    depends+="${depends:+, }$package (= $version)"
   done < <(ldd "$plugin" | awk '$1 ~ /^libkwin/ { print $3 }')
-  [ ${#depends[@]} -gt 0 ] || fail "$plugin links no KWin library"
-  local IFS=,
-  echo "${depends[*]}" | sed 's/,/, /g'
+  [ -n "$depends" ] || fail "$plugin links no KWin library"
+  echo "$depends"
 }
 
 # check_contents DEB PATH...: the package holds every PATH.
@@ -82,11 +99,15 @@ check_field() {
 
 # Step 1: builds and packs for the release this runs on.
 package_here() {
-  local release
+  local release major
   release="$(release_tag)"
-  # shellcheck disable=SC2046
-  install_missing $(kwin_build_packages "$release")
-  "$TALVEX_ROOT/scripts/install-deps.sh"
+  # Inside the chroot its caller has installed everything, under the chroot's lock.
+  if [ -z "${TALVEX_PACKAGE_DEPS_INSTALLED:-}" ]; then
+    # shellcheck disable=SC2046
+    install_missing $(kwin_build_packages "$(kwin_major)")
+    "$TALVEX_ROOT/scripts/install-deps.sh"
+  fi
+  major="$(kwin_major)"
 
   local build="$out/$release"
   export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
@@ -97,7 +118,8 @@ package_here() {
   local kwin_depends
   kwin_depends="$(exact_kwin_depends "$plugin")"
 
-  configure_release "$TALVEX_ROOT" "$build/talvex" -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF \
+  configure_release "$TALVEX_ROOT" "$build/talvex" -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" \
+    -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF \
     -DTALVEX_KWIN_BUILD_DIR="$build/kwin" -DTALVEX_KWIN_DEPENDS="$kwin_depends" \
     -DTALVEX_PACKAGE_RELEASE="$release"
   cmake --build "$build/talvex" -j"$JOBS"
@@ -107,14 +129,14 @@ package_here() {
   local deb kwin_deb
   deb="$(ls "$out"/talvex_*+"$release"_*.deb)"
   kwin_deb="$(ls "$out"/talvex-kwin-lens_*+"$release"_*.deb)"
-  check_package "$deb" "$kwin_deb" "$release" "$kwin_depends"
+  check_package "$deb" "$kwin_deb" "$release" "$major" "$kwin_depends"
   echo "$deb"
   echo "$kwin_deb"
 }
 
 # Step 2: what every installation must carry, and the dependencies between the two.
 check_package() {
-  local deb="$1" kwin_deb="$2" release="$3" kwin_depends="$4"
+  local deb="$1" kwin_deb="$2" release="$3" major="$4" kwin_depends="$5"
   local expected=(
     ./usr/bin/talvex
     ./usr/share/applications/org.talvex.Talvex.desktop
@@ -132,8 +154,7 @@ check_package() {
   check_contents "$deb" "${expected[@]}"
 
   # The effect lies in the plugin folder of KWin's Qt, where KWin looks for effects.
-  local qt=qt6
-  [ "$release" = deb12 ] && qt=qt5
+  local qt="qt$major"
   local multiarch
   multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
   check_contents "$kwin_deb" "./usr/lib/$multiarch/$qt/plugins/kwin/effects/plugins/talvex_lens.so" \
@@ -160,13 +181,17 @@ check_package() {
   fi
 }
 
-# Step 3: the same inside the Debian 13 chroot, with what it needs installed first
-# (under the chroot's lock, so no build inside runs apt-get beside another user).
+# Step 3: the same inside the Debian 13 chroot (KWin 6), with what it needs installed
+# first under the chroot's lock, so that no build inside runs apt-get beside another
+# user of the chroot. Debian 13's qt6-base-dev provides libqt6opengl6-dev.
 package_debian13() {
-  local chroot="$TALVEX_ROOT/scripts/debian13-chroot.sh"
-  # shellcheck disable=SC2046
-  "$chroot" install $("$TALVEX_ROOT/scripts/install-deps.sh" --print) $(kwin_build_packages deb13)
-  "$chroot" run --bind "$TALVEX_ROOT" -- "$TALVEX_ROOT/scripts/package.sh" --host
+  local chroot="$TALVEX_ROOT/scripts/debian13-chroot.sh" packages=() p
+  for p in $("$TALVEX_ROOT/scripts/install-deps.sh" --print) $(kwin_build_packages 6); do
+    [ "$p" = libqt6opengl6-dev ] || packages+=("$p")
+  done
+  "$chroot" install "${packages[@]}"
+  "$chroot" run --bind "$TALVEX_ROOT" -- env TALVEX_PACKAGE_DEPS_INSTALLED=1 \
+    "$TALVEX_ROOT/scripts/package.sh" --host
 }
 
 main() {
