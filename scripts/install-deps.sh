@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running, testing and packaging Talvex need.
 # Does nothing when they are all present; otherwise one non-interactive apt-get.
+# --print: only prints their names (for installing them elsewhere, e.g. into a chroot).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -21,4 +22,8 @@ packages=(
   help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
 )
 
+if [ "${1:-}" = "--print" ]; then
+  echo "${packages[*]}"
+  exit 0
+fi
 install_missing "${packages[@]}"

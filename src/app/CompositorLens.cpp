@@ -19,9 +19,9 @@ constexpr int messageMargin = 8;
 
 }  // namespace
 
-CompositorLens::CompositorLens(Window& panel, FilteredView& view, bool gnome,
+CompositorLens::CompositorLens(Window& panel, FilteredView& view, Desktop desktop,
                                std::unique_ptr<LensBus> bus)
-    : panel_(&panel), view_(&view), gnome_(gnome), bus_(std::move(bus)) {
+    : panel_(&panel), view_(&view), desktop_(desktop), bus_(std::move(bus)) {
     if (!bus_)
         bus_ = std::make_unique<LensBus>();
     connect(bus_.get(), &LensBus::presenceChanged, this, &CompositorLens::presenceChanged);
@@ -44,17 +44,39 @@ CompositorLens::~CompositorLens() {
         bus_->detach();
 }
 
-QString CompositorLens::messageText(bool gnome) {
-    if (gnome) {
-        return QStringLiteral(
-            "Talvex needs its GNOME Shell extension to see beneath the panel here.\n"
-            "Run:  gnome-extensions enable talvex-lens@talvex.org\n"
-            "then log out and in again (a newly installed extension is found at the "
-            "next login).");
+// Every text of a missing lens, by desktop. On GNOME the extension comes with the
+// program's package; on Plasma the effect is a package of its own (talvex-kwin-lens,
+// built for one KWin version), off until turned on.
+CompositorLens::MissingLensText CompositorLens::missingLensText(Desktop desktop) {
+    switch (desktop) {
+        case Desktop::gnome:
+            return {QStringLiteral(
+                        "Talvex needs its GNOME Shell extension to see beneath the panel here.\n"
+                        "Run:  gnome-extensions enable talvex-lens@talvex.org\n"
+                        "then log out and in again (a newly installed extension is found at "
+                        "the next login)."),
+                    QStringLiteral("Wayland session: the lens needs the GNOME Shell extension "
+                                   "talvex-lens@talvex.org (enable it, then log in again)")};
+        case Desktop::plasma:
+            return {
+                QStringLiteral(
+                    "Talvex needs its KWin effect to see beneath the panel here.\n"
+                    "Install the package talvex-kwin-lens, then turn on \"Talvex Lens\" in "
+                    "System Settings > Desktop Effects (Accessibility), or run:\n"
+                    "gdbus call --session --dest org.kde.KWin --object-path /Effects "
+                    "--method org.kde.kwin.Effects.loadEffect talvex_lens"),
+                QStringLiteral("Wayland session (Plasma): no compositor draws the lens: install "
+                               "talvex-kwin-lens, then turn on Talvex Lens in System Settings > "
+                               "Desktop Effects (or, for this session: gdbus call --session --dest "
+                               "org.kde.KWin --object-path /Effects --method "
+                               "org.kde.kwin.Effects.loadEffect talvex_lens)")};
+        case Desktop::other:
+            break;
     }
-    return QStringLiteral(
-        "On this Wayland session Talvex sees only X11 windows beneath the panel: the "
-        "compositor must draw the lens, and none answers here.");
+    return {QStringLiteral("On this Wayland session Talvex sees only X11 windows beneath the "
+                           "panel: the compositor must draw the lens, and none answers here."),
+            QStringLiteral("Wayland session: no compositor draws the lens "
+                           "(org.talvex.Lens on the session bus); only X11 windows show")};
 }
 
 PixelRect CompositorLens::picture() const {
@@ -87,10 +109,7 @@ void CompositorLens::presenceChanged(bool present) {
     }
     if (!missingLogged_) {
         missingLogged_ = true;
-        systemLog(gnome_ ? "Wayland session: the lens needs the GNOME Shell extension "
-                           "talvex-lens@talvex.org (enable it, then log in again)"
-                         : "Wayland session: no compositor draws the lens "
-                           "(org.talvex.Lens on the session bus); only X11 windows show");
+        systemLog(missingLensText(desktop_).log.toStdString());
     }
 }
 
@@ -155,7 +174,7 @@ void CompositorLens::showMessage(bool shown) {
     }
     if (message_ || !view_)
         return;
-    message_ = new QLabel(messageText(gnome_), view_);
+    message_ = new QLabel(missingLensText(desktop_).message, view_);
     message_->setObjectName(QStringLiteral("lensMessage"));
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignCenter);

@@ -26,15 +26,20 @@ class CompositorLens : public LensSource {
 
 public:
     // `bus`: the interface's client (the session bus's by default).
-    CompositorLens(Window& panel, FilteredView& view, bool gnome,
+    CompositorLens(Window& panel, FilteredView& view, Desktop desktop,
                    std::unique_ptr<LensBus> bus = nullptr);
     ~CompositorLens() override;
 
     bool compositorDraws() const override { return drawing_; }
     // The message shown while no compositor answers; null while none is shown.
     const QLabel* message() const { return message_; }
-    // What the message says, for GNOME's session or another.
-    static QString messageText(bool gnome);
+    // What the user is told on this desktop while no compositor draws the lens: the
+    // message over the picture, and the one log line.
+    struct MissingLensText {
+        QString message;
+        QString log;
+    };
+    static MissingLensText missingLensText(Desktop desktop);
     // The picture in the panel's client area, in its pixels.
     PixelRect picture() const;
 
@@ -44,7 +49,7 @@ protected:
 private:
     QPointer<Window> panel_;
     QPointer<FilteredView> view_;
-    bool gnome_ = false;
+    Desktop desktop_ = Desktop::other;
     std::unique_ptr<LensBus> bus_;
     QPointer<QLabel> message_;
     bool drawing_ = false;

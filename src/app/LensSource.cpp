@@ -10,7 +10,7 @@ std::unique_ptr<LensSource> LensSource::forSession(Window& panel, FilteredView& 
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!isWaylandSession(environment))
         return std::make_unique<SelfCapturedLens>();
-    return std::make_unique<CompositorLens>(panel, view, isGnomeSession(environment));
+    return std::make_unique<CompositorLens>(panel, view, desktopOf(environment));
 }
 
 bool LensSource::isWaylandSession(const QProcessEnvironment& environment) {
@@ -18,10 +18,14 @@ bool LensSource::isWaylandSession(const QProcessEnvironment& environment) {
            environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
 }
 
-bool LensSource::isGnomeSession(const QProcessEnvironment& environment) {
+LensSource::Desktop LensSource::desktopOf(const QProcessEnvironment& environment) {
     const auto desktops = environment.value(QStringLiteral("XDG_CURRENT_DESKTOP"))
                               .split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    return desktops.contains(QStringLiteral("GNOME"), Qt::CaseInsensitive);
+    if (desktops.contains(QStringLiteral("GNOME"), Qt::CaseInsensitive))
+        return Desktop::gnome;
+    if (desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive))
+        return Desktop::plasma;
+    return Desktop::other;
 }
 
 }  // namespace talvex

@@ -27,8 +27,13 @@ public:
     // A Wayland session (the program runs on its Xwayland): WAYLAND_DISPLAY is set or
     // XDG_SESSION_TYPE says so.
     static bool isWaylandSession(const QProcessEnvironment& environment);
-    // GNOME's session, by XDG_CURRENT_DESKTOP.
-    static bool isGnomeSession(const QProcessEnvironment& environment);
+    // The session's desktop, by XDG_CURRENT_DESKTOP (a list, e.g. "ubuntu:GNOME"):
+    // it decides what the user is told to install when no compositor draws the lens.
+    enum class Desktop { gnome, plasma, other };
+    static Desktop desktopOf(const QProcessEnvironment& environment);
+    static bool isGnomeSession(const QProcessEnvironment& environment) {
+        return desktopOf(environment) == Desktop::gnome;
+    }
 
     // True while the compositor draws the picture (the view captures nothing).
     virtual bool compositorDraws() const = 0;

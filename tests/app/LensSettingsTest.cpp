@@ -2,6 +2,7 @@
 
 #include <QKeyCombination>
 
+#include "app/CompositorLens.h"
 #include "app/LensSettings.h"
 #include "app/LensSource.h"
 #include "platform/UserDefaults.h"
@@ -54,6 +55,25 @@ TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     wayland.insert("XDG_CURRENT_DESKTOP", "KDE");
     EXPECT_TRUE(LensSource::isWaylandSession(wayland));
     EXPECT_FALSE(LensSource::isGnomeSession(wayland));
+
+    // Without the compositor's lens each desktop is told of its own part (a Plasma
+    // user sent to GNOME's extension could never get the lens).
+    using Desktop = LensSource::Desktop;
+    EXPECT_EQ(LensSource::desktopOf(wayland), Desktop::plasma);
+    wayland.insert("XDG_CURRENT_DESKTOP", "Budgie:GNOME");
+    EXPECT_EQ(LensSource::desktopOf(wayland), Desktop::gnome);
+    wayland.insert("XDG_CURRENT_DESKTOP", "sway");
+    EXPECT_EQ(LensSource::desktopOf(wayland), Desktop::other);
+    for (const Desktop desktop : {Desktop::gnome, Desktop::plasma, Desktop::other}) {
+        const auto text = CompositorLens::missingLensText(desktop);
+        const bool plasma = desktop == Desktop::plasma, gnome = desktop == Desktop::gnome;
+        for (const QString& said : {text.message, text.log}) {
+            EXPECT_EQ(said.contains("talvex-kwin-lens") && said.contains("loadEffect talvex_lens"),
+                      plasma)
+                << said.toStdString();
+            EXPECT_EQ(said.contains("talvex-lens@talvex.org"), gnome) << said.toStdString();
+        }
+    }
 }
 
 }  // namespace
