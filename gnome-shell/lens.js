@@ -83,6 +83,8 @@ class TalvexCacheEffect extends Clutter.OffscreenEffect {});
 const StripeEffect = GObject.registerClass(
 class TalvexStripeEffect extends Shell.GLSLEffect {
     setHeld(held) {
+        if (held === Boolean(this._held))
+            return;
         const released = this._held && !held;
         this._held = held;
         // What changed during the hold was not painted: the picture is made afresh.
@@ -107,12 +109,22 @@ class TalvexStripeEffect extends Shell.GLSLEffect {
         this.add_glsl_snippet(hook, STRIPE_DECLARATIONS, STRIPE_CODE, false);
     }
 
+    // Stripes again only when a value changed: the lens is laid out afresh on every
+    // change of the windows anywhere, and most leave it as it was.
     setValues(values) {
+        this._values = this._values || new Map();
+        let changed = false;
         for (const [name, value] of Object.entries(values)) {
             const array = Array.isArray(value) ? value : [value];
+            const last = this._values.get(name);
+            if (last && last.length === array.length && last.every((v, i) => v === array[i]))
+                continue;
+            this._values.set(name, array);
             this.set_uniform_float(this.get_uniform_location(name), array.length, array);
+            changed = true;
         }
-        this.queue_repaint();
+        if (changed)
+            this.queue_repaint();
     }
 });
 
@@ -445,19 +457,19 @@ class Lens {
             this._setDrawing(false);
             return;
         }
+        const actors = global.get_window_actors();
+        const index = actors.indexOf(panel.get_compositor_private());
+        const visible = actor => actor.visible && !actor.meta_window.minimized;
+        // A held picture keeps what lay beneath; windows above the panel still show over it.
         if (!this._settings['held']) {
             this._syncBackgrounds();
             const area = this._shownArea(picture);
             this._world.set_position(-area.x, -area.y);
-            const actors = global.get_window_actors();
-            const panelActor = panel.get_compositor_private();
-            const index = actors.indexOf(panelActor);
-            const visible = actor => actor.visible && !actor.meta_window.minimized;
             this._setClones(this._world, this._below, actors.slice(0, Math.max(index, 0))
                 .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), area)));
-            this._setClones(this._aboveWorld, this._above, actors.slice(index + 1)
-                .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), picture)));
         }
+        this._setClones(this._aboveWorld, this._above, actors.slice(index + 1)
+            .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), picture)));
         for (const actor of [this._cache, this._aboveLens])
             actor.set_position(picture.x, picture.y);
         for (const actor of [this._cache, this._lens, this._aboveLens])

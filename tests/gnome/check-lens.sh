@@ -109,13 +109,26 @@ differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
   || fail "the Wayland window is not beneath the panel"
 echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
 
-# Cost: paints of the whole stage (each screenshot is one) while nothing beneath
-# changes run no stripe draw.
+# Cost: paints of the whole stage (each screenshot is one), and frames of a window
+# changing elsewhere on the screen, while nothing beneath changes run no stripe draw.
 draws() { shell_eval "$lens._stripes.stripeDraws"; }
 before="$(draws)"
 for i in 1 2 3; do screenshot "$work/static-$i.png"; done
 [ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
-echo "paints of the stage over an unchanged lens run no stripe draw"
+shell_eval 'global._talvexFrames = 0; global.stage.connect("after-paint", () => global._talvexFrames++); 1' >/dev/null
+# A window changing 20 times a second, placed away from the lens (where the shell first
+# puts it, it may meet the lens), then closed: the stage redrawn, windows restacked.
+gjs "$here/wayland-window.js" "$work/hidden.png" elsewhere 50 &
+blinker=$!
+move elsewhere 20 20
+before="$(draws)"
+frames="$(shell_eval 'global._talvexFrames')"
+wait_for "global._talvexFrames >= $frames + 10"
+kill "$blinker"; wait "$blinker" || true
+wait_for "!$window_js('elsewhere')"
+screenshot "$work/static-4.png"
+[ "$(draws)" = "$before" ] || fail "a window changing elsewhere ran the stripe program again ($before -> $(draws))"
+echo "paints of the stage over an unchanged lens run no stripe draw, also while a window elsewhere changes"
 
 shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
@@ -149,10 +162,11 @@ echo "a click on the picture reaches the Wayland window beneath; the title bar t
 # group, above the lens anyway; the lens's clones of windows above the panel are for
 # managed ones, such as the preferences window.)
 keys F10
-wait_for "(a => a[a.length - 1].meta_window !== $lens._panel)(global.get_window_actors())"
+# Once it is placed: it may show at first where it is not yet.
+wait_for "(w => w.meta_window !== $lens._panel && w.visible &&
+  w.meta_window.get_frame_rect().y + w.meta_window.get_frame_rect().height > $y)(global.get_window_actors().slice(-1)[0])"
 menu="$(shell_eval "(r => [r.x, r.y, r.width, r.height].join(' '))(global.get_window_actors().slice(-1)[0].meta_window.get_frame_rect())" | tr -d '"')"
 read -r mx my mw mh <<<"$menu"
-[ "$((my + mh))" -gt "$y" ] || fail "the menu does not reach over the picture"
 menu_crop="${mw}x$((my + mh - y - 2))+$mx+$((y + 2))"
 screenshot "$work/menu-lens.png"
 shell_eval "$lens._root.hide()" >/dev/null
@@ -186,6 +200,33 @@ differing="$(compare -metric AE \( "$work/held-crop.png" -crop "$inner" +repage 
   \( "$work/off.png" -crop "$inner" +repage \) null: 2>&1 || true)"
 [ "$differing" = 0 ] || fail "the held picture changed in $differing pixels when the window beneath went"
 echo "Hold Picture keeps the picture"
+
+# A managed window raised above the panel over the picture (a Wayland window kept above,
+# as the panel is) is drawn over the lens as it is without it, also while the picture
+# is held. (The program's own windows stay below the panel: mutter keeps the panel, a
+# utility window of theirs, above them.)
+gjs "$here/wayland-window.js" "$work/hidden.png" above &
+above_window=$!
+move above "$((x + 40))" "$((y + 30))"
+above="$window_js('above')"
+shell_eval "$above.make_above(); $above.raise(); 1" >/dev/null
+wait_for "(a => a.indexOf($above.get_compositor_private()) > a.indexOf($lens._panel.get_compositor_private()))(global.get_window_actors())"
+# Where it covers the picture, 2 pixels in from the picture's edges.
+above_crop="$(shell_eval "(r => { const x1 = Math.max(r.x, $x + 2), y1 = Math.max(r.y, $y + 2);
+  const x2 = Math.min(r.x + r.width, $x + $w - 2), y2 = Math.min(r.y + r.height, $y + $h - 2);
+  return (x2 - x1) + 'x' + (y2 - y1) + '+' + x1 + '+' + y1; })($above.get_frame_rect())" | tr -d '"')"
+screenshot "$work/above-lens.png"
+shell_eval "$lens._root.hide()" >/dev/null
+screenshot "$work/above-plain.png"
+shell_eval "$lens._root.show()" >/dev/null
+differing="$(compare -metric AE \( "$work/above-lens.png" -crop "$above_crop" +repage \) \
+  \( "$work/above-plain.png" -crop "$above_crop" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "a window above the panel differs over the lens in $differing pixels (see $work)"
+kill "$above_window"; wait "$above_window" || true
+wait_for "!$above"
+shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+wait_for "global.display.focus_window === $lens._panel"
+echo "a window raised above the panel is drawn over the lens"
 
 # Around the pointer, stripes on again: the area of the picture's size centred on the
 # pointer (over the Wayland window, now left of the panel), striped as the program would.
