@@ -5,14 +5,15 @@
 #      program's own stripe rendering (talvex filter) of what lies beneath the panel,
 #      pixel for pixel away from the edges (so the stripes run the same way), and an
 #      X11 window hidden under the Wayland window does not show; paints of the stage
-#      over an unchanged lens run no stripe draw;
+#      over an unchanged lens, and a window changing elsewhere, run no stripe draw;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
 #      the panel; the panel's menu over the picture is drawn over the lens; a change
 #      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
-#      when the window beneath goes; around the pointer the lens shows the striped
-#      area centred on it over a Wayland window, and the colour reported under the
-#      pointer is the one beneath; the lens hides in the overview; the show/hide key
-#      hides the panel while a Wayland window has the keyboard;
+#      when the window beneath goes, and a window raised above the panel shows over
+#      it; around the pointer the lens shows the striped area centred on it over a
+#      Wayland window, the colour reported under the pointer is the one beneath and
+#      the program's title names it; the lens hides in the overview; the show/hide
+#      key hides the panel while a Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
@@ -143,10 +144,13 @@ keys() {
 # right edge is at 820), then one on the title bar.
 shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE); 1' >/dev/null
-# click X Y: once the pointer is there.
-click() {
+# point X Y: the pointer moved there. click X Y: once the pointer is there.
+point() {
   shell_eval "global._talvexPointer.notify_absolute_motion(global.get_current_time() * 1000, $1, $2)" >/dev/null
   wait_for "(p => p[0] === $1 && p[1] === $2)(global.get_pointer())"
+}
+click() {
+  point "$1" "$2"
   shell_eval "(p => { p.notify_button(global.get_current_time() * 1000, 1, 1);
     p.notify_button(global.get_current_time() * 1000, 1, 0); })(global._talvexPointer)" >/dev/null
 }
@@ -258,6 +262,21 @@ wait_for "JSON.stringify($lens._colour) === '$beneath_colour'"
 echo "the colour under the pointer is reported as it is beneath: $beneath_colour"
 
 screenshot "$work/named.png"
+
+# The program names it in its title: over the teal block beneath, the title's text (Copy
+# Colour Name, Ctrl+C, puts it on the clipboard as the title shows it in full) is a
+# name and #008080. (The window's own name, _NET_WM_NAME, stays "Talvex".)
+point 300 530
+wait_for "JSON.stringify($lens._colour) === '[0,128,128]'"
+shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+wait_for "global.display.focus_window === $lens._panel"
+keys Control_L c
+wait_for "(St => { St.Clipboard.get_default().get_text(St.ClipboardType.CLIPBOARD,
+  (clipboard, text) => { global._talvexClipboard = text; });
+  return /^[a-z]+( [a-z]+)* \u00b7 #008080$/.test(global._talvexClipboard || ''); })(imports.gi.St)"
+echo "the program's title names the colour beneath the pointer: $(shell_eval 'global._talvexClipboard')"
+shell_eval "$window_js('wayland').activate(global.get_current_time()); 1" >/dev/null
+wait_for "$focused === 'wayland'"
 
 # Not in the overview, back after it.
 shell_eval 'Main.overview.show(); 1' >/dev/null
