@@ -35,27 +35,7 @@ convert -size 300x200 xc:'#ff0000' "$work/hidden.png"
 cat >"$work/scene.sh" <<'SCENE'
 set -euo pipefail
 work="$1"; build="$2"; here="$3"; with_extension="$4"
-fail() { echo "FAIL: $*"; exit 1; }
-# wait_for JS: until the shell's answer to JS is true, 20 s at most.
-wait_for() {
-  for _ in $(seq 1 80); do
-    [ "$(shell_eval "$1" || true)" = true ] && return 0
-    sleep 0.25
-  done
-  fail "timed out waiting for: $1"
-}
-window_js='(title => global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() === title))'
-# move TITLE X Y: once the window is shown (a move before that is undone by its
-# placement), and again until it holds.
-move() {
-  wait_for "!!$window_js('$1') && $window_js('$1').get_compositor_private().visible"
-  wait_for "(w => w.get_frame_rect().x === $2 && w.get_frame_rect().y === $3 ||
-    (w.move_frame(true, $2, $3), false))($window_js('$1'))"
-}
-screenshot() {
-  gdbus call --session --dest org.gnome.Shell.Screenshot --object-path /org/gnome/Shell/Screenshot \
-    --method org.gnome.Shell.Screenshot.Screenshot false false "$1" >/dev/null
-}
+source "$here/scene-helpers.sh"
 
 display -title hidden "$work/hidden.png" &
 move hidden 420 260
@@ -85,7 +65,6 @@ if [ "$with_extension" = no ]; then
   exit 0
 fi
 
-lens='Main.extensionManager.lookup("talvex-lens@talvex.org").stateObj._service._lens'
 wait_for "$lens.drawing"
 rect="$(shell_eval "(p => [p.x, p.y, p.width, p.height].join(' '))($lens._pictureOnStage($lens._panel))" | tr -d '"')"
 read -r x y w h <<<"$rect"
@@ -116,7 +95,7 @@ draws() { shell_eval "$lens._stripes.stripeDraws"; }
 before="$(draws)"
 for i in 1 2 3; do screenshot "$work/static-$i.png"; done
 [ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
-shell_eval 'global._talvexFrames = 0; global.stage.connect("after-paint", () => global._talvexFrames++); 1' >/dev/null
+count_frames
 # A window changing 20 times a second, placed away from the lens (where the shell first
 # puts it, it may meet the lens), then closed: the stage redrawn, windows restacked.
 gjs "$here/wayland-window.js" "$work/hidden.png" elsewhere 50 &
