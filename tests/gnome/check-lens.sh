@@ -215,6 +215,17 @@ echo "a window raised above the panel is drawn over the lens"
 # pointer (over the Wayland window, now left of the panel), striped as the program would.
 keys Control_L h
 wait_for "!$lens.settings.held"
+# A new desktop background shows in the lens as on the desktop (the stripes still off).
+shell_eval "(s => { s.set_string('picture-uri', ''); s.set_string('primary-color', '#406080'); })(
+  new imports.gi.Gio.Settings({schema_id: 'org.gnome.desktop.background'})); 1" >/dev/null
+for _ in $(seq 1 40); do
+  screenshot "$work/background.png"
+  colours="$(convert "$work/background.png" -alpha off -format "%[pixel:p{1200,100}] %[pixel:p{$((x + w - 10)),$((y + 10))}]" info:)"
+  case "$colours" in "srgb(64,96,128) srgb(64,96,128)") break ;; esac
+  sleep 0.25
+done
+[ "$colours" = "srgb(64,96,128) srgb(64,96,128)" ] || fail "the new background is not in the lens (desktop, lens: $colours)"
+echo "a new desktop background shows in the lens"
 printf '{"ViewArea": 1, "NameColours": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
 mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
 wait_for "$lens.settings.area === 'pointer' && $lens.settings['red-stripes']"
