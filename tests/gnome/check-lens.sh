@@ -10,10 +10,11 @@
 #      the panel; the panel's menu over the picture is drawn over the lens; a change
 #      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
 #      when the window beneath goes, and a window raised above the panel shows over
-#      it; around the pointer the lens shows the striped area centred on it over a
-#      Wayland window, the colour reported under the pointer is the one beneath and
-#      the program's title names it; the lens hides in the overview; the show/hide
-#      key hides the panel while a Wayland window has the keyboard;
+#      it; a new desktop background shows in the lens; around the pointer the lens
+#      shows the striped area centred on it over a Wayland window, the colour
+#      reported under the pointer is the one beneath and the program's title names
+#      it; the lens hides in the overview; the show/hide key hides the panel while a
+#      Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
