@@ -63,10 +63,6 @@ function offscreenTarget(w, h) {
     return {offset: [x2 - w - 3, y2 - h - 3], size: [w + 3, h + 3]};
 }
 
-// The properties a background actor's content is drawn by, copied from the shell's.
-const BACKGROUND_PROPERTIES = ['background', 'gradient', 'gradient_height',
-    'gradient_max_darkness', 'vignette', 'brightness', 'vignette_sharpness'];
-
 function rectsMeet(a, b) {
     return a.x < b.x + b.width && b.x < a.x + a.width &&
         a.y < b.y + b.height && b.y < a.y + a.height;
@@ -83,6 +79,8 @@ class TalvexCacheEffect extends Clutter.OffscreenEffect {});
 const StripeEffect = GObject.registerClass(
 class TalvexStripeEffect extends Shell.GLSLEffect {
     setHeld(held) {
+        if (held === Boolean(this._held))
+            return;
         const released = this._held && !held;
         this._held = held;
         // What changed during the hold was not painted: the picture is made afresh.
@@ -107,12 +105,22 @@ class TalvexStripeEffect extends Shell.GLSLEffect {
         this.add_glsl_snippet(hook, STRIPE_DECLARATIONS, STRIPE_CODE, false);
     }
 
+    // Stripes again only when a value changed: the lens is laid out afresh on every
+    // change of the windows anywhere, and most leave it as it was.
     setValues(values) {
+        this._values = this._values || new Map();
+        let changed = false;
         for (const [name, value] of Object.entries(values)) {
             const array = Array.isArray(value) ? value : [value];
+            const last = this._values.get(name);
+            if (last && last.length === array.length && last.every((v, i) => v === array[i]))
+                continue;
+            this._values.set(name, array);
             this.set_uniform_float(this.get_uniform_location(name), array.length, array);
+            changed = true;
         }
-        this.queue_repaint();
+        if (changed)
+            this.queue_repaint();
     }
 });
 
@@ -161,15 +169,17 @@ class Lens {
         this._lens.add_child(this._world);
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
-        // Not clones of the shell's backgrounds: those draw only what mutter found
-        // unobscured on the stage (since 48 nothing under the opaque panel). Clones of
-        // background actors of our own, hidden: painted directly at the stage's origin,
-        // a background would draw only the stage's redraw clip into the cached picture.
+        // The desktop background: clones of background actors of our own, hidden, made
+        // by the shell's own background managers (one per monitor). Not clones of the
+        // shell's backgrounds: those draw only what mutter found unobscured on the stage
+        // (since 48 nothing under the opaque panel). Not our actors themselves: painted
+        // directly at the stage's origin, a background would draw only the stage's
+        // redraw clip into the cached picture.
         this._backgrounds = new Clutter.Actor({reactive: false});
         this._world.add_child(this._backgrounds);
         this._backgroundSources = new Clutter.Actor({reactive: false, visible: false});
         this._root.add_child(this._backgroundSources);
-        this._backgroundManagers = new Map();
+        this._backgroundManagers = [];
 
         const uiGroup = Main.layoutManager.uiGroup;
         uiGroup.insert_child_above(this._root, global.window_group);
@@ -184,15 +194,17 @@ class Lens {
                 'active-workspace-changed', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('showing', () => this._queueUpdate())],
             [Main.overview, Main.overview.connect('hidden', () => this._queueUpdate())],
-            // The shell makes its backgrounds afresh for the new monitors.
-            [Main.layoutManager, Main.layoutManager.connect('monitors-changed',
-                () => this._queueUpdate())],
+            [Main.layoutManager, Main.layoutManager.connect('monitors-changed', () => {
+                this._makeBackgrounds();
+                this._queueUpdate();
+            })],
         ];
         const tracker = cursorTracker();
         this._signals.push([tracker, tracker.connect('position-invalidated',
             () => this._pointerMoved())]);
         for (const actor of global.get_window_actors())
             this._watchWindow(actor.meta_window);
+        this._makeBackgrounds();
         this._applySettings();
     }
 
@@ -206,7 +218,7 @@ class Lens {
         for (const [window, ids] of this._windowSignals)
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
-        this._watchBackgrounds([]);
+        this._destroyBackgrounds();
         this._root.destroy();
     }
 
@@ -445,19 +457,18 @@ class Lens {
             this._setDrawing(false);
             return;
         }
+        const actors = global.get_window_actors();
+        const index = actors.indexOf(panel.get_compositor_private());
+        const visible = actor => actor.visible && !actor.meta_window.minimized;
+        // A held picture keeps what lay beneath; windows above the panel still show over it.
         if (!this._settings['held']) {
-            this._syncBackgrounds();
             const area = this._shownArea(picture);
             this._world.set_position(-area.x, -area.y);
-            const actors = global.get_window_actors();
-            const panelActor = panel.get_compositor_private();
-            const index = actors.indexOf(panelActor);
-            const visible = actor => actor.visible && !actor.meta_window.minimized;
             this._setClones(this._world, this._below, actors.slice(0, Math.max(index, 0))
                 .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), area)));
-            this._setClones(this._aboveWorld, this._above, actors.slice(index + 1)
-                .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), picture)));
         }
+        this._setClones(this._aboveWorld, this._above, actors.slice(index + 1)
+            .filter(a => visible(a) && rectsMeet(a.meta_window.get_buffer_rect(), picture)));
         for (const actor of [this._cache, this._aboveLens])
             actor.set_position(picture.x, picture.y);
         for (const actor of [this._cache, this._lens, this._aboveLens])
@@ -475,60 +486,28 @@ class Lens {
         this._setDrawing(shown);
     }
 
-    // One background per monitor, drawn as the shell's own for that monitor, at its
-    // place: a clone of a hidden background actor of our own of the shell's one's size.
-    // Made again when the shell replaces its background.
-    _syncBackgrounds() {
-        const managers = Main.layoutManager._bgManagers || [];
-        this._watchBackgrounds(managers);
-        const sources = managers.map(m => m.backgroundActor).filter(a => a && a.content);
-        const clones = this._backgrounds.get_children();
-        const same = clones.length === sources.length &&
-            clones.every((clone, i) => clone._talvexSource === sources[i]);
-        if (!same) {
-            this._backgrounds.destroy_all_children();
-            this._backgroundSources.destroy_all_children();
-            for (const source of sources) {
-                const actor = new Meta.BackgroundActor({
-                    meta_display: global.display, monitor: source.monitor, reactive: false,
-                });
-                actor.add_constraint(new Clutter.BindConstraint({
-                    source, coordinate: Clutter.BindCoordinate.SIZE,
-                }));
-                this._backgroundSources.add_child(actor);
-                const clone = new Clutter.Clone({source: actor, reactive: false});
-                clone._talvexSource = source;
-                clone.add_constraint(new Clutter.BindConstraint({
-                    source, coordinate: Clutter.BindCoordinate.POSITION,
-                }));
-                this._backgrounds.add_child(clone);
-            }
-        }
-        this._backgrounds.get_children().forEach(clone => {
-            for (const name of BACKGROUND_PROPERTIES) {
-                const value = clone._talvexSource.content[name];
-                if (value !== undefined && clone.source.content[name] !== value)
-                    clone.source.content[name] = value;
-            }
+    // One background per monitor, as the shell draws it there, at the monitor's place.
+    // A manager replaces its actor when the background changes: its clone follows.
+    _makeBackgrounds() {
+        this._destroyBackgrounds();
+        Main.layoutManager.monitors.forEach((monitor, index) => {
+            const manager = new Background.BackgroundManager({
+                container: this._backgroundSources, monitorIndex: index,
+            });
+            const clone = new Clutter.Clone({
+                source: manager.backgroundActor, reactive: false, x: monitor.x, y: monitor.y,
+            });
+            manager.connect('changed', () => {
+                clone.source = manager.backgroundActor;
+            });
+            this._backgrounds.add_child(clone);
+            this._backgroundManagers.push(manager);
         });
     }
 
-    // Watches the shell's background managers (each says when it replaced its actor).
-    _watchBackgrounds(managers) {
-        for (const [manager, id] of this._backgroundManagers) {
-            if (!managers.includes(manager)) {
-                try {
-                    manager.disconnect(id);
-                } catch (e) {} // a manager the shell destroyed has no connections left
-                this._backgroundManagers.delete(manager);
-            }
-        }
-        for (const manager of managers) {
-            if (!this._backgroundManagers.has(manager)) {
-                this._backgroundManagers.set(manager,
-                    manager.connect('changed', () => this._queueUpdate()));
-            }
-        }
+    _destroyBackgrounds() {
+        this._backgrounds.destroy_all_children();
+        this._backgroundManagers.splice(0).forEach(manager => manager.destroy());
     }
 
     // Keeps one clone per source in `sources`, in stacking order, each bound to its

@@ -5,14 +5,16 @@
 #      program's own stripe rendering (talvex filter) of what lies beneath the panel,
 #      pixel for pixel away from the edges (so the stripes run the same way), and an
 #      X11 window hidden under the Wayland window does not show; paints of the stage
-#      over an unchanged lens run no stripe draw;
+#      over an unchanged lens, and a window changing elsewhere, run no stripe draw;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
 #      the panel; the panel's menu over the picture is drawn over the lens; a change
 #      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
-#      when the window beneath goes; around the pointer the lens shows the striped
-#      area centred on it over a Wayland window, and the colour reported under the
-#      pointer is the one beneath; the lens hides in the overview; the show/hide key
-#      hides the panel while a Wayland window has the keyboard;
+#      when the window beneath goes, and a window raised above the panel shows over
+#      it; a new desktop background shows in the lens; around the pointer the lens
+#      shows the striped area centred on it over a Wayland window, the colour
+#      reported under the pointer is the one beneath and the program's title names
+#      it; the lens hides in the overview; the show/hide key hides the panel while a
+#      Wayland window has the keyboard;
 #   3. without the extension the picture area shows the message and the log says so.
 # Exit 0 when all hold, 1 on a failure, 77 when the shell cannot run here.
 set -euo pipefail
@@ -34,27 +36,7 @@ convert -size 300x200 xc:'#ff0000' "$work/hidden.png"
 cat >"$work/scene.sh" <<'SCENE'
 set -euo pipefail
 work="$1"; build="$2"; here="$3"; with_extension="$4"
-fail() { echo "FAIL: $*"; exit 1; }
-# wait_for JS: until the shell's answer to JS is true, 20 s at most.
-wait_for() {
-  for _ in $(seq 1 80); do
-    [ "$(shell_eval "$1" || true)" = true ] && return 0
-    sleep 0.25
-  done
-  fail "timed out waiting for: $1"
-}
-window_js='(title => global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() === title))'
-# move TITLE X Y: once the window is shown (a move before that is undone by its
-# placement), and again until it holds.
-move() {
-  wait_for "!!$window_js('$1') && $window_js('$1').get_compositor_private().visible"
-  wait_for "(w => w.get_frame_rect().x === $2 && w.get_frame_rect().y === $3 ||
-    (w.move_frame(true, $2, $3), false))($window_js('$1'))"
-}
-screenshot() {
-  gdbus call --session --dest org.gnome.Shell.Screenshot --object-path /org/gnome/Shell/Screenshot \
-    --method org.gnome.Shell.Screenshot.Screenshot false false "$1" >/dev/null
-}
+source "$here/scene-helpers.sh"
 
 display -title hidden "$work/hidden.png" &
 move hidden 420 260
@@ -84,7 +66,6 @@ if [ "$with_extension" = no ]; then
   exit 0
 fi
 
-lens='Main.extensionManager.lookup("talvex-lens@talvex.org").stateObj._service._lens'
 wait_for "$lens.drawing"
 rect="$(shell_eval "(p => [p.x, p.y, p.width, p.height].join(' '))($lens._pictureOnStage($lens._panel))" | tr -d '"')"
 read -r x y w h <<<"$rect"
@@ -109,13 +90,26 @@ differing="$(compare -metric AE \( "$work/lens.png" -crop "$inner" +repage \) \
   || fail "the Wayland window is not beneath the panel"
 echo "lens equals the program's stripes over a Wayland window and the desktop ($w x $h)"
 
-# Cost: paints of the whole stage (each screenshot is one) while nothing beneath
-# changes run no stripe draw.
+# Cost: paints of the whole stage (each screenshot is one), and frames of a window
+# changing elsewhere on the screen, while nothing beneath changes run no stripe draw.
 draws() { shell_eval "$lens._stripes.stripeDraws"; }
 before="$(draws)"
 for i in 1 2 3; do screenshot "$work/static-$i.png"; done
 [ "$(draws)" = "$before" ] || fail "the stripe program ran again over an unchanged lens ($before -> $(draws))"
-echo "paints of the stage over an unchanged lens run no stripe draw"
+count_frames
+# A window changing 20 times a second, placed away from the lens (where the shell first
+# puts it, it may meet the lens), then closed: the stage redrawn, windows restacked.
+gjs "$here/wayland-window.js" "$work/hidden.png" elsewhere 50 &
+blinker=$!
+move elsewhere 20 20
+before="$(draws)"
+frames="$(shell_eval 'global._talvexFrames')"
+wait_for "global._talvexFrames >= $frames + 10"
+kill "$blinker"; wait "$blinker" || true
+wait_for "!$window_js('elsewhere')"
+screenshot "$work/static-4.png"
+[ "$(draws)" = "$before" ] || fail "a window changing elsewhere ran the stripe program again ($before -> $(draws))"
+echo "paints of the stage over an unchanged lens run no stripe draw, also while a window elsewhere changes"
 
 shell_eval 'global._talvexKeyboard = imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE); 1' >/dev/null
@@ -130,10 +124,13 @@ keys() {
 # right edge is at 820), then one on the title bar.
 shell_eval 'global._talvexPointer = imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE); 1' >/dev/null
-# click X Y: once the pointer is there.
-click() {
+# point X Y: the pointer moved there. click X Y: once the pointer is there.
+point() {
   shell_eval "global._talvexPointer.notify_absolute_motion(global.get_current_time() * 1000, $1, $2)" >/dev/null
   wait_for "(p => p[0] === $1 && p[1] === $2)(global.get_pointer())"
+}
+click() {
+  point "$1" "$2"
   shell_eval "(p => { p.notify_button(global.get_current_time() * 1000, 1, 1);
     p.notify_button(global.get_current_time() * 1000, 1, 0); })(global._talvexPointer)" >/dev/null
 }
@@ -149,10 +146,11 @@ echo "a click on the picture reaches the Wayland window beneath; the title bar t
 # group, above the lens anyway; the lens's clones of windows above the panel are for
 # managed ones, such as the preferences window.)
 keys F10
-wait_for "(a => a[a.length - 1].meta_window !== $lens._panel)(global.get_window_actors())"
+# Once it is placed: it may show at first where it is not yet.
+wait_for "(w => w.meta_window !== $lens._panel && w.visible &&
+  w.meta_window.get_frame_rect().y + w.meta_window.get_frame_rect().height > $y)(global.get_window_actors().slice(-1)[0])"
 menu="$(shell_eval "(r => [r.x, r.y, r.width, r.height].join(' '))(global.get_window_actors().slice(-1)[0].meta_window.get_frame_rect())" | tr -d '"')"
 read -r mx my mw mh <<<"$menu"
-[ "$((my + mh))" -gt "$y" ] || fail "the menu does not reach over the picture"
 menu_crop="${mw}x$((my + mh - y - 2))+$mx+$((y + 2))"
 screenshot "$work/menu-lens.png"
 shell_eval "$lens._root.hide()" >/dev/null
@@ -187,10 +185,48 @@ differing="$(compare -metric AE \( "$work/held-crop.png" -crop "$inner" +repage 
 [ "$differing" = 0 ] || fail "the held picture changed in $differing pixels when the window beneath went"
 echo "Hold Picture keeps the picture"
 
+# A managed window raised above the panel over the picture (a Wayland window kept above,
+# as the panel is) is drawn over the lens as it is without it, also while the picture
+# is held. (The program's own windows stay below the panel: mutter keeps the panel, a
+# utility window of theirs, above them.)
+gjs "$here/wayland-window.js" "$work/hidden.png" above &
+above_window=$!
+move above "$((x + 40))" "$((y + 30))"
+above="$window_js('above')"
+shell_eval "$above.make_above(); $above.raise(); 1" >/dev/null
+wait_for "(a => a.indexOf($above.get_compositor_private()) > a.indexOf($lens._panel.get_compositor_private()))(global.get_window_actors())"
+# Where it covers the picture, 2 pixels in from the picture's edges.
+above_crop="$(shell_eval "(r => { const x1 = Math.max(r.x, $x + 2), y1 = Math.max(r.y, $y + 2);
+  const x2 = Math.min(r.x + r.width, $x + $w - 2), y2 = Math.min(r.y + r.height, $y + $h - 2);
+  return (x2 - x1) + 'x' + (y2 - y1) + '+' + x1 + '+' + y1; })($above.get_frame_rect())" | tr -d '"')"
+screenshot "$work/above-lens.png"
+shell_eval "$lens._root.hide()" >/dev/null
+screenshot "$work/above-plain.png"
+shell_eval "$lens._root.show()" >/dev/null
+differing="$(compare -metric AE \( "$work/above-lens.png" -crop "$above_crop" +repage \) \
+  \( "$work/above-plain.png" -crop "$above_crop" +repage \) null: 2>&1 || true)"
+[ "$differing" = 0 ] || fail "a window above the panel differs over the lens in $differing pixels (see $work)"
+kill "$above_window"; wait "$above_window" || true
+wait_for "!$above"
+shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+wait_for "global.display.focus_window === $lens._panel"
+echo "a window raised above the panel is drawn over the lens"
+
 # Around the pointer, stripes on again: the area of the picture's size centred on the
 # pointer (over the Wayland window, now left of the panel), striped as the program would.
 keys Control_L h
 wait_for "!$lens.settings.held"
+# A new desktop background shows in the lens as on the desktop (the stripes still off).
+shell_eval "(s => { s.set_string('picture-uri', ''); s.set_string('primary-color', '#406080'); })(
+  new imports.gi.Gio.Settings({schema_id: 'org.gnome.desktop.background'})); 1" >/dev/null
+for _ in $(seq 1 40); do
+  screenshot "$work/background.png"
+  colours="$(convert "$work/background.png" -alpha off -format "%[pixel:p{1200,100}] %[pixel:p{$((x + w - 10)),$((y + 10))}]" info:)"
+  case "$colours" in "srgb(64,96,128) srgb(64,96,128)") break ;; esac
+  sleep 0.25
+done
+[ "$colours" = "srgb(64,96,128) srgb(64,96,128)" ] || fail "the new background is not in the lens (desktop, lens: $colours)"
+echo "a new desktop background shows in the lens"
 printf '{"ViewArea": 1, "NameColours": 1}\n' >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
 mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
 wait_for "$lens.settings.area === 'pointer' && $lens.settings['red-stripes']"
@@ -217,6 +253,21 @@ wait_for "JSON.stringify($lens._colour) === '$beneath_colour'"
 echo "the colour under the pointer is reported as it is beneath: $beneath_colour"
 
 screenshot "$work/named.png"
+
+# The program names it in its title: over the teal block beneath, the title's text (Copy
+# Colour Name, Ctrl+C, puts it on the clipboard as the title shows it in full) is a
+# name and #008080. (The window's own name, _NET_WM_NAME, stays "Talvex".)
+point 300 530
+wait_for "JSON.stringify($lens._colour) === '[0,128,128]'"
+shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+wait_for "global.display.focus_window === $lens._panel"
+keys Control_L c
+wait_for "(St => { St.Clipboard.get_default().get_text(St.ClipboardType.CLIPBOARD,
+  (clipboard, text) => { global._talvexClipboard = text; });
+  return /^[a-z]+( [a-z]+)* \u00b7 #008080$/.test(global._talvexClipboard || ''); })(imports.gi.St)"
+echo "the program's title names the colour beneath the pointer: $(shell_eval 'global._talvexClipboard')"
+shell_eval "$window_js('wayland').activate(global.get_current_time()); 1" >/dev/null
+wait_for "$focused === 'wayland'"
 
 # Not in the overview, back after it.
 shell_eval 'Main.overview.show(); 1' >/dev/null

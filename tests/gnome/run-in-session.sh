@@ -11,8 +11,9 @@
 # $TALVEX_GNOME_EXTENSIONS (folders named by UUID) are installed for the user and
 # enabled; the test hooks extension is always among them.
 #
-# CMD sees DISPLAY, XAUTHORITY, WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS and
-# TALVEX_SHELL_LOG, and runs once start-up and the overview it opens are over.
+# CMD sees DISPLAY, XAUTHORITY, WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
+# TALVEX_SHELL_LOG and TALVEX_SHELL_PID (the shell's process), and runs once start-up
+# and the overview it opens are over.
 # Exit status: CMD's, or 77 when the shell could not be brought up here.
 set -euo pipefail
 
@@ -103,6 +104,7 @@ export LIBGL_ALWAYS_SOFTWARE=1 NO_AT_BRIDGE=1 GTK_A11Y=none
 gnome-shell --headless --wayland --virtual-monitor "${TALVEX_GNOME_MONITOR:-1280x800}" \
   >"$TALVEX_SHELL_LOG" 2>&1 &
 shell=$!
+export TALVEX_SHELL_PID=$shell
 
 # shell_eval JS: the shell's answer (JSON) on stdout; fails when the code threw.
 shell_eval() {
