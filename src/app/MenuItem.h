@@ -26,6 +26,8 @@ enum class MenuAction {
     copyColourName,
     adoptStripeStrengthSetting,
     toggleHoldPicture,
+    adoptMagnificationSetting,
+    stepMagnification,
     // Not an action: one past the last, so that a check can walk them all.
     endOfActions,
 };

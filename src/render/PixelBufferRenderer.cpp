@@ -358,17 +358,17 @@ void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageB
 }
 
 void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
-    display(image, nullptr);
+    display(image, nullptr, 1);
 }
 
-void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image,
-                                       double /*scale*/) {
+void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image, double /*scale*/,
+                                       int magnification) {
     if (image)
-        display(*image, image);
+        display(*image, image, magnification);
 }
 
 void PixelBufferRenderer::display(const CapturedImage& image,
-                                  std::shared_ptr<const CapturedImage> shared) {
+                                  std::shared_ptr<const CapturedImage> shared, int magnification) {
     // The image's bytes, read in place where they are in memory.
     std::optional<ImageBytes> bytes = bytesOf(image);
     if (!bytes)
@@ -386,6 +386,9 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     // that is the picture on screen already.
     if (!isDrawable(image, *bytes))
         return;
+    // Another magnification is another drawing of the same pixels.
+    if (magnification != shown_.magnification)
+        redrawRequired = true;
     const std::optional<Update> update = updateFor(image, *bytes);
     if (!update) {
         ++framesUnchanged_;
@@ -399,8 +402,9 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
-    drawAndPresent(*update, shaderFilter, image.width(), image.height());
+    drawAndPresent(*update, shaderFilter, image.width(), image.height(), magnification);
     rememberShown(image, *bytes, *update, std::move(shared));
+    shown_.magnification = magnification;
 }
 
 // The program in use, reading the picture's texture from unit 0.
@@ -415,7 +419,8 @@ void PixelBufferRenderer::bindProgramAndPicture() {
 // The filter's per-draw constants and quad for a texture of width × height, the draw,
 // the present.
 void PixelBufferRenderer::drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter,
-                                         std::size_t width, std::size_t height) {
+                                         std::size_t width, std::size_t height, int magnification) {
+    shaderFilter.setMagnification(magnification);
     shaderFilter.applyParametersForTextureOfWidth(width, height);
     draw(update, shaderFilter);
     present(update);
@@ -429,7 +434,7 @@ void PixelBufferRenderer::redrawShownPicture() {
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
     bindProgramAndPicture();
-    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height);
+    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
 }
 
 std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {

@@ -70,8 +70,11 @@ public:
     // `scale` does not influence the drawing.
     void displayImage(const CapturedImage& image, double scale);
     // The same for an image the renderer may keep: the picture on screen is then
-    // compared with the next one in place, without a copy of its bytes.
-    void displayImage(std::shared_ptr<const CapturedImage> image, double scale);
+    // compared with the next one in place, without a copy of its bytes. A picture
+    // captured for a lens that magnifies `magnification` times is drawn that many times
+    // larger, centred (see OpenGLShaderFilter::setMagnification).
+    void displayImage(std::shared_ptr<const CapturedImage> image, double scale,
+                      int magnification = 1);
     // Draws the picture on screen again from its texture, whole, and presents it (a
     // held picture after an expose, a reshape or a change of the filter's settings).
     // Nothing when no picture has been shown.
@@ -164,6 +167,7 @@ private:
     // otherwise a copy of its bytes.
     struct Picture {
         std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
+        int magnification = 1;
         std::shared_ptr<const CapturedImage> image;
         std::vector<std::uint8_t> copy;
         const std::uint8_t* bytes = nullptr;
@@ -181,11 +185,12 @@ private:
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
     void bindProgramAndPicture();
     void drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter, std::size_t width,
-                        std::size_t height);
+                        std::size_t height, int magnification);
     void draw(const Update& update, OpenGLShaderFilter& shaderFilter);
     void drawQuads(const Update& update);
     void present(const Update& update);
-    void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared);
+    void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared,
+                 int magnification);
     void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update,
                        std::shared_ptr<const CapturedImage> shared);
     void deleteProgram();

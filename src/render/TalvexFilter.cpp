@@ -24,6 +24,12 @@ bool isPositive(double v) {
     return std::isfinite(v) && v > 0;
 }
 
+// Points × scale in whole drawable pixels, as the viewport has them.
+int drawablePixels(double points, double scale) {
+    const double pixels = std::trunc(points * scale);
+    return pixels > 0 && pixels < 1e9 ? static_cast<int>(pixels) : 0;
+}
+
 // The centred fraction of the texture's width (e) and height (f) that the view shows
 // when the picture is scaled to cover the view with its aspect ratio kept.
 struct VisibleFraction {
@@ -66,9 +72,18 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     glVertexAttribPointer(position, 2, GL_FLOAT, GL_FALSE, 0, quadVertices().data());
     glEnableVertexAttribArray(position);
 
-    // 4-7. The visible part of the texture, read in place by the draw.
-    passThroughTextureVertices_ =
-        textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+    // 4-7. The visible part of the texture, read in place by the draw; a magnified one
+    // sampled without smoothing, so that its pixels stay sharp squares.
+    if (magnification_ > 1) {
+        passThroughTextureVertices_ = magnifiedTextureVertices(
+            drawablePixels(viewBounds_.width(), scale_),
+            drawablePixels(viewBounds_.height(), scale_), mirror_, width, height, magnification_);
+    } else {
+        passThroughTextureVertices_ =
+            textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                    magnification_ > 1 ? GL_NEAREST : GL_LINEAR);
     glVertexAttribPointer(texturecoordinate, 2, GL_FLOAT, GL_FALSE, 0,
                           passThroughTextureVertices_.data());
     glEnableVertexAttribArray(texturecoordinate);
@@ -84,6 +99,29 @@ std::array<float, 8> TalvexFilter::textureVertices(double viewWidth, double view
     if (mirror)
         std::swap(left, right);
     // Lower left, lower right, upper left, upper right.
+    return {left, bottom, right, bottom, left, top, right, top};
+}
+
+int TalvexFilter::magnifiedOffset(int viewPixels, std::uint64_t texturePixels, int factor) {
+    const double excess = static_cast<double>(texturePixels) * factor - viewPixels;
+    return static_cast<int>(std::floor(excess / 2));
+}
+
+std::array<float, 8> TalvexFilter::magnifiedTextureVertices(int viewWidth, int viewHeight,
+                                                            bool mirror, std::uint64_t width,
+                                                            std::uint64_t height, int factor) {
+    if (viewWidth <= 0 || viewHeight <= 0 || width == 0 || height == 0 || factor < 1)
+        return textureVertices(0, 0, mirror, width, height);
+    const double spanX = static_cast<double>(width) * factor;
+    const double spanY = static_cast<double>(height) * factor;
+    const int offsetX = magnifiedOffset(viewWidth, width, factor);
+    const int offsetY = magnifiedOffset(viewHeight, height, factor);
+    float left = static_cast<float>(offsetX / spanX);
+    float right = static_cast<float>((offsetX + viewWidth) / spanX);
+    const float top = static_cast<float>(offsetY / spanY);
+    const float bottom = static_cast<float>((offsetY + viewHeight) / spanY);
+    if (mirror)
+        std::swap(left, right);
     return {left, bottom, right, bottom, left, top, right, top};
 }
 

@@ -43,6 +43,7 @@ public:
     const char* const* attributeNames() const override;
     // The stored stripe strength (or the override) as a fraction.
     double strength() const override;
+    void setMagnification(int factor) override { magnification_ = factor; }
 
     // Clip-space corners of the quad, drawn as a 4-vertex triangle strip: lower left,
     // lower right, upper left, upper right.
@@ -53,6 +54,18 @@ public:
     // or texture without area shows the whole texture.
     static std::array<float, 8> textureVertices(double viewWidth, double viewHeight, bool mirror,
                                                 std::uint64_t width, std::uint64_t height);
+    // The same for a picture magnified `factor` times: each texel covers factor × factor
+    // of the view's viewWidth × viewHeight drawable pixels, the texture centred (see
+    // magnifiedOffset).
+    static std::array<float, 8> magnifiedTextureVertices(int viewWidth, int viewHeight, bool mirror,
+                                                         std::uint64_t width, std::uint64_t height,
+                                                         int factor);
+    // The drawable pixels of a texture of `texturePixels` magnified `factor` times that
+    // lie before the view's first pixel of `viewPixels` (left or top; negative when the
+    // texture falls short): half the excess, rounded down to a whole pixel, so that
+    // every texel covers exactly `factor` pixels. View pixel p shows texel
+    // floor((p + offset) / factor).
+    static int magnifiedOffset(int viewPixels, std::uint64_t texturePixels, int factor);
     // The stripe scale for a backing scale factor: the factor itself, or 1 where it is
     // not a positive number (a view not yet in a window), which keeps the stripe period
     // positive.
@@ -67,6 +80,7 @@ private:
     Rect viewBounds_;
     bool mirror_ = false;
     double scale_ = 0;
+    int magnification_ = 1;
     std::array<float, 8> passThroughTextureVertices_{};
     SwitchOverrides overrides_;
 

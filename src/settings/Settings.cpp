@@ -43,6 +43,19 @@ int currentStripeStrength() {
     return currentStripeStrength(UserDefaults::standard());
 }
 
+bool isMagnification(std::int64_t factor) {
+    return factor >= 1 && factor <= largestMagnification;
+}
+
+int currentMagnification(const UserDefaults& defaults) {
+    const std::int64_t stored = defaults.integerForKey(keys::magnification);
+    return isMagnification(stored) ? static_cast<int>(stored) : 1;
+}
+
+int currentMagnification() {
+    return currentMagnification(UserDefaults::standard());
+}
+
 double refreshInterval(RefreshSpeed speed) {
     // Indexed by the speed's position in declaration order: slow, normal, fast.
     static constexpr double intervals[] = {0.1, 0.05, 0.02};

@@ -22,6 +22,9 @@ inline constexpr const char* stripeStrength = "StripeStrength";
 // not.
 inline constexpr const char* panelShortcut = "PanelShortcut";
 inline constexpr const char* nameColours = "NameColours";
+
+// How many times the lens enlarges what it shows: 1, 2, 3 or 4.
+inline constexpr const char* magnification = "Magnification";
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -40,6 +43,13 @@ int currentStripeStrength(const UserDefaults& defaults);
 int currentStripeStrength();
 // True for the strengths a user can choose.
 bool isStripeStrength(std::int64_t percent);
+
+// The magnification: 2, 3 or 4 as stored, anything else (absent, 1, 0, 9, ...) 1, the
+// picture at its own size.
+int currentMagnification(const UserDefaults& defaults);
+int currentMagnification();
+inline constexpr int largestMagnification = 4;
+bool isMagnification(std::int64_t factor);
 
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);

@@ -29,6 +29,12 @@ void adoptStripeStrength(TXAppDelegate&, const MenuItem& sender) {
 void adoptPanelShortcut(TXAppDelegate&, const MenuItem& sender) {
     adoptPanelShortcutSetting(sender);
 }
+void adoptMagnification(TXAppDelegate&, const MenuItem& sender) {
+    adoptMagnificationSetting(sender);
+}
+void magnifyStep(TXAppDelegate&, const MenuItem& sender) {
+    stepMagnification(sender);
+}
 void toggleColourNames(TXAppDelegate&, const MenuItem&) {
     toggleNameColours();
 }
@@ -80,6 +86,9 @@ bool greenStripesAreOn(const CheckContext& context, std::int64_t tag) {
 }
 bool stripeStrengthIsOn(const CheckContext& context, std::int64_t tag) {
     return tag == currentStripeStrength(context.defaults);
+}
+bool magnificationIsOn(const CheckContext& context, std::int64_t tag) {
+    return tag == currentMagnification(context.defaults);
 }
 bool panelShortcutIsOn(const CheckContext& context, std::int64_t tag) {
     return tag == currentPanelShortcut(context.defaults);
@@ -285,6 +294,63 @@ constexpr std::array table{
             .controlName = "mousePointerChoice",
             .onDelegate = adoptViewArea,
             .isOn = viewAreaIsOn},
+    // Magnify, a submenu of View Area.
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 1,
+            .title = "1× (Actual Size)",
+            .shortcut = "Ctrl+0",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 1× (Actual Size)",
+            .controlName = "magnify1Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 2,
+            .title = "2×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 2×",
+            .controlName = "magnify2Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 3,
+            .title = "3×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 3×",
+            .controlName = "magnify3Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 4,
+            .title = "4×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 4×",
+            .controlName = "magnify4Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::stepMagnification,
+            .name = "stepMagnification",
+            .tag = 1,
+            .title = "Magnify More",
+            .shortcut = "Ctrl++",
+            .place = MenuPlace::magnify,
+            .sectionStart = true,
+            .onDelegate = magnifyStep},
+    Command{.action = MenuAction::stepMagnification,
+            .name = "stepMagnification",
+            .tag = -1,
+            .title = "Magnify Less",
+            .shortcut = "Ctrl+-",
+            .place = MenuPlace::magnify,
+            .onDelegate = magnifyStep},
     Command{.action = MenuAction::toggleNameColours,
             .name = "toggleNameColours",
             .title = "&Name Colours",

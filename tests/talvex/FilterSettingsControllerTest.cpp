@@ -127,7 +127,11 @@ TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {
                                                        {MenuAction::adoptSpeedSetting, 0},
                                                        {MenuAction::adoptSpeedSetting, 1}}));
     EXPECT_EQ(itemsOf(controller->areaMenu()), (Items{{MenuAction::adoptViewAreaSetting, 0},
-                                                      {MenuAction::adoptViewAreaSetting, 1}}));
+                                                      {MenuAction::adoptViewAreaSetting, 1},
+                                                      {MenuAction::adoptMagnificationSetting, 1},
+                                                      {MenuAction::adoptMagnificationSetting, 2},
+                                                      {MenuAction::adoptMagnificationSetting, 3},
+                                                      {MenuAction::adoptMagnificationSetting, 4}}));
 }
 
 TEST_F(FilterSettingsControllerTest, ChoosingAnItemWritesThroughTheTarget) {
