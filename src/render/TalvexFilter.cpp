@@ -84,6 +84,7 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
                     magnification_ > 1 ? GL_NEAREST : GL_LINEAR);
+    applyFinding();
     glVertexAttribPointer(texturecoordinate, 2, GL_FLOAT, GL_FALSE, 0,
                           passThroughTextureVertices_.data());
     glEnableVertexAttribArray(texturecoordinate);
@@ -123,6 +124,37 @@ std::array<float, 8> TalvexFilter::magnifiedTextureVertices(int viewWidth, int v
     if (mirror)
         std::swap(left, right);
     return {left, bottom, right, bottom, left, top, right, top};
+}
+
+// The program's uniforms, set on the program in use.
+void TalvexFilter::applyFinding() const {
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    if (program == 0)
+        return;
+    glUniform1f(glGetUniformLocation(program, "finding"), overrides_.find ? 1.0f : 0.0f);
+    if (!overrides_.find)
+        return;
+    const std::array<float, 3> lab = cielab(*overrides_.find);
+    glUniform3f(glGetUniformLocation(program, "findLab"), lab[0], lab[1], lab[2]);
+    const FindNear near = overrides_.near ? *overrides_.near : currentFindNear();
+    glUniform1f(glGetUniformLocation(program, "findRange"), static_cast<float>(findRange(near)));
+}
+
+std::array<float, 3> TalvexFilter::cielab(Rgb colour) {
+    const auto linear = [](std::uint8_t v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto curve = [](double t) {
+        return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0;
+    };
+    const double r = linear(colour.red), g = linear(colour.green), b = linear(colour.blue);
+    const double fx = curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double fy = curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double fz = curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return {static_cast<float>(116 * fy - 16), static_cast<float>(500 * (fx - fy)),
+            static_cast<float>(200 * (fy - fz))};
 }
 
 float TalvexFilter::patternScale(double backingScaleFactor) {

@@ -14,6 +14,7 @@
 
 #include "platform/Geometry.h"
 #include "render/OpenGLShaderFilter.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -25,6 +26,8 @@ public:
         std::optional<std::int64_t> red{};
         std::optional<std::int64_t> green{};
         std::optional<int> strength{};  // percent, as the stored setting
+        std::optional<Rgb> find{};      // a colour to find from the start
+        std::optional<FindNear> near{};
     };
 
     // Registers TalvexsEnabled = YES and GreenStripesEnabled = YES with the standard store.
@@ -44,6 +47,9 @@ public:
     // The stored stripe strength (or the override) as a fraction.
     double strength() const override;
     void setMagnification(int factor) override { magnification_ = factor; }
+    void setFoundColour(std::optional<Rgb> colour) override { overrides_.find = colour; }
+    // A colour in CIELAB (L*, a*, b*; D65 white), as the stripe program works it out.
+    static std::array<float, 3> cielab(Rgb colour);
 
     // Clip-space corners of the quad, drawn as a 4-vertex triangle strip: lower left,
     // lower right, upper left, upper right.
@@ -86,6 +92,7 @@ private:
 
     std::int64_t redSetting() const;
     std::int64_t greenSetting() const;
+    void applyFinding() const;
 };
 
 }  // namespace talvex

@@ -56,6 +56,33 @@ int currentMagnification() {
     return currentMagnification(UserDefaults::standard());
 }
 
+FindNear currentFindNear(const UserDefaults& defaults) {
+    switch (defaults.integerForKey(keys::findNear)) {
+        case 0:
+            return FindNear::close;
+        case 2:
+            return FindNear::wide;
+        default:
+            return FindNear::medium;
+    }
+}
+
+FindNear currentFindNear() {
+    return currentFindNear(UserDefaults::standard());
+}
+
+double findRange(FindNear near) {
+    switch (near) {
+        case FindNear::close:
+            return 8;
+        case FindNear::wide:
+            return 30;
+        case FindNear::medium:
+            break;
+    }
+    return 16;
+}
+
 double refreshInterval(RefreshSpeed speed) {
     // Indexed by the speed's position in declaration order: slow, normal, fast.
     static constexpr double intervals[] = {0.1, 0.05, 0.02};

@@ -25,6 +25,9 @@ inline constexpr const char* nameColours = "NameColours";
 
 // How many times the lens enlarges what it shows: 1, 2, 3 or 4.
 inline constexpr const char* magnification = "Magnification";
+
+// How near a colour must be to the one being found: FindNear raw value.
+inline constexpr const char* findNear = "FindNear";
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -50,6 +53,14 @@ int currentMagnification(const UserDefaults& defaults);
 int currentMagnification();
 inline constexpr int largestMagnification = 4;
 bool isMagnification(std::int64_t factor);
+
+// How near to the colour being found a colour counts as found.
+enum class FindNear : std::int64_t { close = 0, medium = 1, wide = 2 };
+// 0 gives close, 2 wide, anything else (absent, 1, 5, ...) medium.
+FindNear currentFindNear(const UserDefaults& defaults);
+FindNear currentFindNear();
+// The largest CIELAB distance (ΔE*ab) that counts as found: 8, 16 or 30.
+double findRange(FindNear near);
 
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);
