@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QWheelEvent>
 #include <chrono>
 #include <cmath>
@@ -125,6 +126,10 @@ FilteredView::FilteredView(QWidget* parent)
     NotificationCenter::defaultCenter().addObserver(
         this, WindowServer::areaDidChangeNotification, &WindowServer::shared(),
         [this](const Notification&) { areaDidChange(); });
+    // Escape ends finding while the panel is active.
+    stopFinding_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { findColour({}); });
+    stopFinding_->setContext(Qt::WindowShortcut);
+    stopFinding_->setEnabled(false);
     // A parent given at construction: the base class could not run our overrides.
     followWindowChange();
 }
@@ -316,7 +321,8 @@ std::int64_t FilteredView::windowNumber() const {
 void FilteredView::setIgnoresMouseEvents(bool ignore) {
     ignoreAsked_ = ignore;
     if (auto* panel = qobject_cast<Window*>(hostWindow()))
-        panel->setIgnoresMouseEvents(ignore && (replayingClick_ || !replaysClicks()));
+        panel->setIgnoresMouseEvents(ignore &&
+                                     (replayingClick_ || !(pickingColour_ || replaysClicks())));
 }
 
 bool FilteredView::replaysClicks() const {
@@ -343,7 +349,40 @@ Point FilteredView::placeShownAt(QPointF position) const {
         view.height, viewPixel, magnification_);
 }
 
+void FilteredView::startPickingColour() {
+    pickingColour_ = true;
+    setIgnoresMouseEvents(ignoreAsked_);  // the picture takes the next click
+    foundColourDidChange();
+}
+
+void FilteredView::findColour(std::optional<Rgb> colour) {
+    pickingColour_ = false;
+    foundColour_ = colour;
+    renderer()->setFoundColour(colour);
+    setIgnoresMouseEvents(ignoreAsked_);
+    if (held())
+        renderer()->redrawShownPicture();
+    else
+        redrawCaptureAsync();
+    foundColourDidChange();
+}
+
+void FilteredView::foundColourDidChange() {
+    stopFinding_->setEnabled(pickingColour_ || foundColour_);
+    NotificationCenter::defaultCenter().post(foundColourDidChangeNotification, this);
+}
+
 void FilteredView::mousePressEvent(QMouseEvent* event) {
+    if (pickingColour_ && event->button() == Qt::LeftButton) {
+        event->accept();
+        const double s = backingScaleFactor();
+        const PixelRect view = rootPixelsOf(knownViewRect());
+        const std::optional<Rgb> picked = capturedColourAt(
+            {view.x + event->position().x() * s, view.y + event->position().y() * s});
+        if (picked)
+            findColour(picked);
+        return;
+    }
     static constexpr std::pair<Qt::MouseButton, unsigned> buttons[] = {
         {Qt::LeftButton, 1}, {Qt::MiddleButton, 2}, {Qt::RightButton, 3}};
     if (!replaysClicks() || pendingClick_) {
@@ -426,9 +465,12 @@ Point FilteredView::pointerLocationOnScreen() const {
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
     if (colourSource_)
         return colourSource_();
+    return capturedColourAt(WindowServer::shared().pointerLocation());
+}
+
+std::optional<Rgb> FilteredView::capturedColourAt(Point pointer) const {
     auto& server = WindowServer::shared();
     const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
-    const Point pointer = server.pointerLocation();
     const Rect area = capture::magnifiedRect(
         capture::viewAreaRect(knownViewRect(), viewArea(), geometry.rootToScreen(pointer)),
         magnification_);

@@ -29,6 +29,8 @@
 #include "render/OpenGLPixelBufferView.h"
 #include "settings/Settings.h"
 
+class QShortcut;
+
 namespace talvex {
 
 class CapturedImage;
@@ -132,6 +134,20 @@ public:
     // pointer) picked from the picture's pixels. None when the pointer lies outside
     // that area or there is no picture yet.
     std::optional<Rgb> capturedColourUnderPointer() const;
+    // The same for the pointer at `pointer` (root pixels).
+    std::optional<Rgb> capturedColourAt(Point pointer) const;
+
+    // Find a Colour: after startPickingColour() the next press on the picture picks the
+    // colour there, as captured, instead of passing through; from then on the picture
+    // shows colours near it as usual and the rest dimmed grey, until findColour(none)
+    // (or Escape while the panel is active). Each change is posted as
+    // foundColourDidChangeNotification (object: this view).
+    void startPickingColour();
+    void findColour(std::optional<Rgb> colour);
+    bool pickingColour() const { return pickingColour_; }
+    std::optional<Rgb> foundColour() const { return foundColour_; }
+    static constexpr const char* foundColourDidChangeNotification =
+        "TalvexFoundColourDidChangeNotification";
 
     // Where captures come from; the window server by default. Another source is asked
     // on every capture (it has no change tracking).
@@ -203,6 +219,9 @@ private:
     bool restingCadence_ = false;
     bool capturesSuspended_ = false;
     int magnification_ = 1;
+    bool pickingColour_ = false;
+    std::optional<Rgb> foundColour_;
+    QShortcut* stopFinding_ = nullptr;
     // Click-through as the last tick asked for it, and a replay under way (the panel
     // lets every click pass meanwhile).
     bool ignoreAsked_ = false;
@@ -230,6 +249,7 @@ private:
     void areaDidChange();
     PixelRect rootPixelsOf(const Rect& screenRect) const;
     void replayClick(Point target, unsigned button);
+    void foundColourDidChange();
 };
 
 }  // namespace talvex

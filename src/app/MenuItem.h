@@ -28,6 +28,9 @@ enum class MenuAction {
     toggleHoldPicture,
     adoptMagnificationSetting,
     stepMagnification,
+    toggleFindColour,
+    findNamedColour,
+    adoptFindNearSetting,
     // Not an action: one past the last, so that a check can walk them all.
     endOfActions,
 };

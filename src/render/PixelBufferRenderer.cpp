@@ -444,6 +444,13 @@ std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::siz
     return pixelOfRow(shown_.bytes + y * shown_.bytesPerRow, x, shown_.bitsPerPixel);
 }
 
+void PixelBufferRenderer::setFoundColour(std::optional<Rgb> colour) {
+    OpenGLShaderFilter& shaderFilter = filter();
+    std::lock_guard lock(*context_);
+    shaderFilter.setFoundColour(colour);
+    redrawRequired = true;
+}
+
 void PixelBufferRenderer::reset() {
     std::lock_guard lock(*context_);
     const bool wasCurrent = context_->isCurrent();

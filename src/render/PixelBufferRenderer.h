@@ -79,6 +79,9 @@ public:
     // held picture after an expose, a reshape or a change of the filter's settings).
     // Nothing when no picture has been shown.
     void redrawShownPicture();
+    // The colour the filter finds from the next draw on (none: nothing); the next image
+    // is drawn even when it equals the last one.
+    void setFoundColour(std::optional<Rgb> colour);
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
     void reset();

@@ -58,9 +58,9 @@ int currentMagnification() {
 
 FindNear currentFindNear(const UserDefaults& defaults) {
     switch (defaults.integerForKey(keys::findNear)) {
-        case 0:
+        case -1:
             return FindNear::close;
-        case 2:
+        case 1:
             return FindNear::wide;
         default:
             return FindNear::medium;

@@ -55,8 +55,8 @@ inline constexpr int largestMagnification = 4;
 bool isMagnification(std::int64_t factor);
 
 // How near to the colour being found a colour counts as found.
-enum class FindNear : std::int64_t { close = 0, medium = 1, wide = 2 };
-// 0 gives close, 2 wide, anything else (absent, 1, 5, ...) medium.
+enum class FindNear : std::int64_t { close = -1, medium = 0, wide = 1 };
+// -1 gives close, 1 wide, anything else (absent, 0, 5, ...) medium.
 FindNear currentFindNear(const UserDefaults& defaults);
 FindNear currentFindNear();
 // The largest CIELAB distance (ΔE*ab) that counts as found: 8, 16 or 30.

@@ -60,8 +60,8 @@ QIcon windowIcon() {
 // item's text stays on its line, two spaces after it.
 constexpr const char* usage =
     "Usage: talvex [--help] [--version]\n"
-    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P] "
-    "[--overwrite]\n"
+    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P]\n"
+    "                    [--find #RRGGBB [--near W]] [--overwrite]\n"
     "\n"
     "Talvex is a colour-vision aid for people who find red and green hard to tell\n"
     "apart. Without a command it opens the Talvex lens: a small floating panel that\n"
@@ -89,6 +89,7 @@ constexpr const char* usage =
     "  Ctrl+-      magnify the picture less\n"
     "  Ctrl+C      copy the colour named last in the title (while Name Colours is on)\n"
     "  Ctrl+H      hold the picture (again: back to the live picture)\n"
+    "  Ctrl+F      find a colour: click it in the picture (again, or Escape: stop)\n"
     "  Ctrl+,      open the preferences\n"
     "  F10         open the menus\n"
     "  Ctrl+Q      quit\n"

@@ -57,6 +57,15 @@ void adoptGreenStripes(TXViewController& controller, const MenuItem& sender) {
 void holdPicture(TXViewController& controller, const MenuItem&) {
     controller.toggleHoldPicture();
 }
+void findColour(TXViewController& controller, const MenuItem&) {
+    controller.toggleFindColour();
+}
+void findNamedColour(TXApplication& application, const MenuItem&) {
+    application.findNamedColour();
+}
+void adoptFindNear(TXAppDelegate&, const MenuItem& sender) {
+    adoptFindNearSetting(sender);
+}
 
 void showAboutBox(TXApplication&, const MenuItem&) {
     KPAboutBoxShow();
@@ -107,6 +116,13 @@ bool hasLens(const CheckContext& context) {
 }
 bool pictureIsHeld(const CheckContext& context, std::int64_t) {
     return hasLens(context) && context.viewController->filteredView()->held();
+}
+bool findsColour(const CheckContext& context, std::int64_t) {
+    const FilteredView* view = hasLens(context) ? context.viewController->filteredView() : nullptr;
+    return view && (view->pickingColour() || view->foundColour());
+}
+bool findNearIsOn(const CheckContext& context, std::int64_t tag) {
+    return tag == static_cast<std::int64_t>(currentFindNear(context.defaults));
 }
 
 constexpr std::array table{
@@ -377,6 +393,41 @@ constexpr std::array table{
             .onPanel = holdPicture,
             .isOn = pictureIsHeld,
             .isEnabled = hasLens},
+    Command{.action = MenuAction::toggleFindColour,
+            .name = "toggleFindColour",
+            .title = "&Find a Colour",
+            .shortcut = "Ctrl+F",
+            .place = MenuPlace::area,
+            .popup = Popup::stripes,
+            .popupTitle = "Find a Colour",
+            .onPanel = findColour,
+            .isOn = findsColour,
+            .isEnabled = hasLens},
+    Command{.action = MenuAction::findNamedColour,
+            .name = "findNamedColour",
+            .title = "Find &This Colour",
+            .place = MenuPlace::area,
+            .onApplication = findNamedColour,
+            .isEnabled = namesColours},
+    // The preferences' range of Find a Colour.
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = -1,
+            .controlName = "findCloseChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = 0,
+            .controlName = "findMediumChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = 1,
+            .controlName = "findWideChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
     // Help.
     Command{.action = MenuAction::sendFeedback,
             .name = "sendFeedback",

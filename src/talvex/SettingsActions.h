@@ -47,6 +47,10 @@ void adoptMagnificationSetting(const MenuItem& sender,
 // end, and for any other tag, nothing is written.
 void stepMagnification(const MenuItem& sender, UserDefaults& defaults = UserDefaults::standard());
 
+// Stores the tag under FindNear when it is -1, 0 or 1 (FindNear); any other tag is ignored.
+void adoptFindNearSetting(const MenuItem& sender,
+                          UserDefaults& defaults = UserDefaults::standard());
+
 // The actions the application delegate answers.
 bool appDelegateRespondsTo(MenuAction action);
 

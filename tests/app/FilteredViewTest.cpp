@@ -172,6 +172,12 @@ public:
         XSelectInput(dpy_, window, ButtonPressMask);
         XSync(dpy_, False);
     }
+    // Whether a press on `window` has come, now that the server handled all we sent.
+    bool pressArrived(XWindowId window) {
+        XSync(dpy_, False);
+        XEvent event{};
+        return XCheckWindowEvent(dpy_, window, ButtonPressMask, &event) == True;
+    }
     std::optional<QPoint> nextPress(XWindowId window) {
         XEvent event{};
         const bool pressed = test::waitUntil(
@@ -543,6 +549,72 @@ TEST_F(FilteredViewTest, MagnifiedTheMiddleIsEnlargedStripedAndClicksReachWhatIt
         EXPECT_EQ(x_.pointer(), clicked);
     }
     UserDefaults::standard().removeObjectForKey(keys::magnification);
+}
+
+// Finding: a click picks the colour it lands on, as captured, and goes no further; then
+// teal keeps its pixels (colour and stripes) while cyan and green turn grey at the
+// dimmed lightness the still-image mode draws too.
+TEST_F(FilteredViewTest, FindingAColourKeepsItAndItsStripesAndGreysTheRest) {
+    constexpr Rgb teal{0, 128, 128}, cyan{0, 255, 255}, brightGreen{0, 160, 0};
+    x_.solidWindow(0, 0, 1920, 1080, grey);
+    const XWindowId tealWindow = x_.solidWindow(400, 200, 120, 300, teal);
+    x_.solidWindow(520, 200, 120, 300, cyan);
+    x_.solidWindow(640, 200, 120, 300, brightGreen);
+    TestView& view = showPanel(QRect(400, 250, 360, 200));
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
+    view.redrawCaptureAsync();
+    std::vector<Rgb> plain;
+    ASSERT_TRUE(test::waitUntil([&] {
+        plain = viewPixels();
+        return !plain.empty() &&
+               near(plain[static_cast<std::size_t>(100) * pixelWidth() + 300], brightGreen, 80);
+    }));
+
+    x_.listenForPresses(tealWindow);
+    view.startPickingColour();
+    view.recaptureIfNeeded();  // a tick keeps the picture taking clicks
+    x_.clickAt(origin + QPoint(60, 100));
+    EXPECT_TRUE(test::waitUntil([&] { return view.foundColour().has_value(); }));
+    EXPECT_EQ(view.foundColour(), (talvex::Rgb{0, 128, 128}));
+    EXPECT_FALSE(view.pickingColour());
+    EXPECT_FALSE(x_.pressArrived(tealWindow)) << "the picking click went on";
+
+    const auto dimmed = [](Rgb c) {
+        const auto lab = TalvexFilter::cielab(talvex::Rgb{static_cast<std::uint8_t>(c.r),
+                                                          static_cast<std::uint8_t>(c.g),
+                                                          static_cast<std::uint8_t>(c.b)});
+        const int level = static_cast<int>(std::lround(255 * (0.12 + 0.4 * lab[0] / 100)));
+        return Rgb{level, level, level};
+    };
+    std::string first;
+    const bool found = test::waitUntil([&] {
+        const std::vector<Rgb> pixels = viewPixels();
+        if (pixels.size() != plain.size())
+            return false;
+        const int w = pixelWidth(), h = pixelHeight();
+        for (int row = 0; row < h - 12; ++row) {
+            for (int i = 0; i < w; ++i) {
+                const std::size_t at = static_cast<std::size_t>(row) * w + i;
+                const Rgb want = i < 120 ? plain[at] : dimmed(i < 240 ? cyan : brightGreen);
+                if (!near(pixels[at], want, 1)) {
+                    first = std::to_string(i) + "," + std::to_string(row) + " got " +
+                            text(pixels[at]) + " want " + text(want);
+                    return false;
+                }
+            }
+        }
+        return true;
+    });
+    EXPECT_TRUE(found) << first;
+    int striped = 0;
+    for (int row = 0; row < 100; ++row) {
+        for (int i = 0; i < 120; ++i)
+            striped += plain[static_cast<std::size_t>(row) * pixelWidth() + i] != teal;
+    }
+    EXPECT_GT(striped, 100) << "teal carries stripes";
+
+    view.findColour(std::nullopt);
+    EXPECT_TRUE(test::waitUntil([&] { return viewPixels() == plain; }));
 }
 
 TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCaptured) {

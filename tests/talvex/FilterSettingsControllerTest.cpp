@@ -122,7 +122,8 @@ TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {
                      {MenuAction::adoptStripeStrengthSetting, 50},
                      {MenuAction::adoptStripeStrengthSetting, 75},
                      {MenuAction::adoptStripeStrengthSetting, 100},
-                     {MenuAction::toggleHoldPicture, 0}}));
+                     {MenuAction::toggleHoldPicture, 0},
+                     {MenuAction::toggleFindColour, 0}}));
     EXPECT_EQ(itemsOf(controller->speedMenu()), (Items{{MenuAction::adoptSpeedSetting, -1},
                                                        {MenuAction::adoptSpeedSetting, 0},
                                                        {MenuAction::adoptSpeedSetting, 1}}));

@@ -64,9 +64,10 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
         {MenuAction::adoptSpeedSetting, 1},           {MenuAction::adoptViewAreaSetting, 0},
         {MenuAction::adoptViewAreaSetting, 1},        {MenuAction::adoptStripeStrengthSetting, 25},
         {MenuAction::adoptStripeStrengthSetting, 50}, {MenuAction::adoptMagnificationSetting, 3},
-        {MenuAction::adoptMagnificationSetting, 2}};
-    // Not clicked: 75 and 100 %, 1× and 4×.
-    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 4);
+        {MenuAction::adoptMagnificationSetting, 2},   {MenuAction::adoptFindNearSetting, 1},
+        {MenuAction::adoptFindNearSetting, -1}};
+    // Not clicked: 75 and 100 %, 1× and 4×, the medium range.
+    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 5);
     for (const auto& [action, tag] : all) {
         QAbstractButton* button = choice(action, tag);
         ASSERT_NE(button, nullptr) << commandName(action) << " " << tag;
@@ -81,6 +82,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
     EXPECT_EQ(defaults.integerForKey(keys::viewArea), 1);
     EXPECT_EQ(defaults.integerForKey(keys::stripeStrength), 50);
     EXPECT_EQ(defaults.integerForKey(keys::magnification), 2);
+    EXPECT_EQ(defaults.integerForKey(keys::findNear), -1);
 }
 
 TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
@@ -89,12 +91,14 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     defaults.setIntegerForKey(-1, keys::refreshSpeed);
     defaults.setIntegerForKey(1, keys::viewArea);
     defaults.setIntegerForKey(3, keys::magnification);
+    defaults.setIntegerForKey(1, keys::findNear);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, -1},
                                        {MenuAction::adoptViewAreaSetting, 1},
                                        {MenuAction::adoptTalvexSetting, 1},
                                        {MenuAction::adoptGreenStripeSetting, 0},
                                        {MenuAction::adoptStripeStrengthSetting, 100},
-                                       {MenuAction::adoptMagnificationSetting, 3}}));
+                                       {MenuAction::adoptMagnificationSetting, 3},
+                                       {MenuAction::adoptFindNearSetting, 1}}));
 
     // Values outside the sets: speed and area read as their defaults; a stripe value of
     // 3 matches neither choice, so neither stays checked.
@@ -102,11 +106,13 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     defaults.setIntegerForKey(-3, keys::viewArea);
     defaults.setIntegerForKey(3, keys::redStripesEnabled);
     defaults.setIntegerForKey(9, keys::magnification);
+    defaults.setIntegerForKey(7, keys::findNear);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
                                        {MenuAction::adoptGreenStripeSetting, 0},
                                        {MenuAction::adoptStripeStrengthSetting, 100},
-                                       {MenuAction::adoptMagnificationSetting, 1}}));
+                                       {MenuAction::adoptMagnificationSetting, 1},
+                                       {MenuAction::adoptFindNearSetting, 0}}));
 }
 
 // The panel's shortcut: the key in force, why it does nothing while another application

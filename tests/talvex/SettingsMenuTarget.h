@@ -34,6 +34,8 @@ public:
                 return adoptMagnificationSetting(sender, defaults_);
             case MenuAction::stepMagnification:
                 return stepMagnification(sender, defaults_);
+            case MenuAction::adoptFindNearSetting:
+                return adoptFindNearSetting(sender, defaults_);
             case MenuAction::toggleNameColours:
                 return toggleNameColours(defaults_);
             default:
