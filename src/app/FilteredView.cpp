@@ -377,8 +377,11 @@ void FilteredView::mousePressEvent(QMouseEvent* event) {
         event->accept();
         const double s = backingScaleFactor();
         const PixelRect view = rootPixelsOf(knownViewRect());
-        const std::optional<Rgb> picked = capturedColourAt(
-            {view.x + event->position().x() * s, view.y + event->position().y() * s});
+        // Where the compositor draws the picture, it tells the colour under the pointer.
+        const std::optional<Rgb> picked =
+            colourSource_ ? colourSource_()
+                          : capturedColourAt({view.x + event->position().x() * s,
+                                              view.y + event->position().y() * s});
         if (picked)
             findColour(picked);
         return;
