@@ -11,6 +11,7 @@
 #include "platform/SystemLog.h"
 #include "render/ChangedArea.h"
 #include "render/ShaderProgramBuilder.h"
+#include "render/TalvexFilter.h"
 
 namespace talvex {
 
@@ -220,16 +221,21 @@ bool PixelBufferRenderer::hasShownGeometry(const CapturedImage& image) const {
            image.bytesPerRow() == shown_.bytesPerRow && image.bitsPerPixel() == shown_.bitsPerPixel;
 }
 
-// Each texel lands on one drawable pixel: the image is the viewport's size (the
-// filter then shows all of it, unscaled), so a changed tile maps to a rectangle of the
-// drawable.
-bool PixelBufferRenderer::canUpdatePart(const CapturedImage& image) const {
-    return context_->keepsPicture() && image.width() == static_cast<std::size_t>(viewportWidth_) &&
-           image.height() == static_cast<std::size_t>(viewportHeight_);
+// Each texel lands on one drawable pixel, or on a square of them when magnified: the
+// image is the viewport's size (the filter then shows all of it, unscaled), or that
+// size divided by the magnification and rounded up (the filter then cuts whole pixels
+// off), so a changed tile maps to a rectangle of the drawable.
+bool PixelBufferRenderer::canUpdatePart(const CapturedImage& image, int magnification) const {
+    const auto covers = [magnification](std::size_t texels, int pixels) {
+        const auto span = static_cast<long long>(texels) * magnification;
+        return span >= pixels && span - pixels < magnification;
+    };
+    return context_->keepsPicture() && magnification >= 1 &&
+           covers(image.width(), viewportWidth_) && covers(image.height(), viewportHeight_);
 }
 
 std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
-    const CapturedImage& image, const ImageBytes& bytes) {
+    const CapturedImage& image, const ImageBytes& bytes, int magnification) {
     const bool redraw = redrawRequired.exchange(false);
     if (redraw || !hasShownGeometry(image))
         return Update{};
@@ -239,21 +245,28 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     if (changed.isEmpty())
         return std::nullopt;
     const double pixels = static_cast<double>(image.width()) * static_cast<double>(image.height());
-    if (!canUpdatePart(image) || static_cast<double>(changed.area()) > mostOfThePicture * pixels)
+    if (!canUpdatePart(image, magnification) ||
+        static_cast<double>(changed.area()) > mostOfThePicture * pixels)
         return Update{};
     Update update{false, changed.rects(), {}};
     for (const PixelRect& r : update.imageRects)
-        update.drawableRects.push_back(drawableRectOf(r));
+        update.drawableRects.push_back(drawableRectOf(r, image, magnification));
     return update;
 }
 
 // Image rows run top first, drawable rows bottom first; a mirrored picture runs right
-// to left.
-PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r) const {
-    const int x = mirrorTransform ? viewportWidth_ - (r.x + r.width) : r.x;
-    const int y = viewportHeight_ - (r.y + r.height);
-    const PixelRect grown{x - drawMargin, y - drawMargin, r.width + 2 * drawMargin,
-                          r.height + 2 * drawMargin};
+// to left. Magnified, texel t covers drawable pixels t × m - cut ... (t + 1) × m - cut.
+PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const CapturedImage& image,
+                                              int magnification) const {
+    const int m = magnification;
+    const int left = r.x * m - TalvexFilter::magnifiedOffset(viewportWidth_, image.width(), m);
+    const int top = r.y * m - TalvexFilter::magnifiedOffset(viewportHeight_, image.height(), m);
+    const int width = r.width * m;
+    const int height = r.height * m;
+    const int x = mirrorTransform ? viewportWidth_ - (left + width) : left;
+    const int y = viewportHeight_ - (top + height);
+    const PixelRect grown{x - drawMargin, y - drawMargin, width + 2 * drawMargin,
+                          height + 2 * drawMargin};
     return grown.intersected({0, 0, viewportWidth_, viewportHeight_});
 }
 
@@ -389,7 +402,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     // Another magnification is another drawing of the same pixels.
     if (magnification != shown_.magnification)
         redrawRequired = true;
-    const std::optional<Update> update = updateFor(image, *bytes);
+    const std::optional<Update> update = updateFor(image, *bytes, magnification);
     if (!update) {
         ++framesUnchanged_;
         return;

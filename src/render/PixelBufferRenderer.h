@@ -7,7 +7,8 @@
 // still-image mode one bound to an offscreen drawable.
 //
 // Partial updates: when the context keeps its picture after presenting (see
-// GLContext::keepsPicture) and the image maps onto the drawable pixel for pixel, a
+// GLContext::keepsPicture) and the image maps onto the drawable pixel for pixel (or,
+// magnified, each pixel onto a square of drawable pixels), a
 // capture is compared with the picture on screen tile by tile (ChangedArea) and only
 // the changed tiles are uploaded, drawn (with a scissor, a small margin around them
 // for the texture's filtering) and presented. The stripes' phase comes from window
@@ -181,9 +182,11 @@ private:
     bool isDrawable(const CapturedImage& image, const ImageBytes& bytes) const;
     bool hasShownGeometry(const CapturedImage& image) const;
     // Nothing to draw (none), everything, or the changed part.
-    std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes);
-    bool canUpdatePart(const CapturedImage& image) const;
-    PixelRect drawableRectOf(const PixelRect& imageRect) const;
+    std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes,
+                                    int magnification);
+    bool canUpdatePart(const CapturedImage& image, int magnification) const;
+    PixelRect drawableRectOf(const PixelRect& imageRect, const CapturedImage& image,
+                             int magnification) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
     void bindProgramAndPicture();

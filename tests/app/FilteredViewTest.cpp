@@ -459,17 +459,21 @@ TEST_F(FilteredViewTest, MagnifiedTheMiddleIsEnlargedStripedAndClicksReachWhatIt
     const int s = static_cast<int>(scale_);
     const QRect content(400, 200, 400, 400);
     const XWindowId backdrop = x_.solidWindow(0, 0, 1920, 1080, grey);
-    x_.solidWindow(550, 350, 100, 100, red);  // under the centre (600, 400)
+    const QRect square(550, 350, 100, 100);  // under the centre (600, 400)
+    x_.solidWindow(550, 350, 100, 100, red);
     // Within the middle third, beside the square.
-    const QRect redLine(540, 340, 2, 120), greenLine(656, 340, 2, 120);
-    x_.solidWindow(redLine.x(), redLine.y(), redLine.width(), redLine.height(), red);
+    QRect redLine(540, 340, 2, 120);
+    const QRect greenLine(656, 340, 2, 120);
+    const XWindowId redLineWindow =
+        x_.solidWindow(redLine.x(), redLine.y(), redLine.width(), redLine.height(), red);
     x_.solidWindow(greenLine.x(), greenLine.y(), greenLine.width(), greenLine.height(), green);
     TestView& view = showPanel(content);
     const QPoint origin = x_.rootPosition(nativeWindowId(view));
     const auto beneath = [&](int x, int y) {
-        if (QRect(550, 350, 100, 100).contains(x, y) || redLine.contains(x, y))
-            return red;
-        return greenLine.contains(x, y) ? green : grey;
+        // The lines lie above the square.
+        if (greenLine.contains(x, y))
+            return green;
+        return square.contains(x, y) || redLine.contains(x, y) ? red : grey;
     };
     const auto magnify = [&](int factor) {
         UserDefaults::standard().setIntegerForKey(factor, keys::magnification);
@@ -522,8 +526,7 @@ TEST_F(FilteredViewTest, MagnifiedTheMiddleIsEnlargedStripedAndClicksReachWhatIt
         return seen;
     };
     Seen seen;
-    for (const int factor : {3, 2, 1}) {
-        magnify(factor);
+    const auto matches = [&](int factor) {
         const bool matched = test::waitUntil(
             [&] {
                 seen = look(factor);
@@ -532,9 +535,22 @@ TEST_F(FilteredViewTest, MagnifiedTheMiddleIsEnlargedStripedAndClicksReachWhatIt
             3000);
         EXPECT_TRUE(matched) << factor << "×: " << seen.check.mismatches << " of "
                              << seen.check.judged << " differ; first " << seen.check.first;
+    };
+    for (const int factor : {3, 2, 1}) {
+        magnify(factor);
+        matches(factor);
         EXPECT_EQ(seen.redRun >= 3, factor > 1) << factor << "×: red run " << seen.redRun;
         EXPECT_EQ(seen.greenRun >= 3, factor > 1) << factor << "×: green run " << seen.greenRun;
     }
+    // A small change beneath a magnified picture redraws only where it shows.
+    magnify(3);
+    matches(3);
+    const std::uint64_t partial = view.renderer()->partialFrames();
+    redLine.translate(3, 1);
+    x_.move(redLineWindow, redLine.x(), redLine.y());
+    view.redrawCaptureAsync();
+    matches(3);
+    EXPECT_GT(view.renderer()->partialFrames(), partial);
 
     // A click at the picture's top right: at 2× it reaches the backdrop at the place
     // shown there, and the pointer comes back; at 1× it passes straight through.
