@@ -427,11 +427,12 @@ void FilteredView::wheelEvent(QWheelEvent* event) {
 
 // The panel lets the click pass while it is made again, then takes clicks again.
 void FilteredView::replayClick(Point target, unsigned button) {
+    const bool asked = ignoreAsked_;
     replayingClick_ = true;
     setIgnoresMouseEvents(true);
     WindowServer::shared().replayClick(target, button);
     replayingClick_ = false;
-    setIgnoresMouseEvents(false);
+    setIgnoresMouseEvents(asked);
 }
 
 Rect FilteredView::viewRectOnScreen() const {

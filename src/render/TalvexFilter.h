@@ -4,7 +4,9 @@
 // frame the stripe switches (read from the user-defaults store every frame, so a
 // changed setting shows on the next frame), the backing scale factor and texture
 // coordinates that make the picture cover the view, centred, aspect kept, the excess
-// cut off equally on both sides, optionally mirrored left to right.
+// cut off equally on both sides, optionally mirrored left to right. A magnified picture
+// is sampled nearest, each texel a square of drawable pixels; while a colour is found,
+// the program's finding uniforms are set too (the range read from the store).
 //
 // prepareForView() (main thread) and applyParametersForTextureOfWidth() (capture
 // thread) both run under the view's context lock; the filter has no lock of its own.
@@ -26,7 +28,7 @@ public:
         std::optional<std::int64_t> red{};
         std::optional<std::int64_t> green{};
         std::optional<int> strength{};  // percent, as the stored setting
-        std::optional<Rgb> find{};      // a colour to find from the start
+        std::optional<Rgb> find{};      // a colour to find (the lens: setFoundColour)
         std::optional<FindNear> near{};
     };
 
