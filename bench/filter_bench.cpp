@@ -55,11 +55,26 @@ std::vector<std::uint8_t> sweepImage(int width, int height) {
     return bytes;
 }
 
+std::vector<std::uint8_t> solidImage(int width, int height, Rgb colour) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * 4);
+    for (std::size_t p = 0; p < bytes.size(); p += 4) {
+        bytes[p] = colour.blue;
+        bytes[p + 1] = colour.green;
+        bytes[p + 2] = colour.red;
+        bytes[p + 3] = 255;
+    }
+    return bytes;
+}
+
 // One drawable, the two programs and the uploaded picture.
 class Stage {
 public:
-    Stage(int width, int height, TalvexFilter::SwitchOverrides switches)
-        : width_(width), height_(height), bytes_(sweepImage(width, height)), filter_(switches) {
+    Stage(int width, int height, TalvexFilter::SwitchOverrides switches,
+          std::optional<Rgb> fill = std::nullopt)
+        : width_(width),
+          height_(height),
+          bytes_(fill ? solidImage(width, height, *fill) : sweepImage(width, height)),
+          filter_(switches) {
         context_ = EGLHeadlessContext::create(width, height);
         if (!context_)
             return;
@@ -143,8 +158,9 @@ private:
 enum class Step { upload, stripeDraw, passThroughDraw, readBack };
 
 void run(benchmark::State& state, Step step,
-         TalvexFilter::SwitchOverrides switches = TalvexFilter::SwitchOverrides{1, 1}) {
-    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), switches);
+         TalvexFilter::SwitchOverrides switches = TalvexFilter::SwitchOverrides{1, 1},
+         std::optional<Rgb> fill = std::nullopt) {
+    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), switches, fill);
     if (!stage.ready()) {
         state.SkipWithError("no headless OpenGL");
         return;
@@ -183,6 +199,19 @@ void StripeDraw(benchmark::State& state) {
 void StripeDrawUnequalSwitches(benchmark::State& state) {
     run(state, Step::stripeDraw, TalvexFilter::SwitchOverrides{3, 1});
 }
+// Finding teal: every pixel also works out its CIELAB distance; in the sweep most turn
+// grey (and skip the stripes), in a picture all of teal every pixel is found and striped.
+constexpr TalvexFilter::SwitchOverrides findingTeal{1, 1, std::nullopt, Rgb{0, 128, 128},
+                                                    FindNear::medium};
+void StripeDrawFinding(benchmark::State& state) {
+    run(state, Step::stripeDraw, findingTeal);
+}
+void StripeDrawAllTeal(benchmark::State& state) {
+    run(state, Step::stripeDraw, TalvexFilter::SwitchOverrides{1, 1}, Rgb{0, 128, 128});
+}
+void StripeDrawFindingAllTeal(benchmark::State& state) {
+    run(state, Step::stripeDraw, findingTeal, Rgb{0, 128, 128});
+}
 void PassThroughDraw(benchmark::State& state) {
     run(state, Step::passThroughDraw);
 }
@@ -193,6 +222,9 @@ void ReadBack(benchmark::State& state) {
 BENCHMARK(Upload)->Apply(sizes);
 BENCHMARK(StripeDraw)->Apply(sizes);
 BENCHMARK(StripeDrawUnequalSwitches)->Apply(sizes);
+BENCHMARK(StripeDrawFinding)->Apply(sizes);
+BENCHMARK(StripeDrawAllTeal)->Apply(sizes);
+BENCHMARK(StripeDrawFindingAllTeal)->Apply(sizes);
 BENCHMARK(PassThroughDraw)->Apply(sizes);
 BENCHMARK(ReadBack)->Apply(sizes);
 

@@ -18,6 +18,18 @@ namespace talvex::capture {
 // the pointer (half sizes rounded to the nearest whole point, halves away from zero).
 Rect viewAreaRect(const Rect& panel, ViewArea area, Point pointer);
 
+// The part of `area` that a lens magnifying `factor` times shows: its size divided by
+// the factor (rounded up to whole points), centred in it (the odd point to the left
+// and bottom). Factors below 2 give the area itself.
+Rect magnifiedRect(const Rect& area, int factor);
+
+// The pixel of a magnified capture `captured` (root pixels) that a lens of
+// viewWidth × viewHeight drawable pixels, magnifying `factor` times, shows at its
+// drawable pixel `viewPixel` (y down): the capture centred, each of its pixels
+// factor × factor of the lens's (TalvexFilter::magnifiedOffset). In root pixels.
+Point shownPixel(const PixelRect& captured, int viewWidth, int viewHeight, Point viewPixel,
+                 int factor);
+
 // The same area in global display coordinates, given the main display's height in points.
 Rect globalDisplayRect(const Rect& screenRect, double mainDisplayHeight);
 

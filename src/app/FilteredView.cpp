@@ -1,6 +1,9 @@
 #include "app/FilteredView.h"
 
+#include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
+#include <QWheelEvent>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -123,6 +126,10 @@ FilteredView::FilteredView(QWidget* parent)
     NotificationCenter::defaultCenter().addObserver(
         this, WindowServer::areaDidChangeNotification, &WindowServer::shared(),
         [this](const Notification&) { areaDidChange(); });
+    // Escape ends finding while the panel is active.
+    stopFinding_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { findColour({}); });
+    stopFinding_->setContext(Qt::WindowShortcut);
+    stopFinding_->setEnabled(false);
     // A parent given at construction: the base class could not run our overrides.
     followWindowChange();
 }
@@ -137,6 +144,7 @@ std::unique_ptr<OpenGLShaderFilter> FilteredView::makeFilter() {
 }
 
 void FilteredView::updateFromDefaults() {
+    magnification_ = currentMagnification();
     scheduler_.updateFromDefaults(currentRefreshSpeed(), currentViewArea());
 }
 
@@ -311,8 +319,120 @@ std::int64_t FilteredView::windowNumber() const {
 }
 
 void FilteredView::setIgnoresMouseEvents(bool ignore) {
+    ignoreAsked_ = ignore;
     if (auto* panel = qobject_cast<Window*>(hostWindow()))
-        panel->setIgnoresMouseEvents(ignore);
+        panel->setIgnoresMouseEvents(ignore &&
+                                     (replayingClick_ || !(pickingColour_ || replaysClicks())));
+}
+
+bool FilteredView::replaysClicks() const {
+    return magnification_ > 1 && !capturesSuspended_ && qobject_cast<Window*>(hostWindow()) &&
+           WindowServer::shared().canReplayClicks();
+}
+
+PixelRect FilteredView::rootPixelsOf(const Rect& screenRect) const {
+    const DisplayGeometry geometry(WindowServer::shared().mainDisplayBounds(),
+                                   backingScaleFactor());
+    return geometry.globalToRootPixels(
+        capture::globalDisplayRect(screenRect, geometry.mainDisplayHeight()));
+}
+
+// With the pointer over the view, the area is the view's own, in both view areas.
+Point FilteredView::placeShownAt(QPointF position) const {
+    const double s = backingScaleFactor();
+    const Point viewPixel{position.x() * s, position.y() * s};
+    const PixelRect view = rootPixelsOf(knownViewRect());
+    if (magnification_ < 2)
+        return {view.x + std::floor(viewPixel.x), view.y + std::floor(viewPixel.y)};
+    return capture::shownPixel(
+        rootPixelsOf(capture::magnifiedRect(knownViewRect(), magnification_)), view.width,
+        view.height, viewPixel, magnification_);
+}
+
+void FilteredView::startPickingColour() {
+    pickingColour_ = true;
+    setIgnoresMouseEvents(ignoreAsked_);  // the picture takes the next click
+    foundColourDidChange();
+}
+
+void FilteredView::findColour(std::optional<Rgb> colour) {
+    pickingColour_ = false;
+    foundColour_ = colour;
+    renderer()->setFoundColour(colour);
+    setIgnoresMouseEvents(ignoreAsked_);
+    if (held())
+        renderer()->redrawShownPicture();
+    else
+        redrawCaptureAsync();
+    foundColourDidChange();
+}
+
+void FilteredView::foundColourDidChange() {
+    stopFinding_->setEnabled(pickingColour_ || foundColour_);
+    NotificationCenter::defaultCenter().post(foundColourDidChangeNotification, this);
+}
+
+void FilteredView::mousePressEvent(QMouseEvent* event) {
+    if (pickingColour_ && event->button() == Qt::LeftButton) {
+        event->accept();
+        const double s = backingScaleFactor();
+        const PixelRect view = rootPixelsOf(knownViewRect());
+        // Where the compositor draws the picture, it tells the colour under the pointer.
+        const std::optional<Rgb> picked =
+            colourSource_ ? colourSource_()
+                          : capturedColourAt({view.x + event->position().x() * s,
+                                              view.y + event->position().y() * s});
+        if (picked)
+            findColour(picked);
+        return;
+    }
+    static constexpr std::pair<Qt::MouseButton, unsigned> buttons[] = {
+        {Qt::LeftButton, 1}, {Qt::MiddleButton, 2}, {Qt::RightButton, 3}};
+    if (!replaysClicks() || pendingClick_) {
+        OpenGLPixelBufferView::mousePressEvent(event);
+        return;
+    }
+    for (const auto& [qtButton, xButton] : buttons) {
+        if (event->button() == qtButton)
+            pendingClick_ = PendingClick{xButton, placeShownAt(event->position())};
+    }
+    event->accept();
+}
+
+// The press is made again with its release, once the real button is up: while it is
+// down the server sends every pointer event to the view.
+void FilteredView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!pendingClick_) {
+        OpenGLPixelBufferView::mouseReleaseEvent(event);
+        return;
+    }
+    const PendingClick click = *std::exchange(pendingClick_, std::nullopt);
+    event->accept();
+    if (replaysClicks())
+        replayClick(click.target, click.button);
+}
+
+void FilteredView::wheelEvent(QWheelEvent* event) {
+    const QPoint steps = event->angleDelta();
+    if (!replaysClicks() || steps.isNull()) {
+        OpenGLPixelBufferView::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    const bool vertical = std::abs(steps.y()) >= std::abs(steps.x());
+    const int delta = vertical ? steps.y() : steps.x();
+    const unsigned button = vertical ? (delta > 0 ? 4 : 5) : (delta > 0 ? 6 : 7);
+    replayClick(placeShownAt(event->position()), button);
+}
+
+// The panel lets the click pass while it is made again, then takes clicks again.
+void FilteredView::replayClick(Point target, unsigned button) {
+    const bool asked = ignoreAsked_;
+    replayingClick_ = true;
+    setIgnoresMouseEvents(true);
+    WindowServer::shared().replayClick(target, button);
+    replayingClick_ = false;
+    setIgnoresMouseEvents(asked);
 }
 
 Rect FilteredView::viewRectOnScreen() const {
@@ -349,16 +469,28 @@ Point FilteredView::pointerLocationOnScreen() const {
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
     if (colourSource_)
         return colourSource_();
+    return capturedColourAt(WindowServer::shared().pointerLocation());
+}
+
+std::optional<Rgb> FilteredView::capturedColourAt(Point pointer) const {
     auto& server = WindowServer::shared();
     const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
-    const Point pointer = server.pointerLocation();
-    const Rect area =
-        capture::viewAreaRect(knownViewRect(), viewArea(), geometry.rootToScreen(pointer));
+    const Rect area = capture::magnifiedRect(
+        capture::viewAreaRect(knownViewRect(), viewArea(), geometry.rootToScreen(pointer)),
+        magnification_);
     // The root pixels the capture of that area took, as the window server works them out.
     const PixelRect pixels =
         geometry.globalToRootPixels(capture::globalDisplayRect(area, geometry.mainDisplayHeight()));
-    const double x = std::floor(pointer.x) - pixels.x;
-    const double y = std::floor(pointer.y) - pixels.y;
+    // Over a magnified picture the pointer points at what the picture shows there.
+    Point place = pointer;
+    const PixelRect view = rootPixelsOf(knownViewRect());
+    if (magnification_ > 1 && pointer.x >= view.x && pointer.y >= view.y &&
+        pointer.x < view.x + view.width && pointer.y < view.y + view.height) {
+        place = capture::shownPixel(pixels, view.width, view.height,
+                                    {pointer.x - view.x, pointer.y - view.y}, magnification_);
+    }
+    const double x = std::floor(place.x) - pixels.x;
+    const double y = std::floor(place.y) - pixels.y;
     if (x < 0 || y < 0 || x >= pixels.width || y >= pixels.height)
         return std::nullopt;
     return renderer()->capturedColourAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y));
@@ -377,8 +509,10 @@ Rect FilteredView::knownViewRect() const {
 }
 
 Rect FilteredView::getViewAreaRect() const {
-    return capture::viewAreaRect(knownViewRect(), viewArea(),
-                                 tickPointer_ ? *tickPointer_ : pointerLocationOnScreen());
+    return capture::magnifiedRect(
+        capture::viewAreaRect(knownViewRect(), viewArea(),
+                              tickPointer_ ? *tickPointer_ : pointerLocationOnScreen()),
+        magnification_);
 }
 
 // A tick that captures nothing asks the server at most where the pointer is, and not
@@ -430,7 +564,8 @@ void FilteredView::redrawCaptureAsync() {
                            capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
                            static_cast<XWindowId>(number),
                            scale,
-                           pausesBegun};
+                           pausesBegun,
+                           magnification_};
     // Most ticks find nothing changed beneath: they end here, without waking the
     // capture thread. (Only this thread sets `capturing`.)
     if (nothingToCapture(request)) {
@@ -459,7 +594,7 @@ void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
         return;
 
     // Shared: the renderer keeps the picture on screen to compare the next one with.
-    renderer.displayImage(image, 1.0);
+    renderer.displayImage(image, 1.0, request.magnification);
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
     if (!renderer.unhideOnNextDisplay)

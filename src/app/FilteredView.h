@@ -29,6 +29,8 @@
 #include "render/OpenGLPixelBufferView.h"
 #include "settings/Settings.h"
 
+class QShortcut;
+
 namespace talvex {
 
 class CapturedImage;
@@ -67,6 +69,7 @@ public:
         XWindowId windowId = 0;
         double backingScaleFactor = 1;
         std::uint64_t pausesBegun = 0;  // the renderer's count when it was asked for
+        int magnification = 1;          // the picture is drawn this many times larger
     };
 
     explicit FilteredView(QWidget* parent = nullptr);
@@ -88,12 +91,14 @@ public:
     void setHeld(bool value) { scheduler_.setHeld(value); }
     void setOccluded(bool value) { scheduler_.setOccluded(value); }
     ViewArea viewArea() const { return scheduler_.viewArea(); }
+    // How many times the picture is enlarged (the stored setting, read with the others).
+    int magnification() const { return magnification_; }
     Point lastMouseLocation() const { return scheduler_.lastMouseLocation(); }
     void setLastMouseLocation(Point p) { scheduler_.setLastMouseLocation(p); }
     const Timer* updateTimer() const { return updateTimer_.get(); }
     CaptureScheduler& scheduler() { return scheduler_; }
 
-    // Re-reads the refresh speed and the view area (restarts the timer).
+    // Re-reads the refresh speed, the view area and the magnification (restarts the timer).
     void updateFromDefaults();
     void updateCapturingState() { scheduler_.updateCapturingState(); }
 
@@ -102,8 +107,17 @@ public:
     // A capture request at once (window moved).
     void recaptureAsync() { redrawCaptureAsync(); }
 
-    // The area to capture, in screen coordinates.
+    // The area to capture, in screen coordinates: the view area, or its middle part when
+    // magnified.
     Rect getViewAreaRect() const;
+    // The place on screen (root pixels) that the picture shows at `position` (the
+    // view's points, y down), while the pointer is over the view.
+    Point placeShownAt(QPointF position) const;
+    // Magnified, a click on the picture goes to the place it shows: the picture takes
+    // the press, and at the release the click is made again there (the panel lets it
+    // pass meanwhile) and the pointer put back. Unmagnified, or on a server without
+    // XTest, clicks pass through the picture as they are.
+    bool replaysClicks() const;
     // The view's own rectangle in screen coordinates, as the server has it now.
     Rect viewRectOnScreen() const;
     // The same, as last found: found again when not known, after the window moved or
@@ -120,6 +134,20 @@ public:
     // pointer) picked from the picture's pixels. None when the pointer lies outside
     // that area or there is no picture yet.
     std::optional<Rgb> capturedColourUnderPointer() const;
+    // The same for the pointer at `pointer` (root pixels).
+    std::optional<Rgb> capturedColourAt(Point pointer) const;
+
+    // Find a Colour: after startPickingColour() the next press on the picture picks the
+    // colour there, as captured, instead of passing through; from then on the picture
+    // shows colours near it as usual and the rest dimmed grey, until findColour(none)
+    // (or Escape while the panel is active). Each change is posted as
+    // foundColourDidChangeNotification (object: this view).
+    void startPickingColour();
+    void findColour(std::optional<Rgb> colour);
+    bool pickingColour() const { return pickingColour_; }
+    std::optional<Rgb> foundColour() const { return foundColour_; }
+    static constexpr const char* foundColourDidChangeNotification =
+        "TalvexFoundColourDidChangeNotification";
 
     // Where captures come from; the window server by default. Another source is asked
     // on every capture (it has no change tracking).
@@ -169,6 +197,9 @@ protected:
     // nothing beneath changed.
     void drawRect() override;
     void enterEvent(QEnterEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     CaptureScheduler scheduler_;
@@ -187,6 +218,20 @@ private:
     // change beneath (see nextChangeIsAnnounced).
     bool restingCadence_ = false;
     bool capturesSuspended_ = false;
+    int magnification_ = 1;
+    bool pickingColour_ = false;
+    std::optional<Rgb> foundColour_;
+    QShortcut* stopFinding_ = nullptr;
+    // Click-through as the last tick asked for it, and a replay under way (the panel
+    // lets every click pass meanwhile).
+    bool ignoreAsked_ = false;
+    bool replayingClick_ = false;
+    // A press on a magnified picture: the button and the place it shows.
+    struct PendingClick {
+        unsigned button = 0;
+        Point target;
+    };
+    std::optional<PendingClick> pendingClick_;
     ColourSource colourSource_;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
@@ -202,6 +247,9 @@ private:
     bool nextChangeIsAnnounced(bool tickFoundNothing) const;
     void resumeFullRate();
     void areaDidChange();
+    PixelRect rootPixelsOf(const Rect& screenRect) const;
+    void replayClick(Point target, unsigned button);
+    void foundColourDidChange();
 };
 
 }  // namespace talvex

@@ -26,6 +26,11 @@ enum class MenuAction {
     copyColourName,
     adoptStripeStrengthSetting,
     toggleHoldPicture,
+    adoptMagnificationSetting,
+    stepMagnification,
+    toggleFindColour,
+    findNamedColour,
+    adoptFindNearSetting,
     // Not an action: one past the last, so that a check can walk them all.
     endOfActions,
 };

@@ -5,7 +5,10 @@
 // taken at each reshape, and per-frame parameters set right before the quad is drawn.
 #include <cstdint>
 
+#include <optional>
+
 #include "platform/Geometry.h"
+#include "platform/Rgb.h"
 
 namespace talvex {
 
@@ -40,6 +43,13 @@ public:
     // default). Below 1 the renderer draws the plain picture first and blends the
     // filtered one over it at this constant; read once per frame.
     virtual double strength() const { return 1.0; }
+
+    // How many times the picture about to be drawn was enlarged: each texel of it covers
+    // factor × factor drawable pixels, the texture centred in the view. Set before each
+    // draw; 1 (the default) leaves the picture at its own size.
+    virtual void setMagnification(int /*factor*/) {}
+    // The colour being found (none: nothing is), for the draws from now on.
+    virtual void setFoundColour(std::optional<Rgb> /*colour*/) {}
 };
 
 }  // namespace talvex

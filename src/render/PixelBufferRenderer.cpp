@@ -11,6 +11,7 @@
 #include "platform/SystemLog.h"
 #include "render/ChangedArea.h"
 #include "render/ShaderProgramBuilder.h"
+#include "render/TalvexFilter.h"
 
 namespace talvex {
 
@@ -220,16 +221,21 @@ bool PixelBufferRenderer::hasShownGeometry(const CapturedImage& image) const {
            image.bytesPerRow() == shown_.bytesPerRow && image.bitsPerPixel() == shown_.bitsPerPixel;
 }
 
-// Each texel lands on one drawable pixel: the image is the viewport's size (the
-// filter then shows all of it, unscaled), so a changed tile maps to a rectangle of the
-// drawable.
-bool PixelBufferRenderer::canUpdatePart(const CapturedImage& image) const {
-    return context_->keepsPicture() && image.width() == static_cast<std::size_t>(viewportWidth_) &&
-           image.height() == static_cast<std::size_t>(viewportHeight_);
+// Each texel lands on one drawable pixel, or on a square of them when magnified: the
+// image is the viewport's size (the filter then shows all of it, unscaled), or that
+// size divided by the magnification and rounded up (the filter then cuts whole pixels
+// off), so a changed tile maps to a rectangle of the drawable.
+bool PixelBufferRenderer::canUpdatePart(const CapturedImage& image, int magnification) const {
+    const auto covers = [magnification](std::size_t texels, int pixels) {
+        const auto span = static_cast<long long>(texels) * magnification;
+        return span >= pixels && span - pixels < magnification;
+    };
+    return context_->keepsPicture() && magnification >= 1 &&
+           covers(image.width(), viewportWidth_) && covers(image.height(), viewportHeight_);
 }
 
 std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
-    const CapturedImage& image, const ImageBytes& bytes) {
+    const CapturedImage& image, const ImageBytes& bytes, int magnification) {
     const bool redraw = redrawRequired.exchange(false);
     if (redraw || !hasShownGeometry(image))
         return Update{};
@@ -239,21 +245,28 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     if (changed.isEmpty())
         return std::nullopt;
     const double pixels = static_cast<double>(image.width()) * static_cast<double>(image.height());
-    if (!canUpdatePart(image) || static_cast<double>(changed.area()) > mostOfThePicture * pixels)
+    if (!canUpdatePart(image, magnification) ||
+        static_cast<double>(changed.area()) > mostOfThePicture * pixels)
         return Update{};
     Update update{false, changed.rects(), {}};
     for (const PixelRect& r : update.imageRects)
-        update.drawableRects.push_back(drawableRectOf(r));
+        update.drawableRects.push_back(drawableRectOf(r, image, magnification));
     return update;
 }
 
 // Image rows run top first, drawable rows bottom first; a mirrored picture runs right
-// to left.
-PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r) const {
-    const int x = mirrorTransform ? viewportWidth_ - (r.x + r.width) : r.x;
-    const int y = viewportHeight_ - (r.y + r.height);
-    const PixelRect grown{x - drawMargin, y - drawMargin, r.width + 2 * drawMargin,
-                          r.height + 2 * drawMargin};
+// to left. Magnified, texel t covers drawable pixels t × m - cut ... (t + 1) × m - cut.
+PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const CapturedImage& image,
+                                              int magnification) const {
+    const int m = magnification;
+    const int left = r.x * m - TalvexFilter::magnifiedOffset(viewportWidth_, image.width(), m);
+    const int top = r.y * m - TalvexFilter::magnifiedOffset(viewportHeight_, image.height(), m);
+    const int width = r.width * m;
+    const int height = r.height * m;
+    const int x = mirrorTransform ? viewportWidth_ - (left + width) : left;
+    const int y = viewportHeight_ - (top + height);
+    const PixelRect grown{x - drawMargin, y - drawMargin, width + 2 * drawMargin,
+                          height + 2 * drawMargin};
     return grown.intersected({0, 0, viewportWidth_, viewportHeight_});
 }
 
@@ -358,17 +371,17 @@ void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageB
 }
 
 void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
-    display(image, nullptr);
+    display(image, nullptr, 1);
 }
 
-void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image,
-                                       double /*scale*/) {
+void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image, double /*scale*/,
+                                       int magnification) {
     if (image)
-        display(*image, image);
+        display(*image, image, magnification);
 }
 
 void PixelBufferRenderer::display(const CapturedImage& image,
-                                  std::shared_ptr<const CapturedImage> shared) {
+                                  std::shared_ptr<const CapturedImage> shared, int magnification) {
     // The image's bytes, read in place where they are in memory.
     std::optional<ImageBytes> bytes = bytesOf(image);
     if (!bytes)
@@ -386,7 +399,10 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     // that is the picture on screen already.
     if (!isDrawable(image, *bytes))
         return;
-    const std::optional<Update> update = updateFor(image, *bytes);
+    // Another magnification is another drawing of the same pixels.
+    if (magnification != shown_.magnification)
+        redrawRequired = true;
+    const std::optional<Update> update = updateFor(image, *bytes, magnification);
     if (!update) {
         ++framesUnchanged_;
         return;
@@ -399,8 +415,9 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
-    drawAndPresent(*update, shaderFilter, image.width(), image.height());
+    drawAndPresent(*update, shaderFilter, image.width(), image.height(), magnification);
     rememberShown(image, *bytes, *update, std::move(shared));
+    shown_.magnification = magnification;
 }
 
 // The program in use, reading the picture's texture from unit 0.
@@ -415,7 +432,8 @@ void PixelBufferRenderer::bindProgramAndPicture() {
 // The filter's per-draw constants and quad for a texture of width × height, the draw,
 // the present.
 void PixelBufferRenderer::drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter,
-                                         std::size_t width, std::size_t height) {
+                                         std::size_t width, std::size_t height, int magnification) {
+    shaderFilter.setMagnification(magnification);
     shaderFilter.applyParametersForTextureOfWidth(width, height);
     draw(update, shaderFilter);
     present(update);
@@ -429,7 +447,7 @@ void PixelBufferRenderer::redrawShownPicture() {
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
     bindProgramAndPicture();
-    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height);
+    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
 }
 
 std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {
@@ -437,6 +455,13 @@ std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::siz
     if (!shown_.bytes || x >= shown_.width || y >= shown_.height)
         return std::nullopt;
     return pixelOfRow(shown_.bytes + y * shown_.bytesPerRow, x, shown_.bitsPerPixel);
+}
+
+void PixelBufferRenderer::setFoundColour(std::optional<Rgb> colour) {
+    OpenGLShaderFilter& shaderFilter = filter();
+    std::lock_guard lock(*context_);
+    shaderFilter.setFoundColour(colour);
+    redrawRequired = true;
 }
 
 void PixelBufferRenderer::reset() {

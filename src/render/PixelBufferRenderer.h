@@ -7,7 +7,8 @@
 // still-image mode one bound to an offscreen drawable.
 //
 // Partial updates: when the context keeps its picture after presenting (see
-// GLContext::keepsPicture) and the image maps onto the drawable pixel for pixel, a
+// GLContext::keepsPicture) and the image maps onto the drawable pixel for pixel (or,
+// magnified, each pixel onto a square of drawable pixels), a
 // capture is compared with the picture on screen tile by tile (ChangedArea) and only
 // the changed tiles are uploaded, drawn (with a scissor, a small margin around them
 // for the texture's filtering) and presented. The stripes' phase comes from window
@@ -70,12 +71,18 @@ public:
     // `scale` does not influence the drawing.
     void displayImage(const CapturedImage& image, double scale);
     // The same for an image the renderer may keep: the picture on screen is then
-    // compared with the next one in place, without a copy of its bytes.
-    void displayImage(std::shared_ptr<const CapturedImage> image, double scale);
+    // compared with the next one in place, without a copy of its bytes. A picture
+    // captured for a lens that magnifies `magnification` times is drawn that many times
+    // larger, centred (see OpenGLShaderFilter::setMagnification).
+    void displayImage(std::shared_ptr<const CapturedImage> image, double scale,
+                      int magnification = 1);
     // Draws the picture on screen again from its texture, whole, and presents it (a
     // held picture after an expose, a reshape or a change of the filter's settings).
     // Nothing when no picture has been shown.
     void redrawShownPicture();
+    // The colour the filter finds from the next draw on (none: nothing); the next image
+    // is drawn even when it equals the last one.
+    void setFoundColour(std::optional<Rgb> colour);
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
     void reset();
@@ -164,6 +171,7 @@ private:
     // otherwise a copy of its bytes.
     struct Picture {
         std::size_t width = 0, height = 0, bytesPerRow = 0, bitsPerPixel = 0;
+        int magnification = 1;
         std::shared_ptr<const CapturedImage> image;
         std::vector<std::uint8_t> copy;
         const std::uint8_t* bytes = nullptr;
@@ -174,18 +182,21 @@ private:
     bool isDrawable(const CapturedImage& image, const ImageBytes& bytes) const;
     bool hasShownGeometry(const CapturedImage& image) const;
     // Nothing to draw (none), everything, or the changed part.
-    std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes);
-    bool canUpdatePart(const CapturedImage& image) const;
-    PixelRect drawableRectOf(const PixelRect& imageRect) const;
+    std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes,
+                                    int magnification);
+    bool canUpdatePart(const CapturedImage& image, int magnification) const;
+    PixelRect drawableRectOf(const PixelRect& imageRect, const CapturedImage& image,
+                             int magnification) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
     void bindProgramAndPicture();
     void drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter, std::size_t width,
-                        std::size_t height);
+                        std::size_t height, int magnification);
     void draw(const Update& update, OpenGLShaderFilter& shaderFilter);
     void drawQuads(const Update& update);
     void present(const Update& update);
-    void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared);
+    void display(const CapturedImage& image, std::shared_ptr<const CapturedImage> shared,
+                 int magnification);
     void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update,
                        std::shared_ptr<const CapturedImage> shared);
     void deleteProgram();

@@ -24,6 +24,12 @@ bool isPositive(double v) {
     return std::isfinite(v) && v > 0;
 }
 
+// Points × scale in whole drawable pixels, as the viewport has them.
+int drawablePixels(double points, double scale) {
+    const double pixels = std::trunc(points * scale);
+    return pixels > 0 && pixels < 1e9 ? static_cast<int>(pixels) : 0;
+}
+
 // The centred fraction of the texture's width (e) and height (f) that the view shows
 // when the picture is scaled to cover the view with its aspect ratio kept.
 struct VisibleFraction {
@@ -66,9 +72,19 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     glVertexAttribPointer(position, 2, GL_FLOAT, GL_FALSE, 0, quadVertices().data());
     glEnableVertexAttribArray(position);
 
-    // 4-7. The visible part of the texture, read in place by the draw.
-    passThroughTextureVertices_ =
-        textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+    // 4-7. The visible part of the texture, read in place by the draw; a magnified one
+    // sampled without smoothing, so that its pixels stay sharp squares.
+    if (magnification_ > 1) {
+        passThroughTextureVertices_ = magnifiedTextureVertices(
+            drawablePixels(viewBounds_.width(), scale_),
+            drawablePixels(viewBounds_.height(), scale_), mirror_, width, height, magnification_);
+    } else {
+        passThroughTextureVertices_ =
+            textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                    magnification_ > 1 ? GL_NEAREST : GL_LINEAR);
+    applyFinding();
     glVertexAttribPointer(texturecoordinate, 2, GL_FLOAT, GL_FALSE, 0,
                           passThroughTextureVertices_.data());
     glEnableVertexAttribArray(texturecoordinate);
@@ -85,6 +101,60 @@ std::array<float, 8> TalvexFilter::textureVertices(double viewWidth, double view
         std::swap(left, right);
     // Lower left, lower right, upper left, upper right.
     return {left, bottom, right, bottom, left, top, right, top};
+}
+
+int TalvexFilter::magnifiedOffset(int viewPixels, std::uint64_t texturePixels, int factor) {
+    const double excess = static_cast<double>(texturePixels) * factor - viewPixels;
+    return static_cast<int>(std::floor(excess / 2));
+}
+
+std::array<float, 8> TalvexFilter::magnifiedTextureVertices(int viewWidth, int viewHeight,
+                                                            bool mirror, std::uint64_t width,
+                                                            std::uint64_t height, int factor) {
+    if (viewWidth <= 0 || viewHeight <= 0 || width == 0 || height == 0 || factor < 1)
+        return textureVertices(0, 0, mirror, width, height);
+    const double spanX = static_cast<double>(width) * factor;
+    const double spanY = static_cast<double>(height) * factor;
+    const int offsetX = magnifiedOffset(viewWidth, width, factor);
+    const int offsetY = magnifiedOffset(viewHeight, height, factor);
+    float left = static_cast<float>(offsetX / spanX);
+    float right = static_cast<float>((offsetX + viewWidth) / spanX);
+    const float top = static_cast<float>(offsetY / spanY);
+    const float bottom = static_cast<float>((offsetY + viewHeight) / spanY);
+    if (mirror)
+        std::swap(left, right);
+    return {left, bottom, right, bottom, left, top, right, top};
+}
+
+// The program's uniforms, set on the program in use.
+void TalvexFilter::applyFinding() const {
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    if (program == 0)
+        return;
+    glUniform1f(glGetUniformLocation(program, "finding"), overrides_.find ? 1.0f : 0.0f);
+    if (!overrides_.find)
+        return;
+    const std::array<float, 3> lab = cielab(*overrides_.find);
+    glUniform3f(glGetUniformLocation(program, "findLab"), lab[0], lab[1], lab[2]);
+    const FindNear near = overrides_.near ? *overrides_.near : currentFindNear();
+    glUniform1f(glGetUniformLocation(program, "findRange"), static_cast<float>(findRange(near)));
+}
+
+std::array<float, 3> TalvexFilter::cielab(Rgb colour) {
+    const auto linear = [](std::uint8_t v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto curve = [](double t) {
+        return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0;
+    };
+    const double r = linear(colour.red), g = linear(colour.green), b = linear(colour.blue);
+    const double fx = curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double fy = curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double fz = curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return {static_cast<float>(116 * fy - 16), static_cast<float>(500 * (fx - fy)),
+            static_cast<float>(200 * (fy - fz))};
 }
 
 float TalvexFilter::patternScale(double backingScaleFactor) {

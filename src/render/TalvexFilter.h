@@ -4,7 +4,9 @@
 // frame the stripe switches (read from the user-defaults store every frame, so a
 // changed setting shows on the next frame), the backing scale factor and texture
 // coordinates that make the picture cover the view, centred, aspect kept, the excess
-// cut off equally on both sides, optionally mirrored left to right.
+// cut off equally on both sides, optionally mirrored left to right. A magnified picture
+// is sampled nearest, each texel a square of drawable pixels; while a colour is found,
+// the program's finding uniforms are set too (the range read from the store).
 //
 // prepareForView() (main thread) and applyParametersForTextureOfWidth() (capture
 // thread) both run under the view's context lock; the filter has no lock of its own.
@@ -14,6 +16,7 @@
 
 #include "platform/Geometry.h"
 #include "render/OpenGLShaderFilter.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -25,6 +28,8 @@ public:
         std::optional<std::int64_t> red{};
         std::optional<std::int64_t> green{};
         std::optional<int> strength{};  // percent, as the stored setting
+        std::optional<Rgb> find{};      // a colour to find (the lens: setFoundColour)
+        std::optional<FindNear> near{};
     };
 
     // Registers TalvexsEnabled = YES and GreenStripesEnabled = YES with the standard store.
@@ -43,6 +48,10 @@ public:
     const char* const* attributeNames() const override;
     // The stored stripe strength (or the override) as a fraction.
     double strength() const override;
+    void setMagnification(int factor) override { magnification_ = factor; }
+    void setFoundColour(std::optional<Rgb> colour) override { overrides_.find = colour; }
+    // A colour in CIELAB (L*, a*, b*; D65 white), as the stripe program works it out.
+    static std::array<float, 3> cielab(Rgb colour);
 
     // Clip-space corners of the quad, drawn as a 4-vertex triangle strip: lower left,
     // lower right, upper left, upper right.
@@ -53,6 +62,18 @@ public:
     // or texture without area shows the whole texture.
     static std::array<float, 8> textureVertices(double viewWidth, double viewHeight, bool mirror,
                                                 std::uint64_t width, std::uint64_t height);
+    // The same for a picture magnified `factor` times: each texel covers factor × factor
+    // of the view's viewWidth × viewHeight drawable pixels, the texture centred (see
+    // magnifiedOffset).
+    static std::array<float, 8> magnifiedTextureVertices(int viewWidth, int viewHeight, bool mirror,
+                                                         std::uint64_t width, std::uint64_t height,
+                                                         int factor);
+    // The drawable pixels of a texture of `texturePixels` magnified `factor` times that
+    // lie before the view's first pixel of `viewPixels` (left or top; negative when the
+    // texture falls short): half the excess, rounded down to a whole pixel, so that
+    // every texel covers exactly `factor` pixels. View pixel p shows texel
+    // floor((p + offset) / factor).
+    static int magnifiedOffset(int viewPixels, std::uint64_t texturePixels, int factor);
     // The stripe scale for a backing scale factor: the factor itself, or 1 where it is
     // not a positive number (a view not yet in a window), which keeps the stripe period
     // positive.
@@ -67,11 +88,13 @@ private:
     Rect viewBounds_;
     bool mirror_ = false;
     double scale_ = 0;
+    int magnification_ = 1;
     std::array<float, 8> passThroughTextureVertices_{};
     SwitchOverrides overrides_;
 
     std::int64_t redSetting() const;
     std::int64_t greenSetting() const;
+    void applyFinding() const;
 };
 
 }  // namespace talvex

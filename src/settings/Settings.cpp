@@ -43,6 +43,46 @@ int currentStripeStrength() {
     return currentStripeStrength(UserDefaults::standard());
 }
 
+bool isMagnification(std::int64_t factor) {
+    return factor >= 1 && factor <= largestMagnification;
+}
+
+int currentMagnification(const UserDefaults& defaults) {
+    const std::int64_t stored = defaults.integerForKey(keys::magnification);
+    return isMagnification(stored) ? static_cast<int>(stored) : 1;
+}
+
+int currentMagnification() {
+    return currentMagnification(UserDefaults::standard());
+}
+
+FindNear currentFindNear(const UserDefaults& defaults) {
+    switch (defaults.integerForKey(keys::findNear)) {
+        case -1:
+            return FindNear::close;
+        case 1:
+            return FindNear::wide;
+        default:
+            return FindNear::medium;
+    }
+}
+
+FindNear currentFindNear() {
+    return currentFindNear(UserDefaults::standard());
+}
+
+double findRange(FindNear near) {
+    switch (near) {
+        case FindNear::close:
+            return 8;
+        case FindNear::wide:
+            return 30;
+        case FindNear::medium:
+            break;
+    }
+    return 16;
+}
+
 double refreshInterval(RefreshSpeed speed) {
     // Indexed by the speed's position in declaration order: slow, normal, fast.
     static constexpr double intervals[] = {0.1, 0.05, 0.02};

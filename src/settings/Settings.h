@@ -22,6 +22,12 @@ inline constexpr const char* stripeStrength = "StripeStrength";
 // not.
 inline constexpr const char* panelShortcut = "PanelShortcut";
 inline constexpr const char* nameColours = "NameColours";
+
+// How many times the lens enlarges what it shows: 1, 2, 3 or 4.
+inline constexpr const char* magnification = "Magnification";
+
+// How near a colour must be to the one being found: FindNear raw value.
+inline constexpr const char* findNear = "FindNear";
 }  // namespace keys
 
 enum class RefreshSpeed : std::int64_t { slow = -1, normal = 0, fast = 1 };
@@ -40,6 +46,21 @@ int currentStripeStrength(const UserDefaults& defaults);
 int currentStripeStrength();
 // True for the strengths a user can choose.
 bool isStripeStrength(std::int64_t percent);
+
+// The magnification: 2, 3 or 4 as stored, anything else (absent, 1, 0, 9, ...) 1, the
+// picture at its own size.
+int currentMagnification(const UserDefaults& defaults);
+int currentMagnification();
+inline constexpr int largestMagnification = 4;
+bool isMagnification(std::int64_t factor);
+
+// How near to the colour being found a colour counts as found.
+enum class FindNear : std::int64_t { close = -1, medium = 0, wide = 1 };
+// -1 gives close, 1 wide, anything else (absent, 0, 5, ...) medium.
+FindNear currentFindNear(const UserDefaults& defaults);
+FindNear currentFindNear();
+// The largest CIELAB distance (ΔE*ab) that counts as found: 8, 16 or 30.
+double findRange(FindNear near);
 
 // Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
 double refreshInterval(RefreshSpeed speed);

@@ -60,8 +60,8 @@ QIcon windowIcon() {
 // item's text stays on its line, two spaces after it.
 constexpr const char* usage =
     "Usage: talvex [--help] [--version]\n"
-    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P] "
-    "[--overwrite]\n"
+    "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P]\n"
+    "                    [--find #RRGGBB [--near W]] [--overwrite]\n"
     "\n"
     "Talvex is a colour-vision aid for people who find red and green hard to tell\n"
     "apart. Without a command it opens the Talvex lens: a small floating panel that\n"
@@ -84,8 +84,12 @@ constexpr const char* usage =
     "  Ctrl+3      fast refresh (50 frames a second)\n"
     "  Ctrl+B      filter the area beneath the panel\n"
     "  Ctrl+M      filter an area of the panel's size around the mouse pointer\n"
+    "  Ctrl+0      show the picture at its own size\n"
+    "  Ctrl++      magnify the picture more (up to 4 times)\n"
+    "  Ctrl+-      magnify the picture less\n"
     "  Ctrl+C      copy the colour named last in the title (while Name Colours is on)\n"
     "  Ctrl+H      hold the picture (again: back to the live picture)\n"
+    "  Ctrl+F      find a colour: click it in the picture (again, or Escape: stop)\n"
     "  Ctrl+,      open the preferences\n"
     "  F10         open the menus\n"
     "  Ctrl+Q      quit\n"

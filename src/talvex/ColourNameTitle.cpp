@@ -91,6 +91,7 @@ void ColourNameTitle::update() {
 
 void ColourNameTitle::showColour(Rgb colour) {
     lastName_ = QString::fromStdString(ColourNamer::standard().describe(colour));
+    lastColour_ = colour;
     QStringList forms;
     for (const std::string& form :
          titleForms(ColourNamer::standard().nameOf(colour), hexString(colour))) {

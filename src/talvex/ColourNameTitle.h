@@ -42,6 +42,8 @@ public:
     // The last colour named ("dark red · #A51C24"), also after the pointer left the
     // picture; empty before the first.
     const QString& lastName() const { return lastName_; }
+    // The colour of that name.
+    std::optional<Rgb> lastColour() const { return lastColour_; }
     // One look at the pointer: the timer's action.
     void update();
 
@@ -72,6 +74,7 @@ private:
     std::optional<Look> looked_;
     std::optional<Rgb> named_;  // the colour whose name is in the title
     QString lastName_;
+    std::optional<Rgb> lastColour_;
     // Expires with this object: a notification handled later finds it gone.
     std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };

@@ -29,6 +29,12 @@ void adoptStripeStrength(TXAppDelegate&, const MenuItem& sender) {
 void adoptPanelShortcut(TXAppDelegate&, const MenuItem& sender) {
     adoptPanelShortcutSetting(sender);
 }
+void adoptMagnification(TXAppDelegate&, const MenuItem& sender) {
+    adoptMagnificationSetting(sender);
+}
+void magnifyStep(TXAppDelegate&, const MenuItem& sender) {
+    stepMagnification(sender);
+}
 void toggleColourNames(TXAppDelegate&, const MenuItem&) {
     toggleNameColours();
 }
@@ -50,6 +56,15 @@ void adoptGreenStripes(TXViewController& controller, const MenuItem& sender) {
 }
 void holdPicture(TXViewController& controller, const MenuItem&) {
     controller.toggleHoldPicture();
+}
+void findColour(TXViewController& controller, const MenuItem&) {
+    controller.toggleFindColour();
+}
+void findNamedColour(TXApplication& application, const MenuItem&) {
+    application.findNamedColour();
+}
+void adoptFindNear(TXAppDelegate&, const MenuItem& sender) {
+    adoptFindNearSetting(sender);
 }
 
 void showAboutBox(TXApplication&, const MenuItem&) {
@@ -81,6 +96,9 @@ bool greenStripesAreOn(const CheckContext& context, std::int64_t tag) {
 bool stripeStrengthIsOn(const CheckContext& context, std::int64_t tag) {
     return tag == currentStripeStrength(context.defaults);
 }
+bool magnificationIsOn(const CheckContext& context, std::int64_t tag) {
+    return tag == currentMagnification(context.defaults);
+}
 bool panelShortcutIsOn(const CheckContext& context, std::int64_t tag) {
     return tag == currentPanelShortcut(context.defaults);
 }
@@ -98,6 +116,13 @@ bool hasLens(const CheckContext& context) {
 }
 bool pictureIsHeld(const CheckContext& context, std::int64_t) {
     return hasLens(context) && context.viewController->filteredView()->held();
+}
+bool findsColour(const CheckContext& context, std::int64_t) {
+    const FilteredView* view = hasLens(context) ? context.viewController->filteredView() : nullptr;
+    return view && (view->pickingColour() || view->foundColour());
+}
+bool findNearIsOn(const CheckContext& context, std::int64_t tag) {
+    return tag == static_cast<std::int64_t>(currentFindNear(context.defaults));
 }
 
 constexpr std::array table{
@@ -285,6 +310,63 @@ constexpr std::array table{
             .controlName = "mousePointerChoice",
             .onDelegate = adoptViewArea,
             .isOn = viewAreaIsOn},
+    // Magnify, a submenu of View Area.
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 1,
+            .title = "1× (Actual Size)",
+            .shortcut = "Ctrl+0",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 1× (Actual Size)",
+            .controlName = "magnify1Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 2,
+            .title = "2×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 2×",
+            .controlName = "magnify2Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 3,
+            .title = "3×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 3×",
+            .controlName = "magnify3Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::adoptMagnificationSetting,
+            .name = "adoptMagnificationSetting",
+            .tag = 4,
+            .title = "4×",
+            .place = MenuPlace::magnify,
+            .popup = Popup::area,
+            .popupTitle = "Magnify 4×",
+            .controlName = "magnify4Choice",
+            .onDelegate = adoptMagnification,
+            .isOn = magnificationIsOn},
+    Command{.action = MenuAction::stepMagnification,
+            .name = "stepMagnification",
+            .tag = 1,
+            .title = "Magnify More",
+            .shortcut = "Ctrl++",
+            .place = MenuPlace::magnify,
+            .sectionStart = true,
+            .onDelegate = magnifyStep},
+    Command{.action = MenuAction::stepMagnification,
+            .name = "stepMagnification",
+            .tag = -1,
+            .title = "Magnify Less",
+            .shortcut = "Ctrl+-",
+            .place = MenuPlace::magnify,
+            .onDelegate = magnifyStep},
     Command{.action = MenuAction::toggleNameColours,
             .name = "toggleNameColours",
             .title = "&Name Colours",
@@ -311,6 +393,41 @@ constexpr std::array table{
             .onPanel = holdPicture,
             .isOn = pictureIsHeld,
             .isEnabled = hasLens},
+    Command{.action = MenuAction::toggleFindColour,
+            .name = "toggleFindColour",
+            .title = "&Find a Colour",
+            .shortcut = "Ctrl+F",
+            .place = MenuPlace::area,
+            .popup = Popup::stripes,
+            .popupTitle = "Find a Colour",
+            .onPanel = findColour,
+            .isOn = findsColour,
+            .isEnabled = hasLens},
+    Command{.action = MenuAction::findNamedColour,
+            .name = "findNamedColour",
+            .title = "Find &This Colour",
+            .place = MenuPlace::area,
+            .onApplication = findNamedColour,
+            .isEnabled = namesColours},
+    // The preferences' range of Find a Colour.
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = -1,
+            .controlName = "findCloseChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = 0,
+            .controlName = "findMediumChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
+    Command{.action = MenuAction::adoptFindNearSetting,
+            .name = "adoptFindNearSetting",
+            .tag = 1,
+            .controlName = "findWideChoice",
+            .onDelegate = adoptFindNear,
+            .isOn = findNearIsOn},
     // Help.
     Command{.action = MenuAction::sendFeedback,
             .name = "sendFeedback",

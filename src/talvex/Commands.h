@@ -33,6 +33,7 @@ enum class MenuPlace {
     stripeToggles,
     speed,
     area,
+    magnify,
     help
 };
 

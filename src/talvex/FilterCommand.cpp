@@ -27,7 +27,7 @@ namespace {
 
 constexpr const char* usage =
     "Usage: talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]\n"
-    "                            [--strength P] [--overwrite]\n"
+    "                            [--strength P] [--find #RRGGBB [--near W]] [--overwrite]\n"
     "\n"
     "Draws the image INPUT through the stripe filter and writes the result to OUTPUT\n"
     "(format from its extension: png, jpg, bmp, ...). Images of up to 40 megapixels\n"
@@ -39,12 +39,36 @@ constexpr const char* usage =
     "  --red N        red stripe switch for this run (0 off, 1 on); default: your setting\n"
     "  --green N      green stripe switch for this run (0 off, 1 on); default: your setting\n"
     "  --strength P   stripe strength in percent: 25, 50, 75 or 100; default: your setting\n"
+    "  --find #RRGGBB draw colours near this one as usual and everything else dimmed grey\n"
+    "  --near W       how near counts with --find: close, medium or wide; default: your\n"
+    "                 setting\n"
     "  --overwrite    replace INPUT with the result when OUTPUT names the same file\n"
     "  --help         show this text\n"
     "  --version      show the version\n";
 
 constexpr double maxScale = 64;
 constexpr std::int64_t megapixel = 1'000'000;
+
+// "#RRGGBB" (or without the mark), either case.
+std::optional<Rgb> parseHexColour(const std::string& text) {
+    const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (digits.size() != 6 ||
+        digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    const unsigned long value = std::stoul(digits, nullptr, 16);
+    return Rgb{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+               static_cast<std::uint8_t>(value)};
+}
+
+std::optional<FindNear> parseFindNear(const std::string& text) {
+    if (text == "close")
+        return FindNear::close;
+    if (text == "medium")
+        return FindNear::medium;
+    if (text == "wide")
+        return FindNear::wide;
+    return std::nullopt;
+}
 
 int fail(const std::string& line) {
     std::fprintf(stderr, "talvex filter: %s\n", line.c_str());
@@ -238,6 +262,22 @@ std::optional<FilterOptions> parseFilterArguments(const std::vector<std::string>
         }
         if (word == "--overwrite") {
             options.overwrite = true;
+            continue;
+        }
+        if (word == "--find" || word == "--near") {
+            if (i + 1 >= args.size()) {
+                error = word + " needs a value";
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (word == "--find" && !(options.find = parseHexColour(value))) {
+                error = "--find wants a colour as #RRGGBB, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            if (word == "--near" && !(options.near = parseFindNear(value))) {
+                error = "--near wants close, medium or wide, not \"" + value + "\"";
+                return std::nullopt;
+            }
             continue;
         }
         if (word == "--scale" || word == "--red" || word == "--green" || word == "--strength") {

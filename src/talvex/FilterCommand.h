@@ -1,15 +1,18 @@
 #pragma once
 
 // The still-image mode: `talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N]
-// [--strength P] [--overwrite]` draws an image file through the stripe filter,
-// offscreen, at the image's own pixel size, and writes the result. The stripe switches
-// default to the user's settings; --red, --green and --strength override them for this
-// run without storing anything. OUTPUT replaces INPUT only with --overwrite, and images
-// above maxFilterPixels are refused before they are decoded.
+// [--strength P] [--find #RRGGBB [--near close|medium|wide]] [--overwrite]` draws an image file
+// through the stripe filter, offscreen, at the image's own pixel size, and writes the result. The
+// stripe switches default to the user's settings; --red, --green and --strength override them for
+// this run without storing anything. OUTPUT replaces INPUT only with --overwrite, and images above
+// maxFilterPixels are refused before they are decoded.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Rgb.h"
+#include "settings/Settings.h"
 
 namespace talvex {
 
@@ -24,6 +27,9 @@ struct FilterOptions {
     std::optional<std::int64_t> green;
     // Stripe strength in percent (25, 50, 75 or 100).
     std::optional<int> strength;
+    // A colour to find: colours near it keep colour and stripes, the rest turns grey.
+    std::optional<Rgb> find;
+    std::optional<FindNear> near;
     // OUTPUT may name the same file as INPUT.
     bool overwrite = false;
 };

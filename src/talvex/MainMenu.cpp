@@ -66,6 +66,12 @@ QMenu* MainMenu::menuFor(MenuPlace place) {
             return speed_;
         case MenuPlace::area:
             return area_;
+        case MenuPlace::magnify:
+            if (!magnify_) {
+                area_->addSeparator();
+                magnify_ = addRoutedSubmenu(area_, QStringLiteral("&Magnify"), target_);
+            }
+            return magnify_;
         case MenuPlace::help:
             return help_;
         case MenuPlace::none:

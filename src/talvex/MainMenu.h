@@ -59,6 +59,7 @@ private:
     QMenu* area_ = nullptr;
     QMenu* help_ = nullptr;
     QMenu* strength_ = nullptr;
+    QMenu* magnify_ = nullptr;
     QList<QAction*> shortcutActions_;
     QList<QAction*> stripeToggles_;
     QAction* openMenus_ = nullptr;

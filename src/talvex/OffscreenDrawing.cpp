@@ -38,11 +38,12 @@ std::unique_ptr<OffscreenDrawing> OffscreenDrawing::create(QSize size, const Fil
 OffscreenDrawing::OffscreenDrawing(std::unique_ptr<EGLHeadlessContext> context, QSize size,
                                    const FilterOptions& options)
     : drawable_(*context),
-      renderer_(std::move(context),
-                [overrides =
-                     TalvexFilter::SwitchOverrides{options.red, options.green, options.strength}] {
-                    return std::make_unique<TalvexFilter>(overrides);
-                }),
+      renderer_(
+          std::move(context),
+          [overrides = TalvexFilter::SwitchOverrides{options.red, options.green, options.strength,
+                                                     options.find, options.near}] {
+              return std::make_unique<TalvexFilter>(overrides);
+          }),
       size_(size),
       scale_(options.scale) {}
 

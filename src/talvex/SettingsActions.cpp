@@ -43,6 +43,26 @@ void adoptStripeStrengthSetting(const MenuItem& sender, UserDefaults& defaults) 
         defaults.setIntegerForKey(sender.tag(), keys::stripeStrength);
 }
 
+void adoptMagnificationSetting(const MenuItem& sender, UserDefaults& defaults) {
+    if (isMagnification(sender.tag()))
+        defaults.setIntegerForKey(sender.tag(), keys::magnification);
+}
+
+void stepMagnification(const MenuItem& sender, UserDefaults& defaults) {
+    if (sender.tag() != 1 && sender.tag() != -1)
+        return;
+    const std::int64_t next = currentMagnification(defaults) + sender.tag();
+    if (isMagnification(next))
+        defaults.setIntegerForKey(next, keys::magnification);
+}
+
+void adoptFindNearSetting(const MenuItem& sender, UserDefaults& defaults) {
+    const std::int64_t tag = sender.tag();
+    if (tag >= static_cast<std::int64_t>(FindNear::close) &&
+        tag <= static_cast<std::int64_t>(FindNear::wide))
+        defaults.setIntegerForKey(tag, keys::findNear);
+}
+
 // A key of Talvex's own is refused: grabbed for the panel, it would reach Talvex no more.
 void adoptPanelShortcutSetting(const MenuItem& sender, UserDefaults& defaults) {
     if (!commandUsingKey(sender.tag()).empty())

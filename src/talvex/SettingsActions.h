@@ -40,6 +40,17 @@ void toggleNameColours(UserDefaults& defaults = UserDefaults::standard());
 void adoptStripeStrengthSetting(const MenuItem& sender,
                                 UserDefaults& defaults = UserDefaults::standard());
 
+// Stores the tag under Magnification when it is 1, 2, 3 or 4; any other tag is ignored.
+void adoptMagnificationSetting(const MenuItem& sender,
+                               UserDefaults& defaults = UserDefaults::standard());
+// Magnifies one step more (tag 1) or less (tag -1) than now, within 1 ... 4; at either
+// end, and for any other tag, nothing is written.
+void stepMagnification(const MenuItem& sender, UserDefaults& defaults = UserDefaults::standard());
+
+// Stores the tag under FindNear when it is -1, 0 or 1 (FindNear); any other tag is ignored.
+void adoptFindNearSetting(const MenuItem& sender,
+                          UserDefaults& defaults = UserDefaults::standard());
+
 // The actions the application delegate answers.
 bool appDelegateRespondsTo(MenuAction action);
 

@@ -196,6 +196,14 @@ void TXApplication::copyColourName() {
         QApplication::clipboard()->setText(colourNames_->lastName());
 }
 
+void TXApplication::findNamedColour() {
+    TXViewController* content = windowController_->contentViewController();
+    if (colourNames_ && content) {
+        if (const std::optional<Rgb> colour = colourNames_->lastColour())
+            content->findColour(*colour);
+    }
+}
+
 PreferenceWindowController* TXApplication::showPreferences() {
     if (!preferences_) {
         preferences_ = std::make_unique<PreferenceWindowController>();

@@ -60,6 +60,8 @@ public:
     LensSource* lensSource() const { return lensSource_.get(); }
     // Puts the name of the colour last under the pointer on the clipboard, if any.
     void copyColourName();
+    // Finds the colour last named in the title (Name Colours on).
+    void findNamedColour();
 
 private:
     void attachMenusToPanel();

@@ -1,10 +1,24 @@
 #include "talvex/TXViewController.h"
 
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "render/ColourNamer.h"
 #include "talvex/Commands.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
+
+TXViewController::TXViewController(FilteredView* view) : view_(view) {
+    if (view_) {
+        NotificationCenter::defaultCenter().addObserver(
+            this, FilteredView::foundColourDidChangeNotification, view_.data(),
+            [this](const Notification&) { showTitle(); });
+    }
+}
+
+TXViewController::~TXViewController() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
 
 void TXViewController::adoptTalvexSetting(const MenuItem& sender) {
     talvex::adoptTalvexSetting(sender);
@@ -17,10 +31,37 @@ void TXViewController::adoptGreenStripeSetting(const MenuItem& sender) {
 void TXViewController::toggleHoldPicture() {
     if (!view_)
         return;
-    const bool hold = !view_->held();
-    view_->setHeld(hold);
-    if (QWidget* panel = view_->window())
-        panel->setWindowTitle(hold ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex"));
+    view_->setHeld(!view_->held());
+    showTitle();
+}
+
+void TXViewController::toggleFindColour() {
+    if (!view_)
+        return;
+    if (view_->pickingColour() || view_->foundColour())
+        view_->findColour(std::nullopt);
+    else
+        view_->startPickingColour();
+}
+
+void TXViewController::findColour(Rgb colour) {
+    if (view_)
+        view_->findColour(colour);
+}
+
+// Finding says more than holding: a held picture may be searched too.
+void TXViewController::showTitle() {
+    QWidget* panel = view_ ? view_->window() : nullptr;
+    if (!panel)
+        return;
+    QString title = view_->held() ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex");
+    if (const std::optional<Rgb> found = view_->foundColour()) {
+        title = QStringLiteral("finding: ") +
+                QString::fromStdString(ColourNamer::standard().describe(*found));
+    } else if (view_->pickingColour()) {
+        title = QStringLiteral("Talvex: click the colour to find");
+    }
+    panel->setWindowTitle(title);
 }
 
 bool TXViewController::validateMenuItem(MenuItem& item) {

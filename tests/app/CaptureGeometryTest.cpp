@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "app/CaptureGeometry.h"
 
 namespace talvex::capture {
@@ -22,6 +26,34 @@ TEST(CaptureGeometry, PointerOnLeftOrBottomEdgeIsOverThePanelButNotOnRightOrTop)
     EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {400, 300}), centred);  // top-right
     EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {400, 150}), panel);    // right edge
     EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {200, 300}), panel);    // top edge
+}
+
+// Odd and even sizes alike: the magnified capture is centred, every view pixel shows one
+// of its pixels, each shown on exactly `factor` columns but at the cut edges, and the
+// view's middle shows what lies beneath it (to a pixel).
+TEST(CaptureGeometry, AMagnifiedAreaIsCentredAndEachOfItsPixelsCoversFactorColumns) {
+    for (int side = 300; side <= 303; ++side) {
+        for (int factor = 2; factor <= 4; ++factor) {
+            const std::string where = std::to_string(side) + " at " + std::to_string(factor);
+            const Rect area = magnifiedRect({0, 0, double(side), double(side)}, factor);
+            EXPECT_EQ(area.width(), (side + factor - 1) / factor) << where;
+            EXPECT_LE(std::abs(area.x() + area.width() / 2 - side / 2.0), 0.5) << where;
+            const PixelRect captured{int(area.x()), int(area.y()), int(area.width()),
+                                     int(area.height())};
+            std::vector<int> columns(captured.width);
+            for (int i = 0; i < side; ++i) {
+                const int x = int(shownPixel(captured, side, side, {i + 0.5, 0}, factor).x);
+                ASSERT_TRUE(x >= captured.x && x < captured.x + captured.width) << where;
+                ++columns[x - captured.x];
+            }
+            for (int t = 1; t + 1 < captured.width; ++t)
+                EXPECT_EQ(columns[t], factor) << where << " texel " << t;
+            const double middle = shownPixel(captured, side, side, {side / 2.0, 0}, factor).x;
+            // Whole pixels: the middle pixel shows the one beneath it or its neighbour.
+            EXPECT_LE(std::abs(middle - std::floor(side / 2.0)), 1) << where;
+        }
+    }
+    EXPECT_EQ(magnifiedRect({5, 6, 301, 200}, 1), Rect(5, 6, 301, 200));
 }
 
 TEST(CaptureGeometry, ScreenAreaTurnsIntoGlobalDisplayCoordinates) {

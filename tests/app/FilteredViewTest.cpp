@@ -149,6 +149,44 @@ public:
         return {x, y};
     }
 
+    // Where the pointer is, in root pixels.
+    QPoint pointer() {
+        ::Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &x, &y, &wx, &wy, &mask);
+        return {x, y};
+    }
+
+    // A click of the first button, as a pointing device makes it.
+    void clickAt(QPoint root) {
+        movePointer(root);
+        XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+        XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+        XSync(dpy_, False);
+    }
+
+    // Presses on `window` are reported from now on (listen), and the root position of
+    // the next one, waited for with a deadline while the toolkit runs.
+    void listenForPresses(XWindowId window) {
+        XSelectInput(dpy_, window, ButtonPressMask);
+        XSync(dpy_, False);
+    }
+    // Whether a press on `window` has come, now that the server handled all we sent.
+    bool pressArrived(XWindowId window) {
+        XSync(dpy_, False);
+        XEvent event{};
+        return XCheckWindowEvent(dpy_, window, ButtonPressMask, &event) == True;
+    }
+    std::optional<QPoint> nextPress(XWindowId window) {
+        XEvent event{};
+        const bool pressed = test::waitUntil(
+            [&] { return XCheckWindowEvent(dpy_, window, ButtonPressMask, &event) == True; });
+        if (!pressed)
+            return std::nullopt;
+        return QPoint(event.xbutton.x_root, event.xbutton.y_root);
+    }
+
     // The window's pixels as the server holds them, rows top first; empty when the
     // window cannot be read (unmapped).
     std::vector<Rgb> pixels(XWindowId window, int w, int h) {
@@ -410,6 +448,189 @@ TEST_F(FilteredViewTest, AtScaleTwoTheCaptureDoublesAndTheStripesKeepTheirSizeIn
     const QString output = QString::fromLocal8Bit(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// Magnified n times, view pixel (i, row) shows root pixel middle + floor(i / n) of a
+// capture centred beneath the view; the stripes keep their size in window pixels. Thin
+// lines then carry bands (a diagonal run of 3 white pixels or more; the green ones are
+// dashed where red bands could lie), which at 1× they are too narrow for. A click on the picture
+// reaches the place it shows.
+TEST_F(FilteredViewTest, MagnifiedTheMiddleIsEnlargedStripedAndClicksReachWhatItShows) {
+    const int s = static_cast<int>(scale_);
+    const QRect content(400, 200, 400, 400);
+    const XWindowId backdrop = x_.solidWindow(0, 0, 1920, 1080, grey);
+    const QRect square(550, 350, 100, 100);  // under the centre (600, 400)
+    x_.solidWindow(550, 350, 100, 100, red);
+    // Within the middle third, beside the square.
+    QRect redLine(540, 340, 2, 120);
+    const QRect greenLine(656, 340, 2, 120);
+    const XWindowId redLineWindow =
+        x_.solidWindow(redLine.x(), redLine.y(), redLine.width(), redLine.height(), red);
+    x_.solidWindow(greenLine.x(), greenLine.y(), greenLine.width(), greenLine.height(), green);
+    TestView& view = showPanel(content);
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
+    const auto beneath = [&](int x, int y) {
+        // The lines lie above the square.
+        if (greenLine.contains(x, y))
+            return green;
+        return square.contains(x, y) || redLine.contains(x, y) ? red : grey;
+    };
+    const auto magnify = [&](int factor) {
+        UserDefaults::standard().setIntegerForKey(factor, keys::magnification);
+        EXPECT_EQ(view.magnification(), factor);
+        view.redrawCaptureAsync();
+    };
+    // The picture against the tables; the longest white diagonal run in each line's
+    // stripe direction.
+    struct Seen {
+        StripeCheck check;
+        int redRun = 0, greenRun = 0;
+    };
+    const auto look = [&](int factor) {
+        Seen seen;
+        const std::vector<Rgb> pixels = viewPixels();
+        const int w = pixelWidth(), h = pixelHeight(), grip = 8 * s + 2;
+        // The capture: a factor-th of the view, rounded up, centred beneath it; drawn
+        // centred too, whole pixels of it cut off before the view's first.
+        const int capturedW = (w + factor - 1) / factor, capturedH = (h + factor - 1) / factor;
+        const QPoint captured(origin.x() + (w - capturedW) / 2, origin.y() + (h - capturedH) / 2);
+        const QPoint cut((capturedW * factor - w) / 2, (capturedH * factor - h) / 2);
+        const auto place = [&](int i, int row) {
+            return QPoint(captured.x() + (i + cut.x()) / factor,
+                          captured.y() + (row + cut.y()) / factor);
+        };
+        for (int row = 0; row < h && !pixels.empty(); ++row) {
+            for (int i = 0; i < w; ++i) {
+                if (row >= h - grip && (i < grip || i >= w - grip))
+                    continue;
+                const Rgb got = pixels[static_cast<std::size_t>(row) * w + i];
+                const QPoint p = place(i, row);
+                const Rgb want = expectedStripe(beneath(p.x(), p.y()), i, h - 1 - row, s);
+                ++seen.check.judged;
+                if (!near(got, want) && seen.check.mismatches++ == 0) {
+                    seen.check.first = "(" + std::to_string(i) + ", " + std::to_string(row) +
+                                       ") got " + text(got) + " want " + text(want);
+                }
+                // Red bands run down to the right, green ones down to the left.
+                for (const auto& [line, step, run] :
+                     {std::tuple{redLine, 1, &seen.redRun}, {greenLine, -1, &seen.greenRun}}) {
+                    int n = 0;
+                    while (row + n < h && i + step * n >= 0 && i + step * n < w &&
+                           line.contains(place(i + step * n, row + n)) &&
+                           pixels[static_cast<std::size_t>(row + n) * w + i + step * n] == white)
+                        ++n;
+                    *run = std::max(*run, n);
+                }
+            }
+        }
+        return seen;
+    };
+    Seen seen;
+    const auto matches = [&](int factor) {
+        const bool matched = test::waitUntil(
+            [&] {
+                seen = look(factor);
+                return seen.check.judged > 0 && seen.check.mismatches == 0;
+            },
+            3000);
+        EXPECT_TRUE(matched) << factor << "×: " << seen.check.mismatches << " of "
+                             << seen.check.judged << " differ; first " << seen.check.first;
+    };
+    for (const int factor : {3, 2, 1}) {
+        magnify(factor);
+        matches(factor);
+        EXPECT_EQ(seen.redRun >= 3, factor > 1) << factor << "×: red run " << seen.redRun;
+        EXPECT_EQ(seen.greenRun >= 3, factor > 1) << factor << "×: green run " << seen.greenRun;
+    }
+    // A small change beneath a magnified picture redraws only where it shows.
+    magnify(3);
+    matches(3);
+    const std::uint64_t partial = view.renderer()->partialFrames();
+    redLine.translate(3, 1);
+    x_.move(redLineWindow, redLine.x(), redLine.y());
+    view.redrawCaptureAsync();
+    matches(3);
+    EXPECT_GT(view.renderer()->partialFrames(), partial);
+
+    // A click at the picture's top right: at 2× it reaches the backdrop at the place
+    // shown there, and the pointer comes back; at 1× it passes straight through.
+    x_.listenForPresses(backdrop);
+    const QPoint clicked = origin + QPoint(300, 100);
+    for (const auto& [factor, reached] : {std::pair{2, origin + QPoint(250, 150)}, {1, clicked}}) {
+        magnify(factor);
+        x_.movePointer(clicked);
+        view.recaptureIfNeeded();  // a tick sets click-through
+        x_.clickAt(clicked);
+        EXPECT_EQ(x_.nextPress(backdrop), std::optional<QPoint>(reached)) << factor << "×";
+        EXPECT_EQ(x_.pointer(), clicked);
+    }
+    UserDefaults::standard().removeObjectForKey(keys::magnification);
+}
+
+// Finding: a click picks the colour it lands on, as captured, and goes no further; then
+// teal keeps its pixels (colour and stripes) while cyan and green turn grey at the
+// dimmed lightness the still-image mode draws too.
+TEST_F(FilteredViewTest, FindingAColourKeepsItAndItsStripesAndGreysTheRest) {
+    constexpr Rgb teal{0, 128, 128}, cyan{0, 255, 255}, brightGreen{0, 160, 0};
+    x_.solidWindow(0, 0, 1920, 1080, grey);
+    const XWindowId tealWindow = x_.solidWindow(400, 200, 120, 300, teal);
+    x_.solidWindow(520, 200, 120, 300, cyan);
+    x_.solidWindow(640, 200, 120, 300, brightGreen);
+    TestView& view = showPanel(QRect(400, 250, 360, 200));
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
+    view.redrawCaptureAsync();
+    std::vector<Rgb> plain;
+    ASSERT_TRUE(test::waitUntil([&] {
+        plain = viewPixels();
+        return !plain.empty() &&
+               near(plain[static_cast<std::size_t>(100) * pixelWidth() + 300], brightGreen, 80);
+    }));
+
+    x_.listenForPresses(tealWindow);
+    view.startPickingColour();
+    view.recaptureIfNeeded();  // a tick keeps the picture taking clicks
+    x_.clickAt(origin + QPoint(60, 100));
+    EXPECT_TRUE(test::waitUntil([&] { return view.foundColour().has_value(); }));
+    EXPECT_EQ(view.foundColour(), (talvex::Rgb{0, 128, 128}));
+    EXPECT_FALSE(view.pickingColour());
+    EXPECT_FALSE(x_.pressArrived(tealWindow)) << "the picking click went on";
+
+    const auto dimmed = [](Rgb c) {
+        const auto lab = TalvexFilter::cielab(talvex::Rgb{static_cast<std::uint8_t>(c.r),
+                                                          static_cast<std::uint8_t>(c.g),
+                                                          static_cast<std::uint8_t>(c.b)});
+        const int level = static_cast<int>(std::lround(255 * (0.12 + 0.4 * lab[0] / 100)));
+        return Rgb{level, level, level};
+    };
+    std::string first;
+    const bool found = test::waitUntil([&] {
+        const std::vector<Rgb> pixels = viewPixels();
+        if (pixels.size() != plain.size())
+            return false;
+        const int w = pixelWidth(), h = pixelHeight();
+        for (int row = 0; row < h - 12; ++row) {
+            for (int i = 0; i < w; ++i) {
+                const std::size_t at = static_cast<std::size_t>(row) * w + i;
+                const Rgb want = i < 120 ? plain[at] : dimmed(i < 240 ? cyan : brightGreen);
+                if (!near(pixels[at], want, 1)) {
+                    first = std::to_string(i) + "," + std::to_string(row) + " got " +
+                            text(pixels[at]) + " want " + text(want);
+                    return false;
+                }
+            }
+        }
+        return true;
+    });
+    EXPECT_TRUE(found) << first;
+    int striped = 0;
+    for (int row = 0; row < 100; ++row) {
+        for (int i = 0; i < 120; ++i)
+            striped += plain[static_cast<std::size_t>(row) * pixelWidth() + i] != teal;
+    }
+    EXPECT_GT(striped, 100) << "teal carries stripes";
+
+    view.findColour(std::nullopt);
+    EXPECT_TRUE(test::waitUntil([&] { return viewPixels() == plain; }));
 }
 
 TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCaptured) {

@@ -13,6 +13,7 @@
 
 #include "render/OffscreenHarness.h"
 #include "render/StripeReference.h"
+#include "render/TalvexFilter.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 #include "talvex/FilterCommand.h"
@@ -33,6 +34,10 @@ TEST(FilterArguments, ParsesOptionsAndRejectsBadOnes) {
     EXPECT_EQ(parseFilterArguments({"a", "b", "--strength", "75"}, error)->strength, 75);
     EXPECT_FALSE(options->overwrite);
     EXPECT_TRUE(parseFilterArguments({"a", "--overwrite", "b"}, error)->overwrite);
+    const auto finding =
+        parseFilterArguments({"a", "b", "--find", "#00808f", "--near", "wide"}, error);
+    EXPECT_EQ(finding->find, (talvex::Rgb{0, 0x80, 0x8f}));
+    EXPECT_EQ(finding->near, FindNear::wide);
     EXPECT_TRUE(parseFilterArguments({"--help"}, error)->help);
     EXPECT_TRUE(parseFilterArguments({"--version"}, error)->version);
 
@@ -45,6 +50,9 @@ TEST(FilterArguments, ParsesOptionsAndRejectsBadOnes) {
                                                        {"a", "b", "--scale", "2x"},
                                                        {"a", "b", "--red", "yes"},
                                                        {"a", "b", "--strength", "60"},
+                                                       {"a", "b", "--find", "#00808"},
+                                                       {"a", "b", "--find", "teal"},
+                                                       {"a", "b", "--near", "far"},
                                                        {"a", "b", "--bogus"}};
     for (const auto& args : bad) {
         error.clear();
@@ -128,6 +136,61 @@ TEST_F(FilterCommandRun, SwitchesOffGiveBackTheInput) {
     for (int y = 0; y < in.height(); ++y) {
         for (int x = 0; x < in.width(); ++x)
             ASSERT_TRUE(near(got.pixel(x, y), in.pixel(x, y), 1));
+    }
+}
+
+// Finding teal among cyan and green: the teal bar comes out as without --find (its own
+// colour and stripes), the others grey; a close range keeps a near teal out.
+TEST_F(FilterCommandRun, FindingKeepsTheColourAndItsStripesAndTurnsTheRestGrey) {
+    TALVEX_REQUIRE_GL();
+    const QColor teal(0, 128, 128), nearTeal(0, 140, 128), cyan(0, 255, 255), green(0, 160, 0);
+    QImage bars(64, 24, QImage::Format_ARGB32);
+    const QColor colours[] = {teal, nearTeal, cyan, green};
+    for (int x = 0; x < bars.width(); ++x) {
+        for (int y = 0; y < bars.height(); ++y)
+            bars.setPixelColor(x, y, colours[x / 16]);
+    }
+    const QString in = dir_ + "/bars.png";
+    ASSERT_TRUE(bars.save(in));
+    const auto filtered = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args{
+            in.toStdString(), path("found.png"), "--red", "1", "--green", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(run(args), 0);
+        return QImage(QString::fromStdString(path("found.png")))
+            .convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage plain = filtered({});
+    // Grey at the dimmed lightness the lens draws (within one level).
+    const auto isDimmedGrey = [](QRgb p, QColor from) {
+        const auto lab = TalvexFilter::cielab(talvex::Rgb{static_cast<std::uint8_t>(from.red()),
+                                                          static_cast<std::uint8_t>(from.green()),
+                                                          static_cast<std::uint8_t>(from.blue())});
+        const int level = static_cast<int>(std::lround(255 * (0.12 + 0.4 * lab[0] / 100)));
+        return std::abs(qRed(p) - level) <= 1 && std::abs(qGreen(p) - level) <= 1 &&
+               std::abs(qBlue(p) - level) <= 1;
+    };
+    // Which bars keep their filtered pixels, which turn grey, at each range.
+    for (const auto& [near, kept] :
+         {std::pair{std::string("medium"), 2}, {std::string("close"), 1}}) {
+        const QImage found = filtered({"--find", "#008080", "--near", near});
+        for (int bar = 0; bar < 4; ++bar) {
+            int same = 0, grey = 0, striped = 0;
+            for (int x = bar * 16; x < bar * 16 + 16; ++x) {
+                for (int y = 0; y < bars.height(); ++y) {
+                    same += found.pixel(x, y) == plain.pixel(x, y);
+                    grey += isDimmedGrey(found.pixel(x, y), colours[bar]);
+                    striped += plain.pixel(x, y) != bars.pixel(x, y);
+                }
+            }
+            const int all = 16 * bars.height();
+            if (bar < kept) {
+                EXPECT_EQ(same, all) << near << " bar " << bar;
+                EXPECT_GT(striped, 0) << "bar " << bar;
+            } else {
+                EXPECT_EQ(grey, all) << near << " bar " << bar;
+            }
+        }
     }
 }
 

@@ -122,12 +122,17 @@ TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {
                      {MenuAction::adoptStripeStrengthSetting, 50},
                      {MenuAction::adoptStripeStrengthSetting, 75},
                      {MenuAction::adoptStripeStrengthSetting, 100},
-                     {MenuAction::toggleHoldPicture, 0}}));
+                     {MenuAction::toggleHoldPicture, 0},
+                     {MenuAction::toggleFindColour, 0}}));
     EXPECT_EQ(itemsOf(controller->speedMenu()), (Items{{MenuAction::adoptSpeedSetting, -1},
                                                        {MenuAction::adoptSpeedSetting, 0},
                                                        {MenuAction::adoptSpeedSetting, 1}}));
     EXPECT_EQ(itemsOf(controller->areaMenu()), (Items{{MenuAction::adoptViewAreaSetting, 0},
-                                                      {MenuAction::adoptViewAreaSetting, 1}}));
+                                                      {MenuAction::adoptViewAreaSetting, 1},
+                                                      {MenuAction::adoptMagnificationSetting, 1},
+                                                      {MenuAction::adoptMagnificationSetting, 2},
+                                                      {MenuAction::adoptMagnificationSetting, 3},
+                                                      {MenuAction::adoptMagnificationSetting, 4}}));
 }
 
 TEST_F(FilterSettingsControllerTest, ChoosingAnItemWritesThroughTheTarget) {

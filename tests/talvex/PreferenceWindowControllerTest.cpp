@@ -58,17 +58,22 @@ protected:
 
 TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarget) {
     const Items all{
-        {MenuAction::adoptTalvexSetting, 0},         {MenuAction::adoptTalvexSetting, 1},
-        {MenuAction::adoptGreenStripeSetting, 0},    {MenuAction::adoptGreenStripeSetting, 1},
-        {MenuAction::adoptSpeedSetting, -1},         {MenuAction::adoptSpeedSetting, 0},
-        {MenuAction::adoptSpeedSetting, 1},          {MenuAction::adoptViewAreaSetting, 0},
-        {MenuAction::adoptViewAreaSetting, 1},       {MenuAction::adoptStripeStrengthSetting, 25},
-        {MenuAction::adoptStripeStrengthSetting, 50}};
-    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 2);  // 75, 100 %
+        {MenuAction::adoptTalvexSetting, 0},          {MenuAction::adoptTalvexSetting, 1},
+        {MenuAction::adoptGreenStripeSetting, 0},     {MenuAction::adoptGreenStripeSetting, 1},
+        {MenuAction::adoptSpeedSetting, -1},          {MenuAction::adoptSpeedSetting, 0},
+        {MenuAction::adoptSpeedSetting, 1},           {MenuAction::adoptViewAreaSetting, 0},
+        {MenuAction::adoptViewAreaSetting, 1},        {MenuAction::adoptStripeStrengthSetting, 25},
+        {MenuAction::adoptStripeStrengthSetting, 50}, {MenuAction::adoptMagnificationSetting, 3},
+        {MenuAction::adoptMagnificationSetting, 2},   {MenuAction::adoptFindNearSetting, 1},
+        {MenuAction::adoptFindNearSetting, -1}};
+    // Not clicked: 75 and 100 %, 1× and 4×, the medium range.
+    ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 5);
     for (const auto& [action, tag] : all) {
         QAbstractButton* button = choice(action, tag);
         ASSERT_NE(button, nullptr) << commandName(action) << " " << tag;
-        QTest::mouseClick(button, Qt::LeftButton);
+        // On the round mark: the window is not laid out, and a short label ("2×") does
+        // not reach the middle of a button's first size.
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
     EXPECT_EQ(target.sent, all);
     EXPECT_EQ(defaults.integerForKey(keys::redStripesEnabled), 1);
@@ -76,6 +81,8 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
     EXPECT_EQ(defaults.integerForKey(keys::refreshSpeed), 1);
     EXPECT_EQ(defaults.integerForKey(keys::viewArea), 1);
     EXPECT_EQ(defaults.integerForKey(keys::stripeStrength), 50);
+    EXPECT_EQ(defaults.integerForKey(keys::magnification), 2);
+    EXPECT_EQ(defaults.integerForKey(keys::findNear), -1);
 }
 
 TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
@@ -83,21 +90,29 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     defaults.setIntegerForKey(-1, keys::refreshSpeed);
     defaults.setIntegerForKey(1, keys::viewArea);
+    defaults.setIntegerForKey(3, keys::magnification);
+    defaults.setIntegerForKey(1, keys::findNear);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, -1},
                                        {MenuAction::adoptViewAreaSetting, 1},
                                        {MenuAction::adoptTalvexSetting, 1},
                                        {MenuAction::adoptGreenStripeSetting, 0},
-                                       {MenuAction::adoptStripeStrengthSetting, 100}}));
+                                       {MenuAction::adoptStripeStrengthSetting, 100},
+                                       {MenuAction::adoptMagnificationSetting, 3},
+                                       {MenuAction::adoptFindNearSetting, 1}}));
 
     // Values outside the sets: speed and area read as their defaults; a stripe value of
     // 3 matches neither choice, so neither stays checked.
     defaults.setIntegerForKey(7, keys::refreshSpeed);
     defaults.setIntegerForKey(-3, keys::viewArea);
     defaults.setIntegerForKey(3, keys::redStripesEnabled);
+    defaults.setIntegerForKey(9, keys::magnification);
+    defaults.setIntegerForKey(7, keys::findNear);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, 0},
                                        {MenuAction::adoptViewAreaSetting, 0},
                                        {MenuAction::adoptGreenStripeSetting, 0},
-                                       {MenuAction::adoptStripeStrengthSetting, 100}}));
+                                       {MenuAction::adoptStripeStrengthSetting, 100},
+                                       {MenuAction::adoptMagnificationSetting, 1},
+                                       {MenuAction::adoptFindNearSetting, 0}}));
 }
 
 // The panel's shortcut: the key in force, why it does nothing while another application

@@ -30,6 +30,12 @@ public:
                 return adoptStripeStrengthSetting(sender, defaults_);
             case MenuAction::adoptPanelShortcutSetting:
                 return adoptPanelShortcutSetting(sender, defaults_);
+            case MenuAction::adoptMagnificationSetting:
+                return adoptMagnificationSetting(sender, defaults_);
+            case MenuAction::stepMagnification:
+                return stepMagnification(sender, defaults_);
+            case MenuAction::adoptFindNearSetting:
+                return adoptFindNearSetting(sender, defaults_);
             case MenuAction::toggleNameColours:
                 return toggleNameColours(defaults_);
             default:

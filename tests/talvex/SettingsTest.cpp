@@ -178,6 +178,36 @@ TEST_F(SettingsActionsTest, StripeStrengthTakesOnlyItsFourValuesAndFullIsTheDefa
     EXPECT_EQ(currentStripeStrength(store), 100) << "an odd stored value draws full stripes";
 }
 
+// Older files have no Magnification: 1×. Steps stop at 1× and 4× without writing.
+TEST_F(SettingsActionsTest, MagnificationTakesOneToFourAndStepsStayWithinThem) {
+    const auto magnifiedBy = [&](std::int64_t tag) {
+        PlainMenuItem item(MenuAction::adoptMagnificationSetting, tag);
+        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        return item.state() == ControlState::on;
+    };
+    const auto step = [&](std::int64_t tag) {
+        stepMagnification(PlainMenuItem(MenuAction::stepMagnification, tag), store);
+        return currentMagnification(store);
+    };
+    EXPECT_EQ(currentMagnification(store), 1);
+    EXPECT_TRUE(magnifiedBy(1));
+    adoptMagnificationSetting(PlainMenuItem(MenuAction::adoptMagnificationSetting, 5), store);
+    EXPECT_EQ(step(-1), 1);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(step(1), 2);
+    EXPECT_EQ(step(1), 3);
+    EXPECT_TRUE(magnifiedBy(3));
+    EXPECT_FALSE(magnifiedBy(1));
+    EXPECT_EQ(step(1), 4);
+    EXPECT_EQ(step(1), 4);
+    EXPECT_EQ(step(7), 4);
+    EXPECT_EQ(changes, 3);
+    adoptMagnificationSetting(PlainMenuItem(MenuAction::adoptMagnificationSetting, 1), store);
+    EXPECT_EQ(currentMagnification(store), 1);
+    store.setIntegerForKey(0, keys::magnification);
+    EXPECT_EQ(currentMagnification(store), 1) << "an odd stored value shows the picture as it is";
+}
+
 TEST_F(SettingsActionsTest, OtherActionsKeepTheirStateAndAreEnabledOnlyWhereAnswered) {
     auto validate = [&](bool delegate, MenuAction action) {
         PlainMenuItem item(action, 1);

@@ -7,6 +7,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
+#include "platform/x11/ClickReplay.h"
 #include "platform/x11/EventConnection.h"
 #include "platform/x11/InputShape.h"
 #include "platform/x11/PointerWatch.h"
@@ -224,6 +225,31 @@ void WindowServer::setIgnoresMouseEvents(XWindowId windowId, bool ignore,
         return;
     }
     InputShape::apply(control_->get(), control_->root(), windowId, ignore, clickable);
+}
+
+bool WindowServer::canReplayClicks() {
+    std::lock_guard lock(controlMutex_);
+    if (!controlUsable())
+        return false;
+    if (!clickReplay_) {
+        clickReplay_ = ClickReplay::isSupported(control_->get());
+        if (!*clickReplay_)
+            systemLog(
+                "The X server has no XTest: clicks on a magnified picture go to what lies "
+                "beneath the panel.");
+    }
+    return *clickReplay_;
+}
+
+void WindowServer::replayClick(Point target, unsigned button) {
+    std::lock_guard lock(controlMutex_);
+    if (!controlUsable() || !clickReplay_.value_or(false))
+        return;
+    const PointerState pointer = queryPointer(control_->get(), control_->root());
+    ClickReplay::click(control_->get(), target, button,
+                       {static_cast<double>(pointer.rootX), static_cast<double>(pointer.rootY)});
+    if (PointerWatch* watch = pointerWatch())
+        watch->askNextTime();
 }
 
 }  // namespace talvex

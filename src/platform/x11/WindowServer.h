@@ -88,6 +88,14 @@ public:
     void setIgnoresMouseEvents(XWindowId windowId, bool ignore,
                                const std::vector<PixelRect>& clickable = {});
 
+    // Whether clicks can be made again elsewhere (replayClick); asked once.
+    bool canReplayClicks();
+    // Main thread: presses and releases `button` (1 left, 2 middle, 3 right, 4 and 5 the
+    // wheel) at `target` (root pixels) as the pointing device would, then puts the
+    // pointer back where it is now. The window beneath `target` gets the click: a window
+    // of ours there must let it pass (setIgnoresMouseEvents) until this returns.
+    void replayClick(Point target, unsigned button);
+
 private:
     bool controlUsable() const;
     PixelRect captureRootPixels(Rect globalRect, double scale);
@@ -100,6 +108,7 @@ private:
     std::shared_ptr<XDisplay> control_;
     std::mutex controlMutex_;
     bool inputShapes_ = false;
+    std::optional<bool> clickReplay_;  // none until asked
     std::optional<Rect> mainDisplay_;  // none until asked for, and after a change
     std::optional<std::string> displayName_;
     std::unique_ptr<PointerWatch> pointerWatch_;  // opened on first use, main thread only

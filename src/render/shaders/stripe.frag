@@ -168,9 +168,50 @@ vec4 talvex(vec4 c, vec2 bands)
     return c;
 }
 
+// Find a Colour: while finding is 1, colours within findRange (CIELAB distance) of
+// the colour findLab (L*, a*, b*) keep their colour and stripes; every other colour
+// is drawn grey at a dimmed lightness. Uniforms, so that a caller that never sets them
+// finds nothing.
+uniform float finding;
+uniform vec3 findLab;
+uniform float findRange;
+
+float labCurve(float t)
+{
+    return t > 0.008856 ? pow(t, 1.0 / 3.0) : 7.787 * t + 16.0 / 116.0;
+}
+
+// An sRGB colour in CIELAB (D65 white).
+vec3 cielab(vec3 c)
+{
+    vec3 lin = mix(c / 12.92, pow((c + 0.055) / 1.055, vec3(2.4)), step(0.04045, c));
+    float fx = labCurve(dot(lin, vec3(0.4124, 0.3576, 0.1805)) / 0.95047);
+    float fy = labCurve(dot(lin, vec3(0.2126, 0.7152, 0.0722)));
+    float fz = labCurve(dot(lin, vec3(0.0193, 0.1192, 0.9505)) / 1.08883);
+    return vec3(116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz));
+}
+
+// The colour c as finding draws it when it lies outside the range: grey, dimmed; a
+// negative alpha when it is found (drawn as usual).
+vec4 foundOrDimmed(vec4 c)
+{
+    vec3 lab = cielab(c.rgb);
+    if (distance(lab, findLab) <= findRange) {
+        return vec4(-1.0);
+    }
+    return vec4(vec3(0.12 + 0.4 * clamp(lab.x / 100.0, 0.0, 1.0)), c.a);
+}
+
 void main()
 {
     vec4 c = texture2D(videoframe, coordinate);
+    if (finding > 0.5) {
+        vec4 dimmed = foundOrDimmed(c);
+        if (dimmed.a >= 0.0) {
+            gl_FragColor = dimmed;
+            return;
+        }
+    }
     vec2 bands = stripeBands();
     if (bands.x != noBand || bands.y != noBand) {
         c.rgb = pow(c.rgb, vec3(gamma_value));
