@@ -208,6 +208,7 @@ void LensEffect::refresh() {
     const QRect around = aroundPointer(lens);
     if (around.isEmpty()) {
         m_around.reset();
+        m_aroundKept = QRect();
     }
     if (changed) {
         effects->addRepaint(m_lens.united(lens).united(around));
@@ -288,12 +289,32 @@ void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow*
     m_panel = panel;
 }
 
+// Around the Pointer: a paint that meets the area around the pointer paints the panel's
+// picture too (from the fresh copy), and the whole area when it moved (copied whole).
+void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseconds presentTime) {
+    const QRect around = aroundPointer(m_lens);
+    if (isActive() && !around.isEmpty()) {
+        if (around != m_aroundKept) {
+            data.paint += around;
+        }
+        if (data.paint.intersects(around)) {
+            data.paint += m_lens;
+        }
+    }
+    OffscreenEffect::prePaintScreen(data, presentTime);
+}
+
 // The windows beneath must not be left out as hidden by the panel: its picture is a
-// hole now.
+// hole now; around the pointer nothing hides what lies beneath the panel, copied before
+// the panel is drawn.
 void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
                                 std::chrono::milliseconds presentTime) {
     if (w == m_panel && !m_lens.isEmpty()) {
         data.opaque -= m_lens;
+    }
+    const QRect around = aroundPointer(m_lens);
+    if (isActive() && !around.isEmpty()) {
+        data.opaque -= around;
     }
     OffscreenEffect::prePaintWindow(w, data, presentTime);
 }
@@ -314,9 +335,6 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
         shader->setUniform("strength", float(request.strength));
         ShaderManager::instance()->popShader();
     }
-    ShaderManager::instance()->pushShader(m_holeShader.get());
-    m_holeShader->setUniform("hole", m_held ? 2.0f : m_around ? 3.0f : 1.0f);
-    ShaderManager::instance()->popShader();
 }
 
 // Hold Picture: the lens as just painted (striped, from the bound framebuffer, rows from
@@ -340,30 +358,32 @@ void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
     QMetaObject::invokeMethod(this, &LensEffect::refreshAndRepaint, Qt::QueuedConnection);
 }
 
-// Around the Pointer: the area around the pointer as painted (before the stripes: nothing
-// is striped there) is copied, rows from the bottom; the panel stripes it. The whole frame
-// is valid after a paint, so any paint that meets the area updates it, and the lens is
-// drawn again when something beside it changed.
-void LensEffect::keepAround(const QRectF& deviceAround, double targetHeight, const QRegion& region,
-                            const QRect& around) {
-    const QRect source = deviceAround.toAlignedRect();
-    if (around.isEmpty() || source.isEmpty() || !region.intersects(around)) {
+// Around the Pointer: the area around the pointer as painted so far, before the panel
+// (what lies beneath it, nothing striped), is copied where this frame paints it, rows
+// from the bottom; whole when the area moved. The panel stripes the copy.
+void LensEffect::keepAround(const Frame& frame, const QRect& around) {
+    const QRect device = frame.toDevice(around).toAlignedRect();
+    if (around.isEmpty() || device.isEmpty()) {
         return;
     }
-    const bool first = !m_around;
-    if (!m_around || m_around->size() != source.size()) {
-        m_around = allocateTexture(source.size());
+    const bool whole = around != m_aroundKept || !m_around || m_around->size() != device.size();
+    if (whole && !frame.region.contains(around)) {
+        return;
+    }
+    if (!m_around || m_around->size() != device.size()) {
+        m_around = allocateTexture(device.size());
     }
     m_around->bind();
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
-                        int(targetHeight) - source.y() - source.height(), source.width(),
-                        source.height());
-    m_around->unbind();
-    if (first || !(region.intersected(around) - m_lens).isEmpty()) {
-        const QRect lens = m_lens;
-        QMetaObject::invokeMethod(
-            this, [lens] { effects->addRepaint(lens); }, Qt::QueuedConnection);
+    const QRegion parts = whole ? QRegion(around) : frame.region.intersected(around);
+    for (const QRect& part : parts) {
+        const QRect source = frame.toDevice(part).toAlignedRect().intersected(device);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, source.x() - device.x(),
+                            device.bottom() - source.bottom(), source.x(),
+                            int(frame.targetHeight) - source.y() - source.height(), source.width(),
+                            source.height());
     }
+    m_around->unbind();
+    m_aroundKept = around;
 }
 
 void LensEffect::bindHeldPicture(bool bind) {
@@ -380,49 +400,78 @@ void LensEffect::bindHeldPicture(bool bind) {
     glActiveTexture(GL_TEXTURE0);
 }
 
+// The pixel of the bound framebuffer under the pointer, as painted so far.
+QColor LensEffect::pixelUnderPointer(const Frame& frame) const {
+    const QPointF device = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+    GLubyte rgba[4] = {0, 0, 0, 0};
+    glReadPixels(int(std::floor(device.x())),
+                 int(frame.targetHeight) - 1 - int(std::floor(device.y())), 1, 1, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba);
+    return QColor(rgba[0], rgba[1], rgba[2]);
+}
+
+// Steps: 1. around the pointer, what lies beneath the panel (painted so far) is kept and
+// the colour under the pointer read there; 2. the panel drawn with its hole showing
+// nothing (what is beneath), the held picture or the kept area striped.
+void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& paint) {
+    const QRect around = aroundPointer(m_lens);
+    keepAround(frame, around);
+    if (!around.isEmpty() && probing() && frame.region.contains(m_pointer)) {
+        m_service.reportColour(pixelUnderPointer(frame));
+    }
+    ShaderManager::instance()->pushShader(m_holeShader.get());
+    m_holeShader->setUniform("hole", m_held ? 2.0f : m_around ? 3.0f : 1.0f);
+    ShaderManager::instance()->popShader();
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+}
+
 // Steps: 1. the uniforms, with the device pixel under the pointer (from the top) as the
 // probe in the picture's own coordinates; 2. the screen painted; 3. the held picture
-// kept and the probe read back.
-void LensEffect::paintLens(const std::function<QRectF(const QRectF&)>& toDevice,
-                           double targetHeight, const QRegion& region,
-                           const std::function<void()>& paint) {
-    const QRectF deviceLens = toDevice(m_lens);
-    const QPointF devicePointer = toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
-    const QRect around = aroundPointer(m_lens);
-    if (around.isEmpty()) {
+// kept and the probe over the picture read back.
+void LensEffect::paintLens(const Frame& frame, const std::function<void()>& paint) {
+    const QRectF deviceLens = frame.toDevice(m_lens);
+    const QPointF devicePointer = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+    if (aroundPointer(m_lens).isEmpty()) {
         m_around.reset();
+        m_aroundKept = QRect();
     }
-    const bool probe = probing() && region.contains(m_pointer);
+    const bool probe = probing() && m_lens.contains(m_pointer) && frame.region.contains(m_pointer);
     const QPoint pixel(int(std::floor(devicePointer.x())), int(std::floor(devicePointer.y())));
     if (isActive()) {
         const QPoint inLens =
             probe ? QPoint(pixel.x() - int(deviceLens.x()),
                            int(deviceLens.height()) - 1 - (pixel.y() - int(deviceLens.y())))
                   : QPoint(-1, -1);
-        setUniforms(deviceLens, targetHeight, false, inLens);
+        setUniforms(deviceLens, frame.targetHeight, false, inLens);
     }
-    bindHeldPicture(true);
+    m_frame = frame;
     paint();
-    bindHeldPicture(false);
+    m_frame.reset();
     if (!isActive()) {
         return;
     }
-    keepHeldPicture(deviceLens, targetHeight, region, m_lens);
-    keepAround(toDevice(around), targetHeight, region, around);
+    keepHeldPicture(deviceLens, frame.targetHeight, frame.region, m_lens);
     if (probe) {
-        GLubyte rgba[4] = {0, 0, 0, 0};
-        glReadPixels(pixel.x(), int(targetHeight) - 1 - pixel.y(), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba);
-        m_service.reportColour(QColor(rgba[0], rgba[1], rgba[2]));
+        m_service.reportColour(pixelUnderPointer(frame));
     }
 }
 
 #ifdef TALVEX_KWIN6
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
-    paintLens([&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
-              renderTarget.size().height(), region,
+    paintLens({[&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
+               double(renderTarget.size().height()), region},
               [&] { effects->paintScreen(renderTarget, viewport, mask, region, screen); });
+}
+
+void LensEffect::paintWindow(const RenderTarget& renderTarget, const RenderViewport& viewport,
+                             EffectWindow* w, int mask, QRegion region, WindowPaintData& data) {
+    const auto paint = [&] {
+        OffscreenEffect::paintWindow(renderTarget, viewport, w, mask, region, data);
+    };
+    w == m_panel&& m_frame ? paintPanel(*m_frame, paint) : paint();
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
@@ -432,8 +481,13 @@ void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& d
         return QRectF((r.x() - target.x()) * scale, (r.y() - target.y()) * scale, r.width() * scale,
                       r.height() * scale);
     };
-    paintLens(device, target.height() * scale, region,
+    paintLens({device, target.height() * scale, region},
               [&] { effects->paintScreen(mask, region, data); });
+}
+
+void LensEffect::paintWindow(EffectWindow* w, int mask, QRegion region, WindowPaintData& data) {
+    const auto paint = [&] { OffscreenEffect::paintWindow(w, mask, region, data); };
+    w == m_panel&& m_frame ? paintPanel(*m_frame, paint) : paint();
 }
 #endif
 

@@ -9,7 +9,8 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; Around the Pointer shows the area around it;
+# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; Around the Pointer shows the area around it,
+# only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
@@ -35,9 +36,13 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
-  # Around the Pointer over the scene's (170, 210): its 240×200 around that.
+  # Around the Pointer over the scene's (170, 210): its 240×200 around that; and with the
+  # pointer on the panel's title bar over the scene's (200, 190), only what lies beneath
+  # the panel.
   convert "$work/scene.png" -crop 240x200+50+110 +repage "$work/around.png"
   "$talvex" filter "$work/around.png" "$work/expected-around.png" --red 0 --green 1
+  convert "$work/scene.png" -crop 240x200+80+90 +repage "$work/around-panel.png"
+  "$talvex" filter "$work/around-panel.png" "$work/expected-around-panel.png" --red 0 --green 1
 }
 
 # Outside: start the session, which runs this script again inside it (TALVEX_IN_KWIN=1).
@@ -244,13 +249,25 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   point_at 670 460
   shoot_until_matches around "$work/expected-around.png" 890 160 ||
     fail "the lens does not show the area around the pointer"
-  pixel="$(convert "$work/scene.png" -format \
-    '%[fx:int(255*p{170,210}.r+0.5)],%[fx:int(255*p{170,210}.g+0.5)],%[fx:int(255*p{170,210}.b+0.5)],' info:)"
+  scene_pixel() { # X Y: the scene's pixel there as the signal gives it, "R,G,B,"
+    convert "$work/scene.png" -format \
+      "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]," info:
+  }
   named_around() {
     [ "$(grep 'ColourUnderPointer (true' "$work/signals.log" | tail -1 | sed 's/.*(true, (//' |
-      grep -oE '[0-9.]+' | awk '{printf "%d,", $1 * 255 + 0.5}')" = "$pixel" ]
+      grep -oE '[0-9.]+' | awk '{printf "%d,", $1 * 255 + 0.5}')" = "$1" ]
   }
-  wait_for "the colour around the pointer named ($pixel)" named_around
+  pixel="$(scene_pixel 170 210)"
+  wait_for "the colour around the pointer named ($pixel)" named_around "$pixel"
+  # The pointer on the panel's title bar (the panel at 560,420, its picture at 580,480):
+  # the area around it and the colour named are what lies beneath the panel, never the
+  # panel itself.
+  wait_for "the panel over the scene" panel_at 560 420
+  point_at 700 440
+  shoot_until_matches around-panel "$work/expected-around-panel.png" 580 480 ||
+    fail "the area around the pointer shows the panel, not what lies beneath it"
+  pixel="$(scene_pixel 200 190)"
+  wait_for "the colour beneath the title bar named ($pixel)" named_around "$pixel"
   tell configure name-colours bool false
   tell configure area string beneath
   wait_for "the panel back" panel_at 600 300
