@@ -13,13 +13,45 @@ using namespace KWin;
 
 namespace {
 
-// The fragment program of a window drawn by the lens: the program's stripes over the
-// picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
-// the panel while the picture is held) or the area around the pointer striped
-// (hole 3); the texel as it is elsewhere.
+// The fragment programs of the windows the lens draws, one per role, each with only the
+// code its role runs (a software renderer runs every branch of a program, taken or not):
+// a window beneath gets the program's stripes over the picture; the panel shows nothing
+// there (hole 1: what is beneath shows) or the held picture (hole 2), or the area
+// around the pointer striped. Elsewhere the texel is drawn as it is.
 // lensRect is the picture in the render target's device pixels, y from the top; probe is
 // the pixel under the pointer, drawn unstriped for Name Colours ((-1, -1): none).
-QByteArray fragmentSource(bool core) {
+enum class Role { Beneath, Panel, Around };
+
+QByteArray roleSource(Role role) {
+    switch (role) {
+        case Role::Beneath:
+            return R"glsl(    if (inside && floor(lens) != probe) {
+        talvexSampled = texel;
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(texel, talvexStriped, strength);
+    }
+)glsl";
+        case Role::Panel:
+            return R"glsl(    if (inside && hole > 1.5) {
+        texel = TEXTURE(heldPicture, lens / lensRect.zw);
+    } else if (inside) {
+        discard;
+    }
+)glsl";
+        case Role::Around:
+            return R"glsl(    if (inside) {
+        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(talvexSampled, talvexStriped, strength);
+    }
+)glsl";
+    }
+    return {};
+}
+
+QByteArray fragmentSource(bool core, Role role) {
     QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
                              : "varying vec2 texcoord0;\n";
     source += R"glsl(uniform sampler2D sampler;
@@ -37,7 +69,9 @@ vec4 talvexSampled;
 vec4 talvexFragCoord;
 vec4 talvexStriped;
 )glsl";
-    source += talvexStripeBody;
+    if (role != Role::Panel) {
+        source += talvexStripeBody;
+    }
     source += R"glsl(
 void main()
 {
@@ -46,24 +80,9 @@ void main()
     // The program's own drawable counts from the picture's lower-left corner.
     vec2 lens = vec2(gl_FragCoord.x - lensRect.x, lensRect.w - (fromTop - lensRect.y));
     bool inside = lens.x >= 0.0 && lens.y >= 0.0 && lens.x < lensRect.z && lens.y < lensRect.w;
-    if (inside && hole > 2.5) {
-        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
-        talvexFragCoord = vec4(lens, 0.0, 1.0);
-        talvexStripes();
-        texel = mix(talvexSampled, talvexStriped, strength);
-    } else if (inside && hole > 1.5) {
-        texel = TEXTURE(heldPicture, lens / lensRect.zw);
-    } else if (inside && hole > 0.5) {
-        discard;
-    } else if (inside && floor(lens) != probe) {
-        talvexSampled = texel;
-        talvexFragCoord = vec4(lens, 0.0, 1.0);
-        talvexStripes();
-        texel = mix(texel, talvexStriped, strength);
-    }
-    OUTPUT = texel;
-}
 )glsl";
+    source += roleSource(role);
+    source += "    OUTPUT = texel;\n}\n";
     source.replace("TEXTURE", core ? "texture" : "texture2D");
     source.replace("OUTPUT", core ? "fragColor" : "gl_FragColor");
     return source;
@@ -71,15 +90,14 @@ void main()
 
 constexpr int heldTextureUnit = 1;
 
-std::unique_ptr<GLShader> makeShader(bool hole) {
+std::unique_ptr<GLShader> makeShader(Role role) {
     auto shader = ShaderManager::instance()->generateCustomShader(
-        ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders()));
+        ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders(), role));
     if (!shader || !shader->isValid()) {
         qWarning("talvex_lens: the stripe program does not build here");
         return nullptr;
     }
     ShaderManager::instance()->pushShader(shader.get());
-    shader->setUniform("hole", hole ? 1.0f : 0.0f);
     shader->setUniform("heldPicture", heldTextureUnit);
     ShaderManager::instance()->popShader();
     return shader;
@@ -87,7 +105,10 @@ std::unique_ptr<GLShader> makeShader(bool hole) {
 
 }  // namespace
 
-LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeShader(true)) {
+LensEffect::LensEffect()
+    : m_stripeShader(makeShader(Role::Beneath)),
+      m_holeShader(makeShader(Role::Panel)),
+      m_aroundShader(makeShader(Role::Around)) {
     connect(&m_service, &LensService::requestChanged, this, &LensEffect::refreshAndRepaint);
     connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
         watch(w);
@@ -149,7 +170,7 @@ bool LensEffect::supported() {
 }
 
 bool LensEffect::isActive() const {
-    return !m_lens.isEmpty() && m_stripeShader && m_holeShader;
+    return !m_lens.isEmpty() && m_stripeShader && m_holeShader && m_aroundShader;
 }
 
 EffectWindow* LensEffect::panel() const {
@@ -184,7 +205,7 @@ void LensEffect::refresh() {
     } else if (!m_held && !m_holdPending) {
         m_holdPending = true;  // the next paint of the lens is kept
     }
-    if (shown(panel) && m_stripeShader && m_holeShader) {
+    if (shown(panel) && m_stripeShader && m_holeShader && m_aroundShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
         const bool nothingBeneath = m_held || !aroundPointer(lens).isEmpty();
         const auto order =
@@ -322,7 +343,7 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
 void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
                              const QPoint& probe) {
     const LensRequest& request = m_service.request();
-    for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get()}) {
+    for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get(), m_aroundShader.get()}) {
         ShaderManager::instance()->pushShader(shader);
         shader->setUniform("lensRect", QVector4D(deviceLens.x(), deviceLens.y(), deviceLens.width(),
                                                  deviceLens.height()));
@@ -420,8 +441,9 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
         m_service.reportColour(pixelUnderPointer(frame));
     }
     ShaderManager::instance()->pushShader(m_holeShader.get());
-    m_holeShader->setUniform("hole", m_held ? 2.0f : m_around ? 3.0f : 1.0f);
+    m_holeShader->setUniform("hole", m_held ? 2.0f : 1.0f);
     ShaderManager::instance()->popShader();
+    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
     bindHeldPicture(true);
     paint();
     bindHeldPicture(false);

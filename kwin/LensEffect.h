@@ -69,7 +69,8 @@ private:
 
     LensService m_service;
     std::unique_ptr<KWin::GLShader> m_stripeShader;
-    std::unique_ptr<KWin::GLShader> m_holeShader;
+    std::unique_ptr<KWin::GLShader> m_holeShader;    // the panel: what is beneath or held
+    std::unique_ptr<KWin::GLShader> m_aroundShader;  // the panel: the area around the pointer
     QSet<KWin::EffectWindow*> m_beneath;
     KWin::EffectWindow* m_panel = nullptr;
     void keepHeldPicture(const QRectF& deviceLens, double targetHeight, const QRegion& region,
