@@ -2,9 +2,10 @@
 # kwin_cost.sh BUILD_DIR [RUNS] [SECONDS]: KWin's own CPU time with the lens on and off,
 # on KWin 5.27's kwin_wayland --virtual (1280×800, OpenGL on llvmpipe), as the KWin
 # checks run it (tests/kwin/run-checks.sh builds the effect into BUILD_DIR/kwin-effect-wayland
-# first). The panel is an X11 window at 600,300 (its picture at 620,360, 240×200); a
-# native Wayland window of 340×420 lies either beneath it (at 500,250) or elsewhere (at
-# 0,0), drawn once (static) or changing 30 times a second. For each case KWin's user and
+# first). The panel is an X11 window at 600,300 (its picture at 620,360, 240×200) over a
+# still X11 window at 500,250; a native Wayland window of 340×420 lies either over that,
+# beneath the panel, or elsewhere (at 0,0), drawn once (static) or changing 30 times a
+# second. For each case KWin's user and
 # system time (/proc/PID/stat) over SECONDS (5) is taken RUNS (3) times; the median is
 # printed in ms of CPU per second. A static screen paints no frame at all.
 set -euo pipefail
@@ -25,6 +26,7 @@ if [ "${TALVEX_IN_KWIN:-}" != 1 ]; then
   command -v kwin_wayland >/dev/null || { echo "kwin_wayland is not installed"; exit 77; }
   rm -rf "$work"; mkdir -p "$work/bin" "$work/run"; chmod 700 "$work/run"
   convert -size 400x300 xc:'#202020' -fill '#c0c0c0' -draw 'rectangle 0,0 399,39' "$work/panel.png"
+  convert -size 420x340 gradient:red-lime -rotate 90 "$work/scene.png"
   cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"  # without file capabilities
   timeout $((60 + 8 * runs * seconds)) env TALVEX_IN_KWIN=1 XDG_RUNTIME_DIR="$work/run" \
     QT_PLUGIN_PATH="$effect/plugins" QT_QPA_PLATFORM=offscreen KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
@@ -111,6 +113,11 @@ measure() { # the median over $runs of KWin's CPU ms per second over $seconds
 }
 
 wait_for "the screenshot interface" gdbus introspect --session --dest org.kde.KWin --object-path /org/kde/KWin/ScreenShot2
+display -title scene "$work/scene.png" &
+children+=($!)
+scene_placed() { place scene 500 250 && xwininfo -name scene | grep -q 'Absolute upper-left X:  500'; }
+wait_for "the still X11 window" xwininfo -name scene
+wait_for "the still X11 window placed" scene_placed
 GTK_A11Y=none GDK_BACKEND=wayland gjs "$work/window.js" window "$work/changing" >/dev/null 2>&1 &
 children+=($!)
 display -title panel -geometry +600+300 "$work/panel.png" &

@@ -16,11 +16,13 @@ namespace {
 // The fragment programs of the windows the lens draws, one per role, each with only the
 // code its role runs (a software renderer runs every branch of a program, taken or not):
 // a window beneath gets the program's stripes over the picture; the panel shows nothing
-// there (hole 1: what is beneath shows) or the held picture (hole 2), or the area
-// around the pointer striped. Elsewhere the texel is drawn as it is.
+// there (hole 1: what is beneath shows) or a kept picture (hole 2: the held one, or the
+// striped one while nothing in it changed), or the area around the pointer striped; a
+// window beneath while the kept striped picture is shown is drawn plain. Elsewhere the
+// texel is drawn as it is.
 // lensRect is the picture in the render target's device pixels, y from the top; probe is
 // the pixel under the pointer, drawn unstriped for Name Colours ((-1, -1): none).
-enum class Role { Beneath, Panel, Around };
+enum class Role { Beneath, Panel, Around, Plain };
 
 QByteArray roleSource(Role role) {
     switch (role) {
@@ -47,6 +49,8 @@ QByteArray roleSource(Role role) {
         texel = mix(talvexSampled, talvexStriped, strength);
     }
 )glsl";
+        case Role::Plain:
+            return {};
     }
     return {};
 }
@@ -69,7 +73,7 @@ vec4 talvexSampled;
 vec4 talvexFragCoord;
 vec4 talvexStriped;
 )glsl";
-    if (role != Role::Panel) {
+    if (role == Role::Beneath || role == Role::Around) {
         source += talvexStripeBody;
     }
     source += R"glsl(
@@ -108,7 +112,8 @@ std::unique_ptr<GLShader> makeShader(Role role) {
 LensEffect::LensEffect()
     : m_stripeShader(makeShader(Role::Beneath)),
       m_holeShader(makeShader(Role::Panel)),
-      m_aroundShader(makeShader(Role::Around)) {
+      m_aroundShader(makeShader(Role::Around)),
+      m_plainShader(makeShader(Role::Plain)) {
     connect(&m_service, &LensService::requestChanged, this, &LensEffect::refreshAndRepaint);
     connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
         watch(w);
@@ -125,6 +130,7 @@ LensEffect::LensEffect()
     connect(effects, &EffectsHandler::windowMinimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowUnminimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowFrameGeometryChanged, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::windowDamaged, this, &LensEffect::damaged);
 #endif
     const auto windows = effects->stackingOrder();
     for (EffectWindow* w : windows) {
@@ -138,7 +144,15 @@ void LensEffect::watch([[maybe_unused]] EffectWindow* w) {
     connect(w, &EffectWindow::minimizedChanged, this, &LensEffect::refresh);
     connect(w, &EffectWindow::windowFrameGeometryChanged, this, &LensEffect::refresh);
     connect(w, &EffectWindow::windowDesktopsChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowDamaged, this, &LensEffect::damaged);
 #endif
+}
+
+// A window beneath changed: the striped picture is drawn again.
+void LensEffect::damaged(EffectWindow* w) {
+    if (m_beneath.contains(w)) {
+        m_striped.reset();
+    }
 }
 
 // A closing window leaves the lens at once (its closing animation drawn plain).
@@ -170,7 +184,7 @@ bool LensEffect::supported() {
 }
 
 bool LensEffect::isActive() const {
-    return !m_lens.isEmpty() && m_stripeShader && m_holeShader && m_aroundShader;
+    return !m_lens.isEmpty() && m_stripeShader && m_holeShader && m_aroundShader && m_plainShader;
 }
 
 EffectWindow* LensEffect::panel() const {
@@ -205,7 +219,7 @@ void LensEffect::refresh() {
     } else if (!m_held && !m_holdPending) {
         m_holdPending = true;  // the next paint of the lens is kept
     }
-    if (shown(panel) && m_stripeShader && m_holeShader && m_aroundShader) {
+    if (shown(panel) && m_stripeShader && m_holeShader && m_aroundShader && m_plainShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
         const bool nothingBeneath = m_held || !aroundPointer(lens).isEmpty();
         const auto order =
@@ -232,6 +246,7 @@ void LensEffect::refresh() {
         m_aroundKept = QRect();
     }
     if (changed) {
+        m_striped.reset();
         effects->addRepaint(m_lens.united(lens).united(around));
     }
     m_lens = lens;
@@ -343,7 +358,8 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
 void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
                              const QPoint& probe) {
     const LensRequest& request = m_service.request();
-    for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get(), m_aroundShader.get()}) {
+    for (GLShader* shader :
+         {m_stripeShader.get(), m_holeShader.get(), m_aroundShader.get(), m_plainShader.get()}) {
         ShaderManager::instance()->pushShader(shader);
         shader->setUniform("lensRect", QVector4D(deviceLens.x(), deviceLens.y(), deviceLens.width(),
                                                  deviceLens.height()));
@@ -408,7 +424,7 @@ void LensEffect::keepAround(const Frame& frame, const QRect& around) {
 }
 
 void LensEffect::bindHeldPicture(bool bind) {
-    GLTexture* picture = m_held ? m_held.get() : m_around.get();
+    GLTexture* picture = m_held ? m_held.get() : m_fromStriped ? m_striped.get() : m_around.get();
     if (!picture) {
         return;
     }
@@ -431,6 +447,30 @@ QColor LensEffect::pixelUnderPointer(const Frame& frame) const {
     return QColor(rgba[0], rgba[1], rgba[2]);
 }
 
+// The striped picture is kept while the lens shows what is beneath as it is: not held,
+// not around the pointer, no colour probed in it.
+bool LensEffect::stripedKept() const {
+    return isActive() && !m_held && !m_holdPending && aroundPointer(m_lens).isEmpty() && !probing();
+}
+
+// The lens as painted so far, before the panel (the windows beneath striped), rows from
+// the bottom.
+void LensEffect::keepStriped(const Frame& frame) {
+    const QRect source = frame.toDevice(m_lens).toAlignedRect();
+    if (source.isEmpty()) {
+        return;
+    }
+    if (!m_striped || m_striped->size() != source.size()) {
+        m_striped = allocateTexture(source.size());
+    }
+    m_striped->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
+                        int(frame.targetHeight) - source.y() - source.height(), source.width(),
+                        source.height());
+    m_striped->unbind();
+    m_stripedAt = source;
+}
+
 // Steps: 1. around the pointer, what lies beneath the panel (painted so far) is kept and
 // the colour under the pointer read there; 2. the panel drawn with its hole showing
 // nothing (what is beneath), the held picture or the kept area striped.
@@ -440,8 +480,11 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
     if (!around.isEmpty() && probing() && frame.region.contains(m_pointer)) {
         m_service.reportColour(pixelUnderPointer(frame));
     }
+    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
+        keepStriped(frame);
+    }
     ShaderManager::instance()->pushShader(m_holeShader.get());
-    m_holeShader->setUniform("hole", m_held ? 2.0f : 1.0f);
+    m_holeShader->setUniform("hole", m_held || m_fromStriped ? 2.0f : 1.0f);
     ShaderManager::instance()->popShader();
     setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
     bindHeldPicture(true);
@@ -468,9 +511,16 @@ void LensEffect::paintLens(const Frame& frame, const std::function<void()>& pain
                   : QPoint(-1, -1);
         setUniforms(deviceLens, frame.targetHeight, false, inLens);
     }
+    // Nothing in the lens changed since its striped picture was kept: the panel shows
+    // that, and the windows beneath are drawn plain (hidden there).
+    m_fromStriped = m_striped && stripedKept() && m_stripedAt == deviceLens.toAlignedRect();
+    for (EffectWindow* w : std::as_const(m_beneath)) {
+        setShader(w, m_fromStriped ? m_plainShader.get() : m_stripeShader.get());
+    }
     m_frame = frame;
     paint();
     m_frame.reset();
+    m_fromStriped = false;
     if (!isActive()) {
         return;
     }

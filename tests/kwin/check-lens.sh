@@ -9,7 +9,7 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) shows; Name Colours names the colour beneath; Around the Pointer shows the area around it,
+# way; a settings change (red stripes off) and a change of the window beneath show; Name Colours names the colour beneath; Around the Pointer shows the area around it,
 # only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; on kwin_x11 a click on the picture reaches
@@ -37,6 +37,10 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+  # The window beneath changes where it is: the scene mirrored.
+  convert "$work/scene.png" -flop "$work/changed-scene.png"
+  convert "$work/changed-scene.png" -crop 240x200+120+110 +repage "$work/beneath-changed.png"
+  "$talvex" filter "$work/beneath-changed.png" "$work/expected-changed.png" --red 0 --green 1
   # Around the Pointer over the scene's (170, 210): its 240×200 around that; and with the
   # pointer on the panel's title bar over the scene's (200, 190), only what lies beneath
   # the panel.
@@ -175,7 +179,8 @@ wait_for "the screenshot interface" kwin --object-path /org/kde/KWin/ScreenShot2
 # 1. A native Wayland window at 500,250; the X11 panel over it at 600,300, its picture
 #    the client area's (20, 60, 240, 200): on the screen 620,360, in the scene 120,110.
 if [ "$session" = wayland ]; then
-  GTK_A11Y=none GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland >"$work/clicks.log" 2>&1 &
+  GTK_A11Y=none GDK_BACKEND=wayland gjs "$here/click-window.js" "$work/scene.png" wayland \
+    "$work/changed.png" >"$work/clicks.log" 2>&1 &
 else
   display -title wayland "$work/scene.png" &
 fi
@@ -306,6 +311,16 @@ black() {
 wait_for "the lens let go" black
 placed() { place wayland 500 250 && placed_at 500 250; }
 wait_for "the Wayland window placed again" placed
+
+# 3d. The window beneath changes where it is: the lens shows the change (the kept striped
+#     picture is not shown again).
+if [ "$session" = x11 ]; then
+  display -window "$(xwininfo -name wayland | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')" \
+    -remote "$work/changed-scene.png" || true  # answers 1 once sent
+else
+  cp "$work/changed-scene.png" "$work/changed.png.new" && mv "$work/changed.png.new" "$work/changed.png"
+fi
+shoot_until_matches lens-changed "$work/expected-changed.png" || fail "the lens did not follow a change beneath"
 
 # 4. Beside the picture the panel shows as it is: its title bar.
 "$here/screenshot.py" "$work/title.png" 600 300 400 40
