@@ -543,7 +543,11 @@ void LensEffect::paintWindow(const RenderTarget& renderTarget, const RenderViewp
     const auto paint = [&] {
         OffscreenEffect::paintWindow(renderTarget, viewport, w, mask, region, data);
     };
-    w == m_panel&& m_frame ? paintPanel(*m_frame, paint) : paint();
+    if (w == m_panel && m_frame) {
+        paintPanel(*m_frame, paint);
+    } else {
+        paint();
+    }
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
@@ -559,7 +563,11 @@ void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& d
 
 void LensEffect::paintWindow(EffectWindow* w, int mask, QRegion region, WindowPaintData& data) {
     const auto paint = [&] { OffscreenEffect::paintWindow(w, mask, region, data); };
-    w == m_panel&& m_frame ? paintPanel(*m_frame, paint) : paint();
+    if (w == m_panel && m_frame) {
+        paintPanel(*m_frame, paint);
+    } else {
+        paint();
+    }
 }
 #endif
 
