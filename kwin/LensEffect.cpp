@@ -472,8 +472,9 @@ void LensEffect::keepStriped(const Frame& frame) {
 }
 
 // Steps: 1. around the pointer, what lies beneath the panel (painted so far) is kept and
-// the colour under the pointer read there; 2. the panel drawn with its hole showing
-// nothing (what is beneath), the held picture or the kept area striped.
+// the colour under the pointer read there; 2. the lens just striped is kept; 3. the panel
+// drawn with its hole showing nothing (what is beneath), the held or kept striped
+// picture, or the kept area around the pointer striped.
 void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& paint) {
     const QRect around = aroundPointer(m_lens);
     keepAround(frame, around);
