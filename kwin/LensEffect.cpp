@@ -13,13 +13,49 @@ using namespace KWin;
 
 namespace {
 
-// The fragment program of a window drawn by the lens: the program's stripes over the
-// picture (hole 0), nothing there (hole 1, the panel) or the held picture there (hole 2,
-// the panel while the picture is held) or the area around the pointer striped
-// (hole 3); the texel as it is elsewhere.
+// The fragment programs of the windows the lens draws, one per role, each with only the
+// code its role runs (a software renderer runs every branch of a program, taken or not):
+// a window beneath gets the program's stripes over the picture; the panel shows nothing
+// there (hole 1: what is beneath shows) or a kept picture (hole 2: the held one, or the
+// striped one while nothing in it changed), or the area around the pointer striped; a
+// window beneath while the kept striped picture is shown is drawn plain. Elsewhere the
+// texel is drawn as it is.
 // lensRect is the picture in the render target's device pixels, y from the top; probe is
 // the pixel under the pointer, drawn unstriped for Name Colours ((-1, -1): none).
-QByteArray fragmentSource(bool core) {
+enum class Role { Beneath, Panel, Around, Plain };
+
+QByteArray roleSource(Role role) {
+    switch (role) {
+        case Role::Beneath:
+            return R"glsl(    if (inside && floor(lens) != probe) {
+        talvexSampled = texel;
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(texel, talvexStriped, strength);
+    }
+)glsl";
+        case Role::Panel:
+            return R"glsl(    if (inside && hole > 1.5) {
+        texel = TEXTURE(heldPicture, lens / lensRect.zw);
+    } else if (inside) {
+        discard;
+    }
+)glsl";
+        case Role::Around:
+            return R"glsl(    if (inside) {
+        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
+        talvexFragCoord = vec4(lens, 0.0, 1.0);
+        talvexStripes();
+        texel = mix(talvexSampled, talvexStriped, strength);
+    }
+)glsl";
+        case Role::Plain:
+            return {};
+    }
+    return {};
+}
+
+QByteArray fragmentSource(bool core, Role role) {
     QByteArray source = core ? "#version 140\nin vec2 texcoord0;\nout vec4 fragColor;\n"
                              : "varying vec2 texcoord0;\n";
     source += R"glsl(uniform sampler2D sampler;
@@ -37,7 +73,9 @@ vec4 talvexSampled;
 vec4 talvexFragCoord;
 vec4 talvexStriped;
 )glsl";
-    source += talvexStripeBody;
+    if (role == Role::Beneath || role == Role::Around) {
+        source += talvexStripeBody;
+    }
     source += R"glsl(
 void main()
 {
@@ -46,24 +84,9 @@ void main()
     // The program's own drawable counts from the picture's lower-left corner.
     vec2 lens = vec2(gl_FragCoord.x - lensRect.x, lensRect.w - (fromTop - lensRect.y));
     bool inside = lens.x >= 0.0 && lens.y >= 0.0 && lens.x < lensRect.z && lens.y < lensRect.w;
-    if (inside && hole > 2.5) {
-        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
-        talvexFragCoord = vec4(lens, 0.0, 1.0);
-        talvexStripes();
-        texel = mix(talvexSampled, talvexStriped, strength);
-    } else if (inside && hole > 1.5) {
-        texel = TEXTURE(heldPicture, lens / lensRect.zw);
-    } else if (inside && hole > 0.5) {
-        discard;
-    } else if (inside && floor(lens) != probe) {
-        talvexSampled = texel;
-        talvexFragCoord = vec4(lens, 0.0, 1.0);
-        talvexStripes();
-        texel = mix(texel, talvexStriped, strength);
-    }
-    OUTPUT = texel;
-}
 )glsl";
+    source += roleSource(role);
+    source += "    OUTPUT = texel;\n}\n";
     source.replace("TEXTURE", core ? "texture" : "texture2D");
     source.replace("OUTPUT", core ? "fragColor" : "gl_FragColor");
     return source;
@@ -71,15 +94,14 @@ void main()
 
 constexpr int heldTextureUnit = 1;
 
-std::unique_ptr<GLShader> makeShader(bool hole) {
+std::unique_ptr<GLShader> makeShader(Role role) {
     auto shader = ShaderManager::instance()->generateCustomShader(
-        ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders()));
+        ShaderTrait::MapTexture, QByteArray(), fragmentSource(coreShaders(), role));
     if (!shader || !shader->isValid()) {
         qWarning("talvex_lens: the stripe program does not build here");
         return nullptr;
     }
     ShaderManager::instance()->pushShader(shader.get());
-    shader->setUniform("hole", hole ? 1.0f : 0.0f);
     shader->setUniform("heldPicture", heldTextureUnit);
     ShaderManager::instance()->popShader();
     return shader;
@@ -87,7 +109,11 @@ std::unique_ptr<GLShader> makeShader(bool hole) {
 
 }  // namespace
 
-LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeShader(true)) {
+LensEffect::LensEffect()
+    : m_stripeShader(makeShader(Role::Beneath)),
+      m_holeShader(makeShader(Role::Panel)),
+      m_aroundShader(makeShader(Role::Around)),
+      m_plainShader(makeShader(Role::Plain)) {
     connect(&m_service, &LensService::requestChanged, this, &LensEffect::refreshAndRepaint);
     connect(effects, &EffectsHandler::windowAdded, this, [this](EffectWindow* w) {
         watch(w);
@@ -104,6 +130,7 @@ LensEffect::LensEffect() : m_stripeShader(makeShader(false)), m_holeShader(makeS
     connect(effects, &EffectsHandler::windowMinimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowUnminimized, this, &LensEffect::refresh);
     connect(effects, &EffectsHandler::windowFrameGeometryChanged, this, &LensEffect::refresh);
+    connect(effects, &EffectsHandler::windowDamaged, this, &LensEffect::damaged);
 #endif
     const auto windows = effects->stackingOrder();
     for (EffectWindow* w : windows) {
@@ -117,7 +144,15 @@ void LensEffect::watch([[maybe_unused]] EffectWindow* w) {
     connect(w, &EffectWindow::minimizedChanged, this, &LensEffect::refresh);
     connect(w, &EffectWindow::windowFrameGeometryChanged, this, &LensEffect::refresh);
     connect(w, &EffectWindow::windowDesktopsChanged, this, &LensEffect::refresh);
+    connect(w, &EffectWindow::windowDamaged, this, &LensEffect::damaged);
 #endif
+}
+
+// A window beneath changed: the striped picture is drawn again.
+void LensEffect::damaged(EffectWindow* w) {
+    if (m_beneath.contains(w)) {
+        m_striped.reset();
+    }
 }
 
 // A closing window leaves the lens at once (its closing animation drawn plain).
@@ -149,7 +184,7 @@ bool LensEffect::supported() {
 }
 
 bool LensEffect::isActive() const {
-    return !m_lens.isEmpty() && m_stripeShader && m_holeShader;
+    return !m_lens.isEmpty() && m_stripeShader && m_holeShader && m_aroundShader && m_plainShader;
 }
 
 EffectWindow* LensEffect::panel() const {
@@ -184,7 +219,7 @@ void LensEffect::refresh() {
     } else if (!m_held && !m_holdPending) {
         m_holdPending = true;  // the next paint of the lens is kept
     }
-    if (shown(panel) && m_stripeShader && m_holeShader) {
+    if (shown(panel) && m_stripeShader && m_holeShader && m_aroundShader && m_plainShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
         const bool nothingBeneath = m_held || !aroundPointer(lens).isEmpty();
         const auto order =
@@ -208,8 +243,10 @@ void LensEffect::refresh() {
     const QRect around = aroundPointer(lens);
     if (around.isEmpty()) {
         m_around.reset();
+        m_aroundKept = QRect();
     }
     if (changed) {
+        m_striped.reset();
         effects->addRepaint(m_lens.united(lens).united(around));
     }
     m_lens = lens;
@@ -288,12 +325,32 @@ void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow*
     m_panel = panel;
 }
 
+// Around the Pointer: a paint that meets the area around the pointer paints the panel's
+// picture too (from the fresh copy), and the whole area when it moved (copied whole).
+void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseconds presentTime) {
+    const QRect around = aroundPointer(m_lens);
+    if (isActive() && !around.isEmpty()) {
+        if (around != m_aroundKept) {
+            data.paint += around;
+        }
+        if (data.paint.intersects(around)) {
+            data.paint += m_lens;
+        }
+    }
+    OffscreenEffect::prePaintScreen(data, presentTime);
+}
+
 // The windows beneath must not be left out as hidden by the panel: its picture is a
-// hole now.
+// hole now; around the pointer nothing hides what lies beneath the panel, copied before
+// the panel is drawn.
 void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
                                 std::chrono::milliseconds presentTime) {
     if (w == m_panel && !m_lens.isEmpty()) {
         data.opaque -= m_lens;
+    }
+    const QRect around = aroundPointer(m_lens);
+    if (isActive() && !around.isEmpty()) {
+        data.opaque -= around;
     }
     OffscreenEffect::prePaintWindow(w, data, presentTime);
 }
@@ -301,7 +358,8 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
 void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool topDown,
                              const QPoint& probe) {
     const LensRequest& request = m_service.request();
-    for (GLShader* shader : {m_stripeShader.get(), m_holeShader.get()}) {
+    for (GLShader* shader :
+         {m_stripeShader.get(), m_holeShader.get(), m_aroundShader.get(), m_plainShader.get()}) {
         ShaderManager::instance()->pushShader(shader);
         shader->setUniform("lensRect", QVector4D(deviceLens.x(), deviceLens.y(), deviceLens.width(),
                                                  deviceLens.height()));
@@ -314,9 +372,6 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
         shader->setUniform("strength", float(request.strength));
         ShaderManager::instance()->popShader();
     }
-    ShaderManager::instance()->pushShader(m_holeShader.get());
-    m_holeShader->setUniform("hole", m_held ? 2.0f : m_around ? 3.0f : 1.0f);
-    ShaderManager::instance()->popShader();
 }
 
 // Hold Picture: the lens as just painted (striped, from the bound framebuffer, rows from
@@ -340,34 +395,36 @@ void LensEffect::keepHeldPicture(const QRectF& deviceLens, double targetHeight,
     QMetaObject::invokeMethod(this, &LensEffect::refreshAndRepaint, Qt::QueuedConnection);
 }
 
-// Around the Pointer: the area around the pointer as painted (before the stripes: nothing
-// is striped there) is copied, rows from the bottom; the panel stripes it. The whole frame
-// is valid after a paint, so any paint that meets the area updates it, and the lens is
-// drawn again when something beside it changed.
-void LensEffect::keepAround(const QRectF& deviceAround, double targetHeight, const QRegion& region,
-                            const QRect& around) {
-    const QRect source = deviceAround.toAlignedRect();
-    if (around.isEmpty() || source.isEmpty() || !region.intersects(around)) {
+// Around the Pointer: the area around the pointer as painted so far, before the panel
+// (what lies beneath it, nothing striped), is copied where this frame paints it, rows
+// from the bottom; whole when the area moved. The panel stripes the copy.
+void LensEffect::keepAround(const Frame& frame, const QRect& around) {
+    const QRect device = frame.toDevice(around).toAlignedRect();
+    if (around.isEmpty() || device.isEmpty()) {
         return;
     }
-    const bool first = !m_around;
-    if (!m_around || m_around->size() != source.size()) {
-        m_around = allocateTexture(source.size());
+    const bool whole = around != m_aroundKept || !m_around || m_around->size() != device.size();
+    if (whole && !frame.region.contains(around)) {
+        return;
+    }
+    if (!m_around || m_around->size() != device.size()) {
+        m_around = allocateTexture(device.size());
     }
     m_around->bind();
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
-                        int(targetHeight) - source.y() - source.height(), source.width(),
-                        source.height());
-    m_around->unbind();
-    if (first || !(region.intersected(around) - m_lens).isEmpty()) {
-        const QRect lens = m_lens;
-        QMetaObject::invokeMethod(
-            this, [lens] { effects->addRepaint(lens); }, Qt::QueuedConnection);
+    const QRegion parts = whole ? QRegion(around) : frame.region.intersected(around);
+    for (const QRect& part : parts) {
+        const QRect source = frame.toDevice(part).toAlignedRect().intersected(device);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, source.x() - device.x(),
+                            device.bottom() - source.bottom(), source.x(),
+                            int(frame.targetHeight) - source.y() - source.height(), source.width(),
+                            source.height());
     }
+    m_around->unbind();
+    m_aroundKept = around;
 }
 
 void LensEffect::bindHeldPicture(bool bind) {
-    GLTexture* picture = m_held ? m_held.get() : m_around.get();
+    GLTexture* picture = m_held ? m_held.get() : m_fromStriped ? m_striped.get() : m_around.get();
     if (!picture) {
         return;
     }
@@ -380,49 +437,118 @@ void LensEffect::bindHeldPicture(bool bind) {
     glActiveTexture(GL_TEXTURE0);
 }
 
+// The pixel of the bound framebuffer under the pointer, as painted so far.
+QColor LensEffect::pixelUnderPointer(const Frame& frame) const {
+    const QPointF device = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+    GLubyte rgba[4] = {0, 0, 0, 0};
+    glReadPixels(int(std::floor(device.x())),
+                 int(frame.targetHeight) - 1 - int(std::floor(device.y())), 1, 1, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba);
+    return QColor(rgba[0], rgba[1], rgba[2]);
+}
+
+// The striped picture is kept while the lens shows what is beneath as it is: not held,
+// not around the pointer, no colour probed in it.
+bool LensEffect::stripedKept() const {
+    return isActive() && !m_held && !m_holdPending && aroundPointer(m_lens).isEmpty() && !probing();
+}
+
+// The lens as painted so far, before the panel (the windows beneath striped), rows from
+// the bottom.
+void LensEffect::keepStriped(const Frame& frame) {
+    const QRect source = frame.toDevice(m_lens).toAlignedRect();
+    if (source.isEmpty()) {
+        return;
+    }
+    if (!m_striped || m_striped->size() != source.size()) {
+        m_striped = allocateTexture(source.size());
+    }
+    m_striped->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, source.x(),
+                        int(frame.targetHeight) - source.y() - source.height(), source.width(),
+                        source.height());
+    m_striped->unbind();
+    m_stripedAt = source;
+}
+
+// Steps: 1. around the pointer, what lies beneath the panel (painted so far) is kept and
+// the colour under the pointer read there; 2. the lens just striped is kept; 3. the panel
+// drawn with its hole showing nothing (what is beneath), the held or kept striped
+// picture, or the kept area around the pointer striped.
+void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& paint) {
+    const QRect around = aroundPointer(m_lens);
+    keepAround(frame, around);
+    if (!around.isEmpty() && probing() && frame.region.contains(m_pointer)) {
+        m_service.reportColour(pixelUnderPointer(frame));
+    }
+    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
+        keepStriped(frame);
+    }
+    ShaderManager::instance()->pushShader(m_holeShader.get());
+    m_holeShader->setUniform("hole", m_held || m_fromStriped ? 2.0f : 1.0f);
+    ShaderManager::instance()->popShader();
+    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+}
+
 // Steps: 1. the uniforms, with the device pixel under the pointer (from the top) as the
 // probe in the picture's own coordinates; 2. the screen painted; 3. the held picture
-// kept and the probe read back.
-void LensEffect::paintLens(const std::function<QRectF(const QRectF&)>& toDevice,
-                           double targetHeight, const QRegion& region,
-                           const std::function<void()>& paint) {
-    const QRectF deviceLens = toDevice(m_lens);
-    const QPointF devicePointer = toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
-    const QRect around = aroundPointer(m_lens);
-    if (around.isEmpty()) {
+// kept and the probe over the picture read back.
+void LensEffect::paintLens(const Frame& frame, const std::function<void()>& paint) {
+    const QRectF deviceLens = frame.toDevice(m_lens);
+    const QPointF devicePointer = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+    if (aroundPointer(m_lens).isEmpty()) {
         m_around.reset();
+        m_aroundKept = QRect();
     }
-    const bool probe = probing() && region.contains(m_pointer);
+    const bool probe = probing() && m_lens.contains(m_pointer) && frame.region.contains(m_pointer);
     const QPoint pixel(int(std::floor(devicePointer.x())), int(std::floor(devicePointer.y())));
     if (isActive()) {
         const QPoint inLens =
             probe ? QPoint(pixel.x() - int(deviceLens.x()),
                            int(deviceLens.height()) - 1 - (pixel.y() - int(deviceLens.y())))
                   : QPoint(-1, -1);
-        setUniforms(deviceLens, targetHeight, false, inLens);
+        setUniforms(deviceLens, frame.targetHeight, false, inLens);
     }
-    bindHeldPicture(true);
+    // Nothing in the lens changed since its striped picture was kept: the panel shows
+    // that, and the windows beneath are drawn plain (hidden there).
+    m_fromStriped = m_striped && stripedKept() && m_stripedAt == deviceLens.toAlignedRect();
+    for (EffectWindow* w : std::as_const(m_beneath)) {
+        setShader(w, m_fromStriped ? m_plainShader.get() : m_stripeShader.get());
+    }
+    m_frame = frame;
     paint();
-    bindHeldPicture(false);
+    m_frame.reset();
+    m_fromStriped = false;
     if (!isActive()) {
         return;
     }
-    keepHeldPicture(deviceLens, targetHeight, region, m_lens);
-    keepAround(toDevice(around), targetHeight, region, around);
+    keepHeldPicture(deviceLens, frame.targetHeight, frame.region, m_lens);
     if (probe) {
-        GLubyte rgba[4] = {0, 0, 0, 0};
-        glReadPixels(pixel.x(), int(targetHeight) - 1 - pixel.y(), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba);
-        m_service.reportColour(QColor(rgba[0], rgba[1], rgba[2]));
+        m_service.reportColour(pixelUnderPointer(frame));
     }
 }
 
 #ifdef TALVEX_KWIN6
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
-    paintLens([&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
-              renderTarget.size().height(), region,
+    paintLens({[&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
+               double(renderTarget.size().height()), region},
               [&] { effects->paintScreen(renderTarget, viewport, mask, region, screen); });
+}
+
+void LensEffect::paintWindow(const RenderTarget& renderTarget, const RenderViewport& viewport,
+                             EffectWindow* w, int mask, QRegion region, WindowPaintData& data) {
+    const auto paint = [&] {
+        OffscreenEffect::paintWindow(renderTarget, viewport, w, mask, region, data);
+    };
+    if (w == m_panel && m_frame) {
+        paintPanel(*m_frame, paint);
+    } else {
+        paint();
+    }
 }
 #else
 void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& data) {
@@ -432,8 +558,17 @@ void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& d
         return QRectF((r.x() - target.x()) * scale, (r.y() - target.y()) * scale, r.width() * scale,
                       r.height() * scale);
     };
-    paintLens(device, target.height() * scale, region,
+    paintLens({device, target.height() * scale, region},
               [&] { effects->paintScreen(mask, region, data); });
+}
+
+void LensEffect::paintWindow(EffectWindow* w, int mask, QRegion region, WindowPaintData& data) {
+    const auto paint = [&] { OffscreenEffect::paintWindow(w, mask, region, data); };
+    if (w == m_panel && m_frame) {
+        paintPanel(*m_frame, paint);
+    } else {
+        paint();
+    }
 }
 #endif
 

@@ -9,7 +9,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 packages=(kwin-dev kwin-wayland xwayland gjs gir1.2-gtk-4.0 python3-dbus libglib2.0-bin dbus-daemon
   imagemagick x11-utils mmdebstrap plasma-wayland-protocols libwayland-dev libkf5globalaccel-dev)
 chroot_packages=(g++ cmake ninja-build extra-cmake-modules qt6-base-dev qt6-declarative-dev kwin-dev libkf6globalaccel-dev
-  kglobalacceld kwin-x11 xvfb x11-utils imagemagick python3-dbus libglib2.0-bin dbus-daemon)
+  kglobalacceld kwin-x11 xvfb x11-utils xdotool imagemagick python3-dbus libglib2.0-bin dbus-daemon)
 
 install_missing "${packages[@]}"
 "$here/debian13-chroot.sh" install "${chroot_packages[@]}"
