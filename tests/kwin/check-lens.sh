@@ -37,6 +37,16 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+  # Find a Colour: the teal square found (medium: the effect's default range).
+  "$talvex" filter "$work/beneath.png" "$work/expected-find.png" --red 0 --green 1 \
+    --find '#008080' --near medium
+  # Magnify: the middle 120×100 of what lies beneath at 2× (the scene's 180,160); at 3×
+  # its 80×67 (the scene's 200,176), the row left over below; striped after enlarging.
+  convert "$work/scene.png" -crop 120x100+180+160 +repage -filter point -resize 200% "$work/beneath-2x.png"
+  "$talvex" filter "$work/beneath-2x.png" "$work/expected-2x.png" --red 0 --green 1
+  convert "$work/scene.png" -crop 80x67+200+176 +repage -filter point -resize 300% \
+    -crop 240x200+0+0 +repage "$work/beneath-3x.png"
+  "$talvex" filter "$work/beneath-3x.png" "$work/expected-3x.png" --red 0 --green 1
   # The window beneath changes where it is: the scene mirrored.
   convert "$work/scene.png" -flop "$work/changed-scene.png"
   convert "$work/changed-scene.png" -crop 240x200+120+110 +repage "$work/beneath-changed.png"
@@ -230,6 +240,19 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 # 3. A setting change: red stripes off.
 tell configure red-stripes bool false
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
+
+# 3e. Find a Colour and Magnify, each as the program draws it: the teal kept and striped,
+#     the gradient and the red square grey; the middle of what lies beneath enlarged
+#     without smoothing, the stripes of their size on the screen.
+tell configure find-colour string '#008080'
+shoot_until_matches lens-find "$work/expected-find.png" || fail "finding teal differs from the program's"
+tell configure find-colour string ''
+tell configure magnification uint 2
+shoot_until_matches lens-2x "$work/expected-2x.png" || fail "the 2× lens differs from the program's"
+tell configure magnification uint 3
+shoot_until_matches lens-3x "$work/expected-3x.png" || fail "the 3× lens differs from the program's"
+tell configure magnification uint 1
+shoot_until_matches lens-green "$work/expected-green.png" || fail "back at 1× the lens differs"
 
 # 3a. Name Colours: the colour beneath the pointer before the stripes (the teal square
 #     at the scene's 220,260), unknown once the pointer leaves the picture.
