@@ -354,7 +354,7 @@ QPoint LensEffect::shownPoint(const QRect& copied) const {
 
 void LensEffect::pointerMoved(const PointerPosition& position) {
     if (probing()) {
-        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+        repaintProbe();
     }
     const QRect aroundBefore = aroundPointer(m_lens);
     m_pointer = QPointF(position).toPoint();
@@ -365,9 +365,19 @@ void LensEffect::pointerMoved(const PointerPosition& position) {
         effects->addRepaint(around);  // copied once painted; the lens follows
     }
     if (probing()) {
-        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+        repaintProbe();
     } else if (m_service.request().nameColours) {
         m_service.reportColour(std::nullopt);
+    }
+}
+
+// Name Colours: the pixel under the pointer is painted again, and on a magnified picture
+// the pixel it shows there too (where it is read).
+void LensEffect::repaintProbe() {
+    effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    const QRect copied = copiedArea(m_lens);
+    if (!copied.isEmpty() && m_lens.contains(m_pointer)) {
+        effects->addRepaint(QRect(shownPoint(copied), QSize(1, 1)));
     }
 }
 

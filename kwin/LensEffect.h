@@ -54,6 +54,7 @@ private:
                      const QPoint& probe);
     bool probing() const;
     void pointerMoved(const PointerPosition& position);
+    void repaintProbe();
     void setMousePolling(bool on);
     QRect aroundPointer(const QRect& lens) const;
     int magnification() const;

@@ -9,7 +9,9 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) and a change of the window beneath show; Name Colours names the colour beneath; Around the Pointer shows the area around it,
+# way; a settings change (red stripes off), Find a Colour, Magnify (2×, 3×) and a change
+# of the window beneath show; Name Colours names the colour beneath (magnified: the one
+# shown); Around the Pointer shows the area around it,
 # only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; on kwin_x11 a click on the picture reaches
@@ -270,6 +272,11 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/signals.log"; }
   wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
   wait_for "the colour unknown outside the picture" named 560 280 "false,"
+  # At 2× the pointer there shows the red square (the scene's 230,235), not the teal
+  # that lies beneath it.
+  tell configure magnification uint 2
+  wait_for "the colour a 2× picture shows named" named 720 510 "true, (1.0, 0.0, 0.0"
+  tell configure magnification uint 1
   # Around the Pointer: the panel away from the scene (its picture at 890,160), the
   # pointer over the scene's (170, 210), whose colour is named too.
   panel_at() { place panel "$1" "$2" && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  $1"; }
