@@ -58,6 +58,8 @@ prepare() {
   # the panel.
   convert "$work/scene.png" -crop 240x200+50+110 +repage "$work/around.png"
   "$talvex" filter "$work/around.png" "$work/expected-around.png" --red 0 --green 1
+  convert "$work/scene.png" -crop 120x100+110+160 +repage -filter point -resize 200% "$work/around-2x.png"
+  "$talvex" filter "$work/around-2x.png" "$work/expected-around-2x.png" --red 0 --green 1
   convert "$work/scene.png" -crop 240x200+80+90 +repage "$work/around-panel.png"
   "$talvex" filter "$work/around-panel.png" "$work/expected-around-panel.png" --red 0 --green 1
 }
@@ -285,6 +287,10 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   point_at 670 460
   shoot_until_matches around "$work/expected-around.png" 890 160 ||
     fail "the lens does not show the area around the pointer"
+  tell configure magnification uint 2  # its middle 120×100, the scene's 110,160
+  shoot_until_matches around-2x "$work/expected-around-2x.png" 890 160 ||
+    fail "the 2× lens does not show the middle of the area around the pointer"
+  tell configure magnification uint 1
   scene_pixel() { # X Y: the scene's pixel there as the signal gives it, "R,G,B,"
     convert "$work/scene.png" -format \
       "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]," info:
