@@ -406,8 +406,9 @@ void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow*
     m_panel = panel;
 }
 
-// Around the Pointer: a paint that meets the area around the pointer paints the panel's
-// picture too (from the fresh copy), and the whole area when it moved (copied whole).
+// The area copied (around the pointer, or magnified): a paint that meets it paints the
+// panel's picture too (from the fresh copy), and the whole area when it moved (copied
+// whole).
 void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseconds presentTime) {
     const QRect around = copiedArea(m_lens);
     if (isActive() && !around.isEmpty()) {
@@ -422,8 +423,8 @@ void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseco
 }
 
 // The windows beneath must not be left out as hidden by the panel: its picture is a
-// hole now; around the pointer nothing hides what lies beneath the panel, copied before
-// the panel is drawn.
+// hole now; in the area copied (around the pointer, magnified) nothing hides what lies
+// beneath the panel, copied before the panel is drawn.
 void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
                                 std::chrono::milliseconds presentTime) {
     if (w == m_panel && !m_lens.isEmpty()) {
@@ -532,7 +533,7 @@ QColor LensEffect::pixelAt(const Frame& frame, const QPoint& point) const {
 }
 
 // The striped picture is kept while the lens shows what is beneath as it is: not held,
-// not around the pointer, no colour probed in it.
+// nothing copied (around the pointer, magnified), no colour probed in it.
 bool LensEffect::stripedKept() const {
     return isActive() && !m_held && !m_holdPending && copiedArea(m_lens).isEmpty() && !probing();
 }
