@@ -2,6 +2,10 @@
 
 #include "StripeShaderBody.h"
 
+#include <QVector2D>
+#include <QVector3D>
+#include <cmath>
+
 #ifdef TALVEX_KWIN6
 #include <core/rendertarget.h>
 #include <core/renderviewport.h>
@@ -17,7 +21,8 @@ namespace {
 // code its role runs (a software renderer runs every branch of a program, taken or not):
 // a window beneath gets the program's stripes over the picture; the panel shows nothing
 // there (hole 1: what is beneath shows) or a kept picture (hole 2: the held one, or the
-// striped one while nothing in it changed), or the area around the pointer striped; a
+// striped one while nothing in it changed), or a copied area (around the pointer, or
+// magnified) enlarged and then striped, so that the stripes keep their size; a
 // window beneath while the kept striped picture is shown is drawn plain. Elsewhere the
 // texel is drawn as it is.
 // lensRect is the picture in the render target's device pixels, y from the top; probe is
@@ -43,7 +48,12 @@ QByteArray roleSource(Role role) {
 )glsl";
         case Role::Around:
             return R"glsl(    if (inside) {
-        talvexSampled = TEXTURE(heldPicture, lens / lensRect.zw);
+        // Pixel p (from the picture's top-left) shows texel floor((p + offset) / m) of the
+        // copy (from its top-left; its rows lie from the bottom).
+        vec2 p = vec2(floor(lens.x), lensRect.w - 1.0 - floor(lens.y));
+        vec2 copied = floor((p + magnifyOffset) / magnify);
+        copied.y = copySize.y - 1.0 - copied.y;
+        talvexSampled = TEXTURE(heldPicture, (copied + 0.5) / copySize);
         talvexFragCoord = vec4(lens, 0.0, 1.0);
         talvexStripes();
         texel = mix(talvexSampled, talvexStriped, strength);
@@ -69,6 +79,9 @@ uniform float patternscale;
 uniform float showRed;
 uniform float showGreen;
 uniform float strength;
+uniform vec2 copySize;
+uniform float magnify;
+uniform vec2 magnifyOffset;
 vec4 talvexSampled;
 vec4 talvexFragCoord;
 vec4 talvexStriped;
@@ -93,6 +106,23 @@ void main()
 }
 
 constexpr int heldTextureUnit = 1;
+
+// A colour in CIELAB (L*, a*, b*; D65 white), worked out as the program's stripe program
+// and its filter do, so that both find the same colours.
+QVector3D cielab(const QColor& colour) {
+    const auto linear = [](int v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto curve = [](double t) {
+        return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0;
+    };
+    const double r = linear(colour.red()), g = linear(colour.green()), b = linear(colour.blue());
+    const double fx = curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double fy = curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double fz = curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return QVector3D(float(116 * fy - 16), float(500 * (fx - fy)), float(200 * (fy - fz)));
+}
 
 std::unique_ptr<GLShader> makeShader(Role role) {
     auto shader = ShaderManager::instance()->generateCustomShader(
@@ -221,7 +251,7 @@ void LensEffect::refresh() {
     }
     if (shown(panel) && m_stripeShader && m_holeShader && m_aroundShader && m_plainShader) {
         lens = request.picture.translated(panel->clientGeometry().topLeft().toPoint());
-        const bool nothingBeneath = m_held || !aroundPointer(lens).isEmpty();
+        const bool nothingBeneath = m_held || !copiedArea(lens).isEmpty();
         const auto order =
             nothingBeneath ? decltype(effects->stackingOrder())() : effects->stackingOrder();
         for (EffectWindow* w : order) {
@@ -240,7 +270,7 @@ void LensEffect::refresh() {
         m_repaintPending || lens != m_lens || beneath != m_beneath || panel != m_panel;
     m_repaintPending = false;
     setRedirected(beneath, panel);
-    const QRect around = aroundPointer(lens);
+    const QRect around = copiedArea(lens);
     if (around.isEmpty()) {
         m_around.reset();
         m_aroundKept = QRect();
@@ -266,24 +296,65 @@ bool LensEffect::probing() const {
            (m_lens.contains(m_pointer) || !aroundPointer(m_lens).isEmpty());
 }
 
-// Around the Pointer: the area of the picture's size centred on the pointer (kept on the
+// Magnify: how many times the picture enlarges what it shows (1 once held).
+int LensEffect::magnification() const {
+    return m_held ? 1 : int(m_service.request().magnification);
+}
+
+// The size of the area a picture of `size` shows: 1/m of it, whole pixels rounded up.
+QSize LensEffect::shownSize(const QSize& size) const {
+    const int m = magnification();
+    return QSize((size.width() + m - 1) / m, (size.height() + m - 1) / m);
+}
+
+// Around the Pointer: the area the picture shows centred on the pointer (kept on the
 // screen), while the pointer is not over the picture; else empty.
 QRect LensEffect::aroundPointer(const QRect& lens) const {
     const LensRequest& request = m_service.request();
-    if (lens.isEmpty() || request.held || request.area != QLatin1String("pointer") ||
+    if (lens.isEmpty() || m_held || request.area != QLatin1String("pointer") ||
         lens.contains(m_pointer)) {
         return {};
     }
-    QRect around(m_pointer - QPoint(lens.width() / 2, lens.height() / 2), lens.size());
+    const QSize size = shownSize(lens.size());
+    QRect around(m_pointer - QPoint(size.width() / 2, size.height() / 2), size);
     const QRect screen = effects->virtualScreenGeometry();
     around.moveLeft(qBound(screen.left(), around.left(), screen.right() + 1 - around.width()));
     around.moveTop(qBound(screen.top(), around.top(), screen.bottom() + 1 - around.height()));
     return around;
 }
 
+// The area the picture shows copied and enlarged: around the pointer, or, magnified, the
+// middle of what lies beneath it (the odd pixel left over to the right and below, as the
+// program's own lens does); else empty (what is beneath shows through the panel).
+QRect LensEffect::copiedArea(const QRect& lens) const {
+    const QRect around = aroundPointer(lens);
+    if (!around.isEmpty() || lens.isEmpty() || magnification() < 2) {
+        return around;
+    }
+    const QSize size = shownSize(lens.size());
+    return QRect(lens.topLeft() +
+                     QPoint((lens.width() - size.width()) / 2, (lens.height() - size.height()) / 2),
+                 size);
+}
+
+// The pixels the picture leaves out at the left and top of its copied area enlarged:
+// picture pixel p shows copied pixel floor((p + offset) / m).
+QPoint LensEffect::magnifyOffset(const QSize& copied, const QSize& picture) const {
+    const int m = magnification();
+    return QPoint((copied.width() * m - picture.width()) / 2,
+                  (copied.height() * m - picture.height()) / 2);
+}
+
+// The point of the screen the picture shows under the pointer, magnified.
+QPoint LensEffect::shownPoint(const QRect& copied) const {
+    const int m = magnification();
+    const QPoint p = m_pointer - m_lens.topLeft() + magnifyOffset(copied.size(), m_lens.size());
+    return copied.topLeft() + QPoint(p.x() / m, p.y() / m);
+}
+
 void LensEffect::pointerMoved(const PointerPosition& position) {
     if (probing()) {
-        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+        repaintProbe();
     }
     const QRect aroundBefore = aroundPointer(m_lens);
     m_pointer = QPointF(position).toPoint();
@@ -294,9 +365,19 @@ void LensEffect::pointerMoved(const PointerPosition& position) {
         effects->addRepaint(around);  // copied once painted; the lens follows
     }
     if (probing()) {
-        effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+        repaintProbe();
     } else if (m_service.request().nameColours) {
         m_service.reportColour(std::nullopt);
+    }
+}
+
+// Name Colours: the pixel under the pointer is painted again, and on a magnified picture
+// the pixel it shows there too (where it is read).
+void LensEffect::repaintProbe() {
+    effects->addRepaint(QRect(m_pointer, QSize(1, 1)));
+    const QRect copied = copiedArea(m_lens);
+    if (!copied.isEmpty() && m_lens.contains(m_pointer)) {
+        effects->addRepaint(QRect(shownPoint(copied), QSize(1, 1)));
     }
 }
 
@@ -325,10 +406,11 @@ void LensEffect::setRedirected(const QSet<EffectWindow*>& beneath, EffectWindow*
     m_panel = panel;
 }
 
-// Around the Pointer: a paint that meets the area around the pointer paints the panel's
-// picture too (from the fresh copy), and the whole area when it moved (copied whole).
+// The area copied (around the pointer, or magnified): a paint that meets it paints the
+// panel's picture too (from the fresh copy), and the whole area when it moved (copied
+// whole).
 void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseconds presentTime) {
-    const QRect around = aroundPointer(m_lens);
+    const QRect around = copiedArea(m_lens);
     if (isActive() && !around.isEmpty()) {
         if (around != m_aroundKept) {
             data.paint += around;
@@ -341,14 +423,14 @@ void LensEffect::prePaintScreen(ScreenPrePaintData& data, std::chrono::milliseco
 }
 
 // The windows beneath must not be left out as hidden by the panel: its picture is a
-// hole now; around the pointer nothing hides what lies beneath the panel, copied before
-// the panel is drawn.
+// hole now; in the area copied (around the pointer, magnified) nothing hides what lies
+// beneath the panel, copied before the panel is drawn.
 void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
                                 std::chrono::milliseconds presentTime) {
     if (w == m_panel && !m_lens.isEmpty()) {
         data.opaque -= m_lens;
     }
-    const QRect around = aroundPointer(m_lens);
+    const QRect around = copiedArea(m_lens);
     if (isActive() && !around.isEmpty()) {
         data.opaque -= around;
     }
@@ -370,6 +452,9 @@ void LensEffect::setUniforms(const QRectF& deviceLens, double targetHeight, bool
         shader->setUniform("showRed", request.redStripes ? 1.0f : 0.0f);
         shader->setUniform("showGreen", request.greenStripes ? 1.0f : 0.0f);
         shader->setUniform("strength", float(request.strength));
+        shader->setUniform("finding", request.find ? 1.0f : 0.0f);
+        shader->setUniform("findLab", request.find ? cielab(*request.find) : QVector3D());
+        shader->setUniform("findRange", float(request.findRange));
         ShaderManager::instance()->popShader();
     }
 }
@@ -437,9 +522,9 @@ void LensEffect::bindHeldPicture(bool bind) {
     glActiveTexture(GL_TEXTURE0);
 }
 
-// The pixel of the bound framebuffer under the pointer, as painted so far.
-QColor LensEffect::pixelUnderPointer(const Frame& frame) const {
-    const QPointF device = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
+// The pixel of the bound framebuffer at `point` (logical), as painted so far.
+QColor LensEffect::pixelAt(const Frame& frame, const QPoint& point) const {
+    const QPointF device = frame.toDevice(QRectF(point, QSizeF(1, 1))).topLeft();
     GLubyte rgba[4] = {0, 0, 0, 0};
     glReadPixels(int(std::floor(device.x())),
                  int(frame.targetHeight) - 1 - int(std::floor(device.y())), 1, 1, GL_RGBA,
@@ -448,9 +533,9 @@ QColor LensEffect::pixelUnderPointer(const Frame& frame) const {
 }
 
 // The striped picture is kept while the lens shows what is beneath as it is: not held,
-// not around the pointer, no colour probed in it.
+// nothing copied (around the pointer, magnified), no colour probed in it.
 bool LensEffect::stripedKept() const {
-    return isActive() && !m_held && !m_holdPending && aroundPointer(m_lens).isEmpty() && !probing();
+    return isActive() && !m_held && !m_holdPending && copiedArea(m_lens).isEmpty() && !probing();
 }
 
 // The lens as painted so far, before the panel (the windows beneath striped), rows from
@@ -471,15 +556,27 @@ void LensEffect::keepStriped(const Frame& frame) {
     m_stripedAt = source;
 }
 
-// Steps: 1. around the pointer, what lies beneath the panel (painted so far) is kept and
-// the colour under the pointer read there; 2. the lens just striped is kept; 3. the panel
-// drawn with its hole showing nothing (what is beneath), the held or kept striped
-// picture, or the kept area around the pointer striped.
+// Steps: 1. the area the picture shows (around the pointer, or magnified), what lies
+// beneath the panel painted so far, is kept and the colour the pointer shows read there;
+// 2. the lens just striped is kept; 3. the panel drawn with its hole showing nothing
+// (what is beneath), the held or kept striped picture, or the kept area enlarged and
+// striped.
 void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& paint) {
     const QRect around = aroundPointer(m_lens);
-    keepAround(frame, around);
-    if (!around.isEmpty() && probing() && frame.region.contains(m_pointer)) {
-        m_service.reportColour(pixelUnderPointer(frame));
+    const QRect copied = copiedArea(m_lens);
+    keepAround(frame, copied);
+    const QPoint shown = around.isEmpty() ? shownPoint(copied) : m_pointer;
+    if (!copied.isEmpty() && probing() && frame.region.contains(shown)) {
+        m_service.reportColour(pixelAt(frame, shown));
+    }
+    if (m_around && !m_held) {
+        const QSize picture = frame.toDevice(m_lens).toAlignedRect().size();
+        ShaderManager::instance()->pushShader(m_aroundShader.get());
+        m_aroundShader->setUniform("copySize", QVector2D(m_around->width(), m_around->height()));
+        m_aroundShader->setUniform("magnify", float(magnification()));
+        m_aroundShader->setUniform("magnifyOffset",
+                                   QVector2D(magnifyOffset(m_around->size(), picture)));
+        ShaderManager::instance()->popShader();
     }
     if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
         keepStriped(frame);
@@ -499,11 +596,13 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
 void LensEffect::paintLens(const Frame& frame, const std::function<void()>& paint) {
     const QRectF deviceLens = frame.toDevice(m_lens);
     const QPointF devicePointer = frame.toDevice(QRectF(m_pointer, QSizeF(1, 1))).topLeft();
-    if (aroundPointer(m_lens).isEmpty()) {
+    const bool copying = !copiedArea(m_lens).isEmpty();
+    if (!copying) {
         m_around.reset();
         m_aroundKept = QRect();
     }
-    const bool probe = probing() && m_lens.contains(m_pointer) && frame.region.contains(m_pointer);
+    const bool probe =
+        probing() && !copying && m_lens.contains(m_pointer) && frame.region.contains(m_pointer);
     const QPoint pixel(int(std::floor(devicePointer.x())), int(std::floor(devicePointer.y())));
     if (isActive()) {
         const QPoint inLens =
@@ -527,7 +626,7 @@ void LensEffect::paintLens(const Frame& frame, const std::function<void()>& pain
     }
     keepHeldPicture(deviceLens, frame.targetHeight, frame.region, m_lens);
     if (probe) {
-        m_service.reportColour(pixelUnderPointer(frame));
+        m_service.reportColour(pixelAt(frame, m_pointer));
     }
 }
 

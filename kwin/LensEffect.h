@@ -54,8 +54,14 @@ private:
                      const QPoint& probe);
     bool probing() const;
     void pointerMoved(const PointerPosition& position);
+    void repaintProbe();
     void setMousePolling(bool on);
     QRect aroundPointer(const QRect& lens) const;
+    int magnification() const;
+    QSize shownSize(const QSize& size) const;
+    QRect copiedArea(const QRect& lens) const;
+    QPoint magnifyOffset(const QSize& copied, const QSize& picture) const;
+    QPoint shownPoint(const QRect& copied) const;
     // The frame being painted: logical to device pixels, the target's height, the region.
     struct Frame {
         std::function<QRectF(const QRectF&)> toDevice;
@@ -63,7 +69,7 @@ private:
         QRegion region;
     };
     void keepAround(const Frame& frame, const QRect& around);
-    QColor pixelUnderPointer(const Frame& frame) const;
+    QColor pixelAt(const Frame& frame, const QPoint& point) const;
     void damaged(KWin::EffectWindow* w);
     bool stripedKept() const;
     void keepStriped(const Frame& frame);
@@ -81,7 +87,8 @@ private:
                          const QRect& lens);
     void bindHeldPicture(bool bind);
 
-    std::unique_ptr<KWin::GLTexture> m_around;   // the area around the pointer, beneath the panel
+    std::unique_ptr<KWin::GLTexture> m_around;   // the area shown (around the pointer or
+                                                 // magnified), beneath the panel
     QRect m_aroundKept;                          // where m_around was copied from; empty: nowhere
     std::unique_ptr<KWin::GLTexture> m_striped;  // the lens as last striped; none: draw again
     QRect m_stripedAt;                           // where m_striped was copied from, device pixels

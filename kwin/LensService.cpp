@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDebug>
 #include <QKeySequence>
+#include <QRegularExpression>
 
 #include <KGlobalAccel>
 
@@ -51,6 +52,17 @@ QKeySequence keyOf(const QString& accelerator) {
     const QKeySequence key =
         QKeySequence::fromString(text + rest.toUpper(), QKeySequence::PortableText);
     return key.count() == 1 && !key.toString().isEmpty() ? key : QKeySequence();
+}
+// Find a Colour's "#RRGGBB"; "" (or anything else) finds nothing.
+std::optional<QColor> colourOf(const QString& text) {
+    static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    if (!hex.match(text).hasMatch()) {
+        if (!text.isEmpty()) {
+            qWarning("talvex_lens: find-colour wants #RRGGBB, not %s", qPrintable(text));
+        }
+        return std::nullopt;
+    }
+    return QColor(text);
 }
 }  // namespace
 
@@ -170,6 +182,16 @@ void LensService::Configure(const QVariantMap& settings) {
     take(settings, "scale", m_request.scale);
     if (!(m_request.scale > 0.0)) {
         m_request.scale = 1.0;
+    }
+    take(settings, "magnification", m_request.magnification);
+    m_request.magnification = qBound(1u, m_request.magnification, 4u);
+    if (const auto it = settings.constFind(QStringLiteral("find-colour"));
+        it != settings.constEnd() && it->userType() == QMetaType::QString) {
+        m_request.find = colourOf(it->toString());
+    }
+    take(settings, "find-range", m_request.findRange);
+    if (!(m_request.findRange >= 0.0)) {
+        m_request.findRange = LensRequest().findRange;
     }
     grabShortcut(m_request.shortcut);
     Q_EMIT requestChanged();

@@ -26,6 +26,9 @@ struct LensRequest {
     bool nameColours = false;
     QString shortcut;
     double scale = 1.0;
+    quint32 magnification = 1;   // 1..4: the middle 1/m of the area shown m times
+    std::optional<QColor> find;  // Find a Colour: the colour found; none: off
+    double findRange = 16.0;     // how near counts, as a CIELAB distance
 };
 
 // org.talvex.Lens1 on the session bus (/org/talvex/Lens, name org.talvex.Lens).

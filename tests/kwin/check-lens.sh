@@ -9,7 +9,9 @@
 #            no OpenGL without a render node), every window an X11 one.
 # Checks: the effect's picture equals the program's own stripe rendering (talvex filter)
 # of what lies beneath, pixel for pixel away from the edges, so the stripes run the same
-# way; a settings change (red stripes off) and a change of the window beneath show; Name Colours names the colour beneath; Around the Pointer shows the area around it,
+# way; a settings change (red stripes off), Find a Colour, Magnify (2×, 3×) and a change
+# of the window beneath show; Name Colours names the colour beneath (magnified: the one
+# shown); Around the Pointer shows the area around it,
 # only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; on kwin_x11 a click on the picture reaches
@@ -37,6 +39,16 @@ prepare() {
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
   "$talvex" filter "$work/beneath.png" "$work/expected.png" --red 1 --green 1
   "$talvex" filter "$work/beneath.png" "$work/expected-green.png" --red 0 --green 1
+  # Find a Colour: the teal square found (medium: the effect's default range).
+  "$talvex" filter "$work/beneath.png" "$work/expected-find.png" --red 0 --green 1 \
+    --find '#008080' --near medium
+  # Magnify: the middle 120×100 of what lies beneath at 2× (the scene's 180,160); at 3×
+  # its 80×67 (the scene's 200,176), the row left over below; striped after enlarging.
+  convert "$work/scene.png" -crop 120x100+180+160 +repage -filter point -resize 200% "$work/beneath-2x.png"
+  "$talvex" filter "$work/beneath-2x.png" "$work/expected-2x.png" --red 0 --green 1
+  convert "$work/scene.png" -crop 80x67+200+176 +repage -filter point -resize 300% \
+    -crop 240x200+0+0 +repage "$work/beneath-3x.png"
+  "$talvex" filter "$work/beneath-3x.png" "$work/expected-3x.png" --red 0 --green 1
   # The window beneath changes where it is: the scene mirrored.
   convert "$work/scene.png" -flop "$work/changed-scene.png"
   convert "$work/changed-scene.png" -crop 240x200+120+110 +repage "$work/beneath-changed.png"
@@ -46,6 +58,8 @@ prepare() {
   # the panel.
   convert "$work/scene.png" -crop 240x200+50+110 +repage "$work/around.png"
   "$talvex" filter "$work/around.png" "$work/expected-around.png" --red 0 --green 1
+  convert "$work/scene.png" -crop 120x100+110+160 +repage -filter point -resize 200% "$work/around-2x.png"
+  "$talvex" filter "$work/around-2x.png" "$work/expected-around-2x.png" --red 0 --green 1
   convert "$work/scene.png" -crop 240x200+80+90 +repage "$work/around-panel.png"
   "$talvex" filter "$work/around-panel.png" "$work/expected-around-panel.png" --red 0 --green 1
 }
@@ -231,6 +245,19 @@ shoot_until_matches lens "$work/expected.png" || fail "the lens differs from the
 tell configure red-stripes bool false
 shoot_until_matches lens-green "$work/expected-green.png" || fail "red stripes off did not show"
 
+# 3e. Find a Colour and Magnify, each as the program draws it: the teal kept and striped,
+#     the gradient and the red square grey; the middle of what lies beneath enlarged
+#     without smoothing, the stripes of their size on the screen.
+tell configure find-colour string '#008080'
+shoot_until_matches lens-find "$work/expected-find.png" || fail "finding teal differs from the program's"
+tell configure find-colour string ''
+tell configure magnification uint 2
+shoot_until_matches lens-2x "$work/expected-2x.png" || fail "the 2× lens differs from the program's"
+tell configure magnification uint 3
+shoot_until_matches lens-3x "$work/expected-3x.png" || fail "the 3× lens differs from the program's"
+tell configure magnification uint 1
+shoot_until_matches lens-green "$work/expected-green.png" || fail "back at 1× the lens differs"
+
 # 3a. Name Colours: the colour beneath the pointer before the stripes (the teal square
 #     at the scene's 220,260), unknown once the pointer leaves the picture.
 point_at() { # X Y: the pointer moves there
@@ -247,6 +274,11 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   named() { point_at "$1" "$2" && grep -q "ColourUnderPointer ($3" "$work/signals.log"; }
   wait_for "the colour beneath the pointer named" named 720 510 "true, (0.0, 0.50196"
   wait_for "the colour unknown outside the picture" named 560 280 "false,"
+  # At 2× the pointer there shows the red square (the scene's 230,235), not the teal
+  # that lies beneath it.
+  tell configure magnification uint 2
+  wait_for "the colour a 2× picture shows named" named 720 510 "true, (1.0, 0.0, 0.0"
+  tell configure magnification uint 1
   # Around the Pointer: the panel away from the scene (its picture at 890,160), the
   # pointer over the scene's (170, 210), whose colour is named too.
   panel_at() { place panel "$1" "$2" && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  $1"; }
@@ -255,6 +287,10 @@ if [ "$session" = x11 ] || [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
   point_at 670 460
   shoot_until_matches around "$work/expected-around.png" 890 160 ||
     fail "the lens does not show the area around the pointer"
+  tell configure magnification uint 2  # its middle 120×100, the scene's 110,160
+  shoot_until_matches around-2x "$work/expected-around-2x.png" 890 160 ||
+    fail "the 2× lens does not show the middle of the area around the pointer"
+  tell configure magnification uint 1
   scene_pixel() { # X Y: the scene's pixel there as the signal gives it, "R,G,B,"
     convert "$work/scene.png" -format \
       "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]," info:

@@ -2,7 +2,8 @@
 # lens-owner.py: owns the lens on org.talvex.Lens1 as the program does, for the checks:
 # one connection for its whole life (the lens goes when its owner leaves the bus).
 # Reads commands from standard input, answers each with one line ("ok" or the error):
-#   attach WINDOW X Y W H | picture X Y W H | configure KEY bool|double|string VALUE | detach
+#   attach WINDOW X Y W H | picture X Y W H | configure KEY bool|double|uint|string VALUE
+#   | detach
 import sys
 
 import dbus
@@ -10,6 +11,7 @@ import dbus
 bus = dbus.SessionBus()
 lens = dbus.Interface(bus.get_object("org.talvex.Lens", "/org/talvex/Lens"), "org.talvex.Lens1")
 kinds = {"bool": lambda v: dbus.Boolean(v == "true"), "double": lambda v: dbus.Double(float(v)),
+         "uint": lambda v: dbus.UInt32(int(v)),
          "string": dbus.String}
 
 
