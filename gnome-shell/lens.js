@@ -14,7 +14,9 @@
 //     cache      at the picture, clipped; a plain offscreen effect keeps the striped
 //                picture, so the stripe program runs again only when something in the
 //                lens changed, not on every frame of the stage
-//       lens     the stripe effect, clipped to the picture
+//       lens     the stripe effect, clipped to the picture; magnified, it enlarges the
+//                middle of what it painted (nearest texel) before striping, so the
+//                stripes keep their size
 //         world  moved so that the shown area (beneath the panel, or around the
 //                pointer) lies under the picture: a background actor of its own per
 //                monitor, then clones of each window below the panel that meets
@@ -61,6 +63,43 @@ function offscreenTarget(w, h) {
     const x2 = Math.ceil(w + 0.75);
     const y2 = Math.ceil(h + 0.75);
     return {offset: [x2 - w - 3, y2 - h - 3], size: [w + 3, h + 3]};
+}
+
+// Magnify along one axis of `size` pixels at `factor`: the middle ceil(size / factor)
+// pixels are shown, pixel p showing pixel base + floor((p + offset) / factor) of the
+// area (the program's own rule, so both centre odd sizes alike).
+function magnifyAxis(size, factor) {
+    const shown = Math.ceil(size / factor);
+    return {base: Math.floor((size - shown) / 2), offset: Math.floor((shown * factor - size) / 2)};
+}
+
+// The place of the area that the picture's pixel (px, py) (from its top-left) shows.
+function shownPlace(area, px, py, factor) {
+    const at = (size, p) => {
+        const axis = magnifyAxis(size, factor);
+        return axis.base + Math.floor((Math.floor(p) + axis.offset) / factor);
+    };
+    return [area.x + at(area.width, px), area.y + at(area.height, py)];
+}
+
+// CIELAB (D65) of a colour 0..255 per channel, as the program converts it for finding.
+function cielab([red, green, blue]) {
+    const linear = v => {
+        const c = v / 255;
+        return c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4);
+    };
+    const curve = t => t > 0.008856 ? Math.cbrt(t) : 7.787 * t + 16 / 116;
+    const [r, g, b] = [linear(red), linear(green), linear(blue)];
+    const fx = curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const fy = curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const fz = curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return [116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)];
+}
+
+// "#RRGGBB" as [r, g, b], or null.
+function parseColour(text) {
+    const match = /^#([0-9a-fA-F]{2})([0-9a-fA-F]{2})([0-9a-fA-F]{2})$/.exec(text);
+    return match ? match.slice(1).map(h => parseInt(h, 16)) : null;
 }
 
 function rectsMeet(a, b) {
@@ -135,6 +174,10 @@ function defaultSettings() {
         'scale': 1.0,
         'shortcut': '',
         'name-colours': false,
+        'magnification': 1,
+        'find-colour': '',
+        'find-range': 16.0,
+        'picking': false,
     };
 }
 
@@ -269,6 +312,12 @@ class Lens {
             strength: Math.min(Math.max(s['strength'], 0), 1),
             patternscale: s['scale'] > 0 ? s['scale'] : 1,
         });
+        const found = parseColour(s['find-colour']);
+        this._stripes.setValues({
+            finding: found ? 1 : 0,
+            findLab: found ? cielab(found) : [0, 0, 0],
+            findRange: s['find-range'] >= 0 ? s['find-range'] : 16,
+        });
         this._stripes.setHeld(s['held']);
     }
 
@@ -302,20 +351,29 @@ class Lens {
         this._nameColour();
     }
 
+    // 1..4, whole.
+    _magnification() {
+        return Math.min(Math.max(Math.floor(this._settings['magnification']), 1), 4);
+    }
+
     // Name Colours: the colour under the pointer as it is beneath, before the stripes:
     // one pixel of the stage painted without the lens and the panel (synchronously,
-    // offscreen; the screen is not touched). Reported when it changes.
+    // offscreen; the screen is not touched). Over a magnified picture, the colour of
+    // the place it shows there. Reported when it changes.
     _nameColour() {
         if (!this._settings['name-colours'] || !this._root.visible || !this._panel)
             return;
-        const [x, y] = global.get_pointer();
-        const area = this._shownArea(this._pictureStage);
+        let [x, y] = global.get_pointer();
+        const picture = this._pictureStage;
+        const area = this._shownArea(picture);
         const inside = x >= area.x && x < area.x + area.width &&
             y >= area.y && y < area.y + area.height;
         if (!inside) {
             this._reportColour(null);
             return;
         }
+        if (area === picture && this._magnification() > 1)
+            [x, y] = shownPlace(area, x - area.x, y - area.y, this._magnification());
         const panelActor = this._panel.get_compositor_private();
         const screenshot = new Shell.Screenshot();
         this._root.hide();
@@ -351,12 +409,13 @@ class Lens {
     // commit, so the program's own click-through does not hold there: over the picture
     // the panel's surface stops taking part in picking, and the pointer is picked again.
     // Later shells keep the region, and have no way to pick again at once (a surface
-    // made reactive again would go on missing the clicks until the next frame).
+    // made reactive again would go on missing the clicks until the next frame). While
+    // the program picks a colour to find, the picture takes the click.
     _updateClickThrough() {
         if (SHELL_KEEPS_X11_INPUT_REGION)
             return;
         const [x, y] = global.get_pointer();
-        const pass = this._root.visible && this._pictureStage &&
+        const pass = this._root.visible && this._pictureStage && !this._settings['picking'] &&
             passesClicks(this._pictureStage, x, y);
         const actor = this._panel && this._panel.get_compositor_private();
         this._setPassClicks(pass && actor ? actor.get_first_child() : null);
@@ -475,10 +534,15 @@ class Lens {
             actor.set_size(picture.width, picture.height);
         this._aboveWorld.set_position(-picture.x, -picture.y);
         const target = offscreenTarget(picture.width, picture.height);
+        const factor = this._magnification();
+        const across = magnifyAxis(picture.width, factor), down = magnifyAxis(picture.height, factor);
         this._stripes.setValues({
             lensSize: [picture.width, picture.height],
             targetSize: target.size,
             targetOffset: target.offset,
+            magnification: factor,
+            magnifyBase: [across.base, down.base],
+            magnifyOffset: [across.offset, down.offset],
         });
         const shown = this._panelShown(panel);
         this._root.visible = shown;

@@ -25,6 +25,7 @@ QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale,
         {QStringLiteral("find-colour"),
          found ? QString::fromStdString(hexString(*found)) : QString()},
         {QStringLiteral("find-range"), findRange(currentFindNear(defaults))},
+        {QStringLiteral("picking"), picking},
     };
 }
 

@@ -18,8 +18,9 @@ namespace lens {
 // red-stripes, green-stripes (b), strength (d, 0..1), area ("beneath" or "pointer"),
 // held (b), name-colours (b), shortcut (s, an accelerator; "" for none), scale (d),
 // magnification (u, 1..4), find-colour (s, "#RRGGBB" while `found`, else ""), find-range
-// (d, ΔE*ab). While `picking` a colour to find the compositor reports the colour under
-// the pointer (name-colours on), since the click picks that colour.
+// (d, ΔE*ab), picking (b). While `picking` a colour to find the picture takes the next
+// click, and the compositor reports the colour under the pointer (name-colours on),
+// since that click picks it.
 QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale,
                         std::optional<Rgb> found = {}, bool picking = false);
 

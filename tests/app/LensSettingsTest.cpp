@@ -49,7 +49,9 @@ TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     EXPECT_EQ(s.value("magnification"), QVariant(3u));
     EXPECT_EQ(s.value("find-colour"), QVariant(QStringLiteral("#008080")));
     EXPECT_EQ(s.value("find-range"), QVariant(8.0));
-    EXPECT_EQ(lens::settingsFor(store, false, 1, {}, true).value("name-colours"), QVariant(true));
+    s = lens::settingsFor(store, false, 1, {}, true);
+    EXPECT_EQ(s.value("name-colours"), QVariant(true));
+    EXPECT_EQ(s.value("picking"), QVariant(true));
     store.setIntegerForKey(9, keys::magnification);
     EXPECT_EQ(lens::settingsFor(store, false, 1).value("magnification"), QVariant(1u));
 

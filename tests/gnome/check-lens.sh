@@ -7,7 +7,9 @@
 #      X11 window hidden under the Wayland window does not show; paints of the stage
 #      over an unchanged lens, and a window changing elsewhere, run no stripe draw;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
-#      the panel; the panel's menu over the picture is drawn over the lens; a change
+#      the panel; at 2x the lens shows the middle of the area enlarged, striped as the
+#      program stripes it; finding a colour picked by a click keeps it and greys the
+#      rest; the panel's menu over the picture is drawn over the lens; a change
 #      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
 #      when the window beneath goes, and a window raised above the panel shows over
 #      it; a new desktop background shows in the lens; around the pointer the lens
@@ -140,6 +142,45 @@ wait_for "$focused === 'wayland'"
 click "$((x + w / 2))" "$((y - 8))"
 wait_for "$focused === 'Talvex'"
 echo "a click on the picture reaches the Wayland window beneath; the title bar takes its own"
+
+# settings JSON: the settings file replaced (as another writer would).
+settings() {
+  printf '%s\n' "$1" >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+  mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+}
+# compare_lens NAME EXPECTED: the lens now equals EXPECTED away from the edges.
+compare_lens() {
+  screenshot "$work/$1.png"
+  convert "$work/$1.png" -crop "$crop" +repage "$work/$1-lens.png"
+  differing="$(compare -metric AE \( "$work/$1-lens.png" -crop "$inner" +repage \) \
+    \( "$2" -crop "$inner" +repage \) null: 2>&1 || true)"
+  [ "$differing" = 0 ] || fail "$1: the lens differs from the program's rendering in $differing pixels (see $work)"
+}
+# Magnify 2x: the middle of the area beneath (the Wayland window's teal, red and ramp,
+# the desktop), each pixel a 2x2 square, striped after enlarging: the program's stripes
+# over the middle enlarged without smoothing.
+settings '{"Magnification": 2}'
+wait_for "$lens.settings.magnification === 2"
+convert "$work/beneath-crop.png" -crop "$(((w + 1) / 2))x$(((h + 1) / 2))+$(((w - (w + 1) / 2) / 2))+$(((h - (h + 1) / 2) / 2))" \
+  +repage -sample 200% -crop "${w}x${h}+0+0" +repage "$work/magnified-beneath.png"
+"$build/src/talvex" filter "$work/magnified-beneath.png" "$work/magnified-expected.png" --red 1 --green 1 --strength 100
+compare_lens magnified "$work/magnified-expected.png"
+echo "at 2x the lens shows the middle enlarged, its stripes at their size"
+# Find a Colour: Ctrl+F, then a click on the teal beneath picks it (the shell names the
+# colour under the pointer while the program picks); the teal keeps its stripes, the
+# ramp and the red turn grey, as the program draws it. Escape ends it.
+settings '{}'
+wait_for "$lens.settings.magnification === 1"
+keys Control_L f
+wait_for "$lens.settings.picking"
+click 640 530
+wait_for "$lens.settings['find-colour'] === '#008080'"
+"$build/src/talvex" filter "$work/beneath-crop.png" "$work/found-expected.png" --red 1 --green 1 \
+  --strength 100 --find '#008080' --near medium
+compare_lens found "$work/found-expected.png"
+keys Escape
+wait_for "$lens.settings['find-colour'] === ''"
+echo "finding the teal beneath keeps it striped and greys the rest"
 
 # The menu (F10) lies above the panel, over the picture, and shows over the lens as it
 # is without it. (Override-redirect windows such as menus sit in the shell's top window
