@@ -23,6 +23,9 @@
 //                that area
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
+//     catcher    over the picture but its bottom grip rows, reactive only while the
+//                picture is magnified: it takes the clicks there, and each is made again
+//                by a virtual pointer at the place the picture shows
 
 const BUS_NAME = 'org.talvex.Lens';
 const OBJECT_PATH = '/org/talvex/Lens';
@@ -212,6 +215,15 @@ class Lens {
         this._lens.add_child(this._world);
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
+        this._catcher = new Clutter.Actor({reactive: false});
+        this._catcher.connect('button-press-event', () => Clutter.EVENT_STOP);
+        this._catcher.connect('button-release-event', (actor, event) => {
+            this._replayClick(event.get_coords(), event.get_button());
+            return Clutter.EVENT_STOP;
+        });
+        this._root.add_child(this._catcher);
+        this._replaying = false;
+        this._virtualPointer = null;
         // The desktop background: clones of background actors of our own, hidden, made
         // by the shell's own background managers (one per monitor). Not clones of the
         // shell's backgrounds: those draw only what mutter found unobscured on the stage
@@ -253,6 +265,9 @@ class Lens {
 
     destroy() {
         this._setPassClicks(null);
+        if (this._paintId)
+            global.stage.disconnect(this._paintId);
+        this._paintId = 0;
         if (this._updateId)
             GLib.source_remove(this._updateId);
         this._updateId = 0;
@@ -421,6 +436,60 @@ class Lens {
         this._setPassClicks(pass && actor ? actor.get_first_child() : null);
     }
 
+    // Magnified, a click on the picture goes to the place the picture shows there: the
+    // catcher took it; once a frame has picked without the catcher, a virtual pointer
+    // clicks at that place and comes back, and after a frame that handled those events
+    // the catcher takes clicks again.
+    _replayClick([x, y], button) {
+        const picture = this._pictureStage;
+        if (!picture || this._replaying)
+            return;
+        const [mx, my] = shownPlace(picture, x - picture.x, y - picture.y, this._magnification());
+        this._replaying = true;
+        this._updateCatcher();
+        if (!this._virtualPointer) {
+            this._virtualPointer = Clutter.get_default_backend().get_default_seat()
+                .create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
+        }
+        this._afterFrame(() => {
+            const pointer = this._virtualPointer;
+            const time = global.get_current_time() * 1000;
+            pointer.notify_absolute_motion(time, mx, my);
+            pointer.notify_button(time, button, Clutter.ButtonState.PRESSED);
+            pointer.notify_button(time, button, Clutter.ButtonState.RELEASED);
+            pointer.notify_absolute_motion(time, x, y);
+            this._afterFrame(() => {
+                this._replaying = false;
+                this._updateCatcher();
+            });
+        });
+    }
+
+    // `then` after the next frame is painted (one is asked for).
+    _afterFrame(then) {
+        this._paintId = global.stage.connect('after-paint', () => {
+            global.stage.disconnect(this._paintId);
+            this._paintId = 0;
+            then();
+        });
+        global.stage.queue_redraw();
+    }
+
+    // The catcher covers the picture but its bottom grip rows, taking clicks while the
+    // picture is magnified and shown, not while the program picks a colour (that click
+    // is the program's) nor while a click is made again.
+    _updateCatcher() {
+        const picture = this._pictureStage;
+        const takes = Boolean(picture) && this._root.visible && this._magnification() > 1 &&
+            !this._settings['picking'] && !this._replaying;
+        if (picture) {
+            this._catcher.set_position(picture.x, picture.y);
+            this._catcher.set_size(picture.width, Math.max(picture.height - GRIP_SIZE, 0));
+        }
+        if (this._catcher.reactive !== takes)
+            this._catcher.reactive = takes;
+    }
+
     _setPassClicks(surface) {
         if (this._surface === surface)
             return;
@@ -546,6 +615,7 @@ class Lens {
         });
         const shown = this._panelShown(panel);
         this._root.visible = shown;
+        this._updateCatcher();
         this._updateClickThrough();
         this._setDrawing(shown);
     }
