@@ -24,8 +24,11 @@
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
 //     catcher    over the picture but its bottom grip rows, reactive only while the
-//                picture is magnified: it takes the clicks there, and each is made again
-//                by a virtual pointer at the place the picture shows
+//                picture is magnified, on the shells where the extension passes the
+//                picture's clicks itself (43-44): it takes the clicks there, and each is
+//                made again by a virtual pointer at the place the picture shows (on 48
+//                the click made again reaches the window there but does not activate
+//                it, so later shells leave magnified clicks passing straight through)
 
 const BUS_NAME = 'org.talvex.Lens';
 const OBJECT_PATH = '/org/talvex/Lens';
@@ -224,6 +227,7 @@ class Lens {
         this._root.add_child(this._catcher);
         this._replaying = false;
         this._virtualPointer = null;
+        this._mapsClicks = !SHELL_KEEPS_X11_INPUT_REGION;
         // The desktop background: clones of background actors of our own, hidden, made
         // by the shell's own background managers (one per monitor). Not clones of the
         // shell's backgrounds: those draw only what mutter found unobscured on the stage
@@ -438,8 +442,8 @@ class Lens {
 
     // Magnified, a click on the picture goes to the place the picture shows there: the
     // catcher took it; once a frame has picked without the catcher, a virtual pointer
-    // clicks at that place and comes back, and after a frame that handled those events
-    // the catcher takes clicks again.
+    // moves to that place, clicks and comes back, and then the catcher takes clicks
+    // again.
     _replayClick([x, y], button) {
         const picture = this._pictureStage;
         if (!picture || this._replaying)
@@ -451,18 +455,28 @@ class Lens {
             this._virtualPointer = Clutter.get_default_backend().get_default_seat()
                 .create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
         }
-        this._afterFrame(() => {
-            const pointer = this._virtualPointer;
-            const time = global.get_current_time() * 1000;
-            pointer.notify_absolute_motion(time, mx, my);
-            pointer.notify_button(time, button, Clutter.ButtonState.PRESSED);
-            pointer.notify_button(time, button, Clutter.ButtonState.RELEASED);
-            pointer.notify_absolute_motion(time, x, y);
-            this._afterFrame(() => {
+        const pointer = this._virtualPointer;
+        const time = () => global.get_current_time() * 1000;
+        // Each step after a frame: the shell picks what lies under the pointer as it
+        // paints.
+        const steps = [
+            () => pointer.notify_absolute_motion(time(), mx, my),
+            () => {
+                pointer.notify_button(time(), button, Clutter.ButtonState.PRESSED);
+                pointer.notify_button(time(), button, Clutter.ButtonState.RELEASED);
+            },
+            () => pointer.notify_absolute_motion(time(), x, y),
+            () => {
                 this._replaying = false;
                 this._updateCatcher();
-            });
-        });
+            },
+        ];
+        const next = () => {
+            steps.shift()();
+            if (steps.length)
+                this._afterFrame(next);
+        };
+        this._afterFrame(next);
     }
 
     // `then` after the next frame is painted (one is asked for).
@@ -480,7 +494,8 @@ class Lens {
     // is the program's) nor while a click is made again.
     _updateCatcher() {
         const picture = this._pictureStage;
-        const takes = Boolean(picture) && this._root.visible && this._magnification() > 1 &&
+        const takes = this._mapsClicks && Boolean(picture) && this._root.visible &&
+            this._magnification() > 1 &&
             !this._settings['picking'] && !this._replaying;
         if (picture) {
             this._catcher.set_position(picture.x, picture.y);
