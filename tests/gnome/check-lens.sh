@@ -42,7 +42,7 @@ source "$here/scene-helpers.sh"
 
 display -title hidden "$work/hidden.png" &
 move hidden 420 260
-gjs "$here/wayland-window.js" "$work/scene.png" wayland &
+TALVEX_CLICKS="$work/wayland-clicks.txt" gjs "$here/wayland-window.js" "$work/scene.png" wayland &
 move wayland 400 240
 export XDG_CONFIG_HOME="$work/config"
 QT_QPA_PLATFORM=xcb "$build/src/talvex" >"$work/talvex-$with_extension.log" 2>&1 &
@@ -177,6 +177,11 @@ if [ "$(shell_eval "$lens._mapsClicks")" = true ]; then
   wait_for "$focused === 'Talvex'"
   click "$((x + w / 2 + 150))" "$((y + h / 2))"
   wait_for "$focused === 'wayland'"
+  # It arrived at the place shown (the program's rule: the middle's pixel p / 2).
+  shown="$((x + (w - (w + 1) / 2) / 2 + (w / 2 + 150) / 2 - (x + w / 2 + 100 - ww))) $(((h - (h + 1) / 2) / 2 + h / 4 + y - 240))"
+  for _ in $(seq 1 40); do [ "$(tail -n 1 "$work/wayland-clicks.txt")" = "$shown" ] && break; sleep 0.25; done
+  [ "$(tail -n 1 "$work/wayland-clicks.txt")" = "$shown" ] \
+    || fail "the magnified click arrived at $(tail -n 1 "$work/wayland-clicks.txt"), not at $shown"
   move wayland 400 240
   echo "a click on the magnified picture reaches the place it shows"
 fi
