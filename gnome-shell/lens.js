@@ -27,8 +27,9 @@
 //                picture is magnified, on the shells where the extension passes the
 //                picture's clicks itself (43-44): it takes the clicks there, and each is
 //                made again by a virtual pointer at the place the picture shows (on 48
-//                the click made again reaches the window there but does not activate
-//                it, so later shells leave magnified clicks passing straight through)
+//                the click made again never reaches the Wayland window there, though
+//                the pointer does: later shells leave magnified clicks passing straight
+//                through)
 
 const BUS_NAME = 'org.talvex.Lens';
 const OBJECT_PATH = '/org/talvex/Lens';
