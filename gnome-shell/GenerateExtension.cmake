@@ -30,6 +30,9 @@ uniform float strength;
 uniform vec2 lensSize;
 uniform vec2 targetSize;
 uniform vec2 targetOffset;
+uniform float magnification;
+uniform vec2 magnifyBase;
+uniform vec2 magnifyOffset;
 vec4 talvexSampled;
 vec4 talvexFragCoord;
 vec4 talvexStriped;
@@ -37,8 +40,15 @@ ${frag}")
 # The offscreen target holds the lens padded (targetOffset, targetSize); its texture
 # runs top row first. The pixel's centre is found from the texture coordinate, rounded
 # to the pixel so that the band tests meet exact centres, as gl_FragCoord gives them.
+# Magnified, the pixel shows the texel of the middle area that covers it (the program's
+# rule: texel magnifyBase + floor((pixel + magnifyOffset) / magnification)), read at its
+# centre so that no smoothing mixes neighbours; the stripes stay at the pixel's place.
 set(code "talvexSampled = cogl_color_out;
 vec2 lensPixel = floor(cogl_tex_coord_in[0].st * targetSize) + targetOffset + 0.5;
+if (magnification > 1.5) {
+    vec2 texel = magnifyBase + floor((floor(lensPixel) + magnifyOffset) / magnification);
+    talvexSampled = texture2D(cogl_sampler0, (texel + 0.5 - targetOffset) / targetSize);
+}
 talvexFragCoord = vec4(lensPixel.x, lensSize.y - lensPixel.y, 0.0, 1.0);
 talvexStripes();
 cogl_color_out = mix(talvexSampled, talvexStriped, strength);

@@ -14,13 +14,22 @@
 //     cache      at the picture, clipped; a plain offscreen effect keeps the striped
 //                picture, so the stripe program runs again only when something in the
 //                lens changed, not on every frame of the stage
-//       lens     the stripe effect, clipped to the picture
+//       lens     the stripe effect, clipped to the picture; magnified, it enlarges the
+//                middle of what it painted (nearest texel) before striping, so the
+//                stripes keep their size
 //         world  moved so that the shown area (beneath the panel, or around the
 //                pointer) lies under the picture: a background actor of its own per
 //                monitor, then clones of each window below the panel that meets
 //                that area
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
+//     catcher    over the picture but its bottom grip rows, reactive only while the
+//                picture is magnified, on the shells where the extension passes the
+//                picture's clicks itself (43-44): it takes the clicks there, and each is
+//                made again by a virtual pointer at the place the picture shows (on 48
+//                the click made again never reaches the Wayland window there, though
+//                the pointer does: later shells leave magnified clicks passing straight
+//                through)
 
 const BUS_NAME = 'org.talvex.Lens';
 const OBJECT_PATH = '/org/talvex/Lens';
@@ -61,6 +70,43 @@ function offscreenTarget(w, h) {
     const x2 = Math.ceil(w + 0.75);
     const y2 = Math.ceil(h + 0.75);
     return {offset: [x2 - w - 3, y2 - h - 3], size: [w + 3, h + 3]};
+}
+
+// Magnify along one axis of `size` pixels at `factor`: the middle ceil(size / factor)
+// pixels are shown, pixel p showing pixel base + floor((p + offset) / factor) of the
+// area (the program's own rule, so both centre odd sizes alike).
+function magnifyAxis(size, factor) {
+    const shown = Math.ceil(size / factor);
+    return {base: Math.floor((size - shown) / 2), offset: Math.floor((shown * factor - size) / 2)};
+}
+
+// The place of the area that the picture's pixel (px, py) (from its top-left) shows.
+function shownPlace(area, px, py, factor) {
+    const at = (size, p) => {
+        const axis = magnifyAxis(size, factor);
+        return axis.base + Math.floor((Math.floor(p) + axis.offset) / factor);
+    };
+    return [area.x + at(area.width, px), area.y + at(area.height, py)];
+}
+
+// CIELAB (D65) of a colour 0..255 per channel, as the program converts it for finding.
+function cielab([red, green, blue]) {
+    const linear = v => {
+        const c = v / 255;
+        return c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4);
+    };
+    const curve = t => t > 0.008856 ? Math.cbrt(t) : 7.787 * t + 16 / 116;
+    const [r, g, b] = [linear(red), linear(green), linear(blue)];
+    const fx = curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const fy = curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const fz = curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return [116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)];
+}
+
+// "#RRGGBB" as [r, g, b], or null.
+function parseColour(text) {
+    const match = /^#([0-9a-fA-F]{2})([0-9a-fA-F]{2})([0-9a-fA-F]{2})$/.exec(text);
+    return match ? match.slice(1).map(h => parseInt(h, 16)) : null;
 }
 
 function rectsMeet(a, b) {
@@ -135,6 +181,10 @@ function defaultSettings() {
         'scale': 1.0,
         'shortcut': '',
         'name-colours': false,
+        'magnification': 1,
+        'find-colour': '',
+        'find-range': 16.0,
+        'picking': false,
     };
 }
 
@@ -169,6 +219,16 @@ class Lens {
         this._lens.add_child(this._world);
         this._root.add_child(this._aboveLens);
         this._aboveLens.add_child(this._aboveWorld);
+        this._catcher = new Clutter.Actor({reactive: false});
+        this._catcher.connect('button-press-event', () => Clutter.EVENT_STOP);
+        this._catcher.connect('button-release-event', (actor, event) => {
+            this._replayClick(event.get_coords(), event.get_button());
+            return Clutter.EVENT_STOP;
+        });
+        this._root.add_child(this._catcher);
+        this._replaying = false;
+        this._virtualPointer = null;
+        this._mapsClicks = !SHELL_KEEPS_X11_INPUT_REGION;
         // The desktop background: clones of background actors of our own, hidden, made
         // by the shell's own background managers (one per monitor). Not clones of the
         // shell's backgrounds: those draw only what mutter found unobscured on the stage
@@ -210,6 +270,9 @@ class Lens {
 
     destroy() {
         this._setPassClicks(null);
+        if (this._paintId)
+            global.stage.disconnect(this._paintId);
+        this._paintId = 0;
         if (this._updateId)
             GLib.source_remove(this._updateId);
         this._updateId = 0;
@@ -269,6 +332,12 @@ class Lens {
             strength: Math.min(Math.max(s['strength'], 0), 1),
             patternscale: s['scale'] > 0 ? s['scale'] : 1,
         });
+        const found = parseColour(s['find-colour']);
+        this._stripes.setValues({
+            finding: found ? 1 : 0,
+            findLab: found ? cielab(found) : [0, 0, 0],
+            findRange: s['find-range'] >= 0 ? s['find-range'] : 16,
+        });
         this._stripes.setHeld(s['held']);
     }
 
@@ -302,20 +371,29 @@ class Lens {
         this._nameColour();
     }
 
+    // 1..4, whole.
+    _magnification() {
+        return Math.min(Math.max(Math.floor(this._settings['magnification']), 1), 4);
+    }
+
     // Name Colours: the colour under the pointer as it is beneath, before the stripes:
     // one pixel of the stage painted without the lens and the panel (synchronously,
-    // offscreen; the screen is not touched). Reported when it changes.
+    // offscreen; the screen is not touched). Over a magnified picture, the colour of
+    // the place it shows there. Reported when it changes.
     _nameColour() {
         if (!this._settings['name-colours'] || !this._root.visible || !this._panel)
             return;
-        const [x, y] = global.get_pointer();
-        const area = this._shownArea(this._pictureStage);
+        let [x, y] = global.get_pointer();
+        const picture = this._pictureStage;
+        const area = this._shownArea(picture);
         const inside = x >= area.x && x < area.x + area.width &&
             y >= area.y && y < area.y + area.height;
         if (!inside) {
             this._reportColour(null);
             return;
         }
+        if (area === picture && this._magnification() > 1)
+            [x, y] = shownPlace(area, x - area.x, y - area.y, this._magnification());
         const panelActor = this._panel.get_compositor_private();
         const screenshot = new Shell.Screenshot();
         this._root.hide();
@@ -351,15 +429,81 @@ class Lens {
     // commit, so the program's own click-through does not hold there: over the picture
     // the panel's surface stops taking part in picking, and the pointer is picked again.
     // Later shells keep the region, and have no way to pick again at once (a surface
-    // made reactive again would go on missing the clicks until the next frame).
+    // made reactive again would go on missing the clicks until the next frame). While
+    // the program picks a colour to find, the picture takes the click.
     _updateClickThrough() {
         if (SHELL_KEEPS_X11_INPUT_REGION)
             return;
         const [x, y] = global.get_pointer();
-        const pass = this._root.visible && this._pictureStage &&
+        const pass = this._root.visible && this._pictureStage && !this._settings['picking'] &&
             passesClicks(this._pictureStage, x, y);
         const actor = this._panel && this._panel.get_compositor_private();
         this._setPassClicks(pass && actor ? actor.get_first_child() : null);
+    }
+
+    // Magnified, a click on the picture goes to the place the picture shows there: the
+    // catcher took it; once a frame has picked without the catcher, a virtual pointer
+    // moves to that place, clicks and comes back, and then the catcher takes clicks
+    // again.
+    _replayClick([x, y], button) {
+        const picture = this._pictureStage;
+        if (!picture || this._replaying)
+            return;
+        const [mx, my] = shownPlace(picture, x - picture.x, y - picture.y, this._magnification());
+        this._replaying = true;
+        this._updateCatcher();
+        if (!this._virtualPointer) {
+            this._virtualPointer = Clutter.get_default_backend().get_default_seat()
+                .create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
+        }
+        const pointer = this._virtualPointer;
+        const time = () => global.get_current_time() * 1000;
+        // Each step after a frame: the shell picks what lies under the pointer as it
+        // paints.
+        const steps = [
+            () => pointer.notify_absolute_motion(time(), mx, my),
+            () => {
+                pointer.notify_button(time(), button, Clutter.ButtonState.PRESSED);
+                pointer.notify_button(time(), button, Clutter.ButtonState.RELEASED);
+            },
+            () => pointer.notify_absolute_motion(time(), x, y),
+            () => {
+                this._replaying = false;
+                this._updateCatcher();
+            },
+        ];
+        const next = () => {
+            steps.shift()();
+            if (steps.length)
+                this._afterFrame(next);
+        };
+        this._afterFrame(next);
+    }
+
+    // `then` after the next frame is painted (one is asked for).
+    _afterFrame(then) {
+        this._paintId = global.stage.connect('after-paint', () => {
+            global.stage.disconnect(this._paintId);
+            this._paintId = 0;
+            then();
+        });
+        global.stage.queue_redraw();
+    }
+
+    // The catcher covers the picture but its bottom grip rows, taking clicks while the
+    // picture is magnified and shown, not while the program picks a colour (that click
+    // is the program's) nor while a click is made again.
+    _updateCatcher() {
+        const picture = this._pictureStage;
+        const takes = this._mapsClicks && Boolean(picture) && this._root.visible &&
+            this._magnification() > 1 &&
+            !this._settings['picking'] && !this._replaying;
+        if (picture) {
+            this._catcher.set_position(picture.x, picture.y);
+            this._catcher.set_size(picture.width, Math.max(picture.height - GRIP_SIZE, 0));
+        }
+        if (this._catcher.reactive !== takes)
+            this._catcher.reactive = takes;
     }
 
     _setPassClicks(surface) {
@@ -475,13 +619,19 @@ class Lens {
             actor.set_size(picture.width, picture.height);
         this._aboveWorld.set_position(-picture.x, -picture.y);
         const target = offscreenTarget(picture.width, picture.height);
+        const factor = this._magnification();
+        const across = magnifyAxis(picture.width, factor), down = magnifyAxis(picture.height, factor);
         this._stripes.setValues({
             lensSize: [picture.width, picture.height],
             targetSize: target.size,
             targetOffset: target.offset,
+            magnification: factor,
+            magnifyBase: [across.base, down.base],
+            magnifyOffset: [across.offset, down.offset],
         });
         const shown = this._panelShown(panel);
         this._root.visible = shown;
+        this._updateCatcher();
         this._updateClickThrough();
         this._setDrawing(shown);
     }

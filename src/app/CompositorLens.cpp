@@ -34,6 +34,11 @@ CompositorLens::CompositorLens(Window& panel, FilteredView& view, Desktop deskto
         this, UserDefaults::didChangeNotification, nullptr, [this](const Notification&) {
             QMetaObject::invokeMethod(this, [this] { sendSettings(); });
         });
+    // Finding, or picking the colour to find (the compositor then names the colour under
+    // the pointer, which the click picks).
+    NotificationCenter::defaultCenter().addObserver(
+        this, FilteredView::foundColourDidChangeNotification, &view,
+        [this](const Notification&) { sendSettings(); });
 }
 
 CompositorLens::~CompositorLens() {
@@ -140,8 +145,9 @@ void CompositorLens::sendPicture() {
 void CompositorLens::sendSettings() {
     if (!attached_ || !view_)
         return;
-    bus_->configure(
-        lens::settingsFor(UserDefaults::standard(), view_->held(), view_->backingScaleFactor()));
+    bus_->configure(lens::settingsFor(UserDefaults::standard(), view_->held(),
+                                      view_->backingScaleFactor(), view_->foundColour(),
+                                      view_->pickingColour()));
 }
 
 bool CompositorLens::eventFilter(QObject* watched, QEvent* event) {

@@ -8,7 +8,8 @@
 
 namespace talvex::lens {
 
-QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale) {
+QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale,
+                        std::optional<Rgb> found, bool picking) {
     return {
         {QStringLiteral("red-stripes"), defaults.integerForKey(keys::redStripesEnabled) != 0},
         {QStringLiteral("green-stripes"), defaults.integerForKey(keys::greenStripesEnabled) != 0},
@@ -17,9 +18,14 @@ QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale) {
                                      ? QStringLiteral("pointer")
                                      : QStringLiteral("beneath")},
         {QStringLiteral("held"), held},
-        {QStringLiteral("name-colours"), nameColoursEnabled(defaults)},
+        {QStringLiteral("name-colours"), picking || nameColoursEnabled(defaults)},
         {QStringLiteral("shortcut"), accelerator(currentPanelShortcut(defaults))},
         {QStringLiteral("scale"), scale > 0 ? scale : 1.0},
+        {QStringLiteral("magnification"), static_cast<uint>(currentMagnification(defaults))},
+        {QStringLiteral("find-colour"),
+         found ? QString::fromStdString(hexString(*found)) : QString()},
+        {QStringLiteral("find-range"), findRange(currentFindNear(defaults))},
+        {QStringLiteral("picking"), picking},
     };
 }
 

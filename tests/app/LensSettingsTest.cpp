@@ -37,6 +37,23 @@ TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     EXPECT_EQ(s.value("area"), QVariant(QStringLiteral("beneath")));
     EXPECT_EQ(s.value("shortcut"), QVariant(QString()));
     EXPECT_EQ(s.value("scale"), QVariant(2.0));
+    EXPECT_EQ(s.value("magnification"), QVariant(1u));  // not stored: 1x, not finding
+    EXPECT_EQ(s.value("find-colour"), QVariant(QString()));
+    EXPECT_EQ(s.value("find-range"), QVariant(16.0));
+    EXPECT_EQ(s.value("name-colours"), QVariant(false));
+    // Magnified, finding a teal closely; while picking, the compositor names the colour
+    // under the pointer (the click picks it) though Name Colours is off.
+    store.setIntegerForKey(3, keys::magnification);
+    store.setIntegerForKey(-1, keys::findNear);
+    s = lens::settingsFor(store, false, 1, Rgb{0, 0x80, 0x80});
+    EXPECT_EQ(s.value("magnification"), QVariant(3u));
+    EXPECT_EQ(s.value("find-colour"), QVariant(QStringLiteral("#008080")));
+    EXPECT_EQ(s.value("find-range"), QVariant(8.0));
+    s = lens::settingsFor(store, false, 1, {}, true);
+    EXPECT_EQ(s.value("name-colours"), QVariant(true));
+    EXPECT_EQ(s.value("picking"), QVariant(true));
+    store.setIntegerForKey(9, keys::magnification);
+    EXPECT_EQ(lens::settingsFor(store, false, 1).value("magnification"), QVariant(1u));
 
     const auto combined = [](QKeyCombination k) { return std::int64_t(k.toCombined()); };
     EXPECT_EQ(lens::accelerator(combined(Qt::SHIFT | Qt::META | Qt::Key_F5)),

@@ -7,7 +7,9 @@
 #      X11 window hidden under the Wayland window does not show; paints of the stage
 #      over an unchanged lens, and a window changing elsewhere, run no stripe draw;
 #   2. a click on the picture reaches the Wayland window beneath, one on the title bar
-#      the panel; the panel's menu over the picture is drawn over the lens; a change
+#      the panel; at 2x the lens shows the middle of the area enlarged, striped as the
+#      program stripes it, and a click on it reaches the place it shows (43-44); finding a colour picked by a click keeps it and greys the
+#      rest; the panel's menu over the picture is drawn over the lens; a change
 #      of the settings file shows in the lens; Hold Picture (Ctrl+H) keeps the picture
 #      when the window beneath goes, and a window raised above the panel shows over
 #      it; a new desktop background shows in the lens; around the pointer the lens
@@ -40,7 +42,7 @@ source "$here/scene-helpers.sh"
 
 display -title hidden "$work/hidden.png" &
 move hidden 420 260
-gjs "$here/wayland-window.js" "$work/scene.png" wayland &
+TALVEX_CLICKS="$work/wayland-clicks.txt" gjs "$here/wayland-window.js" "$work/scene.png" wayland &
 move wayland 400 240
 export XDG_CONFIG_HOME="$work/config"
 QT_QPA_PLATFORM=xcb "$build/src/talvex" >"$work/talvex-$with_extension.log" 2>&1 &
@@ -140,6 +142,66 @@ wait_for "$focused === 'wayland'"
 click "$((x + w / 2))" "$((y - 8))"
 wait_for "$focused === 'Talvex'"
 echo "a click on the picture reaches the Wayland window beneath; the title bar takes its own"
+
+# settings JSON: the settings file replaced (as another writer would).
+settings() {
+  printf '%s\n' "$1" >"$XDG_CONFIG_HOME/Talvex/defaults.json.new"
+  mv "$XDG_CONFIG_HOME/Talvex/defaults.json.new" "$XDG_CONFIG_HOME/Talvex/defaults.json"
+}
+# compare_lens NAME EXPECTED: the lens now equals EXPECTED away from the edges.
+compare_lens() {
+  screenshot "$work/$1.png"
+  convert "$work/$1.png" -crop "$crop" +repage "$work/$1-lens.png"
+  differing="$(compare -metric AE \( "$work/$1-lens.png" -crop "$inner" +repage \) \
+    \( "$2" -crop "$inner" +repage \) null: 2>&1 || true)"
+  [ "$differing" = 0 ] || fail "$1: the lens differs from the program's rendering in $differing pixels (see $work)"
+}
+# Magnify 2x: the middle of the area beneath (the Wayland window's teal, red and ramp,
+# the desktop), each pixel a 2x2 square, striped after enlarging: the program's stripes
+# over the middle enlarged without smoothing.
+settings '{"Magnification": 2}'
+wait_for "$lens.settings.magnification === 2"
+convert "$work/beneath-crop.png" -crop "$(((w + 1) / 2))x$(((h + 1) / 2))+$(((w - (w + 1) / 2) / 2))+$(((h - (h + 1) / 2) / 2))" \
+  +repage -sample 200% -crop "${w}x${h}+0+0" +repage "$work/magnified-beneath.png"
+"$build/src/talvex" filter "$work/magnified-beneath.png" "$work/magnified-expected.png" --red 1 --green 1 --strength 100
+compare_lens magnified "$work/magnified-expected.png"
+echo "at 2x the lens shows the middle enlarged, its stripes at their size"
+# A click on the magnified picture reaches the place it shows: with the Wayland window's
+# right edge 100 pixels right of the picture's middle, a click 150 right of the middle
+# (the desktop beneath the pointer) shows, and reaches, the window 75 right of it.
+# (Where the extension maps them: 43-44.)
+if [ "$(shell_eval "$lens._mapsClicks")" = true ]; then
+  ww="$(shell_eval "$window_js('wayland').get_frame_rect().width")"
+  move wayland "$((x + w / 2 + 100 - ww))" 240
+  shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+  wait_for "$focused === 'Talvex'"
+  click "$((x + w / 2 + 150))" "$((y + h / 2))"
+  wait_for "$focused === 'wayland'"
+  # It arrived at the place shown (the program's rule: the middle's pixel p / 2).
+  shown="$((x + (w - (w + 1) / 2) / 2 + (w / 2 + 150) / 2 - (x + w / 2 + 100 - ww))) $(((h - (h + 1) / 2) / 2 + h / 4 + y - 240))"
+  for _ in $(seq 1 40); do [ "$(tail -n 1 "$work/wayland-clicks.txt")" = "$shown" ] && break; sleep 0.25; done
+  [ "$(tail -n 1 "$work/wayland-clicks.txt")" = "$shown" ] \
+    || fail "the magnified click arrived at $(tail -n 1 "$work/wayland-clicks.txt"), not at $shown"
+  move wayland 400 240
+  echo "a click on the magnified picture reaches the place it shows"
+fi
+# Find a Colour: Ctrl+F, then a click on the teal beneath picks it (the shell names the
+# colour under the pointer while the program picks); the teal keeps its stripes, the
+# ramp and the red turn grey, as the program draws it. Escape ends it.
+settings '{}'
+wait_for "$lens.settings.magnification === 1"
+shell_eval "$lens._panel.activate(global.get_current_time()); 1" >/dev/null
+wait_for "$focused === 'Talvex'"
+keys Control_L f
+wait_for "$lens.settings.picking"
+click 640 530
+wait_for "$lens.settings['find-colour'] === '#008080'"
+"$build/src/talvex" filter "$work/beneath-crop.png" "$work/found-expected.png" --red 1 --green 1 \
+  --strength 100 --find '#008080' --near medium
+compare_lens found "$work/found-expected.png"
+keys Escape
+wait_for "$lens.settings['find-colour'] === ''"
+echo "finding the teal beneath keeps it striped and greys the rest"
 
 # The menu (F10) lies above the panel, over the picture, and shows over the lens as it
 # is without it. (Override-redirect windows such as menus sit in the shell's top window

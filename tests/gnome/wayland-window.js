@@ -14,6 +14,17 @@ const picture = Gtk.Picture.new_for_paintable(texture);
 picture.set_size_request(texture.get_width(), texture.get_height());
 picture.set_can_shrink(false);
 window.set_child(picture);
+// With TALVEX_CLICKS set, each click on the picture is a line "X Y" (its pixels) of that
+// file, so that the checks see where a click arrived.
+const clicksFile = GLib.getenv('TALVEX_CLICKS');
+const clicked = [];
+const clicks = new Gtk.GestureClick();
+clicks.connect('pressed', (gesture, n, x, y) => {
+    clicked.push(`${Math.floor(x)} ${Math.floor(y)}\n`);
+    if (clicksFile)
+        GLib.file_set_contents(clicksFile, clicked.join(''));
+});
+picture.add_controller(clicks);
 window.present();
 if (period) {
     GLib.timeout_add(GLib.PRIORITY_DEFAULT, Number(period), () => {
