@@ -175,6 +175,7 @@ private:
     bool hasShownGeometry(const CapturedImage& image) const;
     // Nothing to draw (none), everything, or the changed part.
     std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes);
+    bool mapsPixelForPixel(const CapturedImage& image) const;
     bool canUpdatePart(const CapturedImage& image) const;
     PixelRect drawableRectOf(const PixelRect& imageRect) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
