@@ -2,7 +2,9 @@
 // per second, and the CPU share of this process and of the X server, for a static
 // screen (pointer resting, or moving over the picture), a 100 x 100 window changing 20
 // times a second under one corner, the whole area changing 20 times a second, and a
-// panel covered by another window. Runs the real panel and view on the current X
+// panel covered by another window; at the fast speed also the whole area changing 100
+// times a second, faster than the lens draws, which shows the most frames a second it
+// keeps up with everything changing. Runs the real panel and view on the current X
 // display. The scene beneath the panel (bands of colour over the whole screen, the
 // changing window, the covering one) and the moving pointer each run in a process of
 // their own (scene_window and pointer_mover, beside this program), so the lens's CPU
@@ -124,7 +126,14 @@ void startMover(QProcess& mover, QPoint centre) {
     mover.waitForStarted();
 }
 
-enum class Scene { staticResting, staticMoving, cornerChanging, wholeChanging, covered };
+enum class Scene {
+    staticResting,
+    staticMoving,
+    cornerChanging,
+    wholeChanging,
+    covered,
+    wholeEveryFrame
+};
 
 const char* sceneName(Scene scene) {
     switch (scene) {
@@ -136,6 +145,8 @@ const char* sceneName(Scene scene) {
             return "100x100 changing 20/s";
         case Scene::wholeChanging:
             return "whole area changing 20/s";
+        case Scene::wholeEveryFrame:
+            return "whole area changing 100/s";
         default:
             return "panel covered";
     }
@@ -168,6 +179,9 @@ bool startScene(Bench& b, Scene scene, QProcess& window, QProcess& mover, QPoint
         return false;
     if (scene == Scene::wholeChanging &&
         !startSceneWindow(window, QStringList{"patch"} << rectArguments(content) << panelId))
+        return false;
+    if (scene == Scene::wholeEveryFrame &&
+        !startSceneWindow(window, QStringList{"flicker"} << rectArguments(content) << panelId))
         return false;
     if (scene == Scene::covered &&
         !startSceneWindow(window, QStringList{"cover"} << rectArguments(
@@ -261,17 +275,24 @@ double privateDirtyKb() {
 bool printTable(Bench& bench, double seconds) {
     std::printf(
         "| refresh speed | beneath the panel | captures/s | frames/s | MP drawn/s | "
-        "lens CPU | X server CPU |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
+        "lens CPU | X server CPU | lens CPU per frame |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
     for (RefreshSpeed speed : {RefreshSpeed::slow, RefreshSpeed::normal, RefreshSpeed::fast}) {
         for (Scene scene : {Scene::staticResting, Scene::staticMoving, Scene::cornerChanging,
-                            Scene::wholeChanging, Scene::covered}) {
+                            Scene::wholeChanging, Scene::covered, Scene::wholeEveryFrame}) {
+            if (scene == Scene::wholeEveryFrame && speed != RefreshSpeed::fast)
+                continue;
             const std::optional<Result> r = measure(bench, speed, scene, seconds);
             if (!r)
                 return false;
-            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% |\n", speedName(speed),
-                        sceneName(scene), r->capturesPerSecond, r->framesPerSecond,
-                        r->megapixelsPerSecond, r->cpuShare * 100, r->serverShare * 100);
+            char perFrame[32] = "–";
+            if (r->framesPerSecond >= 1)
+                std::snprintf(perFrame, sizeof perFrame, "%.1f ms",
+                              r->cpuShare * 1000 / r->framesPerSecond);
+            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% | %s |\n",
+                        speedName(speed), sceneName(scene), r->capturesPerSecond,
+                        r->framesPerSecond, r->megapixelsPerSecond, r->cpuShare * 100,
+                        r->serverShare * 100, perFrame);
             std::fflush(stdout);
         }
     }
