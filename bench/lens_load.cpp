@@ -3,9 +3,10 @@
 // screen (pointer resting, or moving over the picture), a 100 x 100 window changing 20
 // times a second under one corner, the whole area changing 20 times a second, and a
 // panel covered by another window; at the fast speed also the whole area changing 100
-// times a second, faster than the lens draws, which shows the most frames a second it
-// keeps up with everything changing. Runs the real panel and view on the current X
-// display. The scene beneath the panel (bands of colour over the whole screen, the
+// times a second, faster than the lens draws, with the pointer moving over the picture
+// (a resting pointer lets the lens look for changes on every sixth tick only), which
+// shows the most frames a second it keeps up with everything changing. Runs the real panel and view
+// on the current X display. The scene beneath the panel (bands of colour over the whole screen, the
 // changing window, the covering one) and the moving pointer each run in a process of
 // their own (scene_window and pointer_mover, beside this program), so the lens's CPU
 // share holds only the lens's work; the X server's share holds the scene's too, so the
@@ -146,7 +147,7 @@ const char* sceneName(Scene scene) {
         case Scene::wholeChanging:
             return "whole area changing 20/s";
         case Scene::wholeEveryFrame:
-            return "whole area changing 100/s";
+            return "whole area changing 100/s, pointer moving over it";
         default:
             return "panel covered";
     }
@@ -187,10 +188,10 @@ bool startScene(Bench& b, Scene scene, QProcess& window, QProcess& mover, QPoint
         !startSceneWindow(window, QStringList{"cover"} << rectArguments(
                                       b.panel.frameGeometry().adjusted(-20, -20, 20, 20))))
         return false;
-    if (scene == Scene::staticMoving)
+    const bool moving = scene == Scene::staticMoving || scene == Scene::wholeEveryFrame;
+    if (moving)
         startMover(mover, centre);
-    QCursor::setPos(scene == Scene::staticMoving ? centre
-                                                 : content.bottomRight() + QPoint(200, 150));
+    QCursor::setPos(moving ? centre : content.bottomRight() + QPoint(200, 150));
     return true;
 }
 
