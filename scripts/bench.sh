@@ -5,6 +5,7 @@
 # the load average before each benchmark and the date.
 #
 #   scripts/bench.sh [--runs N] [--seconds S] [--build DIR] [--skip-build]
+#                    [--only filter|capture|frame|load|memory]...
 #
 # --seconds is lens_load's time per case (default 6). The whole run takes about
 # 25 minutes with the defaults. Needs python3 (the medians), openbox and xdotool (the
@@ -16,13 +17,15 @@ runs=3
 seconds=6
 build="$TALVEX_ROOT/build-bench"
 skip_build=0
+only=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs="$2"; shift 2 ;;
     --seconds) seconds="$2"; shift 2 ;;
     --build) build="$2"; shift 2 ;;
     --skip-build) skip_build=1; shift ;;
-    *) echo "usage: $0 [--runs N] [--seconds S] [--build DIR] [--skip-build]" >&2; exit 2 ;;
+    --only) only="$only $2"; shift 2 ;;
+    *) echo "usage: $0 [--runs N] [--seconds S] [--build DIR] [--skip-build] [--only TABLE]..." >&2; exit 2 ;;
   esac
 done
 
@@ -35,36 +38,45 @@ out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
+# wanted TABLE: true when TABLE is to be measured (all of them without --only).
+wanted() { [ -z "$only" ] || [[ " $only " == *" $1 "* ]]; }
 
 # The machine and the renderer, once.
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores," \
   "Xvfb 1920×1080×24; $(date -u '+%Y-%m-%d %H:%M UTC'); $runs runs, median of each cell."
 
+if wanted filter; then
 echo "### Stripe filter (\`filter_bench\`, median ms; load $(load))"
 for i in $(seq "$runs"); do
-  run_with_display "$build/bench/filter_bench" --benchmark_format=json \
+  run_with_display "$build/bench/filter_bench" --benchmark_min_time=1 --benchmark_format=json \
     --benchmark_out="$out/filter.$i.json" --benchmark_out_format=json >/dev/null 2>&1
 done
 python3 - "$out" <<'EOF'
 import glob, json, statistics, sys
-times = {}
-for path in glob.glob(sys.argv[1] + "/filter.*.json"):
-    for b in json.load(open(path))["benchmarks"]:
-        times.setdefault(b["name"].replace("/real_time", ""), []).append(b["real_time"])
-med = {k: statistics.median(v) for k, v in times.items()}
+# One dict per run; the ratio is taken within each run, then its median.
+runs = [{b["name"].replace("/real_time", ""): b["real_time"]
+         for b in json.load(open(path))["benchmarks"]}
+        for path in glob.glob(sys.argv[1] + "/filter.*.json")]
+med = {k: statistics.median(run[k] for run in runs) for k in runs[0]}
+ratio = lambda a, b: statistics.median(run[a] / run[b] for run in runs)
 print("\n| size | sampling | upload | stripe draw | pass-through draw | stripe / pass-through "
       "| red 3, green 1 | read-back | stripe throughput |")
 print("|---|---|---|---|---|---|---|---|---|")
 for nearest, sampling in ((0, "linear"), (1, "nearest")):
     for w, h in ((400, 300), (1200, 800), (1920, 1080)):
         key = lambda name, n=nearest: med[f"{name}/{w}/{h}/{n}"]
-        stripe, plain = key("StripeDraw"), key("PassThroughDraw")
-        print(f"| {w}×{h} | {sampling} | {key('Upload', 0):.2f} | {stripe:.2f} | {plain:.2f} "
-              f"| {stripe / plain:.2f}× | {key('StripeDrawUnequalSwitches'):.2f} "
+        stripe = key("StripeDraw")
+        print(f"| {w}×{h} | {sampling} | {key('Upload', 0):.2f} | {stripe:.2f} "
+              f"| {key('PassThroughDraw'):.2f} "
+              f"| {ratio(f'StripeDraw/{w}/{h}/{nearest}', f'PassThroughDraw/{w}/{h}/{nearest}'):.2f}× "
+              f"| {key('StripeDrawUnequalSwitches'):.2f} "
               f"| {key('ReadBack', 0):.2f} | {w * h / 1e3 / stripe:.1f} MP/s |")
 EOF
 echo
 
+fi
+
+if wanted capture; then
 echo "### Capture below the panel (\`capture_bench\`, median ms; load $(load))"
 for i in $(seq "$runs"); do
   run_with_display "$build/bench/capture_bench" --benchmark_format=json \
@@ -88,6 +100,8 @@ for w, h in ((400, 300), (1200, 800), (1920, 1080)):
           f"| {med[f'sharedMemoryReadOfRoot/{w}/{h}']:.2f} |")
 EOF
 echo
+
+fi
 
 # Tables of numbers in Markdown form, run several times: each cell the median of the
 # runs (cells that are not numbers, and lines outside the tables, are the first run's).
@@ -115,6 +129,7 @@ for lines in zip(*runs):
 EOF
 }
 
+if wanted frame; then
 echo "### One frame of the lens (\`frame_bench\`, median ms; load $(load))"
 echo
 for i in $(seq "$runs"); do
@@ -124,6 +139,9 @@ sed -n 's/^OpenGL renderer: \(.*\), .*/Renderer: \1/p' "$out/frame.1.err"
 median_tables "$out"/frame.*.txt
 echo
 
+fi
+
+if wanted load; then
 for size in "400 300" "1200 800"; do
   set -- $size
   echo "### Steady load, $1×$2 panel (\`lens_load $seconds $1 $2\`; load $(load))"
@@ -134,6 +152,8 @@ for size in "400 300" "1200 800"; do
   median_tables "$out"/load."$1".*.txt
   echo
 done
+
+fi
 
 # Private dirty memory of the program itself, with a W×H view over a static screen.
 program_memory() {
@@ -158,6 +178,7 @@ program_memory() {
 }
 export -f program_memory
 export build
+if wanted memory; then
 echo "### Memory (\`talvex\` itself, Private_Dirty 15 s after start over a static screen; load $(load))"
 echo
 echo "| view | each run | median |"
@@ -172,4 +193,6 @@ for size in "400 300" "1200 800"; do
     "$(printf '%s\n' "${values[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
 done
 echo
+fi
+
 echo "Load average at the end: $(load)"
