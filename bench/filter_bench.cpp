@@ -1,7 +1,9 @@
 // Still-image filter throughput on a headless context, split into its three stages:
 // texture upload, draw and read-back. The stripe draw runs beside a pass-through draw
-// of the same quad and texture, so that the cost of the stripe program shows as a
-// ratio of the two. A second stripe draw uses unequal switches (red 3, green 1), for
+// of the same quad and texture, with the same sampling, so that the cost of the stripe
+// program shows as a ratio of the two. The draws sample the texture linearly (as for a
+// scaled picture) and, the third argument 1, at the nearest texel (as the lens draws a
+// picture texel for pixel). A second stripe draw uses unequal switches (red 3, green 1), for
 // which some pixels lie in both a red and a green band and are weighed twice. Counter
 // "MP/s": megapixels per second.
 //
@@ -69,7 +71,7 @@ std::vector<std::uint8_t> solidImage(int width, int height, Rgb colour) {
 // One drawable, the two programs and the uploaded picture.
 class Stage {
 public:
-    Stage(int width, int height, TalvexFilter::SwitchOverrides switches,
+    Stage(int width, int height, bool nearest, TalvexFilter::SwitchOverrides switches,
           std::optional<Rgb> fill = std::nullopt)
         : width_(width),
           height_(height),
@@ -87,8 +89,9 @@ public:
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, PixelBufferRenderer::textureName);
         upload();
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        const GLint sampling = nearest ? GL_NEAREST : GL_LINEAR;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, sampling);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
@@ -160,7 +163,8 @@ enum class Step { upload, stripeDraw, passThroughDraw, readBack };
 void run(benchmark::State& state, Step step,
          TalvexFilter::SwitchOverrides switches = TalvexFilter::SwitchOverrides{1, 1},
          std::optional<Rgb> fill = std::nullopt) {
-    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), switches, fill);
+    Stage stage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                state.range(2) != 0, switches, fill);
     if (!stage.ready()) {
         state.SkipWithError("no headless OpenGL");
         return;
@@ -186,8 +190,13 @@ void run(benchmark::State& state, Step step,
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
-    b->Args({400, 300})->Args({1200, 800})->Args({1920, 1080});
+    b->Args({400, 300, 0})->Args({1200, 800, 0})->Args({1920, 1080, 0});
     b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void sizesAndSamplings(benchmark::internal::Benchmark* b) {
+    sizes(b);
+    b->Args({400, 300, 1})->Args({1200, 800, 1})->Args({1920, 1080, 1});
 }
 
 void Upload(benchmark::State& state) {
@@ -220,12 +229,12 @@ void ReadBack(benchmark::State& state) {
 }
 
 BENCHMARK(Upload)->Apply(sizes);
-BENCHMARK(StripeDraw)->Apply(sizes);
-BENCHMARK(StripeDrawUnequalSwitches)->Apply(sizes);
+BENCHMARK(StripeDraw)->Apply(sizesAndSamplings);
+BENCHMARK(StripeDrawUnequalSwitches)->Apply(sizesAndSamplings);
 BENCHMARK(StripeDrawFinding)->Apply(sizes);
 BENCHMARK(StripeDrawAllTeal)->Apply(sizes);
 BENCHMARK(StripeDrawFindingAllTeal)->Apply(sizes);
-BENCHMARK(PassThroughDraw)->Apply(sizes);
+BENCHMARK(PassThroughDraw)->Apply(sizesAndSamplings);
 BENCHMARK(ReadBack)->Apply(sizes);
 
 }  // namespace

@@ -4,11 +4,13 @@
 //
 // Stages of a frame (all on the capture thread in the program):
 //   capture  the window server's image of the windows below the panel
-//   copy     the one copy of its bytes the display makes
 //   upload   the texture upload (glTexImage2D, finished)
 //   draw     the stripe quad (finished)
 //   present  the buffer swap to the window
-// "frame" is the real path, capture + PixelBufferRenderer::displayImage, timed whole.
+// "frame" is the real path, capture + PixelBufferRenderer::displayImage, timed whole,
+// with every window beneath taking a new colour before each frame (untimed), so that
+// every frame is drawn whole; "100×100" the same with only a 100 × 100 window beneath
+// changing, which the renderer uploads, draws and presents alone.
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
@@ -40,12 +42,17 @@ using talvex::ContextLock;
 using talvex::PixelBufferRenderer;
 using talvex::Rect;
 
-// Median of `runs` timings of `work`, in milliseconds, after two warm-up runs.
-double medianMs(int runs, const std::function<void()>& work) {
+// Median of `runs` timings of `work`, in milliseconds, after two warm-up runs; `prepare`
+// runs untimed before each.
+double medianMs(
+    int runs, const std::function<void()>& work, const std::function<void()>& prepare = [] {}) {
+    prepare();
     work();
+    prepare();
     work();
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
+        prepare();
         const auto start = Clock::now();
         work();
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
@@ -75,28 +82,31 @@ void upload(int w, int h, int bytesPerRow, const void* pixels) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, bytesPerRow / 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // Drawn texel for pixel, as the renderer does.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
 
 struct Result {
     int w, h;
-    double capture, copy, upload, draw, present, frame, floorRead, floorFrame;
+    double capture, upload, draw, present, frame, partialFrame, floorRead, floorFrame;
 };
 
-// Coloured windows beneath the panel, so that the capture composites real windows.
+// Coloured windows beneath the panel, so that the capture composites real windows, and
+// a 100 × 100 window on top of them inside the panel's area.
 class Backdrop {
 public:
     Backdrop() : dpy_(XOpenDisplay(nullptr)) {
-        const unsigned long colours[] = {0x808080, 0xff0000, 0x00ff00, 0xff8000, 0x008080};
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 6; ++i) {
             XSetWindowAttributes a{};
             a.override_redirect = True;
-            a.background_pixel = colours[i];
-            const int x = i == 0 ? 0 : 200 * i, y = i == 0 ? 0 : 100 * i;
-            const int w = i == 0 ? 1920 : 700, h = i == 0 ? 1080 : 500;
+            a.background_pixel = colours[0][i];
+            const int x = i == 0 ? 0 : (i == 5 ? 10 : 200 * i),
+                      y = i == 0 ? 0 : (i == 5 ? 10 : 100 * i);
+            const int w = i == 0 ? 1920 : (i == 5 ? 100 : 700),
+                      h = i == 0 ? 1080 : (i == 5 ? 100 : 500);
             windows_.push_back(XCreateWindow(dpy_, DefaultRootWindow(dpy_), x, y, w, h, 0,
                                              CopyFromParent, InputOutput, CopyFromParent,
                                              CWOverrideRedirect | CWBackPixel, &a));
@@ -109,13 +119,34 @@ public:
             XDestroyWindow(dpy_, w);
         XCloseDisplay(dpy_);
     }
+    // Every window takes the other of its two colours.
+    void changeAll() {
+        ++round_;
+        for (std::size_t i = 0; i < windows_.size(); ++i)
+            paint(i);
+        XSync(dpy_, False);
+    }
+    // Only the small window does.
+    void changeSmall() {
+        ++round_;
+        paint(windows_.size() - 1);
+        XSync(dpy_, False);
+    }
 
 private:
+    static constexpr unsigned long colours[2][6] = {
+        {0x808080, 0xff0000, 0x00ff00, 0xff8000, 0x008080, 0xc03060},
+        {0x707070, 0xe01010, 0x10e010, 0xe07010, 0x107070, 0x30c060}};
+    void paint(std::size_t i) {
+        XSetWindowBackground(dpy_, windows_[i], colours[round_ % 2][i]);
+        XClearWindow(dpy_, windows_[i]);
+    }
     Display* dpy_;
     std::vector<::Window> windows_;
+    unsigned round_ = 0;
 };
 
-Result measure(int w, int h, int runs) {
+Result measure(Backdrop& backdrop, int w, int h, int runs) {
     Result r{w, h, 0, 0, 0, 0, 0, 0, 0, 0};
     QWidget panel(nullptr, Qt::FramelessWindowHint);
     panel.setGeometry(0, 0, w, h);
@@ -134,8 +165,8 @@ Result measure(int w, int h, int runs) {
         ContextLock lock(renderer->context());
         GLint samples = 0;
         glGetIntegerv(GL_SAMPLES, &samples);
-        std::printf("OpenGL renderer: %s, %d samples per pixel\n", glGetString(GL_RENDERER),
-                    samples);
+        std::fprintf(stderr, "OpenGL renderer: %s, %d samples per pixel\n",
+                     glGetString(GL_RENDERER), samples);
         named = true;
     }
     const talvex::XWindowId windowId = talvex::nativeWindowId(panel);
@@ -148,8 +179,7 @@ Result measure(int w, int h, int runs) {
         std::fprintf(stderr, "no capture for %dx%d\n", w, h);
         return r;
     }
-    std::vector<std::uint8_t> bytes;
-    r.copy = medianMs(runs, [&] { bytes = *image->copyBytes(); });
+    const std::vector<std::uint8_t> bytes = *image->copyBytes();
 
     // The stages one by one, as the renderer runs them, each finished before the next.
     {
@@ -170,10 +200,19 @@ Result measure(int w, int h, int runs) {
         });
         r.present = medianMs(runs, [&] { renderer->context().flushBuffer(); });
     }
-    r.frame = medianMs(runs, [&] {
-        auto frame = server.imageBelowWindow(area, windowId, 1.0);
-        renderer->displayImage(*frame, 1.0);
-    });
+    // Shared with the renderer, as the lens does: the next capture is compared in place.
+    auto frame = [&] {
+        std::shared_ptr<const CapturedImage> captured =
+            server.imageBelowWindow(area, windowId, 1.0);
+        renderer->displayImage(captured, 1.0);
+    };
+    const auto presented = renderer->framesPresented();
+    const auto partial = renderer->partialFrames();
+    r.frame = medianMs(runs, frame, [&] { backdrop.changeAll(); });
+    r.partialFrame = medianMs(runs, frame, [&] { backdrop.changeSmall(); });
+    if (renderer->framesPresented() - presented != 2u * (runs + 2) ||
+        renderer->partialFrames() - partial != static_cast<std::uint64_t>(runs + 2))
+        std::fprintf(stderr, "%dx%d: not every changed frame was drawn as expected\n", w, h);
 
     // The floor: a plain read of the same rectangle, drawn through a pass-through program.
     ShmRootReader reader(w, h);
@@ -208,15 +247,19 @@ int main(int argc, char** argv) {
     talvex::TalvexFilter::registerDefaults();
     Backdrop backdrop;
 
-    std::printf("%-10s %8s %6s %7s %6s %8s %7s | %9s %10s | %5s %6s\n", "panel", "capture", "copy",
-                "upload", "draw", "present", "frame", "floor rd", "floor frm", "ratio", "fps");
+    std::printf(
+        "| panel | capture | upload | draw | present | frame | 100×100 frame | floor frame | "
+        "frame / floor | frames/s |\n|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [w, h, runs] : {std::tuple{400, 300, 60}, {1200, 800, 30}, {1920, 1080, 20}}) {
-        const Result r = measure(w, h, runs);
+        const Result r = measure(backdrop, w, h, runs);
         const double ratio = r.floorFrame > 0 ? r.frame / r.floorFrame : 0;
-        std::printf("%4dx%-5d %8.2f %6.2f %7.2f %6.2f %8.2f %7.2f | %9.2f %10.2f | %5.2f %6.1f\n",
-                    r.w, r.h, r.capture, r.copy, r.upload, r.draw, r.present, r.frame, r.floorRead,
+        std::printf("| %d×%d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.1f |\n",
+                    r.w, r.h, r.capture, r.upload, r.draw, r.present, r.frame, r.partialFrame,
                     r.floorFrame, ratio, r.frame > 0 ? 1000.0 / r.frame : 0.0);
+        std::fflush(stdout);
     }
-    std::printf("(milliseconds, median; ratio = frame / floor frame; fast speed needs 20 ms)\n");
+    std::printf(
+        "(milliseconds, median; every window beneath changes before each frame; frames/s "
+        "= 1000 / frame)\n");
     return 0;
 }

@@ -2,8 +2,11 @@
 // per second, and the CPU share of this process and of the X server, for a static
 // screen (pointer resting, or moving over the picture), a 100 x 100 window changing 20
 // times a second under one corner, the whole area changing 20 times a second, and a
-// panel covered by another window. Runs the real panel and view on the current X
-// display. The scene beneath the panel (bands of colour over the whole screen, the
+// panel covered by another window; at the fast speed also the whole area changing 100
+// times a second, faster than the lens draws, with the pointer moving over the picture
+// (a resting pointer lets the lens look for changes on every sixth tick only), which
+// shows the most frames a second it keeps up with everything changing. Runs the real panel and view
+// on the current X display. The scene beneath the panel (bands of colour over the whole screen, the
 // changing window, the covering one) and the moving pointer each run in a process of
 // their own (scene_window and pointer_mover, beside this program), so the lens's CPU
 // share holds only the lens's work; the X server's share holds the scene's too, so the
@@ -124,7 +127,14 @@ void startMover(QProcess& mover, QPoint centre) {
     mover.waitForStarted();
 }
 
-enum class Scene { staticResting, staticMoving, cornerChanging, wholeChanging, covered };
+enum class Scene {
+    staticResting,
+    staticMoving,
+    cornerChanging,
+    wholeChanging,
+    covered,
+    wholeEveryFrame
+};
 
 const char* sceneName(Scene scene) {
     switch (scene) {
@@ -136,6 +146,8 @@ const char* sceneName(Scene scene) {
             return "100x100 changing 20/s";
         case Scene::wholeChanging:
             return "whole area changing 20/s";
+        case Scene::wholeEveryFrame:
+            return "whole area changing 100/s, pointer moving over it";
         default:
             return "panel covered";
     }
@@ -169,14 +181,17 @@ bool startScene(Bench& b, Scene scene, QProcess& window, QProcess& mover, QPoint
     if (scene == Scene::wholeChanging &&
         !startSceneWindow(window, QStringList{"patch"} << rectArguments(content) << panelId))
         return false;
+    if (scene == Scene::wholeEveryFrame &&
+        !startSceneWindow(window, QStringList{"flicker"} << rectArguments(content) << panelId))
+        return false;
     if (scene == Scene::covered &&
         !startSceneWindow(window, QStringList{"cover"} << rectArguments(
                                       b.panel.frameGeometry().adjusted(-20, -20, 20, 20))))
         return false;
-    if (scene == Scene::staticMoving)
+    const bool moving = scene == Scene::staticMoving || scene == Scene::wholeEveryFrame;
+    if (moving)
         startMover(mover, centre);
-    QCursor::setPos(scene == Scene::staticMoving ? centre
-                                                 : content.bottomRight() + QPoint(200, 150));
+    QCursor::setPos(moving ? centre : content.bottomRight() + QPoint(200, 150));
     return true;
 }
 
@@ -261,17 +276,24 @@ double privateDirtyKb() {
 bool printTable(Bench& bench, double seconds) {
     std::printf(
         "| refresh speed | beneath the panel | captures/s | frames/s | MP drawn/s | "
-        "lens CPU | X server CPU |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
+        "lens CPU | X server CPU | lens CPU per frame |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
     for (RefreshSpeed speed : {RefreshSpeed::slow, RefreshSpeed::normal, RefreshSpeed::fast}) {
         for (Scene scene : {Scene::staticResting, Scene::staticMoving, Scene::cornerChanging,
-                            Scene::wholeChanging, Scene::covered}) {
+                            Scene::wholeChanging, Scene::covered, Scene::wholeEveryFrame}) {
+            if (scene == Scene::wholeEveryFrame && speed != RefreshSpeed::fast)
+                continue;
             const std::optional<Result> r = measure(bench, speed, scene, seconds);
             if (!r)
                 return false;
-            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% |\n", speedName(speed),
-                        sceneName(scene), r->capturesPerSecond, r->framesPerSecond,
-                        r->megapixelsPerSecond, r->cpuShare * 100, r->serverShare * 100);
+            char perFrame[32] = "–";
+            if (r->framesPerSecond >= 1)
+                std::snprintf(perFrame, sizeof perFrame, "%.1f ms",
+                              r->cpuShare * 1000 / r->framesPerSecond);
+            std::printf("| %s | %s | %.1f | %.1f | %.2f | %.1f %% | %.1f %% | %s |\n",
+                        speedName(speed), sceneName(scene), r->capturesPerSecond,
+                        r->framesPerSecond, r->megapixelsPerSecond, r->cpuShare * 100,
+                        r->serverShare * 100, perFrame);
             std::fflush(stdout);
         }
     }

@@ -7,6 +7,8 @@
 //   scene_window patch X Y W H [SIBLING]  a rectangle that takes a new colour 20 times a
 //                                         second, right below the top-level X window
 //                                         SIBLING (on top without one)
+//   scene_window flicker X Y W H [SIBLING] the same, 100 times a second: faster than
+//                                         any refresh speed, so every capture changed
 //   scene_window cover X Y W H            a grey rectangle, on top
 //
 // Prints "ready" once its window is on the screen, then runs until it is ended. The
@@ -85,7 +87,7 @@ bool showAndReport(Display* display, Window window) {
 int usage() {
     std::fprintf(stderr,
                  "usage: scene_window bands\n"
-                 "       scene_window patch X Y W H [SIBLING]\n"
+                 "       scene_window patch|flicker X Y W H [SIBLING]\n"
                  "       scene_window cover X Y W H\n");
     return 2;
 }
@@ -97,7 +99,8 @@ int main(int argc, char** argv) {
         return usage();
     const char* mode = argv[1];
     const bool bands = std::strcmp(mode, "bands") == 0;
-    const bool patch = std::strcmp(mode, "patch") == 0;
+    const bool flicker = std::strcmp(mode, "flicker") == 0;
+    const bool patch = flicker || std::strcmp(mode, "patch") == 0;
     const bool cover = std::strcmp(mode, "cover") == 0;
     if (!(bands && argc == 2) && !(patch && (argc == 6 || argc == 7)) && !(cover && argc == 6))
         return usage();
@@ -167,7 +170,7 @@ int main(int argc, char** argv) {
         return 1;
     auto next = std::chrono::steady_clock::now();
     for (;;) {
-        next += std::chrono::milliseconds(50);
+        next += std::chrono::milliseconds(flicker ? 10 : 50);
         std::this_thread::sleep_until(next);
         ++step;
         XSetWindowBackground(display, window, pixelOfHsv(display, step * 7 % 360, 200, 220));

@@ -18,6 +18,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick fonts-dejavu-core
+  # scripts/bench.sh: the medians of its runs
+  python3
   # desktop integration (icons, manual page) and the Debian package with its checks
   help2man gzip appstream desktop-file-utils man-db dpkg-dev file lintian
 )

@@ -221,6 +221,15 @@ bool PixelBufferRenderer::hasShownGeometry(const CapturedImage& image) const {
            image.bytesPerRow() == shown_.bytesPerRow && image.bitsPerPixel() == shown_.bitsPerPixel;
 }
 
+// The image is the viewport's size, so the filter shows all of it, unscaled: each
+// texel lands on one drawable pixel, sampled at its centre, where the nearest texel is
+// exactly what linear filtering gives (and costs the software renderer a third of the
+// pass-through draw less).
+bool PixelBufferRenderer::mapsPixelForPixel(const CapturedImage& image) const {
+    return image.width() == static_cast<std::size_t>(viewportWidth_) &&
+           image.height() == static_cast<std::size_t>(viewportHeight_);
+}
+
 // Each texel lands on one drawable pixel, or on a square of them when magnified: the
 // image is the viewport's size (the filter then shows all of it, unscaled), or that
 // size divided by the magnification and rounded up (the filter then cuts whole pixels
@@ -410,8 +419,9 @@ void PixelBufferRenderer::display(const CapturedImage& image,
 
     // The pixels go to OpenGL unchanged; the packed type does the unpacking.
     upload(image, *bytes, *update);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    const GLint sampling = mapsPixelForPixel(image) ? GL_NEAREST : GL_LINEAR;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, sampling);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 

@@ -184,6 +184,7 @@ private:
     // Nothing to draw (none), everything, or the changed part.
     std::optional<Update> updateFor(const CapturedImage& image, const ImageBytes& bytes,
                                     int magnification);
+    bool mapsPixelForPixel(const CapturedImage& image) const;
     bool canUpdatePart(const CapturedImage& image, int magnification) const;
     PixelRect drawableRectOf(const PixelRect& imageRect, const CapturedImage& image,
                              int magnification) const;

@@ -16,11 +16,12 @@ const char* const stripeVertexSource = stripeVertexText;
 // Where a weight's formula has no direction to work with (red and green both 0, which
 // includes black) the weight is 0 and the pixel stays as it is.
 //
-// Cost: a software rasteriser runs both sides of a branch for a block of pixels, so
-// the four weights share one evaluation per band: the measures both weight formulas
-// take from a colour (colourShape) are computed once, and one power finishes the weight.
-// Pixels in no band are written as sampled, without the trip into linear light and
-// back (which returns the same value up to rounding).
+// Cost: a software rasteriser runs every instruction for every pixel of a block,
+// whatever the branches say, so the cost is the instructions per pixel: the four
+// weights share one evaluation per band (the measures both weight formulas take from
+// a colour, with one division, and one power), and the way back from linear light is
+// a square root and a polynomial. Pixels in no band, or weighed 0, are written as
+// sampled (the trip into linear light and back returns the same value up to rounding).
 const char* const stripeFragmentSource = stripeFragmentText;
 
 }  // namespace talvex

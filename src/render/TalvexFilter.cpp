@@ -73,7 +73,8 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     glEnableVertexAttribArray(position);
 
     // 4-7. The visible part of the texture, read in place by the draw; a magnified one
-    // sampled without smoothing, so that its pixels stay sharp squares.
+    // sampled without smoothing, so that its pixels stay sharp squares (otherwise the
+    // caller's sampling stays: nearest where it draws texel for pixel).
     if (magnification_ > 1) {
         passThroughTextureVertices_ = magnifiedTextureVertices(
             drawablePixels(viewBounds_.width(), scale_),
@@ -82,8 +83,8 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
         passThroughTextureVertices_ =
             textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
     }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
-                    magnification_ > 1 ? GL_NEAREST : GL_LINEAR);
+    if (magnification_ > 1)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     applyFinding();
     glVertexAttribPointer(texturecoordinate, 2, GL_FLOAT, GL_FALSE, 0,
                           passThroughTextureVertices_.data());

@@ -31,20 +31,36 @@ int floorMod(int a, int b) {
     return ((a % b) + b) % b;
 }
 
-// Draws the picture and checks every pixel against the formulas for its own colour.
-void expectPictureMatchesFormulas(const Picture& in, double s, double R, double G) {
-    auto offscreen = Offscreen::create(
-        in.width, in.height, s, {static_cast<std::int64_t>(R), static_cast<std::int64_t>(G)});
+// The formulas' pixel blended over the plain one at `percent` strength.
+std::uint32_t expectedAtStrength(std::uint32_t in, int i, int j, double s, double R, double G,
+                                 int percent) {
+    const std::uint32_t striped = expectedPixel(in, i, j, s, R, G);
+    const double t = percent / 100.0;
+    std::uint32_t blended = in & 0xff000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const double a = (striped >> shift) & 255, b = (in >> shift) & 255;
+        blended |= static_cast<std::uint32_t>(std::lround(t * a + (1 - t) * b)) << shift;
+    }
+    return blended;
+}
+
+// Draws the picture and checks every pixel against the formulas for its own colour,
+// each channel within `tolerance` levels.
+void expectPictureMatchesFormulas(const Picture& in, double s, double R, double G,
+                                  int percent = 100, int tolerance = 2) {
+    auto offscreen =
+        Offscreen::create(in.width, in.height, s,
+                          {static_cast<std::int64_t>(R), static_cast<std::int64_t>(G), percent});
     ASSERT_TRUE(offscreen);
     const Picture out = offscreen->draw(imageOf(in));
     int mismatches = 0;
     for (int j = 0; j < in.height; ++j) {
         for (int i = 0; i < in.width; ++i) {
-            const std::uint32_t expected = expectedPixel(in.at(i, j), i, j, s, R, G);
-            if (!near(out.at(i, j), expected, 2) && ++mismatches <= 3) {
+            const std::uint32_t expected = expectedAtStrength(in.at(i, j), i, j, s, R, G, percent);
+            if (!near(out.at(i, j), expected, tolerance) && ++mismatches <= 3) {
                 ADD_FAILURE() << "colour " << hex(in.at(i, j)) << " s=" << s << " R=" << R
-                              << " G=" << G << " at (" << i << ", " << j << "): got "
-                              << hex(out.at(i, j)) << ", expected " << hex(expected);
+                              << " G=" << G << " " << percent << "% at (" << i << ", " << j
+                              << "): got " << hex(out.at(i, j)) << ", expected " << hex(expected);
             }
         }
     }
@@ -60,6 +76,21 @@ Picture scatteredPicture(int size) {
     Picture picture{size, size, {}};
     for (int n = 0; n < size * size; ++n) {
         picture.words.push_back(word(n * 37 % 256, n * 101 % 256, n * 59 % 256));
+    }
+    return picture;
+}
+
+// A grid over the colour cube, each colour in a block of 8 × 8 pixels, so that every
+// colour meets every place of the stripe period.
+Picture colourGridPicture() {
+    const int levels[] = {0, 40, 80, 128, 170, 215, 255};
+    const int blocksPerRow = 7 * 7;
+    Picture picture{blocksPerRow * 8, 7 * 8, {}};
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const int block = x / 8;
+            picture.words.push_back(word(levels[block / 7], levels[block % 7], levels[y / 8]));
+        }
     }
     return picture;
 }
@@ -100,6 +131,19 @@ TEST(StripeReference, MatchesTheWorkedWeights) {
     for (Rgb neutral : {Rgb{0.5, 0.5, 0.5}, Rgb{0.5, 0.5, 0}, Rgb{0, 0, 0}, Rgb{0, 0, 1}}) {
         const Weights w = weightsOfSampled(neutral);
         EXPECT_EQ(w.redMix + w.redPrimaryMix + w.greenMix + w.greenPrimaryMix, 0);
+    }
+}
+
+// Every colour of the grid, every switch value a menu stores and every strength: each
+// channel within one level of the formulas.
+TEST(StripeShading, ColourGridMatchesTheFormulasWithinOneLevel) {
+    TALVEX_REQUIRE_GL();
+    const Picture grid = colourGridPicture();
+    for (int percent : {25, 50, 75, 100}) {
+        for (int R = 0; R <= 3; ++R) {
+            for (int G = 0; G <= 3; ++G)
+                expectPictureMatchesFormulas(grid, 1, R, G, percent, 1);
+        }
     }
 }
 

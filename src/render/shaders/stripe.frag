@@ -6,90 +6,25 @@ varying float patternscale;
 varying float showRed;
 varying float showGreen;
 
-const float gamma_value = 1.8;
-const float factor = 1.3;
-
 const float noBand = 0.0;
 const float whiteBand = 1.0;
 const float blackBand = -1.0;
 
-// Lightness as the conversion to rg-saturation-lightness defines it: the mean of the
-// largest and smallest component, and 0 for a colour without chroma.
-float rgb2rgsl(float cmax, float cmin)
-{
-    if (cmax - cmin == 0.0) {
-        return 0.0;
-    }
-    return (cmax + cmin) * 0.5;
-}
+// Colours are weighed in linear light (the sampled value to the power 1.8). A software
+// rasteriser runs every instruction for every fragment of a block, where a pow costs
+// several square roots. The weights need the linear values exactly (their clamped
+// factors nearly cancel for some colours, so a 0.1 % error there moves the drawn colour
+// by several levels), but the way back only has to land within a level: it is one
+// square root and a polynomial.
 
-float lightness(float cmax, float cmin)
+// x^(1/1.8) for linear values x in [0, 1]: root * root^(1/9) with root = sqrt(x), the
+// last factor fitted to within 0.16 of an 8-bit level of the result.
+vec3 fromLinear(vec3 x)
 {
-    return (cmax + cmin) * 0.5;
-}
-
-float hsvsaturation(float cmax, float cmin)
-{
-    if (cmax <= 0.0) {
-        return 0.0;
-    }
-    return (cmax - cmin) / cmax;
-}
-
-float makePrimary(float v)
-{
-    return clamp(v * factor - (factor - 1.0), 0.0, 1.0);
-}
-
-// The measures of a colour v = (x, y, z) that both weight formulas use.
-struct ColourShape {
-    bool defined;        // x and y not both 0: the x-y direction exists
-    float xyLead;        // dot(normalize(v.xy), (1, -1))
-    float inverseLength; // 1 / |v|
-    float cmax;
-    float cmin;
-};
-
-ColourShape colourShape(vec3 v)
-{
-    ColourShape shape;
-    float xyLength = length(v.xy);
-    shape.defined = xyLength > 0.0;
-    shape.xyLead = shape.defined ? (v.x - v.y) / xyLength : 0.0;
-    shape.inverseLength = shape.defined ? 1.0 / length(v) : 0.0;
-    shape.cmax = max(max(v.x, v.y), v.z);
-    shape.cmin = min(min(v.x, v.y), v.z);
-    return shape;
-}
-
-// How red the linear colour c is, before the power: the red-green lead, damped by
-// blue and by very dark or very light colours.
-float mixture(vec3 c, ColourShape shape, float redGreenMix)
-{
-    float redGreenFactor = shape.xyLead;
-    float blueFactor = clamp((c.r - 0.2 * c.b) * shape.inverseLength, 0.0, 1.0);
-    float L = rgb2rgsl(shape.cmax, shape.cmin);
-    float halfIntensity = sqrt(L) * sqrt(1.0 - L) * 2.0;
-    return clamp(redGreenMix * redGreenFactor, 0.0, 1.0) * blueFactor
-           * clamp(halfIntensity * 1.5, 0.0, 1.0);
-}
-
-// How much x leads y in values = (x, y, z) while z stays below zThreshold, damped for
-// dark and unsaturated values, before the power.
-float mixture2(vec3 values, ColourShape shape, float xyMix, float zThreshold)
-{
-    float xyFactor = clamp(shape.xyLead, 0.0, 1.0);
-    float zFactor = clamp(zThreshold - 2.0 * values.z * shape.inverseLength, 0.0, 1.0);
-    float light = lightness(shape.cmax, shape.cmin)
-                  * clamp(5.0 * (-0.02 + hsvsaturation(shape.cmax, shape.cmin)), 0.0, 1.0);
-    float m = clamp(xyMix, 0.0, 1.0) * xyFactor * zFactor * clamp(4.0 * light * light, 0.0, 1.0);
-    return clamp(m, 0.0, 1.0);
-}
-
-// Green is weighed on the square roots of the linear colour, green first.
-vec3 greenValues(vec3 c)
-{
-    return sqrt(c).grb;
+    vec3 root = sqrt(x);
+    vec3 p = 0.6447031 + root * (1.6192732 + root * (-4.5247726
+             + root * (7.2695591 + root * (-5.8195395 + root * 1.8113993))));
+    return root * p;
 }
 
 // The weight of one band of the linear colour c:
@@ -97,21 +32,51 @@ vec3 greenValues(vec3 c)
 //   red black    redMix          = mixture(c, showRed)^1.8
 //   green white  greenPrimaryMix = clamp(1.4 * mixture2(greenValues(c), showGreen, 1.3)^0.4)
 //   green black  greenMix        = mixture2(greenValues(c), showGreen, 2.0)^0.4
+// where, for values v = (x, y, z) (c itself for red, sqrt(c).grb for green, green
+// first), lead = (x - y) / |v.xy|, L = (max + min) / 2 and
+//   mixture  = clamp(showRed * lead) * clamp((x - 0.2 z) / |v|) * clamp(3 sqrt(L (1 - L)))
+//   mixture2 = clamp(showGreen) * clamp(lead) * clamp(threshold - 2 z / |v|)
+//              * clamp(4 (L * clamp(5 (saturation - 0.02)))^2),  saturation = (max - min) / max
+// with clamp to [0, 1]. Colours with x = y = 0 (black among them) weigh 0. Both families
+// share the measures of v and one division.
 float bandWeight(vec3 c, bool red, bool white)
 {
-    vec3 values = red ? c : greenValues(c);
-    ColourShape shape = colourShape(values);
-    if (!shape.defined) {
-        return 0.0;
-    }
-    float m = red ? mixture(values, shape, showRed)
-                  : mixture2(values, shape, showGreen, white ? 1.3 : 2.0);
-    float power = red ? (white ? 1.0 : 1.8) : 0.4;
-    float weight = pow(m, power);
+    vec3 v = red ? c : sqrt(c).grb;
+    float xy2 = dot(v.xy, v.xy);
+    float xyLength = sqrt(xy2);
+    float length3 = sqrt(xy2 + v.z * v.z);
+    float cmax = max(max(v.x, v.y), v.z);
+    float cmin = min(min(v.x, v.y), v.z);
+    float inverse = 1.0 / (xyLength * length3 * cmax);
+    float lead = (v.x - v.y) * length3 * cmax * inverse;
+    float zShare = v.z * xyLength * cmax * inverse;
+    float L = (cmax + cmin) * 0.5;
+
+    float redM = clamp(showRed * lead, 0.0, 1.0)
+                 * clamp((v.x - 0.2 * v.z) * xyLength * cmax * inverse, 0.0, 1.0)
+                 * sqrt(clamp(9.0 * L * (1.0 - L), 0.0, 1.0));
+    float saturation = (cmax - cmin) * xyLength * length3 * inverse;
+    float light = L * clamp(5.0 * saturation - 0.1, 0.0, 1.0);
+    float greenM = clamp(showGreen, 0.0, 1.0) * clamp(lead, 0.0, 1.0)
+                   * clamp((white ? 1.3 : 2.0) - 2.0 * zShare, 0.0, 1.0)
+                   * min(4.0 * light * light, 1.0);
+
+    float m = red ? redM : greenM;
+    float weight = pow(m, red ? (white ? 1.0 : 1.8) : 0.4);
     if (white) {
-        weight = red ? makePrimary(weight) : clamp(1.4 * weight, 0.0, 1.0);
+        weight = red ? clamp(weight * 1.3 - 0.3, 0.0, 1.0) : min(1.4 * weight, 1.0);
     }
-    return weight;
+    // Tiny values would underflow the shared division; they weigh nothing anyway.
+    return xy2 > 1e-20 ? weight : 0.0;
+}
+
+// mod(x, period) with one shared division: the product with the inverse may round to
+// the next or the previous period at an exact multiple, which the selects put right.
+float reduced(float x, float period, float inversePeriod)
+{
+    float r = x - period * floor(x * inversePeriod);
+    r = r >= period ? r - period : r;
+    return r < 0.0 ? r + period : r;
 }
 
 // The band a diagonal coordinate (already reduced to one period) falls in.
@@ -135,9 +100,10 @@ vec2 stripeBands()
     float stepBound = 8.0 * s;
     float fx = gl_FragCoord.x;
     float fy = gl_FragCoord.y;
-    float stepRed = mod(showRed * (fy + fx), stepBound);
-    float stepNonGreen = mod(showGreen * (fy + fx), stepBound);
-    float stepGreen = mod(showGreen * (fy - fx), stepBound);
+    float inversePeriod = 1.0 / stepBound;
+    float stepRed = reduced(showRed * (fy + fx), stepBound, inversePeriod);
+    float stepNonGreen = reduced(showGreen * (fy + fx), stepBound, inversePeriod);
+    float stepGreen = reduced(showGreen * (fy - fx), stepBound, inversePeriod);
 
     float red = showRed == 0.0 ? noBand : bandAt(stepRed, s, stepBound);
     float green = noBand;
@@ -162,7 +128,8 @@ vec4 talvex(vec4 c, vec2 bands)
         bool red = bands.x != noBand;
         float band = red ? bands.x : bands.y;
         bool white = band == whiteBand;
-        c.rgb = mix(c.rgb, vec3(white ? 1.0 : 0.0), bandWeight(c.rgb, red, white));
+        float weight = band == noBand ? 0.0 : bandWeight(c.rgb, red, white);
+        c.rgb = mix(c.rgb, vec3(white ? 1.0 : 0.0), weight);
         bands = red ? vec2(noBand, bands.y) : vec2(noBand);
     } while (bands.y != noBand);
     return c;
@@ -202,21 +169,21 @@ vec4 foundOrDimmed(vec4 c)
     return vec4(vec3(0.12 + 0.4 * clamp(lab.x / 100.0, 0.0, 1.0)), c.a);
 }
 
+// Pixels in no band, and pixels a band weighs 0, are written as sampled, without the
+// trip into linear light and back.
 void main()
 {
-    vec4 c = texture2D(videoframe, coordinate);
+    vec4 sampled = texture2D(videoframe, coordinate);
     if (finding > 0.5) {
-        vec4 dimmed = foundOrDimmed(c);
+        vec4 dimmed = foundOrDimmed(sampled);
         if (dimmed.a >= 0.0) {
             gl_FragColor = dimmed;
             return;
         }
     }
     vec2 bands = stripeBands();
-    if (bands.x != noBand || bands.y != noBand) {
-        c.rgb = pow(c.rgb, vec3(gamma_value));
-        c = talvex(c, bands);
-        c.rgb = pow(c.rgb, vec3(1.0 / gamma_value));
-    }
-    gl_FragColor = c;
+    vec3 linear = pow(sampled.rgb, vec3(1.8));
+    vec4 c = talvex(vec4(linear, sampled.a), bands);
+    bool changed = any(notEqual(c.rgb, linear));
+    gl_FragColor = vec4(changed ? fromLinear(c.rgb) : sampled.rgb, sampled.a);
 }
