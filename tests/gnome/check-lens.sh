@@ -203,6 +203,17 @@ keys Escape
 wait_for "$lens.settings['find-colour'] === ''"
 echo "finding the teal beneath keeps it striped and greys the rest"
 
+# How many pixels of CROP differ between the screen with the lens and without it (NAME
+# names the two screenshots left in $work).
+differing_over_lens() {
+  screenshot "$work/$1-lens.png"
+  shell_eval "$lens._root.hide()" >/dev/null
+  screenshot "$work/$1-plain.png"
+  shell_eval "$lens._root.show()" >/dev/null
+  compare -metric AE \( "$work/$1-lens.png" -crop "$2" +repage \) \
+    \( "$work/$1-plain.png" -crop "$2" +repage \) null: 2>&1 || true
+}
+
 # The menu (F10) lies above the panel, over the picture, and shows over the lens as it
 # is without it. (Override-redirect windows such as menus sit in the shell's top window
 # group, above the lens anyway; the lens's clones of windows above the panel are for
@@ -214,12 +225,7 @@ wait_for "(w => w.meta_window !== $lens._panel && w.visible &&
 menu="$(shell_eval "(r => [r.x, r.y, r.width, r.height].join(' '))(global.get_window_actors().slice(-1)[0].meta_window.get_frame_rect())" | tr -d '"')"
 read -r mx my mw mh <<<"$menu"
 menu_crop="${mw}x$((my + mh - y - 2))+$mx+$((y + 2))"
-screenshot "$work/menu-lens.png"
-shell_eval "$lens._root.hide()" >/dev/null
-screenshot "$work/menu-plain.png"
-shell_eval "$lens._root.show()" >/dev/null
-differing="$(compare -metric AE \( "$work/menu-lens.png" -crop "$menu_crop" +repage \) \
-  \( "$work/menu-plain.png" -crop "$menu_crop" +repage \) null: 2>&1 || true)"
+differing="$(differing_over_lens menu "$menu_crop")"
 [ "$differing" = 0 ] || fail "the menu over the picture differs in $differing pixels from the menu itself"
 keys Escape; keys Escape
 wait_for "(a => a.slice(a.indexOf($lens._panel.get_compositor_private()) + 1)
@@ -261,12 +267,7 @@ wait_for "(a => a.indexOf($above.get_compositor_private()) > a.indexOf($lens._pa
 above_crop="$(shell_eval "(r => { const x1 = Math.max(r.x, $x + 2), y1 = Math.max(r.y, $y + 2);
   const x2 = Math.min(r.x + r.width, $x + $w - 2), y2 = Math.min(r.y + r.height, $y + $h - 2);
   return (x2 - x1) + 'x' + (y2 - y1) + '+' + x1 + '+' + y1; })($above.get_frame_rect())" | tr -d '"')"
-screenshot "$work/above-lens.png"
-shell_eval "$lens._root.hide()" >/dev/null
-screenshot "$work/above-plain.png"
-shell_eval "$lens._root.show()" >/dev/null
-differing="$(compare -metric AE \( "$work/above-lens.png" -crop "$above_crop" +repage \) \
-  \( "$work/above-plain.png" -crop "$above_crop" +repage \) null: 2>&1 || true)"
+differing="$(differing_over_lens above "$above_crop")"
 [ "$differing" = 0 ] || fail "a window above the panel differs over the lens in $differing pixels (see $work)"
 kill "$above_window"; wait "$above_window" || true
 wait_for "!$above"
