@@ -3,6 +3,7 @@
 #include "KWinApi.h"
 #include "LensService.h"
 
+#include <QMatrix4x4>
 #include <QRect>
 #include <QSet>
 #include <functional>
@@ -67,6 +68,7 @@ private:
         std::function<QRectF(const QRectF&)> toDevice;
         double targetHeight = 0;
         QRegion region;
+        QMatrix4x4 projection;  // device pixels to clip space
     };
     void keepAround(const Frame& frame, const QRect& around);
     QColor pixelAt(const Frame& frame, const QPoint& point) const;
@@ -74,6 +76,8 @@ private:
     bool stripedKept() const;
     void keepStriped(const Frame& frame);
     void paintPanel(const Frame& frame, const std::function<void()>& paint);
+    bool pictureOutsidePanel() const;
+    void drawPictureOutsidePanel(const Frame& frame);
     void paintLens(const Frame& frame, const std::function<void()>& paint);
 
     LensService m_service;
