@@ -15,7 +15,8 @@
 # only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; on kwin_x11 a click on the picture reaches
-# the window beneath; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
+# the window beneath; on KWin 5.27 a picture beside a panel that is its title bar alone is
+# drawn (live, held) and a click there reaches the window beneath; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
@@ -34,6 +35,7 @@ prepare() {
     -fill '#00ff00' -draw 'rectangle 20,20 120,90' -fill '#ff0000' -draw 'rectangle 200,220 300,320' \
     -fill '#008080' -draw 'rectangle 150,250 260,330' -alpha off "$work/scene.png"
   convert -size 400x300 xc:'#202020' -fill '#c0c0c0' -draw 'rectangle 0,0 399,39' "$work/panel.png"
+  convert -size 400x40 xc:'#c0c0c0' "$work/bar.png"  # a panel that is its title bar alone
   # The picture lies at (20, 60, 240, 200) in the panel's client area: over the scene's
   # (120, 110) when the panel is at 600,300 and the window beneath at 500,250.
   convert "$work/scene.png" -crop 240x200+120+110 +repage "$work/beneath.png"
@@ -163,7 +165,7 @@ JS
   kwin --object-path /Scripting --method org.kde.kwin.Scripting.loadScript "$work/place.js" place >/dev/null
   kwin --object-path /Scripting --method org.kde.kwin.Scripting.start >/dev/null
 }
-# placed_at X Y: the window beneath has its client area there (a Wayland window's
+# placed_at X Y [SCENE]: the window beneath (showing SCENE) has its client area there (a Wayland window's
 # position shows only on the screen: the scene's top-left pixel there, the black desktop
 # above-left).
 placed_at() {
@@ -173,7 +175,7 @@ placed_at() {
     return
   fi
   "$here/screenshot.py" "$work/probe.png" "$(($1 - 1))" "$(($2 - 1))" 2 2 &&
-    [ "$(convert "$work/scene.png" -format '%[pixel:p{0,0}]' info:)" = \
+    [ "$(convert "${3:-$work/scene.png}" -format '%[pixel:p{0,0}]' info:)" = \
       "$(convert "$work/probe.png" -format '%[pixel:p{1,1}]' info:)" ] &&
     [ "$(convert "$work/probe.png" -format '%[pixel:p{0,0}]' info:)" = "srgb(0,0,0)" ]
 }
@@ -431,6 +433,41 @@ JS
   ! grep -q "root:(700,310)" "$work/xev.log" || fail "a click on the title bar reached the window beneath"
   echo "click-through over an X11 window holds"
 }
+
+# 4a. (KWin 5.27) A panel whose window is its title bar alone, the picture below it where
+#     no X window lies: the lens draws the picture there itself (of the changed window
+#     beneath), live and held (that window moved away meanwhile), and a click on it reaches the Wayland window beneath,
+#     as nothing of Xwayland's covers that point. The click comes last: it raises the
+#     Wayland window.
+if [ "$session" = wayland ] && [ -x "${TALVEX_FAKE_CLICK:-}" ]; then
+  panel_away() { place panel 870 100 && xwininfo -id "$panel" | grep -q "Absolute upper-left X:  870"; }
+  wait_for "the panel away" panel_away
+  display -title bar -geometry +600+300 "$work/bar.png" &
+  bar_pid=$!
+  children+=($!)
+  wait_for "the bar" xwininfo -name bar
+  bar="$(xwininfo -name bar | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')"
+  bar_placed() { place bar 600 300 && xwininfo -id "$bar" | grep -q 'Absolute upper-left Y:  300'; }
+  wait_for "the bar placed" bar_placed
+  tell attach "$bar" 20 60 240 200
+  shoot_until_matches beside-bar "$work/expected-changed.png" ||
+    fail "the lens is not drawn where the panel's window leaves the picture uncovered"
+  tell configure held bool true
+  "$here/screenshot.py" "$work/held-before.png" 620 360 240 200
+  changed_at() { place wayland "$1" "$2" && placed_at "$1" "$2" "$work/changed-scene.png"; }
+  wait_for "the window beneath moved away" changed_at 0 0
+  shoot_until_matches beside-bar-held "$work/expected-changed.png" ||
+    fail "the held picture is not drawn beside the bar"
+  tell configure held bool false
+  wait_for "the Wayland window placed again" changed_at 500 250
+  uncovered_click() {
+    printf '520 270\n700 460\n' | "$TALVEX_FAKE_CLICK" >/dev/null && grep -q "click 200 210" "$work/clicks.log"
+  }
+  wait_for "a click on the uncovered picture reaching the Wayland window" uncovered_click
+  tell attach "$panel" 20 60 240 200
+  kill "$bar_pid"
+  wait_for "the panel back" panel_placed
+fi
 
 # 4b. The show/hide key pressed while the Wayland window has the keyboard (clicked, it
 #     comes above the test's panel: last).
