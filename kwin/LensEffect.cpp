@@ -616,7 +616,7 @@ void LensEffect::drawPictureOutsidePanel(const Frame& frame) {
     mvp.translate(float(device.x()), float(device.y()));
     GLShader* shader = around ? m_aroundShader.get() : m_holeShader.get();
     ShaderManager::instance()->pushShader(shader);
-    shader->setUniform(GLShader::ModelViewProjectionMatrix, mvp);
+    shader->setUniform(modelViewProjection, mvp);
     bindHeldPicture(true);
     picture->bind();
     renderTexture(*picture, device.size());
