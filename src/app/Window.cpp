@@ -35,6 +35,9 @@ Rect toPixels(const QRect& r, double scale) {
     return Rect(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale);
 }
 
+constexpr int minimumFrameHeight =
+    2 * Window::borderWidth + TitleBar::barHeight + 2 * ResizeGrip::side;
+
 }  // namespace
 
 Window::Window(QWidget* parent)
@@ -43,8 +46,7 @@ Window::Window(QWidget* parent)
       bottomLeftGrip_(new ResizeGrip(ResizeGrip::Corner::bottomLeft, this)),
       bottomRightGrip_(new ResizeGrip(ResizeGrip::Corner::bottomRight, this)) {
     const int minimumWidth = 2 * borderWidth + 4 * ResizeGrip::side + 64;
-    const int minimumHeight = 2 * borderWidth + TitleBar::barHeight + 2 * ResizeGrip::side;
-    setMinimumSize(minimumWidth, minimumHeight);
+    setMinimumSize(minimumWidth, minimumFrameHeight);
     resize(defaultWidth, defaultHeight);
 
     connect(titleBar_, &TitleBar::closeClicked, this, [this] { close(); });
@@ -226,8 +228,55 @@ void Window::stackGripsAboveContent() {
 
 QRect Window::contentRect() const {
     const int top = borderWidth + TitleBar::barHeight;
-    return QRect(borderWidth, top, std::max(0, width() - 2 * borderWidth),
-                 std::max(0, height() - top - borderWidth));
+    const QSize size = frame().size();
+    return QRect(borderWidth, top, std::max(0, size.width() - 2 * borderWidth),
+                 std::max(0, size.height() - top - borderWidth));
+}
+
+// Steps: 1. the frame kept apart from the top-level's geometry; 2. the grips become
+// windows of their own (above the panel, which they belong to) or children again; 3. the
+// top-level takes the title bar's height or the whole frame back.
+void Window::setSplit(bool split) {
+    if (split == split_)
+        return;
+    const QRect frame = this->frame();
+    frame_ = frame;
+    split_ = split;
+    for (ResizeGrip* grip : {bottomLeftGrip_, bottomRightGrip_}) {
+        const bool shown = isVisible();
+        grip->setParent(
+            split ? nullptr : this,
+            split ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget);
+        if (split && windowHandle()) {
+            grip->winId();
+            grip->windowHandle()->setTransientParent(windowHandle());
+        }
+        if (shown || !split)
+            grip->show();
+    }
+    const int splitHeight = borderWidth + TitleBar::barHeight;
+    setMinimumHeight(split ? splitHeight : minimumFrameHeight);
+    setFrame(frame);
+    stackGripsAboveContent();
+}
+
+void Window::setFrame(const QRect& frame) {
+    if (!split_) {
+        setGeometry(frame);
+        return;
+    }
+    frame_ = frame;
+    setGeometry(frame.x(), frame.y(), frame.width(), borderWidth + TitleBar::barHeight);
+    layoutChildren();
+    placeSplitGrips();
+}
+
+// The grips' windows at the frame's bottom corners, on the screen.
+void Window::placeSplitGrips() {
+    const QRect content = contentRect().translated(frame_.topLeft());
+    const int gripTop = content.bottom() + 1 - ResizeGrip::side;
+    bottomLeftGrip_->move(content.left(), gripTop);
+    bottomRightGrip_->move(content.right() + 1 - ResizeGrip::side, gripTop);
 }
 
 void Window::layoutChildren() {
@@ -236,6 +285,8 @@ void Window::layoutChildren() {
     const QRect content = contentRect();
     if (content_)
         content_->setGeometry(content);
+    if (split_)
+        return;
     const int gripTop = content.bottom() + 1 - ResizeGrip::side;
     bottomLeftGrip_->move(content.left(), gripTop);
     bottomRightGrip_->move(content.right() + 1 - ResizeGrip::side, gripTop);
@@ -256,21 +307,21 @@ void Window::resizeEvent(QResizeEvent* event) {
 // Zoom toggles between the panel's own frame and the screen's available area.
 void Window::zoom() {
     if (normalGeometry_.isValid()) {
-        setGeometry(normalGeometry_);
+        setFrame(normalGeometry_);
         normalGeometry_ = QRect();
         return;
     }
     if (!screen())
         return;
-    normalGeometry_ = geometry();
-    setGeometry(screen()->availableGeometry());
+    normalGeometry_ = frame();
+    setFrame(screen()->availableGeometry());
 }
 
 // --- Live resize -----------------------------------------------------------------
 
 void Window::startLiveResize() {
     inLiveResize_ = true;
-    resizeStartGeometry_ = geometry();
+    resizeStartGeometry_ = frame();
     post(windowWillStartLiveResizeNotification);
 }
 
@@ -282,9 +333,9 @@ void Window::resizeFromGrip(const ResizeGrip& grip, QPoint delta) {
     const bool left = grip.corner() == ResizeGrip::Corner::bottomLeft;
     const int width =
         std::clamp(start.width() + (left ? -delta.x() : delta.x()), minimumWidth(), maximumWidth());
-    const int height = std::clamp(start.height() + delta.y(), minimumHeight(), maximumHeight());
+    const int height = std::clamp(start.height() + delta.y(), minimumFrameHeight, maximumHeight());
     const int x = left ? start.right() + 1 - width : start.x();
-    setGeometry(x, start.y(), width, height);
+    setFrame(QRect(x, start.y(), width, height));
 }
 
 void Window::endLiveResize() {
@@ -298,6 +349,10 @@ void Window::endLiveResize() {
 
 void Window::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (split_) {
+        frame_.moveTopLeft(geometry().topLeft());
+        placeSplitGrips();
+    }
     if (event->pos() != event->oldPos())
         post(windowDidMoveNotification);
 }

@@ -485,7 +485,7 @@ if [ "$session" = wayland ]; then
   exec {owner[1]}>&-
   wait_for "the lens gone with its owner" drawing false
   kill "$panel_pid"
-  XDG_CONFIG_HOME="$work/config" XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$talvex" >"$work/talvex.log" 2>&1 &
+  XDG_CONFIG_HOME="$work/config" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE QT_QPA_PLATFORM=xcb "$talvex" >"$work/talvex.log" 2>&1 &
   children+=($!)
   wait_for "the program's lens drawn" drawing true
   click_through
