@@ -242,17 +242,13 @@ void Window::setSplit(bool split) {
     const QRect frame = this->frame();
     frame_ = frame;
     split_ = split;
+    // Windows of the panel's own (deleted with it, transient for it); shown and hidden
+    // with it, which Qt does not do for child windows.
+    const Qt::WindowFlags flags =
+        split ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget;
     for (ResizeGrip* grip : {bottomLeftGrip_, bottomRightGrip_}) {
-        const bool shown = isVisible();
-        grip->setParent(
-            split ? nullptr : this,
-            split ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget);
-        if (split && windowHandle()) {
-            grip->winId();
-            grip->windowHandle()->setTransientParent(windowHandle());
-        }
-        if (shown || !split)
-            grip->show();
+        grip->setParent(this, flags);
+        grip->setVisible(isVisible() || !split);
     }
     const int splitHeight = borderWidth + TitleBar::barHeight;
     setMinimumHeight(split ? splitHeight : minimumFrameHeight);
@@ -381,6 +377,10 @@ bool Window::event(QEvent* event) {
 
 void Window::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (split_) {
+        bottomLeftGrip_->show();
+        bottomRightGrip_->show();
+    }
     // Before the window is mapped, so that the first change of visibility is seen.
     watchVisibility();
     tellWindowManagerWhetherMaximizable();
@@ -398,6 +398,10 @@ void Window::showEvent(QShowEvent* event) {
 
 void Window::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (split_) {
+        bottomLeftGrip_->hide();
+        bottomRightGrip_->hide();
+    }
     setVisibleOnScreen(false);
 }
 

@@ -173,7 +173,7 @@ TEST_F(WindowTest, CornerGripsResizeLiveBetweenPressAndRelease) {
 }
 
 // Split, no window of the panel covers the picture; the grips, windows of their own, keep
-// resizing it and follow its corners; unsplit, the panel is whole again.
+// resizing it, follow its corners and its visibility; unsplit, the panel is whole again.
 TEST_F(WindowTest, SplitPanelLeavesThePictureUncoveredAndStillResizesAndMoves) {
     const QRect start = window.geometry();
     ResizeGrip* right = window.bottomRightGrip();
@@ -196,6 +196,12 @@ TEST_F(WindowTest, SplitPanelLeavesThePictureUncoveredAndStillResizesAndMoves) {
     EXPECT_EQ(window.frame(), start.adjusted(0, 0, 30, 20));
     EXPECT_EQ(window.width(), start.width() + 30);
     EXPECT_TRUE(gripsAtCorners());
+
+    window.hide();
+    EXPECT_FALSE(right->isVisible()) << "a grip left on the screen without its panel";
+    window.show();
+    waitUntil([&] { return right->isVisible(); });
+    EXPECT_TRUE(right->isVisible());
 
     window.move(start.topLeft() + QPoint(40, 30));
     waitUntil([&] { return window.frame().topLeft() == start.topLeft() + QPoint(40, 30); });
