@@ -404,6 +404,21 @@ click_through() {
   ! grep -q "click 200 60" "$work/clicks.log" || fail "a click on the title bar reached the window beneath"
   grep -q "click 200 230" "$work/clicks.log" ||
     fail "a click on the program's picture did not reach the Wayland window beneath"
+  # The split panel still moves by its title bar and resizes by its corner grip (a
+  # window of its own at the frame's bottom-right, 400×300 here): the title bar's window
+  # moves, and widens with the frame.
+  program_at() { xwininfo -name Talvex | grep -q "Absolute upper-left X:  $1" &&
+    xwininfo -name Talvex | grep -q "Width: $2"; }
+  for step in "700 310 down" "720 315 move" "740 320 move" "740 320 up"; do
+    echo "$step" >&"${clicker[1]}"
+    read -r -t 10 _ <&"${clicker[0]}"
+  done
+  wait_for "the split panel moved by its title bar" program_at 600 400
+  for step in "994 604 down" "1004 614 move" "1014 624 move" "1014 624 up"; do
+    echo "$step" >&"${clicker[1]}"
+    read -r -t 10 _ <&"${clicker[0]}"
+  done
+  wait_for "the split panel widened by its grip" program_at 600 420
   echo "click-through over a Wayland window holds"
 }
 
