@@ -572,6 +572,20 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
     if (!copied.isEmpty() && probing() && frame.region.contains(shown)) {
         m_service.reportColour(pixelAt(frame, shown));
     }
+    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
+        keepStriped(frame);
+    }
+    setPanelUniforms(frame);
+    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+    drawPictureOutsidePanel(frame);
+    m_panelPainted = true;
+}
+
+// The panel's programs: the kept picture shown or a hole; the copied area's enlarging.
+void LensEffect::setPanelUniforms(const Frame& frame) {
     if (m_around && !m_held) {
         const QSize picture = frame.toDevice(m_lens).toAlignedRect().size();
         ShaderManager::instance()->pushShader(m_aroundShader.get());
@@ -581,17 +595,9 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
                                    QVector2D(magnifyOffset(m_around->size(), picture)));
         ShaderManager::instance()->popShader();
     }
-    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
-        keepStriped(frame);
-    }
     ShaderManager::instance()->pushShader(m_holeShader.get());
     m_holeShader->setUniform("hole", m_held || m_fromStriped ? 2.0f : 1.0f);
     ShaderManager::instance()->popShader();
-    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
-    bindHeldPicture(true);
-    paint();
-    bindHeldPicture(false);
-    drawPictureOutsidePanel(frame);
 }
 
 // The panel's window need not cover its picture: where the picture lies beside it (the
@@ -653,8 +659,15 @@ void LensEffect::paintLens(const Frame& frame, const std::function<void()>& pain
         setShader(w, m_fromStriped ? m_plainShader.get() : m_stripeShader.get());
     }
     m_frame = frame;
+    m_panelPainted = false;
     paint();
     m_frame.reset();
+    // KWin 6 leaves out a window that does not meet the area painted, whatever the effect
+    // adds to it: the picture beside the panel is then drawn over the screen as painted.
+    if (isActive() && !m_panelPainted && pictureOutsidePanel()) {
+        setPanelUniforms(frame);
+        drawPictureOutsidePanel(frame);
+    }
     m_fromStriped = false;
     if (!isActive()) {
         return;

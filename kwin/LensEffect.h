@@ -76,6 +76,7 @@ private:
     bool stripedKept() const;
     void keepStriped(const Frame& frame);
     void paintPanel(const Frame& frame, const std::function<void()>& paint);
+    void setPanelUniforms(const Frame& frame);
     bool pictureOutsidePanel() const;
     void drawPictureOutsidePanel(const Frame& frame);
     void paintLens(const Frame& frame, const std::function<void()>& paint);
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<KWin::GLTexture> m_striped;  // the lens as last striped; none: draw again
     QRect m_stripedAt;                           // where m_striped was copied from, device pixels
     bool m_fromStriped = false;                  // this frame's panel shows m_striped
+    bool m_panelPainted = false;                 // this frame painted the panel
     std::optional<Frame> m_frame;                // while a frame is painted
     std::unique_ptr<KWin::GLTexture> m_held;     // Hold Picture's picture, once kept
     bool m_repaintPending = false;               // the next refresh draws the lens again
