@@ -15,9 +15,9 @@
 # only what lies beneath the panel where that meets the panel (the colour named there too);
 # the show/hide key is KWin's global shortcut; beside the picture the panel is drawn
 # as it is; Hold Picture keeps the picture; a click on the picture reaches the window
-# beneath (on KWin 5.27 that of the program's own panel, split there); on KWin 5.27 a
-# picture beside a panel that is its title bar alone is drawn (live, held) and a click
-# there reaches the window beneath; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
+# beneath (on KWin 5.27 that of the program's own panel, split there, which still moves
+# and resizes); a picture beside a panel that is its title bar alone is drawn (live,
+# held), and on KWin 5.27 a click there reaches the window beneath; the lens goes with its owner; on KWin 5.27 the program itself attaches, logs
 # its line while the effect is unloaded and attaches again when it is back; only the
 # owner writes. Exit 0 when all hold, 1 on a failure, 77 when KWin cannot run here.
 set -euo pipefail
