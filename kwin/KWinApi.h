@@ -49,4 +49,21 @@ inline std::unique_ptr<KWin::GLTexture> allocateTexture(const QSize& size) {
 #endif
 }
 
+// The uniform of a program's model-view-projection matrix.
+#ifdef TALVEX_KWIN6
+constexpr auto modelViewProjection = KWin::GLShader::Mat4Uniform::ModelViewProjectionMatrix;
+#else
+constexpr auto modelViewProjection = KWin::GLShader::ModelViewProjectionMatrix;
+#endif
+
+// Draws the bound program over a quad of `deviceSize` at the origin of its matrix.
+inline void renderTexture(KWin::GLTexture& texture, const QSizeF& deviceSize) {
+#ifdef TALVEX_KWIN6
+    texture.render(deviceSize);
+#else
+    const QRect rect(QPoint(0, 0), deviceSize.toSize());
+    texture.render(QRegion(rect), rect, 1.0);
+#endif
+}
+
 }  // namespace talvex::kwin

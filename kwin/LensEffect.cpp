@@ -429,6 +429,9 @@ void LensEffect::prePaintWindow(EffectWindow* w, WindowPrePaintData& data,
                                 std::chrono::milliseconds presentTime) {
     if (w == m_panel && !m_lens.isEmpty()) {
         data.opaque -= m_lens;
+        if (pictureOutsidePanel()) {
+            data.paint += m_lens;  // the kept picture beside it is drawn with the panel
+        }
     }
     const QRect around = copiedArea(m_lens);
     if (isActive() && !around.isEmpty()) {
@@ -569,6 +572,20 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
     if (!copied.isEmpty() && probing() && frame.region.contains(shown)) {
         m_service.reportColour(pixelAt(frame, shown));
     }
+    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
+        keepStriped(frame);
+    }
+    setPanelUniforms(frame);
+    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
+    bindHeldPicture(true);
+    paint();
+    bindHeldPicture(false);
+    drawPictureOutsidePanel(frame);
+    m_panelPainted = true;
+}
+
+// The panel's programs: the kept picture shown or a hole; the copied area's enlarging.
+void LensEffect::setPanelUniforms(const Frame& frame) {
     if (m_around && !m_held) {
         const QSize picture = frame.toDevice(m_lens).toAlignedRect().size();
         ShaderManager::instance()->pushShader(m_aroundShader.get());
@@ -578,16 +595,40 @@ void LensEffect::paintPanel(const Frame& frame, const std::function<void()>& pai
                                    QVector2D(magnifyOffset(m_around->size(), picture)));
         ShaderManager::instance()->popShader();
     }
-    if (!m_fromStriped && stripedKept() && frame.region.contains(m_lens)) {
-        keepStriped(frame);
-    }
     ShaderManager::instance()->pushShader(m_holeShader.get());
     m_holeShader->setUniform("hole", m_held || m_fromStriped ? 2.0f : 1.0f);
     ShaderManager::instance()->popShader();
-    setShader(m_panel, m_around && !m_held ? m_aroundShader.get() : m_holeShader.get());
+}
+
+// The panel's window need not cover its picture: where the picture lies beside it (the
+// panel left out of the picture, so that a compositor that reads no X input shape still
+// passes clicks there to the window beneath), nothing of the panel shows the kept
+// picture; the lens then draws it itself, in the panel's place in the stacking order.
+bool LensEffect::pictureOutsidePanel() const {
+    return m_panel && !m_panel->frameGeometry().toAlignedRect().contains(m_lens);
+}
+
+// Steps: 1. the picture kept this frame (held, striped while nothing changed, or the
+// copied area); none: the windows beneath show striped already; 2. a quad over the
+// picture drawn with the panel's program, the kept picture its texture.
+void LensEffect::drawPictureOutsidePanel(const Frame& frame) {
+    const bool around = m_around && !m_held;
+    GLTexture* picture = m_held ? m_held.get() : m_fromStriped ? m_striped.get() : m_around.get();
+    if (!pictureOutsidePanel() || !picture || !(m_held || m_fromStriped || around)) {
+        return;
+    }
+    const QRectF device = frame.toDevice(m_lens);
+    QMatrix4x4 mvp = frame.projection;
+    mvp.translate(float(device.x()), float(device.y()));
+    GLShader* shader = around ? m_aroundShader.get() : m_holeShader.get();
+    ShaderManager::instance()->pushShader(shader);
+    shader->setUniform(modelViewProjection, mvp);
     bindHeldPicture(true);
-    paint();
+    picture->bind();
+    renderTexture(*picture, device.size());
+    picture->unbind();
     bindHeldPicture(false);
+    ShaderManager::instance()->popShader();
 }
 
 // Steps: 1. the uniforms, with the device pixel under the pointer (from the top) as the
@@ -618,8 +659,15 @@ void LensEffect::paintLens(const Frame& frame, const std::function<void()>& pain
         setShader(w, m_fromStriped ? m_plainShader.get() : m_stripeShader.get());
     }
     m_frame = frame;
+    m_panelPainted = false;
     paint();
     m_frame.reset();
+    // KWin 6 leaves out a window that does not meet the area painted, whatever the effect
+    // adds to it: the picture beside the panel is then drawn over the screen as painted.
+    if (isActive() && !m_panelPainted && pictureOutsidePanel()) {
+        setPanelUniforms(frame);
+        drawPictureOutsidePanel(frame);
+    }
     m_fromStriped = false;
     if (!isActive()) {
         return;
@@ -634,7 +682,7 @@ void LensEffect::paintLens(const Frame& frame, const std::function<void()>& pain
 void LensEffect::paintScreen(const RenderTarget& renderTarget, const RenderViewport& viewport,
                              int mask, const QRegion& region, Output* screen) {
     paintLens({[&](const QRectF& r) { return viewport.mapToRenderTarget(r); },
-               double(renderTarget.size().height()), region},
+               double(renderTarget.size().height()), region, viewport.projectionMatrix()},
               [&] { effects->paintScreen(renderTarget, viewport, mask, region, screen); });
 }
 
@@ -657,7 +705,7 @@ void LensEffect::paintScreen(int mask, const QRegion& region, ScreenPaintData& d
         return QRectF((r.x() - target.x()) * scale, (r.y() - target.y()) * scale, r.width() * scale,
                       r.height() * scale);
     };
-    paintLens({device, target.height() * scale, region},
+    paintLens({device, target.height() * scale, region, data.projectionMatrix()},
               [&] { effects->paintScreen(mask, region, data); });
 }
 

@@ -3,6 +3,7 @@
 #include "KWinApi.h"
 #include "LensService.h"
 
+#include <QMatrix4x4>
 #include <QRect>
 #include <QSet>
 #include <functional>
@@ -67,6 +68,7 @@ private:
         std::function<QRectF(const QRectF&)> toDevice;
         double targetHeight = 0;
         QRegion region;
+        QMatrix4x4 projection;  // device pixels to clip space
     };
     void keepAround(const Frame& frame, const QRect& around);
     QColor pixelAt(const Frame& frame, const QPoint& point) const;
@@ -74,6 +76,9 @@ private:
     bool stripedKept() const;
     void keepStriped(const Frame& frame);
     void paintPanel(const Frame& frame, const std::function<void()>& paint);
+    void setPanelUniforms(const Frame& frame);
+    bool pictureOutsidePanel() const;
+    void drawPictureOutsidePanel(const Frame& frame);
     void paintLens(const Frame& frame, const std::function<void()>& paint);
 
     LensService m_service;
@@ -93,6 +98,7 @@ private:
     std::unique_ptr<KWin::GLTexture> m_striped;  // the lens as last striped; none: draw again
     QRect m_stripedAt;                           // where m_striped was copied from, device pixels
     bool m_fromStriped = false;                  // this frame's panel shows m_striped
+    bool m_panelPainted = false;                 // this frame painted the panel
     std::optional<Frame> m_frame;                // while a frame is painted
     std::unique_ptr<KWin::GLTexture> m_held;     // Hold Picture's picture, once kept
     bool m_repaintPending = false;               // the next refresh draws the lens again

@@ -108,6 +108,8 @@ void CompositorLens::presenceChanged(bool present) {
             view_->setColourSource(nullptr);
     }
     showMessage(!present);
+    if (!present && panel_)
+        panel_->setSplit(false);  // the program's own capture needs the whole window
     if (present) {
         attachIfReady();
         return;
@@ -125,6 +127,10 @@ void CompositorLens::attachIfReady() {
     const std::int64_t number = view_->windowNumber();
     if (number < 1 || number > 0xffffffffLL)
         return;
+    // KWin gives a click to the Xwayland window whose surface lies under the pointer,
+    // whatever its input shape: there no window of the panel may cover the picture.
+    if (desktop_ == Desktop::plasma)
+        panel_->setSplit(true);
     sentPicture_ = picture();
     bus_->attach(static_cast<XWindowId>(number), sentPicture_);
     attached_ = true;

@@ -35,6 +35,9 @@ Rect toPixels(const QRect& r, double scale) {
     return Rect(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale);
 }
 
+constexpr int minimumFrameHeight =
+    2 * Window::borderWidth + TitleBar::barHeight + 2 * ResizeGrip::side;
+
 }  // namespace
 
 Window::Window(QWidget* parent)
@@ -43,8 +46,7 @@ Window::Window(QWidget* parent)
       bottomLeftGrip_(new ResizeGrip(ResizeGrip::Corner::bottomLeft, this)),
       bottomRightGrip_(new ResizeGrip(ResizeGrip::Corner::bottomRight, this)) {
     const int minimumWidth = 2 * borderWidth + 4 * ResizeGrip::side + 64;
-    const int minimumHeight = 2 * borderWidth + TitleBar::barHeight + 2 * ResizeGrip::side;
-    setMinimumSize(minimumWidth, minimumHeight);
+    setMinimumSize(minimumWidth, minimumFrameHeight);
     resize(defaultWidth, defaultHeight);
 
     connect(titleBar_, &TitleBar::closeClicked, this, [this] { close(); });
@@ -226,8 +228,51 @@ void Window::stackGripsAboveContent() {
 
 QRect Window::contentRect() const {
     const int top = borderWidth + TitleBar::barHeight;
-    return QRect(borderWidth, top, std::max(0, width() - 2 * borderWidth),
-                 std::max(0, height() - top - borderWidth));
+    const QSize size = frame().size();
+    return QRect(borderWidth, top, std::max(0, size.width() - 2 * borderWidth),
+                 std::max(0, size.height() - top - borderWidth));
+}
+
+// Steps: 1. the frame kept apart from the top-level's geometry; 2. the grips become
+// windows of their own (above the panel, which they belong to) or children again; 3. the
+// top-level takes the title bar's height or the whole frame back.
+void Window::setSplit(bool split) {
+    if (split == split_)
+        return;
+    const QRect frame = this->frame();
+    frame_ = frame;
+    split_ = split;
+    // Windows of the panel's own (deleted with it, transient for it); shown and hidden
+    // with it, which Qt does not do for child windows.
+    const Qt::WindowFlags flags =
+        split ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget;
+    for (ResizeGrip* grip : {bottomLeftGrip_, bottomRightGrip_}) {
+        grip->setParent(this, flags);
+        grip->setVisible(isVisible() || !split);
+    }
+    const int splitHeight = borderWidth + TitleBar::barHeight;
+    setMinimumHeight(split ? splitHeight : minimumFrameHeight);
+    setFrame(frame);
+    stackGripsAboveContent();
+}
+
+void Window::setFrame(const QRect& frame) {
+    if (!split_) {
+        setGeometry(frame);
+        return;
+    }
+    frame_ = frame;
+    setGeometry(frame.x(), frame.y(), frame.width(), borderWidth + TitleBar::barHeight);
+    layoutChildren();
+    placeSplitGrips();
+}
+
+// The grips' windows at the frame's bottom corners, on the screen.
+void Window::placeSplitGrips() {
+    const QRect content = contentRect().translated(frame_.topLeft());
+    const int gripTop = content.bottom() + 1 - ResizeGrip::side;
+    bottomLeftGrip_->move(content.left(), gripTop);
+    bottomRightGrip_->move(content.right() + 1 - ResizeGrip::side, gripTop);
 }
 
 void Window::layoutChildren() {
@@ -236,6 +281,8 @@ void Window::layoutChildren() {
     const QRect content = contentRect();
     if (content_)
         content_->setGeometry(content);
+    if (split_)
+        return;
     const int gripTop = content.bottom() + 1 - ResizeGrip::side;
     bottomLeftGrip_->move(content.left(), gripTop);
     bottomRightGrip_->move(content.right() + 1 - ResizeGrip::side, gripTop);
@@ -256,21 +303,21 @@ void Window::resizeEvent(QResizeEvent* event) {
 // Zoom toggles between the panel's own frame and the screen's available area.
 void Window::zoom() {
     if (normalGeometry_.isValid()) {
-        setGeometry(normalGeometry_);
+        setFrame(normalGeometry_);
         normalGeometry_ = QRect();
         return;
     }
     if (!screen())
         return;
-    normalGeometry_ = geometry();
-    setGeometry(screen()->availableGeometry());
+    normalGeometry_ = frame();
+    setFrame(screen()->availableGeometry());
 }
 
 // --- Live resize -----------------------------------------------------------------
 
 void Window::startLiveResize() {
     inLiveResize_ = true;
-    resizeStartGeometry_ = geometry();
+    resizeStartGeometry_ = frame();
     post(windowWillStartLiveResizeNotification);
 }
 
@@ -282,9 +329,9 @@ void Window::resizeFromGrip(const ResizeGrip& grip, QPoint delta) {
     const bool left = grip.corner() == ResizeGrip::Corner::bottomLeft;
     const int width =
         std::clamp(start.width() + (left ? -delta.x() : delta.x()), minimumWidth(), maximumWidth());
-    const int height = std::clamp(start.height() + delta.y(), minimumHeight(), maximumHeight());
+    const int height = std::clamp(start.height() + delta.y(), minimumFrameHeight, maximumHeight());
     const int x = left ? start.right() + 1 - width : start.x();
-    setGeometry(x, start.y(), width, height);
+    setFrame(QRect(x, start.y(), width, height));
 }
 
 void Window::endLiveResize() {
@@ -298,6 +345,10 @@ void Window::endLiveResize() {
 
 void Window::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (split_) {
+        frame_.moveTopLeft(geometry().topLeft());
+        placeSplitGrips();
+    }
     if (event->pos() != event->oldPos())
         post(windowDidMoveNotification);
 }
@@ -326,6 +377,10 @@ bool Window::event(QEvent* event) {
 
 void Window::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (split_) {
+        bottomLeftGrip_->show();
+        bottomRightGrip_->show();
+    }
     // Before the window is mapped, so that the first change of visibility is seen.
     watchVisibility();
     tellWindowManagerWhetherMaximizable();
@@ -343,6 +398,10 @@ void Window::showEvent(QShowEvent* event) {
 
 void Window::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (split_) {
+        bottomLeftGrip_->hide();
+        bottomRightGrip_->hide();
+    }
     setVisibleOnScreen(false);
 }
 

@@ -91,6 +91,16 @@ public:
     ResizeGrip* bottomRightGrip() const { return bottomRightGrip_; }
     bool inLiveResize() const { return inLiveResize_; }
 
+    // Split (while a compositor that picks windows by their whole Xwayland surface draws
+    // the lens): the top-level is the border and the title bar only, the grips are
+    // windows of their own at the frame's bottom corners, and nothing of the panel's X
+    // windows covers the picture, so clicks there reach the window beneath. frame() is
+    // the rectangle the panel occupies, split or not; the content keeps its place in it
+    // (below the top-level's own area while split).
+    void setSplit(bool split);
+    bool isSplit() const { return split_; }
+    QRect frame() const { return split_ ? frame_ : geometry(); }
+
     // The X window id of the panel's top-level window; 0 before it exists.
     std::int64_t windowNumber() const;
     // occlusionStateVisible while the panel is mapped, not minimised and not fully
@@ -127,6 +137,8 @@ protected:
 
 private:
     void layoutChildren();
+    void setFrame(const QRect& frame);
+    void placeSplitGrips();
     void stackGripsAboveContent();
     void startPauseTimer();
     void moveWithPointer(QPointF globalPosition);
@@ -153,6 +165,9 @@ private:
     // panel's frame origin at that press.
     bool moveOnDrag_ = false;
     QPoint dragOffset_;
+
+    bool split_ = false;
+    QRect frame_;  // while split
 
     bool inLiveResize_ = false;
     QRect resizeStartGeometry_;

@@ -172,6 +172,49 @@ TEST_F(WindowTest, CornerGripsResizeLiveBetweenPressAndRelease) {
     EXPECT_EQ(window.geometry().topRight(), last.topRight());
 }
 
+// Split, no window of the panel covers the picture; the grips, windows of their own, keep
+// resizing it, follow its corners and its visibility; unsplit, the panel is whole again.
+TEST_F(WindowTest, SplitPanelLeavesThePictureUncoveredAndStillResizesAndMoves) {
+    const QRect start = window.geometry();
+    ResizeGrip* right = window.bottomRightGrip();
+    const auto picture = [&] { return window.contentRect().translated(window.frame().topLeft()); };
+    const auto gripsAtCorners = [&] {
+        return right->isWindow() && right->geometry().bottomRight() == picture().bottomRight() &&
+               window.bottomLeftGrip()->geometry().bottomLeft() == picture().bottomLeft();
+    };
+    window.setSplit(true);
+    EXPECT_EQ(window.frame(), start);
+    waitUntil([&] { return window.height() == Window::borderWidth + TitleBar::barHeight; });
+    EXPECT_EQ(window.height(), Window::borderWidth + TitleBar::barHeight);
+    EXPECT_FALSE(window.geometry().intersects(picture()));
+    EXPECT_TRUE(gripsAtCorners());
+
+    const QPoint press = gripPoint(right);
+    sendPress(right, press);
+    sendDrag(right, press + QPoint(30, 20));
+    sendRelease(right, press + QPoint(30, 20));
+    EXPECT_EQ(window.frame(), start.adjusted(0, 0, 30, 20));
+    EXPECT_EQ(window.width(), start.width() + 30);
+    EXPECT_TRUE(gripsAtCorners());
+
+    window.hide();
+    EXPECT_FALSE(right->isVisible()) << "a grip left on the screen without its panel";
+    window.show();
+    waitUntil([&] { return right->isVisible(); });
+    EXPECT_TRUE(right->isVisible());
+
+    window.move(start.topLeft() + QPoint(40, 30));
+    waitUntil([&] { return window.frame().topLeft() == start.topLeft() + QPoint(40, 30); });
+    EXPECT_EQ(window.frame(), start.adjusted(40, 30, 70, 50));
+    EXPECT_TRUE(gripsAtCorners());
+
+    window.setSplit(false);
+    waitUntil([&] { return window.geometry() == start.adjusted(40, 30, 70, 50); });
+    EXPECT_EQ(window.geometry(), start.adjusted(40, 30, 70, 50));
+    EXPECT_FALSE(right->isWindow());
+    EXPECT_EQ(right->geometry().bottomRight(), window.contentRect().bottomRight());
+}
+
 TEST_F(WindowTest, MovePostsDidMoveWithThePanelAsObject) {
     NotificationRecorder recorder(window);
     window.move(window.pos() + QPoint(12, 7));

@@ -1,5 +1,6 @@
 /* fake-click: for each line "X Y" of standard input, a left click at X,Y (for "X Y move" the
- * pointer only moves there; "key A B C" presses those evdev keys together) of a KWin Wayland
+ * pointer only moves there, "X Y down" and "X Y up" press or let go there, for drags; "key A B C"
+ * presses those evdev keys together) of a KWin Wayland
  * session, through KWin's fake input protocol (org_kde_kwin_fake_input, which KWin grants to any
  * client). For the checks only. */
 #include <linux/input-event-codes.h>
@@ -80,9 +81,11 @@ int main(int argc, char** argv) {
         org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
                                                         wl_fixed_from_int(y));
         wl_display_roundtrip(display);
-        if (strcmp(move, "move") != 0) {
+        if (strcmp(move, "move") != 0 && strcmp(move, "up") != 0) {
             org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
             wl_display_roundtrip(display);
+        }
+        if (strcmp(move, "move") != 0 && strcmp(move, "down") != 0) {
             org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
             wl_display_roundtrip(display);
         }
