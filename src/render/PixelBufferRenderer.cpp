@@ -166,6 +166,25 @@ void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
     plainFrame_ = built ? uniformLocation(built, "videoframe") : -1;
 }
 
+// The finding program shares the filter's vertex program and attributes. Built when a
+// colour is first found: most frames never need it.
+void PixelBufferRenderer::buildFindingProgram(OpenGLShaderFilter& shaderFilter) {
+    findingProgramTried_ = true;
+    const char* const source = shaderFilter.findingFragmentSource();
+    if (source == nullptr)
+        return;
+    GLuint built = 0;
+    buildProgram(shaderFilter.vertexSource(), source, shaderFilter.attributeCount(),
+                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), 0, nullptr,
+                 nullptr, &built);
+    findingProgram_ = built;
+    if (built == 0) {
+        systemLog("Error creating the program that finds a colour");
+        return;
+    }
+    findingFrame_ = uniformLocation(built, "videoframe");
+}
+
 void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     OpenGLShaderFilter& shaderFilter = filter();
     DrawingScope scope(*context_, detached_);
@@ -314,7 +333,7 @@ void PixelBufferRenderer::draw(const Update& update, OpenGLShaderFilter& shaderF
     glUseProgram(plainProgram_);
     glUniform1i(plainFrame_, 0);
     drawQuads(update);
-    glUseProgram(program_);
+    glUseProgram(drawn_.program);
     glEnable(GL_BLEND);
     glBlendColor(0, 0, 0, static_cast<GLfloat>(std::max(strength, 0.0)));
     glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
@@ -402,7 +421,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0)
         return;
-    bindProgramAndPicture();
+    bindProgramAndPicture(shaderFilter);
 
     // Keep the previous picture for what cannot be uploaded as it is, and for an image
     // that is the picture on screen already.
@@ -430,13 +449,21 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     shown_.magnification = magnification;
 }
 
-// The program in use, reading the picture's texture from unit 0.
-void PixelBufferRenderer::bindProgramAndPicture() {
+// The program in use (the finding one while the filter finds a colour and it could be
+// built), reading the picture's texture from unit 0.
+void PixelBufferRenderer::bindProgramAndPicture(OpenGLShaderFilter& shaderFilter) {
+    drawn_ = {program_, frame_};
+    if (shaderFilter.isFinding()) {
+        if (!findingProgramTried_)
+            buildFindingProgram(shaderFilter);
+        if (findingProgram_ != 0)
+            drawn_ = {findingProgram_, findingFrame_};
+    }
     glDisable(GL_DEPTH_TEST);
-    glUseProgram(program_);
+    glUseProgram(drawn_.program);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textureName);
-    glUniform1i(frame_, 0);
+    glUniform1i(drawn_.frame, 0);
 }
 
 // The filter's per-draw constants and quad for a texture of width × height, the draw,
@@ -456,7 +483,7 @@ void PixelBufferRenderer::redrawShownPicture() {
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
-    bindProgramAndPicture();
+    bindProgramAndPicture(shaderFilter);
     drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
 }
 
@@ -483,6 +510,8 @@ void PixelBufferRenderer::reset() {
         program_ = 0;
         plainProgram_ = 0;
         plainProgramTried_ = false;
+        findingProgram_ = 0;
+        findingProgramTried_ = false;
         return;
     }
     deleteProgram();
@@ -521,6 +550,10 @@ void PixelBufferRenderer::deleteProgram() {
         glDeleteProgram(plainProgram_);
     plainProgram_ = 0;
     plainProgramTried_ = false;
+    if (findingProgram_ != 0)
+        glDeleteProgram(findingProgram_);
+    findingProgram_ = 0;
+    findingProgramTried_ = false;
 }
 
 }  // namespace talvex

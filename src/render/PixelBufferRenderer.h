@@ -157,6 +157,16 @@ private:
     unsigned plainProgram_ = 0;
     int plainFrame_ = -1;
     bool plainProgramTried_ = false;
+    // The program that finds a colour and its sampler, built on the first draw that
+    // finds (under the context lock).
+    unsigned findingProgram_ = 0;
+    int findingFrame_ = -1;
+    bool findingProgramTried_ = false;
+    // The program the current draw uses and its sampler (under the context lock).
+    struct DrawnProgram {
+        unsigned program = 0;
+        int frame = -1;
+    } drawn_;
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
@@ -190,7 +200,8 @@ private:
                              int magnification) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
-    void bindProgramAndPicture();
+    void buildFindingProgram(OpenGLShaderFilter& shaderFilter);
+    void bindProgramAndPicture(OpenGLShaderFilter& shaderFilter);
     void drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter, std::size_t width,
                         std::size_t height, int magnification);
     void draw(const Update& update, OpenGLShaderFilter& shaderFilter);

@@ -43,6 +43,7 @@ public:
 
     const char* vertexSource() const override;
     const char* fragmentSource() const override;
+    const char* findingFragmentSource() const override;
     std::int32_t attributeCount() const override;
     const std::int32_t* attributeLocations() const override;
     const char* const* attributeNames() const override;
@@ -50,6 +51,7 @@ public:
     double strength() const override;
     void setMagnification(int factor) override { magnification_ = factor; }
     void setFoundColour(std::optional<Rgb> colour) override { overrides_.find = colour; }
+    bool isFinding() const override { return overrides_.find.has_value(); }
     // A colour in CIELAB (L*, a*, b*; D65 white), as the stripe program works it out.
     static std::array<float, 3> cielab(Rgb colour);
 

@@ -138,7 +138,9 @@ vec4 talvex(vec4 c, vec2 bands)
 // Find a Colour: while finding is 1, colours within findRange (CIELAB distance) of
 // the colour findLab (L*, a*, b*) keep their colour and stripes; every other colour
 // is drawn grey at a dimmed lightness. Uniforms, so that a caller that never sets them
-// finds nothing.
+// finds nothing. Built only into the program that finds (TALVEX_FINDING defined): a
+// software rasteriser pays for the test on every pixel even while it is off.
+#ifdef TALVEX_FINDING
 uniform float finding;
 uniform vec3 findLab;
 uniform float findRange;
@@ -168,12 +170,14 @@ vec4 foundOrDimmed(vec4 c)
     }
     return vec4(vec3(0.12 + 0.4 * clamp(lab.x / 100.0, 0.0, 1.0)), c.a);
 }
+#endif
 
 // Pixels in no band, and pixels a band weighs 0, are written as sampled, without the
 // trip into linear light and back.
 void main()
 {
     vec4 sampled = texture2D(videoframe, coordinate);
+#ifdef TALVEX_FINDING
     if (finding > 0.5) {
         vec4 dimmed = foundOrDimmed(sampled);
         if (dimmed.a >= 0.0) {
@@ -181,6 +185,7 @@ void main()
             return;
         }
     }
+#endif
     vec2 bands = stripeBands();
     vec3 linear = pow(sampled.rgb, vec3(1.8));
     vec4 c = talvex(vec4(linear, sampled.a), bands);
