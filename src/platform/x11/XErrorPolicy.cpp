@@ -122,15 +122,18 @@ bool otherHungUp(WatchedSockets others) {
 }
 
 // Our requests fail routinely when a window vanishes between two of them: its
-// drawable, its contents' pixmap, or a window of the wrong kind by now. Extension
-// errors name resources made for such windows and monitors (pictures, damage
-// trackers, regions, GL drawables, outputs). Any other code is a fault of ours.
+// drawable, its contents' pixmap, or a window of the wrong kind by now. The GL
+// library's graphics contexts for a window that vanished before they were made are
+// refused, and so is freeing them later (we make none ourselves). Extension errors
+// name resources made for such windows and monitors (pictures, damage trackers,
+// regions, GL drawables, outputs). Any other code is a fault of ours.
 bool isExpected(const XErrorEvent& event) {
     switch (event.error_code) {
         case BadWindow:
         case BadPixmap:
         case BadMatch:
         case BadDrawable:
+        case BadGC:
             return true;
         default:
             return event.error_code >= FirstExtensionError;
