@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -74,6 +75,21 @@ void main()
     gl_FragColor = texture2D(videoframe, coordinate);
 }
 )glsl";
+
+// The first error of each kind (GL_INVALID_ENUM … GL_OUT_OF_MEMORY, then any other)
+// in the process is logged, with what was done before it was found.
+void logFirstOfKind(GLenum error, const char* after) {
+    static std::atomic<std::uint32_t> logged{0};
+    const std::uint32_t kind = error >= GL_INVALID_ENUM && error <= GL_INVALID_FRAMEBUFFER_OPERATION
+                                   ? 1u << (error - GL_INVALID_ENUM)
+                                   : 1u << 31;
+    if (logged.fetch_or(kind) & kind)
+        return;
+    char line[128];
+    std::snprintf(line, sizeof line, "OpenGL error 0x%04x after %s; not reported again.",
+                  static_cast<unsigned>(error), after);
+    systemLog(line);
+}
 
 }  // namespace
 
@@ -196,7 +212,7 @@ void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     viewportWidth_ = truncatedPixels(bounds.width(), backingScale);
     viewportHeight_ = truncatedPixels(bounds.height(), backingScale);
     glViewport(0, 0, viewportWidth_, viewportHeight_);
-    collectGLErrors();
+    collectGLErrors("a reshape");
 }
 
 std::optional<PixelBufferRenderer::ImageBytes> PixelBufferRenderer::bytesOf(
@@ -474,7 +490,7 @@ void PixelBufferRenderer::drawAndPresent(const Update& update, OpenGLShaderFilte
     shaderFilter.applyParametersForTextureOfWidth(width, height);
     draw(update, shaderFilter);
     present(update);
-    collectGLErrors();
+    collectGLErrors("drawing a frame");
     ++framesPresented_;
 }
 
@@ -536,10 +552,15 @@ void PixelBufferRenderer::detach() {
     context_->detach();
 }
 
-void PixelBufferRenderer::collectGLErrors() {
+void PixelBufferRenderer::collectGLErrors(const char* after) {
     // Each error flag is reported once and then cleared; a handful at most are set.
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i)
+    for (int i = 0; i < 16; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR)
+            break;
         ++glErrors_;
+        logFirstOfKind(error, after);
+    }
 }
 
 void PixelBufferRenderer::deleteProgram() {

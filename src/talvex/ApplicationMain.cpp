@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dispatch.h"
 #include "platform/SystemLog.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
@@ -222,7 +223,12 @@ int runLens(int argc, char** argv) {
         return 0;
     talvex.finishLaunching();
     QTimer::singleShot(startUpMemoryDelayMs, &releaseStartUpMemory);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The captures end before the panel, the toolkit and the statics they use go.
+    if (!dispatch::shutDownGlobalQueue(std::chrono::seconds(2)))
+        systemLog(
+            "A screen capture was still running at quit; it is left to end with the process.");
+    return status;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/x11/CapturedXImage.h"
+#include "platform/x11/WindowCompositor.h"
 #include "platform/x11/WindowServer.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XImageBuffer.h"
@@ -300,6 +301,38 @@ TEST(WindowCapture, ImagesStillHeldAreNotOverwrittenByTheNextCapture) {
     EXPECT_EQ(pixel(*second, 50, 50), opaque | green);
     EXPECT_EQ(pixel(*third, 50, 50), opaque | 0x0000ff);
     EXPECT_EQ(pixel(*smaller, 10, 10), opaque | 0x0000ff);
+}
+
+// A refused shared pixmap: each capture is composed on the server and read back afresh,
+// the fallback is said once, and shared pixmaps are asked for again later.
+TEST(WindowCapture, AfterARefusedSharedPixmapCapturesAreReadBackUntilTheNextTry) {
+    TALVEX_REQUIRE_DISPLAY();
+    test::XTestScene scene;
+    Window below = scene.makeWindow({700, 300, 100, 100}, red);
+    Window panel = scene.makeWindow({700, 300, 100, 100}, magenta);
+    auto compositor = WindowCompositor::create(XDisplay::open());
+    ASSERT_TRUE(compositor);
+    if (!compositor->composesInSharedMemory())
+        GTEST_SKIP() << "no shared-memory pixmaps";
+    testing::internal::CaptureStderr();
+    compositor->refuseSharedPixmaps();
+    const std::string log = testing::internal::GetCapturedStderr();
+    std::uint32_t colour = red;
+    for (int n = 1; n < WindowCompositor::capturesBetweenSharedMemoryTries; ++n) {
+        if (n % 100 == 2) {
+            colour ^= red | green;
+            XSetWindowBackground(scene.display(), below, colour);
+            XClearWindow(scene.display(), below);
+            scene.sync();
+        }
+        auto image = compositor->imageBelowWindow({700, 300, 100, 100}, panel);
+        ASSERT_TRUE(image);
+        ASSERT_EQ(pixel(*image, 50, 50), opaque | colour) << "capture " << n;
+        ASSERT_FALSE(compositor->composesInSharedMemory());
+    }
+    EXPECT_TRUE(compositor->imageBelowWindow({700, 300, 100, 100}, panel));
+    EXPECT_TRUE(compositor->composesInSharedMemory());
+    EXPECT_NE(log.find("Shared-memory pixmaps failed"), std::string::npos) << log;
 }
 
 // Windows below the panel appear, move, resize, unmap and vanish on another connection
