@@ -151,7 +151,7 @@ void CompositorLens::sendPicture() {
 void CompositorLens::sendSettings() {
     if (!attached_ || !view_)
         return;
-    bus_->configure(lens::settingsFor(UserDefaults::standard(), view_->held(),
+    bus_->configure(lens::settingsFor(UserDefaults::standard(), view_->scheduler().held(),
                                       view_->backingScaleFactor(), view_->foundColour(),
                                       view_->pickingColour()));
 }
