@@ -93,7 +93,7 @@ public:
     }
 
     // One tick of the refresh timer. `bounds` and `pointerInView` are in view
-    // coordinates, `pointerOnScreen` in screen coordinates. The pointer location of
+    // coordinates, `pointerOnScreen` in root pixels. The pointer location of
     // every tick that captures is kept, so a moving pointer captures at once and a
     // resting one on every sixth tick. A timer slowed down while the pointer rests
     // counts each of its ticks as `ticks`.

@@ -33,6 +33,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace talvex {
 namespace {
@@ -722,6 +723,110 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
     const QPoint root = x_.rootPosition(nativeWindowId(view));
     EXPECT_EQ(view.viewRectInRootPixels(), Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
     EXPECT_GE(root.x(), 500);
+}
+
+// Two RandR monitors side by side over the test server's root, the right one primary
+// (so the main display does not hold the root's origin); the server's own again after.
+class TwoMonitors {
+public:
+    TwoMonitors() : dpy_(XOpenDisplay(nullptr)), root_(DefaultRootWindow(dpy_)) {
+        int major = 0, minor = 0;
+        if (!XRRQueryVersion(dpy_, &major, &minor) || major * 100 + minor < 105)
+            return;
+        XRRScreenResources* resources = XRRGetScreenResourcesCurrent(dpy_, root_);
+        output_ = resources && resources->noutput > 0 ? resources->outputs[0] : 0;
+        if (resources)
+            XRRFreeScreenResources(resources);
+        primaryBefore_ = XRRGetOutputPrimary(dpy_, root_);
+        define("TalvexLeft", left, 0);
+        define("TalvexRight", right, output_);
+        XRRSetOutputPrimary(dpy_, root_, output_);
+        XSync(dpy_, False);
+        ready_ = output_ != 0;
+    }
+    ~TwoMonitors() {
+        for (const char* name : {"TalvexLeft", "TalvexRight"})
+            XRRDeleteMonitor(dpy_, root_, XInternAtom(dpy_, name, False));
+        XRRSetOutputPrimary(dpy_, root_, primaryBefore_);
+        XCloseDisplay(dpy_);
+    }
+    bool ready() const { return ready_; }
+    static constexpr PixelRect left{0, 0, 960, 1080};
+    static constexpr PixelRect right{960, 0, 960, 1080};
+
+private:
+    void define(const char* name, const PixelRect& bounds, RROutput output) {
+        XRRMonitorInfo* monitor = XRRAllocateMonitor(dpy_, output ? 1 : 0);
+        monitor->name = XInternAtom(dpy_, name, False);
+        monitor->x = bounds.x;
+        monitor->y = bounds.y;
+        monitor->width = bounds.width;
+        monitor->height = bounds.height;
+        monitor->mwidth = bounds.width / 4;
+        monitor->mheight = bounds.height / 4;
+        if (output)
+            monitor->outputs[0] = output;
+        XRRSetMonitor(dpy_, root_, monitor);
+        XRRFreeMonitors(monitor);
+    }
+
+    Display* dpy_;
+    ::Window root_;
+    RROutput output_ = 0;
+    RROutput primaryBefore_ = 0;
+    bool ready_ = false;
+};
+
+// A panel on the monitor that is not the main display: the tick's capture area is the
+// view's own rectangle on the root, and around the pointer the area about the pointer
+// there, whichever monitor holds the main display (followed from RandR).
+TEST_F(FilteredViewTest, OnTwoMonitorsTheTicksAreaIsTheViewsPlaceOnTheRoot) {
+    const Rect wholeRoot = WindowServer::shared().mainDisplayBounds();
+    TwoMonitors monitors;
+    if (!monitors.ready())
+        GTEST_SKIP() << "no RandR 1.5 monitors";
+    ASSERT_TRUE(test::waitUntil([] {
+        return WindowServer::shared().mainDisplayBounds() == Rect(960, 0, 960, 1080);
+    })) << "the main display follows the layout, from "
+        << wholeRoot.width();
+    x_.solidWindow(0, 0, 1920, 1080, grey);
+    x_.solidWindow(100, 100, 700, 600, red);
+    TestView& view = showPanel(QRect(200, 300, 240, 160));
+    struct Seen {
+        std::mutex mutex;
+        std::vector<PixelRect> areas;
+    };
+    auto seen = std::make_shared<Seen>();
+    view.setImageSource([seen](const PixelRect& area, XWindowId id) {
+        std::lock_guard lock(seen->mutex);
+        seen->areas.push_back(area);
+        return WindowServer::shared().imageBelowWindow(area, id);
+    });
+    const auto lastArea = [&] {
+        std::lock_guard lock(seen->mutex);
+        return seen->areas.empty() ? PixelRect{} : seen->areas.back();
+    };
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
+    const PixelRect viewPixels{origin.x(), origin.y(), pixelWidth(), pixelHeight()};
+
+    x_.movePointer(QPoint(1400, 600));  // on the main display, off the panel
+    view.recaptureIfNeeded();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(lastArea(), viewPixels);
+    EXPECT_TRUE(test::waitUntil([&] { return viewShows(view, red); }));
+
+    UserDefaults::standard().setIntegerForKey(1, keys::viewArea);  // around the pointer
+    ASSERT_TRUE(
+        test::waitUntil([&] { return view.scheduler().viewArea() == ViewArea::mousePointer; }));
+    x_.movePointer(QPoint(1500, 500));
+    view.recaptureIfNeeded();
+    ASSERT_TRUE(waitForIdle());
+    const int halfWidth = static_cast<int>(nearest(view.width() * 0.5) * scale_);
+    const int belowPointer = static_cast<int>(nearest(view.height() * 0.5) * scale_);
+    EXPECT_EQ(lastArea(), (PixelRect{1500 - halfWidth, 500 + belowPointer - viewPixels.height,
+                                     viewPixels.width, viewPixels.height}));
+    EXPECT_TRUE(test::waitUntil([&] { return viewShows(view, grey); }));
+    UserDefaults::standard().removeObjectForKey(keys::viewArea);
 }
 
 // With the refresh timer running at the fast speed: a screen where nothing changes

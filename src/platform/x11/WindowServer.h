@@ -19,7 +19,6 @@
 
 #include "platform/CapturedImage.h"
 #include "platform/Geometry.h"
-#include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/XWindowId.h"
 
 namespace talvex {
