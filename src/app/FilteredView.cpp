@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/CaptureGeometry.h"
+#include "app/LensSource.h"
 #include "app/Window.h"
 #include "app/X11Capture.h"
 #include "platform/CapturedImage.h"
@@ -100,6 +101,14 @@ void FilteredView::updateFromDefaults() {
 
 void FilteredView::setCaptureSource(std::shared_ptr<CaptureSource> source) {
     captureSource_ = std::move(source);
+}
+
+void FilteredView::setLensSource(LensSource* source) {
+    lensSource_ = source;
+}
+
+bool FilteredView::capturesSuspended() const {
+    return lensSource_ && lensSource_->compositorDraws();
 }
 
 void FilteredView::setImageSource(ImageSource source) {
@@ -258,7 +267,7 @@ void FilteredView::setIgnoresMouseEvents(bool ignore) {
 }
 
 bool FilteredView::replaysClicks() const {
-    return magnification_ > 1 && !capturesSuspended_ && qobject_cast<Window*>(hostWindow()) &&
+    return magnification_ > 1 && !capturesSuspended() && qobject_cast<Window*>(hostWindow()) &&
            WindowServer::shared().canReplayClicks();
 }
 
@@ -305,9 +314,9 @@ void FilteredView::mousePressEvent(QMouseEvent* event) {
         const PixelRect view = capture::wholePixels(knownViewRect());
         // Where the compositor draws the picture, it tells the colour under the pointer.
         const std::optional<Rgb> picked =
-            colourSource_ ? colourSource_()
-                          : capturedColourAt({view.x + event->position().x() * s,
-                                              view.y + event->position().y() * s});
+            capturesSuspended() ? lensSource_->colourUnderPointer()
+                                : capturedColourAt({view.x + event->position().x() * s,
+                                                    view.y + event->position().y() * s});
         if (picked)
             findColour(picked);
         return;
@@ -385,8 +394,8 @@ Point FilteredView::viewOriginInRootPixels() const {
 }
 
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
-    if (colourSource_)
-        return colourSource_();
+    if (capturesSuspended())
+        return lensSource_->colourUnderPointer();
     return capturedColourAt(WindowServer::shared().pointerLocation());
 }
 
@@ -456,7 +465,7 @@ void FilteredView::recaptureIfNeeded() {
 }
 
 void FilteredView::redrawCaptureAsync() {
-    if (!hostWindow() || capturesSuspended_)
+    if (!hostWindow() || capturesSuspended())
         return;
     const std::int64_t number = windowNumber();
     if (!capture::isValidWindowNumber(number)) {

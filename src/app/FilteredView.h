@@ -36,6 +36,7 @@ namespace talvex {
 
 class CaptureSource;
 class CapturedImage;
+class LensSource;
 class Timer;
 
 class FilteredView : public OpenGLPixelBufferView, public CaptureSchedulerView {
@@ -114,14 +115,12 @@ public:
     void setImageSource(ImageSource source);
     const CaptureWorker::History& captureHistory() const { return *history_; }
 
-    // While the compositor draws the lens (see LensSource) the view asks for no capture;
-    // ticks still set click-through.
-    void setCapturesSuspended(bool suspended) { capturesSuspended_ = suspended; }
-    bool capturesSuspended() const { return capturesSuspended_; }
-    // ... and tells the colour under the pointer in place of the captured picture.
-    using ColourSource = std::function<std::optional<Rgb>()>;
-    void setColourSource(ColourSource source) { colourSource_ = std::move(source); }
-    bool hasColourSource() const { return static_cast<bool>(colourSource_); }
+    // Where the picture comes from (none: the view's own captures). While the source's
+    // compositor draws the lens the view asks for no capture (ticks still set
+    // click-through) and tells the colour under the pointer the compositor reports.
+    void setLensSource(LensSource* source);
+    bool capturesSuspended() const;
+    bool hasColourSource() const { return capturesSuspended(); }
 
     // CaptureSchedulerView
     void setCapturingDisabled(bool disabled) override {
@@ -162,7 +161,7 @@ private:
     // The pointer (root pixels) as the running tick found it, for the capture request
     // that tick makes: one question to the server per tick.
     std::optional<Point> tickPointer_;
-    bool capturesSuspended_ = false;
+    QPointer<LensSource> lensSource_;
     int magnification_ = 1;
     bool pickingColour_ = false;
     std::optional<Rgb> foundColour_;
@@ -177,7 +176,6 @@ private:
         Point target;
     };
     std::optional<PendingClick> pendingClick_;
-    ColourSource colourSource_;
     // The window whose notifications are observed (the key they are posted with).
     const void* observedWindow_ = nullptr;
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/FilteredView.h"
+#include "app/LensSource.h"
 #include "app/Window.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
@@ -686,8 +687,14 @@ TEST_F(FilteredViewTest, WhileTheCompositorDrawsTheViewCapturesNothingAndNamesIt
     });
     ASSERT_TRUE(waitForIdle());
     const int before = calls;
-    view.setCapturesSuspended(true);
-    view.setColourSource([] { return std::optional<talvex::Rgb>(talvex::Rgb{1, 2, 3}); });
+    struct DrawingLens : LensSource {
+        bool draws = true;
+        bool compositorDraws() const override { return draws; }
+        std::optional<talvex::Rgb> colourUnderPointer() const override {
+            return talvex::Rgb{1, 2, 3};
+        }
+    } lens;
+    view.setLensSource(&lens);
     view.redrawCaptureAsync();
     view.recaptureIfNeeded();
     dispatch::waitForGlobalQueue();
@@ -695,8 +702,7 @@ TEST_F(FilteredViewTest, WhileTheCompositorDrawsTheViewCapturesNothingAndNamesIt
     EXPECT_FALSE(view.capturing());
     EXPECT_EQ(view.capturedColourUnderPointer(), (talvex::Rgb{1, 2, 3}));
 
-    view.setCapturesSuspended(false);
-    view.setColourSource(nullptr);
+    lens.draws = false;
     view.redrawCaptureAsync();
     ASSERT_TRUE(waitForIdle());
     EXPECT_GT(calls, before);
