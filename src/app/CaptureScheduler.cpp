@@ -73,15 +73,15 @@ void CaptureScheduler::updateCapturingState() {
 }
 
 void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView,
-                                         Point pointerOnScreen, std::int64_t ticks) {
+                                         Point pointerOnRoot, std::int64_t ticks) {
     view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
     if (held_)
         return;
     counter_ += ticks;
-    if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_)
+    if (counter_ <= maxSkippedTicks && pointerOnRoot == lastMouseLocation_)
         return;
     counter_ = 0;
-    lastMouseLocation_ = pointerOnScreen;
+    lastMouseLocation_ = pointerOnRoot;
     view_.redrawCaptureAsync();
 }
 

@@ -70,10 +70,11 @@ public:
     double tickInterval() const { return updateInterval_ * double(ticksPerTimerTick()); }
     // Changes the running timer's interval; nothing without a timer.
     void setRestingCadence(bool resting);
-    // What the desktop announces by itself at the end of a tick.
+    // What the desktop will announce by itself, as found at the end of a tick: the
+    // pointer's next motion (it rests), the next change beneath the last capture.
     struct Announcements {
-        bool pointerMotion = false;  // the pointer rests; its next motion is announced
-        bool areaChanges = false;    // the next change beneath the last capture is
+        bool pointerMotion = false;
+        bool areaChanges = false;
     };
     // After a tick: slow while the next reason for a tick is announced: the pointer's
     // next motion, once it rests; or, under the window (where the pointer's place decides
@@ -93,11 +94,11 @@ public:
     }
 
     // One tick of the refresh timer. `bounds` and `pointerInView` are in view
-    // coordinates, `pointerOnScreen` in root pixels. The pointer location of
+    // coordinates, `pointerOnRoot` in root pixels. The pointer location of
     // every tick that captures is kept, so a moving pointer captures at once and a
     // resting one on every sixth tick. A timer slowed down while the pointer rests
     // counts each of its ticks as `ticks`.
-    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnScreen,
+    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnRoot,
                            std::int64_t ticks = 1);
 
 private:
