@@ -115,7 +115,7 @@ bool hasLens(const CheckContext& context) {
     return context.viewController && context.viewController->filteredView();
 }
 bool pictureIsHeld(const CheckContext& context, std::int64_t) {
-    return hasLens(context) && context.viewController->filteredView()->held();
+    return hasLens(context) && context.viewController->filteredView()->scheduler().held();
 }
 bool findsColour(const CheckContext& context, std::int64_t) {
     const FilteredView* view = hasLens(context) ? context.viewController->filteredView() : nullptr;

@@ -31,7 +31,7 @@ void TXViewController::adoptGreenStripeSetting(const MenuItem& sender) {
 void TXViewController::toggleHoldPicture() {
     if (!view_)
         return;
-    view_->setHeld(!view_->held());
+    view_->scheduler().setHeld(!view_->scheduler().held());
     showTitle();
 }
 
@@ -54,7 +54,8 @@ void TXViewController::showTitle() {
     QWidget* panel = view_ ? view_->window() : nullptr;
     if (!panel)
         return;
-    QString title = view_->held() ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex");
+    QString title =
+        view_->scheduler().held() ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex");
     if (const std::optional<Rgb> found = view_->foundColour()) {
         title = QStringLiteral("finding: ") +
                 QString::fromStdString(ColourNamer::standard().describe(*found));

@@ -228,11 +228,11 @@ TEST_F(Shell, HoldPictureMarksThePanelHeldUntilChosenAgain) {
         return item.state() == ControlState::on;
     };
     hold();
-    EXPECT_TRUE(view->held());
+    EXPECT_TRUE(view->scheduler().held());
     EXPECT_TRUE(checked());
     EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex (held)"));
     hold();
-    EXPECT_FALSE(view->held());
+    EXPECT_FALSE(view->scheduler().held());
     EXPECT_FALSE(checked());
     EXPECT_EQ(panel->windowTitle(), QStringLiteral("Talvex"));
 }

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "platform/CapturedImage.h"
+#include "platform/Geometry.h"
 #include "platform/x11/AreaChangeTracker.h"
 #include "platform/x11/ClipRegion.h"
-#include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/FallbackRetry.h"
 #include "platform/x11/RootBackground.h"
 #include "platform/x11/ScreenLayout.h"
