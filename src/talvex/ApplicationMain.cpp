@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "talvex/FilterCommand.h"
@@ -222,7 +223,10 @@ int runLens(int argc, char** argv) {
         return 0;
     talvex.finishLaunching();
     QTimer::singleShot(startUpMemoryDelayMs, &releaseStartUpMemory);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The last changes are on the disk before anything else goes away.
+    UserDefaults::standard().flush();
+    return status;
 }
 
 }  // namespace
