@@ -186,6 +186,8 @@ QtMessageHandler toolkitMessageHandler = nullptr;
 void handleToolkitMessage(QtMsgType type, const QMessageLogContext& context,
                           const QString& message) {
     if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+        // That exit skips the settings store's destructor: its last save first.
+        UserDefaults::standard().flush();
         XErrorPolicy::exitForLostServer();
     }
     if (message.startsWith(QLatin1String("could not connect to display"))) {
