@@ -501,6 +501,25 @@ TEST(UserDefaultsThreaded, SettingsFileIsNeverEmptyOrPartialWhileSaving) {
     EXPECT_EQ(folderEntries(path.parent_path()), std::vector<std::string>{"defaults.json"});
 }
 
+TEST(UserDefaultsThreaded, AStoreStartingMeanwhileNeverRemovesTheFileOfASaveUnderWay) {
+    // Each store clears away the temporary files of interrupted saves as it starts.
+    const fs::path path = freshSettingsPath();
+    writeText(path, "{}");
+    const AtomicFileWriter writer(path);
+    std::atomic<bool> done{false};
+    std::thread starting([&] {
+        while (!done)
+            writer.removeStaleTemporaries();
+    });
+    int failed = 0;
+    std::string why;
+    for (int i = 0; i < 100; ++i)
+        failed += writer.write("{}", &why) ? 0 : 1;
+    done = true;
+    starting.join();
+    EXPECT_EQ(failed, 0) << why;
+}
+
 TEST(UserDefaultsThreaded, ReadsWhileWritingAndConcurrentWritersLeaveTheLatestStateOnDisk) {
     const fs::path path = freshSettingsPath();
     UserDefaults store(path);
