@@ -64,7 +64,7 @@ public:
     void load();
     // Has the persistent domain saved soon, off the calling thread; called after each
     // change. flush() waits until those saves are done.
-    void requestSave() { writer_.request(); }
+    void save() { writer_.request(); }
     void flush() { writer_.flush(); }
     // Adopts an outside change of the file (see UserDefaults::reloadFromDisk).
     Reload reload(bool settled);
@@ -97,10 +97,10 @@ private:
     UniqueFd replacedEmptyFile_;
     std::pair<std::int64_t, std::chrono::system_clock::time_point> replacedFileSeen_;
     // Last: its thread saves until it is gone, and the rest must outlive that.
-    SettingsWriter writer_{[this] { save(); }};
+    SettingsWriter writer_{[this] { saveNow(); }};
 
     // Writes the persistent domain as it is now; on the writer's thread.
-    void save();
+    void saveNow();
 
     // The rest: caller holds fileMutex_.
     bool emptiedByOthers(const DefaultsFile::ReadResult& read) const;
@@ -135,7 +135,7 @@ void UserDefaults::Persistence::load() {
     otherValues = std::move(read.contents.otherValues);
 }
 
-void UserDefaults::Persistence::save() {
+void UserDefaults::Persistence::saveNow() {
     std::lock_guard fileLock(fileMutex_);
     const DefaultsFile::ReadResult read = file_.read();
     // 1. Anything but a regular file is left alone.
@@ -450,7 +450,7 @@ void UserDefaults::setIntegerForKey(std::int64_t value, const std::string& key) 
         persistence_->otherValues.erase(key);
         persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
-    persistence_->requestSave();
+    persistence_->save();
     postDidChange();
 }
 
@@ -461,7 +461,7 @@ void UserDefaults::removeObjectForKey(const std::string& key) {
         persistence_->otherValues.erase(key);
         persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
-    persistence_->requestSave();
+    persistence_->save();
     postDidChange();
 }
 

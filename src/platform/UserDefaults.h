@@ -76,7 +76,7 @@ public:
     // JSON type there gives nothing).
     std::optional<Value> persistentValueForKey(const std::string& key) const;
 
-    // Stores `value` under `key`, has it saved, then posts the change notification.
+    // Stores `value` under `key` durably, then posts the change notification.
     void setIntegerForKey(std::int64_t value, const std::string& key);
     void removeObjectForKey(const std::string& key);
     // Returns once every change made so far is saved, or its save failed and was logged,
