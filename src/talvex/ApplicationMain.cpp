@@ -18,6 +18,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "talvex/FilterCommand.h"
@@ -186,6 +187,8 @@ QtMessageHandler toolkitMessageHandler = nullptr;
 void handleToolkitMessage(QtMsgType type, const QMessageLogContext& context,
                           const QString& message) {
     if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+        // That exit skips the settings store's destructor: its last save first.
+        UserDefaults::standard().flush();
         XErrorPolicy::exitForLostServer();
     }
     if (message.startsWith(QLatin1String("could not connect to display"))) {
@@ -224,6 +227,8 @@ int runLens(int argc, char** argv) {
     talvex.finishLaunching();
     QTimer::singleShot(startUpMemoryDelayMs, &releaseStartUpMemory);
     const int status = QApplication::exec();
+    // The last changes are on the disk before anything else goes away.
+    UserDefaults::standard().flush();
     // The captures end before the panel, the toolkit and the statics they use go.
     if (!dispatch::shutDownGlobalQueue(std::chrono::seconds(2)))
         systemLog(

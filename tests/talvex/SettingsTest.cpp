@@ -91,6 +91,7 @@ TEST_F(SettingsActionsTest, SpeedAndAreaItemsOutsideTheSetWriteAndPostNothing) {
     for (std::int64_t tag : Tags{2, -1, 4294967297LL})
         adoptViewAreaSetting(PlainMenuItem(MenuAction::adoptViewAreaSetting, tag), store);
     EXPECT_EQ(changes, 0);
+    store.flush();
     EXPECT_FALSE(std::filesystem::exists(store.filePath()));
 }
 
@@ -109,6 +110,7 @@ TEST_F(SettingsActionsTest, ChoosingAValueStoresItPostsEachTimeAndChecksItInEver
     EXPECT_EQ(checkedRed(), Tags{0});
     EXPECT_EQ(checkedGreen(), Tags{1});
 
+    store.flush();  // as the program does when it quits
     UserDefaults relaunched(store.filePath());
     EXPECT_EQ(currentRefreshSpeed(relaunched), RefreshSpeed::fast);
     EXPECT_EQ(currentViewArea(relaunched), ViewArea::mousePointer);
