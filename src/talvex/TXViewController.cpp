@@ -1,10 +1,7 @@
 #include "talvex/TXViewController.h"
 
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
 #include "render/ColourNamer.h"
-#include "talvex/Commands.h"
-#include "talvex/SettingsActions.h"
 
 namespace talvex {
 
@@ -18,14 +15,6 @@ TXViewController::TXViewController(FilteredView* view) : view_(view) {
 
 TXViewController::~TXViewController() {
     NotificationCenter::defaultCenter().removeObserver(this);
-}
-
-void TXViewController::adoptTalvexSetting(const MenuItem& sender) {
-    talvex::adoptTalvexSetting(sender);
-}
-
-void TXViewController::adoptGreenStripeSetting(const MenuItem& sender) {
-    talvex::adoptGreenStripeSetting(sender);
 }
 
 void TXViewController::toggleHoldPicture() {
@@ -63,23 +52,6 @@ void TXViewController::showTitle() {
         title = QStringLiteral("Talvex: click the colour to find");
     }
     panel->setWindowTitle(title);
-}
-
-bool TXViewController::validateMenuItem(MenuItem& item) {
-    return validateCommand(item, Responder::viewController, {UserDefaults::standard(), this});
-}
-
-bool TXViewController::respondsTo(MenuAction action) const {
-    const Command* row = commandFor(action);
-    return row && row->responder() == Responder::viewController;
-}
-
-bool TXViewController::perform(const MenuItem& sender) {
-    const Command* row = commandFor(sender.action());
-    if (!row || !row->onPanel)
-        return false;
-    row->onPanel(*this, sender);
-    return true;
 }
 
 }  // namespace talvex
