@@ -18,6 +18,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/SystemLog.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
@@ -219,6 +220,9 @@ int runLens(int argc, char** argv) {
         return 0;
     talvex.finishLaunching();
     QTimer::singleShot(startUpMemoryDelayMs, &releaseStartUpMemory);
+    // A session ending (SIGTERM, SIGHUP) or Ctrl+C quits the normal way, saving first.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QApplication::quit);
     const int status = QApplication::exec();
     // The last changes are on the disk before anything else goes away.
     UserDefaults::standard().flush();
