@@ -27,6 +27,7 @@
 #include "platform/Rgb.h"
 #include "platform/x11/XWindowId.h"
 #include "render/OpenGLPixelBufferView.h"
+#include "settings/LensSettings.h"
 #include "settings/Settings.h"
 
 class QShortcut;
@@ -91,15 +92,20 @@ public:
     void setHeld(bool value) { scheduler_.setHeld(value); }
     void setOccluded(bool value) { scheduler_.setOccluded(value); }
     ViewArea viewArea() const { return scheduler_.viewArea(); }
-    // How many times the picture is enlarged (the stored setting, read with the others).
+    // How many times the picture is enlarged (of the lens settings).
     int magnification() const { return magnification_; }
     Point lastMouseLocation() const { return scheduler_.lastMouseLocation(); }
     void setLastMouseLocation(Point p) { scheduler_.setLastMouseLocation(p); }
     const Timer* updateTimer() const { return updateTimer_.get(); }
     CaptureScheduler& scheduler() { return scheduler_; }
 
-    // Re-reads the refresh speed, the view area and the magnification (restarts the timer).
-    void updateFromDefaults();
+    // The settings the lens follows: read from the standard store when the view is made
+    // and again whenever a value there changes (on another thread, queued to this one).
+    // A change restarts the timer at its speed, takes the area and magnification, hands
+    // the value to the renderer (the next picture is drawn whole; a held one at once),
+    // and emits lensSettingsChanged.
+    const LensSettings& lensSettings() const { return lensSettings_; }
+    void setLensSettings(const LensSettings& settings);
     void updateCapturingState() { scheduler_.updateCapturingState(); }
 
     // One tick of the refresh timer: click-through, then maybe a capture.
@@ -140,14 +146,11 @@ public:
     // Find a Colour: after startPickingColour() the next press on the picture picks the
     // colour there, as captured, instead of passing through; from then on the picture
     // shows colours near it as usual and the rest dimmed grey, until findColour(none)
-    // (or Escape while the panel is active). Each change is posted as
-    // foundColourDidChangeNotification (object: this view).
+    // (or Escape while the panel is active). Each change emits foundColourChanged.
     void startPickingColour();
     void findColour(std::optional<Rgb> colour);
     bool pickingColour() const { return pickingColour_; }
     std::optional<Rgb> foundColour() const { return foundColour_; }
-    static constexpr const char* foundColourDidChangeNotification =
-        "TalvexFoundColourDidChangeNotification";
 
     // Where captures come from; the window server by default. Another source is asked
     // on every capture (it has no change tracking).
@@ -190,6 +193,12 @@ public:
     // window exists or without a window.
     virtual std::int64_t windowNumber() const;
 
+signals:
+    // Picking a colour to find began, or the colour found changed (pickingColour,
+    // foundColour).
+    void foundColourChanged();
+    void lensSettingsChanged(const talvex::LensSettings& settings);
+
 protected:
     void viewWillMoveToWindow(QWidget* newWindow) override;
     void viewDidMoveToWindow() override;
@@ -218,6 +227,7 @@ private:
     // change beneath (see nextChangeIsAnnounced).
     bool restingCadence_ = false;
     bool capturesSuspended_ = false;
+    LensSettings lensSettings_;
     int magnification_ = 1;
     bool pickingColour_ = false;
     std::optional<Rgb> foundColour_;
@@ -233,13 +243,13 @@ private:
     };
     std::optional<PendingClick> pendingClick_;
     ColourSource colourSource_;
-    // The window whose notifications are observed (the key they are posted with).
-    const void* observedWindow_ = nullptr;
+    // The panel whose signals the view follows.
+    QPointer<QWidget> observedWindow_;
 
-    void observeWindow(const void* window);
+    void observeWindow(QWidget* window);
     void stopObservingWindow();
-    void userDefaultsDidChange();
-    void adoptDefaults();
+    void followStore();
+    void adoptLensSettings(const LensSettings& settings);
     void windowDidChangeOcclusionState();
     std::int64_t ticksPerTimerTick() const;
     double tickInterval() const;
@@ -249,7 +259,7 @@ private:
     void areaDidChange();
     PixelRect rootPixelsOf(const Rect& screenRect) const;
     void replayClick(Point target, unsigned button);
-    void foundColourDidChange();
+    void announceFoundColour();
 };
 
 }  // namespace talvex

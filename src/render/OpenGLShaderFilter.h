@@ -9,6 +9,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/Rgb.h"
+#include "settings/LensSettings.h"
 
 namespace talvex {
 
@@ -50,6 +51,8 @@ public:
     virtual void setMagnification(int /*factor*/) {}
     // The colour being found (none: nothing is), for the draws from now on.
     virtual void setFoundColour(std::optional<Rgb> /*colour*/) {}
+    // The settings the draws from now on follow (stripe switches, strength, find range).
+    virtual void setLensSettings(const LensSettings& /*settings*/) {}
 };
 
 }  // namespace talvex

@@ -51,7 +51,6 @@ private:
     void fillMenus();
     void connectMenus();
     void observeDefaults();
-    void defaultsDidChange();
 
     std::unique_ptr<Ui::FilterSettingsController> ui_;
     UserDefaults& defaults_;

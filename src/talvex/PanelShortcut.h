@@ -48,7 +48,6 @@ signals:
     void changed();
 
 private:
-    void followDefaults();
     void grabStoredKey();
 
     UserDefaults& defaults_;

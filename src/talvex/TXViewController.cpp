@@ -1,6 +1,5 @@
 #include "talvex/TXViewController.h"
 
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "render/ColourNamer.h"
 #include "talvex/Commands.h"
@@ -9,15 +8,13 @@
 namespace talvex {
 
 TXViewController::TXViewController(FilteredView* view) : view_(view) {
-    if (view_) {
-        NotificationCenter::defaultCenter().addObserver(
-            this, FilteredView::foundColourDidChangeNotification, view_.data(),
-            [this](const Notification&) { showTitle(); });
-    }
+    if (view_)
+        foundColourShown_ =
+            QObject::connect(view_, &FilteredView::foundColourChanged, [this] { showTitle(); });
 }
 
 TXViewController::~TXViewController() {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    QObject::disconnect(foundColourShown_);
 }
 
 void TXViewController::adoptTalvexSetting(const MenuItem& sender) {

@@ -39,6 +39,7 @@ public:
 
 private:
     QPointer<FilteredView> view_;
+    QMetaObject::Connection foundColourShown_;
 
     void showTitle();
 };

@@ -21,10 +21,8 @@
 #include "app/Window.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
-#include "platform/WindowNotifications.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
 #include "support/TestEnvironment.h"
@@ -829,14 +827,16 @@ TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
     EXPECT_TRUE(view->updateTimer()->isScheduled());
     EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), view->updateInterval() / 10);
 
-    // Leaving the window stops the timer and every window observation.
-    const std::size_t registrations = NotificationCenter::defaultCenter().registrationCount();
+    // Leaving the window stops the timer and following the window's signals.
     view->setParent(nullptr);
     EXPECT_EQ(view->updateTimer(), nullptr);
-    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations - 7);
+    emit panel.liveResizeStarted();
+    EXPECT_FALSE(view->resizingOrMoving());
     view->setParent(&panel);
     EXPECT_NE(view->updateTimer(), nullptr);
-    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations);
+    emit panel.liveResizeStarted();
+    EXPECT_TRUE(view->resizingOrMoving());
+    emit panel.liveResizeEnded();
 }
 
 // A tick turns the pointer's screen position into the view's y-up coordinates: near
@@ -883,8 +883,7 @@ TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewAndAPixelRatioChangeResha
 
     // A change of the window's pixel ratio reshapes the view (and so redraws it).
     view.renderer()->redrawRequired = false;
-    NotificationCenter::defaultCenter().post(windowDidChangeBackingPropertiesNotification,
-                                             panel_.get());
+    emit panel_->backingScaleFactorChanged();
     EXPECT_TRUE(view.renderer()->redrawRequired);
 }
 
@@ -1005,13 +1004,13 @@ TEST_F(FilteredViewThreaded, WindowsVanishingBeneathDuringCapturesDoNoHarm) {
 TEST_F(FilteredViewThreaded, AfterAPauseTheViewReappearsOnlyWithAFreshPicture) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     useGate(green);
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
     EXPECT_TRUE(view.isHidden());
     EXPECT_TRUE(view.capturingDisabled());
 
     gate_->close();
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    emit panel->draggingEnded();
     ASSERT_TRUE(gate_->waitForWaiting(1));
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.isHidden()) << "shown before the fresh picture";
@@ -1029,9 +1028,9 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
     gate_->close();
     view.redrawCaptureAsync();
     ASSERT_TRUE(gate_->waitForWaiting(1));
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
+    emit panel->draggingEnded();
     auto freshCaptures = std::make_shared<std::atomic<int>>(0);
     view.setImageSource([freshCaptures](Rect r, XWindowId, double s) {
         ++*freshCaptures;
@@ -1058,15 +1057,15 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
 TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     useGate(green);
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
+    emit panel->draggingEnded();
     ASSERT_TRUE(waitForIdle());
     // The un-hide is queued on the main thread; a new drag starts before it runs.
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    emit panel->draggingStarted();
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.isHidden());
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    emit panel->draggingEnded();
     ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
 }
 
@@ -1087,7 +1086,7 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     };
     auto calls = countOn(true);
     testing::internal::CaptureStderr();
-    NotificationCenter::defaultCenter().post(windowDidMoveNotification, panel_.get());
+    emit panel_->moved();
     ASSERT_TRUE(waitForIdle());
     dispatch::waitForGlobalQueue();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a missing image is silent";

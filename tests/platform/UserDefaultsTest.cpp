@@ -22,7 +22,6 @@
 #include "platform/AtomicFileWriter.h"
 #include "platform/DefaultsFile.h"
 #include "platform/DefaultsFileWatcher.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDefaults.h"
 #include "support/SmallFileSystem.h"
@@ -37,12 +36,13 @@ namespace fs = std::filesystem;
 class ChangeCounter {
 public:
     explicit ChangeCounter(const UserDefaults& store) {
-        NotificationCenter::defaultCenter().addObserver(this, UserDefaults::didChangeNotification,
-                                                        &store,
-                                                        [this](const Notification&) { ++count; });
+        connection_ = QObject::connect(&store, &UserDefaults::valueChanged, [this] { ++count; });
     }
-    ~ChangeCounter() { NotificationCenter::defaultCenter().removeObserver(this); }
+    ~ChangeCounter() { QObject::disconnect(connection_); }
     std::atomic<int> count{0};
+
+private:
+    QMetaObject::Connection connection_;
 };
 
 fs::path freshSettingsPath() {

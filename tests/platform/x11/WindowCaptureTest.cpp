@@ -10,7 +10,6 @@
 #include <memory>
 #include <thread>
 
-#include "platform/NotificationCenter.h"
 #include "platform/x11/CapturedXImage.h"
 #include "platform/x11/WindowServer.h"
 #include "platform/x11/XDisplay.h"
@@ -210,9 +209,8 @@ TEST(WindowCapture, AChangeBeneathTheLastCaptureIsAnnouncedOncePerCapture) {
     if (!server.areaChangesAreAnnounced())
         GTEST_SKIP() << "the server reports no changes";
     int announced = 0;
-    NotificationCenter::defaultCenter().addObserver(
-        &announced, WindowServer::areaDidChangeNotification, &server,
-        [&announced](const Notification&) { ++announced; });
+    const QMetaObject::Connection counting =
+        QObject::connect(&server, &WindowServer::areaDidChange, [&announced] { ++announced; });
     const Rect area{150, 150, 300, 100};
     Display* client = s.scene.display();
     const Window beneath = s.scene.makeWindow({160, 160, 50, 50}, red);
@@ -230,7 +228,7 @@ TEST(WindowCapture, AChangeBeneathTheLastCaptureIsAnnouncedOncePerCapture) {
         EXPECT_TRUE(test::waitUntil([&] { return announced == capture; }));
     }
     EXPECT_EQ(announced, 2);
-    NotificationCenter::defaultCenter().removeObserver(&announced);
+    QObject::disconnect(counting);
 }
 
 TEST(WindowCapture, BlendsTranslucentWindowsOverWhatLiesBelow) {
