@@ -56,7 +56,7 @@ public:
         flushHeldBack();
     }
 
-    // Fills the persistent domain from the file; no notification.
+    // Fills the persistent domain from the file; no signal.
     void load();
     // Writes the persistent domain as it is now; called after each change.
     void save();

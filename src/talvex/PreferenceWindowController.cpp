@@ -110,7 +110,7 @@ QList<QAbstractButton*> PreferenceWindowController::choices() const {
     return result;
 }
 
-// The target writes the store and the store's notification refreshes the window; a
+// The target writes the store and the store's signal refreshes the window; a
 // choice that wrote nothing (no target, a value refused) is undone by the refresh too.
 void PreferenceWindowController::choose(QAbstractButton* choice) {
     if (target_)

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -915,6 +916,28 @@ TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
 class FilteredViewThreaded : public FilteredViewTest {};
 
 namespace {
+
+// A setting written on another thread reaches the view on its own thread and from it
+// the renderer's filter and the view's followers, once; a write that changes nothing
+// of the lens reaches nobody.
+TEST_F(FilteredViewThreaded, AStoreChangeReachesTheFilterAndFollowersOnTheViewsThread) {
+    FilteredView view;
+    std::vector<int> announced;
+    QObject::connect(&view, &FilteredView::lensSettingsChanged, [&](const LensSettings& s) {
+        EXPECT_EQ(QThread::currentThread(), view.thread());
+        announced.push_back(s.strength);
+    });
+    std::thread([] { UserDefaults::standard().setIntegerForKey(50, keys::stripeStrength); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced, std::vector<int>{50});
+    EXPECT_EQ(view.renderer()->lensSettings().strength, 50);
+    EXPECT_DOUBLE_EQ(view.filter().strength(), 0.5);
+    UserDefaults::standard().setIntegerForKey(50, keys::stripeStrength);
+    UserDefaults::standard().setIntegerForKey(0, "NotALensSetting");
+    EXPECT_EQ(announced.size(), 1u);
+    UserDefaults::standard().removeObjectForKey(keys::stripeStrength);
+    UserDefaults::standard().removeObjectForKey("NotALensSetting");
+}
 
 TEST_F(FilteredViewThreaded, ARequestDuringACaptureIsDropped) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));

@@ -73,7 +73,7 @@ TEST_F(WindowTest, DragOfManyEventsPostsOneStartBeforeTheMoveAndOneEndAfterThePa
     const auto ends = recorder.named("draggingEnded");
     ASSERT_EQ(starts.size(), 1u);
     ASSERT_EQ(ends.size(), 1u);
-    EXPECT_EQ(starts[0].windowPos, startPos) << "posted after the first move";
+    EXPECT_EQ(starts[0].windowPos, startPos) << "emitted after the first move";
     EXPECT_TRUE(starts[0].windowDragging);
     EXPECT_FALSE(ends[0].windowDragging);
     EXPECT_GE(ends[0].atMs - lastDragAt, 190);
