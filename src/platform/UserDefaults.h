@@ -21,10 +21,10 @@
 //
 // Outside changes: a store created while a QCoreApplication exists watches its file
 // from the main thread; a change written by another process is adopted and announced
-// with the same signal, once for each key whose value in force changed, on the main
-// thread. The store's own saves are recognised and not announced twice. An outside
-// change is merged with the changes made here that the file does not hold yet; where
-// both changed one key, this store's value wins. A file that cannot be parsed after an outside change may still be being
+// with the same signal, once per changed key, on the main thread. The store's own saves are
+// recognised and not announced twice. An outside change is merged with the changes
+// made here that the file does not hold yet; where both changed one key, this store's
+// value wins. A file that cannot be parsed after an outside change may still be being
 // written: the store waits until it has stopped changing, and meanwhile saves nothing
 // over it (changes stay in memory until then). Only a file that stays unreadable is set
 // aside. A file another program empties is taken as an edit under way (truncate, then
