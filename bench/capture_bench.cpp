@@ -71,8 +71,8 @@ private:
 };
 
 void captureBelowWindow(benchmark::State& state) {
-    const auto width = static_cast<double>(state.range(0));
-    const auto height = static_cast<double>(state.range(1));
+    const auto width = static_cast<int>(state.range(0));
+    const auto height = static_cast<int>(state.range(1));
     Scene scene(state.range(2) != 0);
     talvex::WindowServer server;
     if (!scene.display() || !server.isConnected()) {
@@ -80,7 +80,7 @@ void captureBelowWindow(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        auto image = server.imageBelowWindow({0, 0, width, height}, scene.panel(), 1.0);
+        auto image = server.imageBelowWindow({0, 0, width, height}, scene.panel());
         if (!image) {
             state.SkipWithError("no image");
             return;

@@ -81,7 +81,8 @@ public:
         if (!context_)
             return;
         lock_ = std::make_unique<ContextLock>(*context_);
-        stripe_ = build(filter_.fragmentSource());
+        stripe_ =
+            build(filter_.isFinding() ? filter_.findingFragmentSource() : filter_.fragmentSource());
         passThrough_ = build(passThroughFragmentSource);
         FixedView view(width, height);
         filter_.prepareForView(view);

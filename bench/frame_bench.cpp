@@ -40,7 +40,6 @@ using Clock = std::chrono::steady_clock;
 using talvex::CapturedImage;
 using talvex::ContextLock;
 using talvex::PixelBufferRenderer;
-using talvex::Rect;
 
 // Median of `runs` timings of `work`, in milliseconds, after two warm-up runs; `prepare`
 // runs untimed before each.
@@ -171,10 +170,10 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
     }
     const talvex::XWindowId windowId = talvex::nativeWindowId(panel);
     auto& server = talvex::WindowServer::shared();
-    const Rect area(0, 0, w, h);
+    const talvex::PixelRect area{0, 0, w, h};
 
     std::unique_ptr<CapturedImage> image;
-    r.capture = medianMs(runs, [&] { image = server.imageBelowWindow(area, windowId, 1.0); });
+    r.capture = medianMs(runs, [&] { image = server.imageBelowWindow(area, windowId); });
     if (!image) {
         std::fprintf(stderr, "no capture for %dx%d\n", w, h);
         return r;
@@ -202,8 +201,7 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
     }
     // Shared with the renderer, as the lens does: the next capture is compared in place.
     auto frame = [&] {
-        std::shared_ptr<const CapturedImage> captured =
-            server.imageBelowWindow(area, windowId, 1.0);
+        std::shared_ptr<const CapturedImage> captured = server.imageBelowWindow(area, windowId);
         renderer->displayImage(captured, 1.0);
     };
     const auto presented = renderer->framesPresented();

@@ -5,6 +5,8 @@
 # (patternscale, showRed, showGreen) and globals the caller sets before the call
 # (talvexSampled: the colour; talvexFragCoord: the pixel's centre from the picture's
 # lower-left corner); the result is left in talvexStriped by `void talvexStripes()`.
+# Finding is always built in (the program builds it only into a second program): a
+# compositor switches it with the `finding` uniform.
 # Each replacement must find its text, else the build stops rather than ship stripes
 # that differ from the program's.
 
@@ -22,6 +24,9 @@ function(talvex_stripe_body fragment out)
   foreach(line "uniform sampler2D videoframe;\n" "varying vec2 coordinate;\n"
                "varying float patternscale;\n" "varying float showRed;\n"
                "varying float showGreen;\n")
+    talvex_replace_checked(frag "${line}" "" frag)
+  endforeach()
+  foreach(line "#ifdef TALVEX_FINDING\n" "#endif\n")
     talvex_replace_checked(frag "${line}" "" frag)
   endforeach()
   talvex_replace_checked(frag "texture2D(videoframe, coordinate)" "talvexSampled" frag)

@@ -7,20 +7,52 @@
 
 namespace talvex::capture {
 
-Rect viewAreaRect(const Rect& panel, ViewArea area, Point pointer) {
-    if (area != ViewArea::mousePointer || panel.contains(pointer))
-        return panel;
-    return {pointer.x - nearest(panel.width() * 0.5), pointer.y - nearest(panel.height() * 0.5),
-            panel.width(), panel.height()};
+namespace {
+
+// Nearest whole pixel, kept far inside int so that sums of coordinates cannot overflow;
+// a NaN becomes 0.
+int toPixel(double v) {
+    constexpr double limit = 1 << 28;
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::lround(std::clamp(v, -limit, limit)));
 }
 
-Rect magnifiedRect(const Rect& area, int factor) {
+double positive(double scale) {
+    return scale > 0 ? scale : 1.0;
+}
+
+}  // namespace
+
+Rect viewAreaRect(const Rect& view, ViewArea area, Point pointer, double scale) {
+    if (area != ViewArea::mousePointer || view.contains(pointer))
+        return view;
+    const double s = positive(scale);
+    const double height = view.height() / s;
+    return {pointer.x - nearest(view.width() / s * 0.5) * s,
+            pointer.y - (height - nearest(height * 0.5)) * s, view.width(), view.height()};
+}
+
+// Rounded in points; in y-down pixels the odd point below is the extra one above.
+Rect magnifiedRect(const Rect& area, int factor, double scale) {
     if (factor < 2)
         return area;
-    const double w = std::ceil(area.width() / factor);
-    const double h = std::ceil(area.height() / factor);
-    return {area.x() + std::floor((area.width() - w) / 2),
-            area.y() + std::floor((area.height() - h) / 2), w, h};
+    const double s = positive(scale);
+    const double width = area.width() / s;
+    const double height = area.height() / s;
+    const double w = std::ceil(width / factor);
+    const double h = std::ceil(height / factor);
+    return {area.x() + std::floor((width - w) / 2) * s, area.y() + std::ceil((height - h) / 2) * s,
+            w * s, h * s};
+}
+
+PixelRect wholePixels(const Rect& r) {
+    return {toPixel(r.x()), toPixel(r.y()), toPixel(r.width()), toPixel(r.height())};
+}
+
+Point pointInView(const Rect& view, Point pointer, double scale) {
+    const double s = positive(scale);
+    return {(pointer.x - view.x()) / s, (view.maxY() - pointer.y) / s};
 }
 
 Point shownPixel(const PixelRect& captured, int viewWidth, int viewHeight, Point viewPixel,
@@ -33,10 +65,6 @@ Point shownPixel(const PixelRect& captured, int viewWidth, int viewHeight, Point
     };
     return {captured.x + texel(viewPixel.x, viewWidth, captured.width),
             captured.y + texel(viewPixel.y, viewHeight, captured.height)};
-}
-
-Rect globalDisplayRect(const Rect& r, double mainDisplayHeight) {
-    return {r.x(), mainDisplayHeight - r.y() - r.height(), r.width(), r.height()};
 }
 
 bool isValidWindowNumber(std::int64_t n) {

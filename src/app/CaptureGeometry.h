@@ -1,9 +1,11 @@
 #pragma once
 
-// The geometry of one capture and of the click-through rule, in the model's
-// coordinate spaces: screen (y up, origin bottom-left of the main display), view
-// (y up, origin bottom-left of the view) and global display (y down, origin top-left
-// of the main display). Conversions to X and Qt happen in the platform layer.
+// The geometry of one capture and of the click-through rule. A capture is worked out in
+// X root pixels (y down, origin top-left of the root window) from the view's rectangle
+// there; its rules are stated in points (a point is `scale` device pixels), so sizes
+// are rounded in points. The click-through rule is stated in view coordinates (points,
+// y up, origin bottom-left of the view): the pointer is converted to them once, by
+// pointInView.
 #include <cstdint>
 #include <string>
 
@@ -12,16 +14,26 @@
 
 namespace talvex::capture {
 
-// The area to capture, in screen coordinates. `panel` is the view's rectangle on
-// screen; `pointer` the mouse location. Under the window, or while the pointer is over
-// the panel, the panel's own area; otherwise an area of the panel's size centred on
-// the pointer (half sizes rounded to the nearest whole point, halves away from zero).
-Rect viewAreaRect(const Rect& panel, ViewArea area, Point pointer);
+// The area to capture, in root pixels. `view` is the view's rectangle and `pointer` the
+// pointer, both in root pixels. Under the window, or while the pointer is over the view
+// (its left and top edges belong to it, its right and bottom ones do not), the view's
+// own area; otherwise an area of the view's size around the pointer: half the width,
+// in points rounded to the nearest whole point (halves away from zero), to its left,
+// and half the height, rounded the same way, below it.
+Rect viewAreaRect(const Rect& view, ViewArea area, Point pointer, double scale);
 
-// The part of `area` that a lens magnifying `factor` times shows: its size divided by
-// the factor (rounded up to whole points), centred in it (the odd point to the left
-// and bottom). Factors below 2 give the area itself.
-Rect magnifiedRect(const Rect& area, int factor);
+// The part of `area` (root pixels) that a lens magnifying `factor` times shows: its
+// size divided by the factor (rounded up to whole points), centred in it (the odd point
+// to the left and bottom). Factors below 2 give the area itself.
+Rect magnifiedRect(const Rect& area, int factor, double scale);
+
+// The whole pixels a rectangle of root pixels covers: origin and size each rounded to
+// the nearest pixel, so that an area keeps its size in pixels wherever it lies.
+PixelRect wholePixels(const Rect& rootPixels);
+
+// The pointer (root pixels) in the coordinates of `view` (root pixels): points, y up,
+// origin bottom-left of the view.
+Point pointInView(const Rect& view, Point pointer, double scale);
 
 // The pixel of a magnified capture `captured` (root pixels) that a lens of
 // viewWidth × viewHeight drawable pixels, magnifying `factor` times, shows at its
@@ -29,9 +41,6 @@ Rect magnifiedRect(const Rect& area, int factor);
 // factor × factor of the lens's (TalvexFilter::magnifiedOffset). In root pixels.
 Point shownPixel(const PixelRect& captured, int viewWidth, int viewHeight, Point viewPixel,
                  int factor);
-
-// The same area in global display coordinates, given the main display's height in points.
-Rect globalDisplayRect(const Rect& screenRect, double mainDisplayHeight);
 
 // Window numbers that name a window: 1 ... 4294967295.
 bool isValidWindowNumber(std::int64_t windowNumber);

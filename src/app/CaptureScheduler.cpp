@@ -6,7 +6,33 @@ namespace talvex {
 
 void CaptureScheduler::setUpdateInterval(double seconds) {
     updateInterval_ = seconds;
+    restartTimer();
+}
+
+void CaptureScheduler::restartTimer() {
+    restingCadence_ = false;
     view_.prepareTimer();
+}
+
+void CaptureScheduler::setRestingCadence(bool resting) {
+    if (resting == restingCadence_)
+        return;
+    const double interval = updateInterval_ * double(resting ? maxSkippedTicks + 1 : 1);
+    if (view_.setTimerInterval(interval))
+        restingCadence_ = resting;
+}
+
+void CaptureScheduler::tickDidEnd(bool tickFoundNothing, Announcements announced) {
+    setRestingCadence(
+        announced.pointerMotion ||
+        (tickFoundNothing && viewArea_ == ViewArea::underWindow && announced.areaChanges));
+}
+
+bool CaptureScheduler::resumeFullRate() {
+    if (!restingCadence_ || occluded_)
+        return false;
+    setRestingCadence(false);
+    return true;
 }
 
 void CaptureScheduler::setResizingOrMoving(bool value) {
@@ -47,15 +73,15 @@ void CaptureScheduler::updateCapturingState() {
 }
 
 void CaptureScheduler::recaptureIfNeeded(const Rect& bounds, Point pointerInView,
-                                         Point pointerOnScreen, std::int64_t ticks) {
+                                         Point pointerOnRoot, std::int64_t ticks) {
     view_.setIgnoresMouseEvents(capture::ignoresMouseEvents(bounds, pointerInView));
     if (held_)
         return;
     counter_ += ticks;
-    if (counter_ <= maxSkippedTicks && pointerOnScreen == lastMouseLocation_)
+    if (counter_ <= maxSkippedTicks && pointerOnRoot == lastMouseLocation_)
         return;
     counter_ = 0;
-    lastMouseLocation_ = pointerOnScreen;
+    lastMouseLocation_ = pointerOnRoot;
     view_.redrawCaptureAsync();
 }
 

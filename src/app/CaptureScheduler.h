@@ -1,9 +1,10 @@
 #pragma once
 
 // When the lens captures: the refresh interval, the pause switch (live resize, move or
-// drag of the panel, or the panel not visible), the tick with its skip rule and the
-// click-through decision. Plain C++ on the main thread; the view it schedules for is
-// reached through CaptureSchedulerView, so the rules run without a display.
+// drag of the panel, or the panel not visible), the tick with its skip rule, the
+// click-through decision and the timer's resting cadence. Plain C++ on the main thread;
+// the view it schedules for is reached through CaptureSchedulerView, so the rules run
+// without a display.
 //
 // Properties with a follow-up run it after every assignment, even when the value does
 // not change: updateInterval -> prepareTimer, resizingOrMoving and occluded ->
@@ -23,7 +24,10 @@ public:
     virtual void setUnhideOnNextDisplay(bool unhide) = 0;
     virtual void setHidden(bool hidden) = 0;
     virtual void redrawCaptureAsync() = 0;
+    // Replaces the refresh timer with one at tickInterval().
     virtual void prepareTimer() = 0;
+    // Lets the running timer tick every `seconds`; false when no timer runs.
+    virtual bool setTimerInterval(double seconds) = 0;
     virtual void setIgnoresMouseEvents(bool ignore) = 0;
 };
 
@@ -55,6 +59,32 @@ public:
     // Re-reads speed and view area: the interval is assigned (and the timer replaced)
     // even when it has not changed.
     void updateFromDefaults(RefreshSpeed speed, ViewArea area);
+    // A new timer at the full rate (the view's window changed).
+    void restartTimer();
+
+    // The resting cadence: the timer ticks once per capture check (every sixth tick)
+    // while whatever could make the ticks between useful is announced. Each of its ticks
+    // then stands for ticksPerTimerTick() ticks of the refresh speed.
+    bool restingCadence() const { return restingCadence_; }
+    std::int64_t ticksPerTimerTick() const { return restingCadence_ ? maxSkippedTicks + 1 : 1; }
+    double tickInterval() const { return updateInterval_ * double(ticksPerTimerTick()); }
+    // Changes the running timer's interval; nothing without a timer.
+    void setRestingCadence(bool resting);
+    // What the desktop will announce by itself, as found at the end of a tick: the
+    // pointer's next motion (it rests), the next change beneath the last capture.
+    struct Announcements {
+        bool pointerMotion = false;
+        bool areaChanges = false;
+    };
+    // After a tick: slow while the next reason for a tick is announced: the pointer's
+    // next motion, once it rests; or, under the window (where the pointer's place decides
+    // nothing but click-through), the next change beneath, once a tick found nothing
+    // changed, also while the pointer moves.
+    void tickDidEnd(bool tickFoundNothing, Announcements announced);
+    // Something the slow ticks were waiting for happened: true when a tick is due now
+    // (the full rate is back); false while the timer ticks at its full rate anyway or
+    // the panel cannot be seen.
+    bool resumeFullRate();
 
     void updateCapturingState();
     void windowWillStartLiveResizeOrMove() { setResizingOrMoving(true); }
@@ -64,11 +94,11 @@ public:
     }
 
     // One tick of the refresh timer. `bounds` and `pointerInView` are in view
-    // coordinates, `pointerOnScreen` in screen coordinates. The pointer location of
+    // coordinates, `pointerOnRoot` in root pixels. The pointer location of
     // every tick that captures is kept, so a moving pointer captures at once and a
     // resting one on every sixth tick. A timer slowed down while the pointer rests
     // counts each of its ticks as `ticks`.
-    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnScreen,
+    void recaptureIfNeeded(const Rect& bounds, Point pointerInView, Point pointerOnRoot,
                            std::int64_t ticks = 1);
 
 private:
@@ -77,6 +107,7 @@ private:
     bool resizingOrMoving_ = false;
     bool occluded_ = false;
     bool held_ = false;
+    bool restingCadence_ = false;
     ViewArea viewArea_ = ViewArea::underWindow;
     std::int64_t counter_ = 0;
     Point lastMouseLocation_{0, 0};

@@ -35,8 +35,6 @@ CompositorLens::CompositorLens(Window& panel, FilteredView& view, Desktop deskto
 }
 
 CompositorLens::~CompositorLens() {
-    if (view_)
-        view_->setColourSource(nullptr);
     if (attached_)
         bus_->detach();
 }
@@ -86,19 +84,13 @@ PixelRect CompositorLens::picture() const {
 }
 
 // The compositor came or went (and the first answer to whether it is there).
-// 1. Present: the view stops capturing, the message goes, the panel is attached.
+// 1. Present: the view (asking compositorDraws) stops capturing, the message goes, the
+//    panel is attached.
 // 2. Absent: the view captures what it can, the message shows; the log says it once.
 void CompositorLens::presenceChanged(bool present) {
     drawing_ = present;
     attached_ = false;
     colour_.reset();
-    if (view_) {
-        view_->setCapturesSuspended(present);
-        if (present)
-            view_->setColourSource([this] { return colour_; });
-        else
-            view_->setColourSource(nullptr);
-    }
     showMessage(!present);
     if (!present && panel_)
         panel_->setSplit(false);  // the program's own capture needs the whole window
@@ -143,7 +135,7 @@ void CompositorLens::sendPicture() {
 void CompositorLens::sendSettings() {
     if (!attached_ || !view_)
         return;
-    bus_->configure(lens::settingsFor(view_->lensSettings(), view_->held(),
+    bus_->configure(lens::settingsFor(view_->lensSettings(), view_->scheduler().held(),
                                       view_->backingScaleFactor(), view_->foundColour(),
                                       view_->pickingColour()));
 }

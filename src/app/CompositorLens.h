@@ -31,6 +31,7 @@ public:
     ~CompositorLens() override;
 
     bool compositorDraws() const override { return drawing_; }
+    std::optional<Rgb> colourUnderPointer() const override { return colour_; }
     // The message shown while no compositor answers; null while none is shown.
     const QLabel* message() const { return message_; }
     // What the user is told on this desktop while no compositor draws the lens: the

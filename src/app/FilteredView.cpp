@@ -10,13 +10,14 @@
 #include <utility>
 
 #include "app/CaptureGeometry.h"
+#include "app/LensSource.h"
 #include "app/Window.h"
+#include "app/X11Capture.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
 #include "platform/SystemLog.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
-#include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
 
@@ -24,30 +25,18 @@ namespace talvex {
 
 namespace {
 
-std::unique_ptr<CapturedImage> imageFromWindowServer(Rect globalRect, XWindowId windowId,
-                                                     double scale) {
-    return WindowServer::shared().imageBelowWindow(globalRect, windowId, scale);
-}
+// A capture source of one function, without change tracking.
+class FunctionCapture : public CaptureSource {
+public:
+    explicit FunctionCapture(FilteredView::ImageSource source) : source_(std::move(source)) {}
+    std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area,
+                                                    XWindowId windowId) override {
+        return source_(area, windowId);
+    }
 
-bool unchangedOnWindowServer(Rect globalRect, XWindowId windowId, double scale) {
-    return WindowServer::shared().unchangedSinceLastCapture(globalRect, windowId, scale);
-}
-
-std::int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// Nothing beneath changed and the picture on screen needs no redraw: no capture at all,
-// unless the last one is too long ago.
-bool nothingToCapture(const FilteredView::CaptureRequest& request) {
-    if (!request.unchanged || request.renderer->redrawRequired)
-        return false;
-    if (steadyMs() - request.history->lastCaptureMs >= FilteredView::longestSkipMs)
-        return false;
-    return request.unchanged(request.rect, request.windowId, request.backingScaleFactor);
-}
+private:
+    FilteredView::ImageSource source_;
+};
 
 // Click-through is the X Shape input region of the panel's top-level window; the
 // rectangles that keep taking clicks arrive in that window's pixels.
@@ -69,50 +58,12 @@ void installClickThroughHandler() {
     });
 }
 
-// Clears the in-flight mark when the capture work ends, whichever way it ends, or
-// earlier through finish().
-class CapturingGuard {
-public:
-    explicit CapturingGuard(PixelBufferRenderer& renderer) : renderer_(renderer) {}
-    ~CapturingGuard() { finish(); }
-    CapturingGuard(const CapturingGuard&) = delete;
-    CapturingGuard& operator=(const CapturingGuard&) = delete;
-
-    void finish() {
-        if (std::exchange(armed_, false))
-            renderer_.capturing = false;
-    }
-
-private:
-    PixelBufferRenderer& renderer_;
-    bool armed_ = true;
-};
-
-// A capture asked for before a pause began shows nothing. When that pause has ended
-// meanwhile, its own request found this capture in flight and was dropped: a fresh
-// capture is asked for in its place, so the first picture after a pause is always
-// taken after it.
-bool abandonIfPaused(const FilteredView::CaptureRequest& request, CapturingGuard& guard) {
-    PixelBufferRenderer& renderer = *request.renderer;
-    if (renderer.pausesBegun == request.pausesBegun && !renderer.capturingDisabled)
-        return false;
-    if (renderer.capturingDisabled)
-        return true;
-    guard.finish();
-    dispatch::mainAsync([view = request.view] {
-        if (view)
-            view->redrawCaptureAsync();
-    });
-    return true;
-}
-
 }  // namespace
 
 FilteredView::FilteredView(QWidget* parent)
     : OpenGLPixelBufferView(&FilteredView::makeFilter, parent),
       scheduler_(*this),
-      imageSource_(&imageFromWindowServer),
-      changeProbe_(&unchangedOnWindowServer) {
+      captureSource_(std::make_shared<X11Capture>()) {
     installClickThroughHandler();
     adoptLensSettings(LensSettings::read(UserDefaults::standard()));
     connect(&UserDefaults::standard(), &UserDefaults::valueChanged, this,
@@ -145,7 +96,7 @@ void FilteredView::setLensSettings(const LensSettings& settings) {
     if (settings == lensSettings_)
         return;
     adoptLensSettings(settings);
-    if (held())
+    if (scheduler_.held())
         renderer()->redrawShownPicture();
     emit lensSettingsChanged(lensSettings_);
 }
@@ -157,10 +108,26 @@ void FilteredView::adoptLensSettings(const LensSettings& settings) {
     renderer()->setLensSettings(settings);
 }
 
+void FilteredView::setCaptureSource(std::shared_ptr<CaptureSource> source) {
+    captureSource_ = std::move(source);
+}
+
+void FilteredView::setLensSource(LensSource* source) {
+    lensSource_ = source;
+}
+
+bool FilteredView::capturesSuspended() const {
+    return lensSource_ && lensSource_->compositorDraws();
+}
+
+void FilteredView::setImageSource(ImageSource source) {
+    captureSource_ = std::make_shared<FunctionCapture>(std::move(source));
+}
+
 void FilteredView::drawRect() {
     renderer()->redrawRequired = true;
     lastViewRect_.reset();  // a reshape or a new scale
-    if (held())
+    if (scheduler_.held())
         renderer()->redrawShownPicture();
     else
         redrawCaptureAsync();
@@ -170,51 +137,25 @@ void FilteredView::prepareTimer() {
     if (updateTimer_)
         updateTimer_->invalidate();
     updateTimer_.reset();
-    restingCadence_ = false;
     if (!hostWindow())
         return;
-    const double interval = tickInterval();
+    const double interval = scheduler_.tickInterval();
     updateTimer_ = Timer::scheduledTimer(interval, true, [this] { recaptureIfNeeded(); });
     updateTimer_->setTolerance(interval / 10);
 }
 
-// How many of the refresh speed's ticks one tick of the timer stands for.
-std::int64_t FilteredView::ticksPerTimerTick() const {
-    return restingCadence_ ? CaptureScheduler::maxSkippedTicks + 1 : 1;
+bool FilteredView::setTimerInterval(double seconds) {
+    if (!updateTimer_)
+        return false;
+    updateTimer_->setTimeInterval(seconds);
+    updateTimer_->setTolerance(seconds / 10);
+    return true;
 }
 
-double FilteredView::tickInterval() const {
-    return updateInterval() * double(ticksPerTimerTick());
-}
-
-void FilteredView::setRestingCadence(bool resting) {
-    if (resting == restingCadence_ || !updateTimer_)
-        return;
-    restingCadence_ = resting;
-    const double interval = tickInterval();
-    updateTimer_->setTimeInterval(interval);
-    updateTimer_->setTolerance(interval / 10);
-}
-
-// While a tick finds nothing to do, the timer may tick slowly as long as the next
-// reason for a tick is announced: the pointer's next motion, once it rests; or, for the
-// area beneath the panel (where the pointer's place decides nothing but click-through),
-// the next change the server reports there, also while the pointer moves.
-bool FilteredView::nextChangeIsAnnounced(bool tickFoundNothing) const {
-    auto& server = WindowServer::shared();
-    if (server.pointerMotionIsAnnounced())
-        return true;
-    return tickFoundNothing && viewArea() == ViewArea::underWindow && changeProbe_ &&
-           server.areaChangesAreAnnounced();
-}
-
-// Something the slow ticks were waiting for happened: the full rate again, from a
-// tick now.
+// Something the slow ticks were waiting for happened: a tick now.
 void FilteredView::resumeFullRate() {
-    if (!restingCadence_ || occluded())
-        return;
-    setRestingCadence(false);
-    recaptureIfNeeded();
+    if (scheduler_.resumeFullRate())
+        recaptureIfNeeded();
 }
 
 // Something changed beneath while the timer ticks slowly for a moving pointer: a tick
@@ -231,10 +172,10 @@ void FilteredView::areaDidChange() {
 // there (no device motion tells of that): the tick asks where it is.
 void FilteredView::enterEvent(QEnterEvent* event) {
     OpenGLPixelBufferView::enterEvent(event);
-    if (occluded())
+    if (scheduler_.occluded())
         return;
     WindowServer::shared().pointerMayHaveMoved();
-    setRestingCadence(false);
+    scheduler_.setRestingCadence(false);
     recaptureIfNeeded();
 }
 
@@ -249,7 +190,7 @@ void FilteredView::viewWillMoveToWindow(QWidget* newWindow) {
 // put it somewhere): nothing is captured, or shown, until it is.
 void FilteredView::viewDidMoveToWindow() {
     OpenGLPixelBufferView::viewDidMoveToWindow();
-    prepareTimer();
+    scheduler_.restartTimer();
     if (hostWindow())
         windowDidChangeOcclusionState();
 }
@@ -262,7 +203,7 @@ void FilteredView::observeWindow(QWidget* window) {
     observedWindow_ = panel;
     connect(panel, &Window::moved, this, [this] {
         lastViewRect_.reset();  // found again by the next tick or capture request
-        recaptureAsync();
+        redrawCaptureAsync();
     });
     const auto pause = [this] { scheduler_.windowWillStartLiveResizeOrMove(); };
     const auto resume = [this] { scheduler_.windowDidEndLiveResizeOrMove(); };
@@ -276,7 +217,7 @@ void FilteredView::observeWindow(QWidget* window) {
 }
 
 void FilteredView::windowDidChangeOcclusionState() {
-    setRestingCadence(false);
+    scheduler_.setRestingCadence(false);
     lastViewRect_.reset();  // found afresh where the panel shows now
     // Only a Window reports occlusion; any other top-level counts as visible.
     const auto* panel = qobject_cast<const Window*>(hostWindow());
@@ -307,26 +248,20 @@ void FilteredView::setIgnoresMouseEvents(bool ignore) {
 }
 
 bool FilteredView::replaysClicks() const {
-    return magnification_ > 1 && !capturesSuspended_ && qobject_cast<Window*>(hostWindow()) &&
+    return magnification_ > 1 && !capturesSuspended() && qobject_cast<Window*>(hostWindow()) &&
            WindowServer::shared().canReplayClicks();
-}
-
-PixelRect FilteredView::rootPixelsOf(const Rect& screenRect) const {
-    const DisplayGeometry geometry(WindowServer::shared().mainDisplayBounds(),
-                                   backingScaleFactor());
-    return geometry.globalToRootPixels(
-        capture::globalDisplayRect(screenRect, geometry.mainDisplayHeight()));
 }
 
 // With the pointer over the view, the area is the view's own, in both view areas.
 Point FilteredView::placeShownAt(QPointF position) const {
     const double s = backingScaleFactor();
     const Point viewPixel{position.x() * s, position.y() * s};
-    const PixelRect view = rootPixelsOf(knownViewRect());
+    const Rect known = knownViewRect();
+    const PixelRect view = capture::wholePixels(known);
     if (magnification_ < 2)
         return {view.x + std::floor(viewPixel.x), view.y + std::floor(viewPixel.y)};
     return capture::shownPixel(
-        rootPixelsOf(capture::magnifiedRect(knownViewRect(), magnification_)), view.width,
+        capture::wholePixels(capture::magnifiedRect(known, magnification_, s)), view.width,
         view.height, viewPixel, magnification_);
 }
 
@@ -341,7 +276,7 @@ void FilteredView::findColour(std::optional<Rgb> colour) {
     foundColour_ = colour;
     renderer()->setFoundColour(colour);
     setIgnoresMouseEvents(ignoreAsked_);
-    if (held())
+    if (scheduler_.held())
         renderer()->redrawShownPicture();
     else
         redrawCaptureAsync();
@@ -357,12 +292,12 @@ void FilteredView::mousePressEvent(QMouseEvent* event) {
     if (pickingColour_ && event->button() == Qt::LeftButton) {
         event->accept();
         const double s = backingScaleFactor();
-        const PixelRect view = rootPixelsOf(knownViewRect());
+        const PixelRect view = capture::wholePixels(knownViewRect());
         // Where the compositor draws the picture, it tells the colour under the pointer.
         const std::optional<Rgb> picked =
-            colourSource_ ? colourSource_()
-                          : capturedColourAt({view.x + event->position().x() * s,
-                                              view.y + event->position().y() * s});
+            capturesSuspended() ? lensSource_->colourUnderPointer()
+                                : capturedColourAt({view.x + event->position().x() * s,
+                                                    view.y + event->position().y() * s});
         if (picked)
             findColour(picked);
         return;
@@ -416,12 +351,10 @@ void FilteredView::replayClick(Point target, unsigned button) {
     setIgnoresMouseEvents(asked);
 }
 
-Rect FilteredView::viewRectOnScreen() const {
+Rect FilteredView::viewRectInRootPixels() const {
     const double s = backingScaleFactor();
-    auto& server = WindowServer::shared();
     const Point origin = viewOriginInRootPixels();
-    const Rect rootPixels(origin.x, origin.y, width() * s, height() * s);
-    return DisplayGeometry(server.mainDisplayBounds(), s).rootToScreen(rootPixels);
+    return {origin.x, origin.y, width() * s, height() * s};
 }
 
 Point FilteredView::viewOriginInRootPixels() const {
@@ -441,30 +374,18 @@ Point FilteredView::viewOriginInRootPixels() const {
             origin.y() + (logical.y() - origin.y()) * s};
 }
 
-Point FilteredView::pointerLocationOnScreen() const {
-    auto& server = WindowServer::shared();
-    return DisplayGeometry(server.mainDisplayBounds(), backingScaleFactor())
-        .rootToScreen(server.pointerLocation());
-}
-
 std::optional<Rgb> FilteredView::capturedColourUnderPointer() const {
-    if (colourSource_)
-        return colourSource_();
+    if (capturesSuspended())
+        return lensSource_->colourUnderPointer();
     return capturedColourAt(WindowServer::shared().pointerLocation());
 }
 
 std::optional<Rgb> FilteredView::capturedColourAt(Point pointer) const {
-    auto& server = WindowServer::shared();
-    const DisplayGeometry geometry(server.mainDisplayBounds(), backingScaleFactor());
-    const Rect area = capture::magnifiedRect(
-        capture::viewAreaRect(knownViewRect(), viewArea(), geometry.rootToScreen(pointer)),
-        magnification_);
-    // The root pixels the capture of that area took, as the window server works them out.
-    const PixelRect pixels =
-        geometry.globalToRootPixels(capture::globalDisplayRect(area, geometry.mainDisplayHeight()));
+    // The root pixels the capture of that area took.
+    const PixelRect pixels = capture::wholePixels(captureArea(pointer));
     // Over a magnified picture the pointer points at what the picture shows there.
     Point place = pointer;
-    const PixelRect view = rootPixelsOf(knownViewRect());
+    const PixelRect view = capture::wholePixels(knownViewRect());
     if (magnification_ > 1 && pointer.x >= view.x && pointer.y >= view.y &&
         pointer.x < view.x + view.width && pointer.y < view.y + view.height) {
         place = capture::shownPixel(pixels, view.width, view.height,
@@ -479,21 +400,22 @@ std::optional<Rgb> FilteredView::capturedColourAt(Point pointer) const {
 
 Rect FilteredView::knownViewRect() const {
     const auto now = std::chrono::steady_clock::now();
-    const bool known = lastViewRect_ && lastViewRect_->width() == width() &&
-                       lastViewRect_->height() == height() &&
+    const double s = backingScaleFactor();
+    const bool known = lastViewRect_ && lastViewRect_->width() == width() * s &&
+                       lastViewRect_->height() == height() * s &&
                        now - lastViewRectAt_ < viewRectRecheck;
     if (!known) {
-        lastViewRect_ = viewRectOnScreen();
+        lastViewRect_ = viewRectInRootPixels();
         lastViewRectAt_ = now;
     }
     return *lastViewRect_;
 }
 
-Rect FilteredView::getViewAreaRect() const {
+Rect FilteredView::captureArea(Point pointer) const {
+    const double s = backingScaleFactor();
     return capture::magnifiedRect(
-        capture::viewAreaRect(knownViewRect(), viewArea(),
-                              tickPointer_ ? *tickPointer_ : pointerLocationOnScreen()),
-        magnification_);
+        capture::viewAreaRect(knownViewRect(), scheduler_.viewArea(), pointer, s), magnification_,
+        s);
 }
 
 // A tick that captures nothing asks the server at most where the pointer is, and not
@@ -502,25 +424,29 @@ Rect FilteredView::getViewAreaRect() const {
 void FilteredView::recaptureIfNeeded() {
     // A panel that cannot be seen (hidden, minimised, covered) asks the server nothing,
     // and ticks slowly until it is seen again.
-    if (occluded()) {
-        setRestingCadence(true);
+    if (scheduler_.occluded()) {
+        scheduler_.setRestingCadence(true);
         return;
     }
-    const Rect onScreen = knownViewRect();
+    auto& server = WindowServer::shared();
+    const Rect view = knownViewRect();
     // Around the pointer every tick needs its place, also after a warp.
-    if (viewArea() == ViewArea::mousePointer)
-        WindowServer::shared().pointerMayHaveMoved();
-    const Point pointer = pointerLocationOnScreen();
-    const Point inView{pointer.x - onScreen.x(), pointer.y - onScreen.y()};
+    if (scheduler_.viewArea() == ViewArea::mousePointer)
+        server.pointerMayHaveMoved();
+    const Point pointer = server.pointerLocation();
     tickPointer_ = pointer;
     const std::uint64_t skippedBefore = history_->skipped;
-    scheduler_.recaptureIfNeeded(bounds(), inView, pointer, ticksPerTimerTick());
+    scheduler_.recaptureIfNeeded(bounds(),
+                                 capture::pointInView(view, pointer, backingScaleFactor()), pointer,
+                                 scheduler_.ticksPerTimerTick());
     tickPointer_.reset();
-    setRestingCadence(nextChangeIsAnnounced(history_->skipped != skippedBefore));
+    scheduler_.tickDidEnd(
+        history_->skipped != skippedBefore,
+        {server.pointerMotionIsAnnounced(), captureSource_->changesAreAnnounced()});
 }
 
 void FilteredView::redrawCaptureAsync() {
-    if (!hostWindow() || capturesSuspended_)
+    if (!hostWindow() || capturesSuspended())
         return;
     const std::int64_t number = windowNumber();
     if (!capture::isValidWindowNumber(number)) {
@@ -528,70 +454,44 @@ void FilteredView::redrawCaptureAsync() {
         return;
     }
     std::shared_ptr<PixelBufferRenderer> target = renderer();
-    if (target->capturing)
-        return;
-    if (target->capturingDisabled)
+    if (target->capturing || target->capturingDisabled)
         return;
     const std::uint64_t pausesBegun = target->pausesBegun;
-
-    const double scale = backingScaleFactor();
-    const double mainDisplayHeight =
-        DisplayGeometry(WindowServer::shared().mainDisplayBounds(), scale).mainDisplayHeight();
-    CaptureRequest request{std::move(target),
-                           QPointer<FilteredView>(this),
-                           imageSource_,
-                           changeProbe_,
-                           history_,
-                           capture::globalDisplayRect(getViewAreaRect(), mainDisplayHeight),
-                           static_cast<XWindowId>(number),
-                           scale,
-                           pausesBegun,
-                           magnification_};
+    const Point pointer = tickPointer_ ? *tickPointer_ : WindowServer::shared().pointerLocation();
+    const QPointer<FilteredView> view(this);
+    CaptureWorker::Request request{std::move(target),
+                                   captureSource_,
+                                   history_,
+                                   capture::wholePixels(captureArea(pointer)),
+                                   static_cast<XWindowId>(number),
+                                   pausesBegun,
+                                   magnification_,
+                                   [view] {
+                                       if (view)
+                                           view->redrawCaptureAsync();
+                                   },
+                                   [view](std::uint64_t begun) {
+                                       if (view)
+                                           view->firstPictureDrawn(begun);
+                                   }};
     // Most ticks find nothing changed beneath: they end here, without waking the
     // capture thread. (Only this thread sets `capturing`.)
-    if (nothingToCapture(request)) {
-        ++history_->skipped;
+    if (CaptureWorker::skip(request))
         return;
-    }
-    request.renderer->capturing = true;
-    dispatch::globalAsync([request = std::move(request)] { redrawCaptureInBackground(request); });
+    CaptureWorker::post(std::move(request));
 }
 
-void FilteredView::redrawCaptureInBackground(const CaptureRequest& request) {
-    PixelBufferRenderer& renderer = *request.renderer;
-    CapturingGuard clearCapturingAtEnd(renderer);
-    if (abandonIfPaused(request, clearCapturingAtEnd))
+// A pause that began meanwhile keeps the view hidden: the flag stays set, so the first
+// picture after the pause shows it.
+void FilteredView::firstPictureDrawn(std::uint64_t pausesBegun) {
+    if (!unhideOnNextDisplay() || capturingDisabled())
         return;
-    // Whether anything changed beneath was asked on the main thread just before: what
-    // it found changed cannot have become unchanged since.
-    request.history->lastCaptureMs = steadyMs();
-    ++request.history->captures;
-
-    std::shared_ptr<const CapturedImage> image =
-        request.imageSource(request.rect, request.windowId, request.backingScaleFactor);
-    if (!image)
+    if (renderer()->pausesBegun != pausesBegun) {
+        redrawCaptureAsync();  // a pause came and went: this picture is stale
         return;
-    if (abandonIfPaused(request, clearCapturingAtEnd))
-        return;
-
-    // Shared: the renderer keeps the picture on screen to compare the next one with.
-    renderer.displayImage(image, 1.0, request.magnification);
-    if (abandonIfPaused(request, clearCapturingAtEnd))
-        return;
-    if (!renderer.unhideOnNextDisplay)
-        return;
-    dispatch::mainAsync([view = request.view, pausesBegun = request.pausesBegun] {
-        // A pause that began meanwhile keeps the view hidden: the flag stays set, so
-        // the first picture after the pause shows it.
-        if (!view || !view->unhideOnNextDisplay() || view->capturingDisabled())
-            return;
-        if (view->renderer()->pausesBegun != pausesBegun) {
-            view->redrawCaptureAsync();  // a pause came and went: this picture is stale
-            return;
-        }
-        view->OpenGLPixelBufferView::setUnhideOnNextDisplay(false);
-        view->QWidget::setHidden(false);
-    });
+    }
+    OpenGLPixelBufferView::setUnhideOnNextDisplay(false);
+    QWidget::setHidden(false);
 }
 
 }  // namespace talvex

@@ -1,6 +1,7 @@
 #include "app/LensSource.h"
 
 #include "app/CompositorLens.h"
+#include "app/FilteredView.h"
 #include "app/SelfCapturedLens.h"
 #include "platform/LensBus.h"
 
@@ -8,9 +9,13 @@ namespace talvex {
 
 std::unique_ptr<LensSource> LensSource::forSession(Window& panel, FilteredView& view) {
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!isWaylandSession(environment))
-        return std::make_unique<SelfCapturedLens>();
-    return std::make_unique<CompositorLens>(panel, view, desktopOf(environment));
+    std::unique_ptr<LensSource> source;
+    if (isWaylandSession(environment))
+        source = std::make_unique<CompositorLens>(panel, view, desktopOf(environment));
+    else
+        source = std::make_unique<SelfCapturedLens>();
+    view.setLensSource(source.get());
+    return source;
 }
 
 bool LensSource::isWaylandSession(const QProcessEnvironment& environment) {

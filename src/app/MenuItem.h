@@ -7,13 +7,13 @@
 
 namespace talvex {
 
-// The actions that menu items send. The command table (talvex/Commands) gives each its
-// name, its responder, its named action and its check mark rule.
+// The actions that menu items send. The actions table (talvex/ActionTable) has one row
+// per value, in this order: its name, its responder, what it does and its rules.
 enum class MenuAction {
     none,
     adoptSpeedSetting,
     adoptViewAreaSetting,
-    adoptTalvexSetting,
+    adoptRedStripeSetting,
     adoptGreenStripeSetting,
     sendFeedback,
     openWebsite,
@@ -31,7 +31,7 @@ enum class MenuAction {
     toggleFindColour,
     findNamedColour,
     adoptFindNearSetting,
-    // Not an action: one past the last, so that a check can walk them all.
+    // Not an action: one past the last, so that the actions table can be held to the enum.
     endOfActions,
 };
 

@@ -42,6 +42,7 @@ void ResizeGrip::mousePressEvent(QMouseEvent* event) {
         return;
     }
     resizing_ = true;
+    buttonSeenUp_ = false;
     pressPosition_ = event->globalPosition().toPoint();
     // Only a press from the server has a button the server can be asked about.
     if (event->spontaneous())
@@ -68,9 +69,21 @@ void ResizeGrip::hideEvent(QHideEvent*) {
     endResize();
 }
 
+// The server can see the button up before its last motion and its release have reached
+// the grip (a busy machine): the resize ends only when the button is still up at the
+// next look, by when they have been delivered and the size is the one let go at.
 void ResizeGrip::endResizeIfButtonIsUp() {
-    if (resizing_ && !WindowServer::shared().primaryButtonDown())
-        endResize();
+    if (!resizing_)
+        return;
+    if (WindowServer::shared().primaryButtonDown()) {
+        buttonSeenUp_ = false;
+        return;
+    }
+    if (!buttonSeenUp_) {
+        buttonSeenUp_ = true;
+        return;
+    }
+    endResize();
 }
 
 void ResizeGrip::endResize() {

@@ -40,6 +40,8 @@ private:
 
     Corner corner_;
     bool resizing_ = false;
+    // The watch saw the button up once (it ends the resize when it sees it up again).
+    bool buttonSeenUp_ = false;
     QPoint pressPosition_;
     QTimer buttonWatch_;
 };

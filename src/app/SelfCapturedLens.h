@@ -1,7 +1,7 @@
 #pragma once
 
-// The lens on X11: the view captures what lies beneath the panel and draws it itself,
-// as FilteredView does without being told.
+// The lens on X11: the view captures what lies beneath the panel (X11Capture) and draws
+// it itself, as FilteredView does without a source.
 #include "app/LensSource.h"
 
 namespace talvex {

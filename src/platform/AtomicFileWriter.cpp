@@ -53,23 +53,34 @@ bool checkTarget(const std::filesystem::path& target, std::string* error) {
     return true;
 }
 
+// True when `path` still names the file open as `fd`.
+bool stillNamed(const std::filesystem::path& path, int fd) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 // Creates "<target>.tmp-<random>" beside the target, exclusively, and locks it until
-// it is closed.
+// every descriptor of it is closed. Another process clearing stale temporaries
+// (removeStaleTemporaries) may take the file in the moment before it is locked; it then
+// goes, and another name is tried.
 UniqueFd createTemporary(const std::filesystem::path& target, std::filesystem::path* temporary,
                          std::string* error) {
     std::random_device seed;
     std::mt19937 random(seed());
+    int why = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temporary = target.string() + temporaryInfix + std::to_string(random() % 1000000000);
         UniqueFd fd(::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd) {
-            ::flock(fd.get(), LOCK_EX | LOCK_NB);
-            return fd;
-        }
-        if (errno != EEXIST)
+        if (!fd && errno != EEXIST) {
+            why = errno;
             break;
+        }
+        if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && stillNamed(*temporary, fd.get()))
+            return fd;
     }
-    failed("creating a temporary file", errno, error);
+    failed("creating a temporary file", why, error);
     return UniqueFd();
 }
 
@@ -138,6 +149,11 @@ bool AtomicFileWriter::write(std::string_view bytes, std::string* error) const {
     auto removeTemporary = [](const std::filesystem::path* p) { ::unlink(p->c_str()); };
     std::unique_ptr<const std::filesystem::path, decltype(removeTemporary)> cleanup(
         &temporary, removeTemporary);
+    // The lock lasts until the rename is done: closing `fd` after the sync must not free
+    // the file for another process's cleanup while it still has its temporary name.
+    const UniqueFd lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!lock)
+        return failed("keeping the temporary file locked", errno, error);
 
     // 2. The data, on the disk before the name moves to it.
     if (!keepPermissions(target, fd.get(), error) || !writeAll(fd.get(), bytes, error) ||

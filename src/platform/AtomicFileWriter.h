@@ -8,8 +8,9 @@
 // as it was. A new file gets the permissions the umask allows; a replaced one keeps its
 // own; a symbolic link stays a link to the replaced file. Only a regular file is
 // replaced: a FIFO, a device or a folder at the target (or behind its link) is refused.
-// The temporary file is locked while it is written, so that one an interrupted writer
-// left behind can be told from one still being written (removeStaleTemporaries).
+// The temporary file is locked from its creation until it has been renamed, so that one
+// an interrupted writer left behind can be told from one still being written
+// (removeStaleTemporaries), also by another process.
 #include <filesystem>
 #include <string>
 #include <string_view>

@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace talvex::dispatch {
 
@@ -64,31 +65,36 @@ MainQueue& mainQueue(QCoreApplication* app) {
 // thread pool: its threads name themselves through shared strings that
 // ThreadSanitizer sees two workers write at once, and its lock is invisible to it.
 //
-// Threads: push() and waitUntilIdle() from any thread; the workers run the items. The
-// workers live as long as the process (they wait on the condition at exit), so no
-// item ever meets a queue being torn down. At exit the items still running are given
-// a moment to end before the statics they may use go: the queue is made after those
-// of the platform that items touch, so its exit handler runs before their destructors.
+// Threads: push(), waitUntilIdle() and shutDown() from any thread; the workers run the
+// items. The queue itself is never destroyed, so no worker ever meets it torn down;
+// the workers are joined by shutDown(), which the program calls before its statics go
+// (the end of main, and an exit handler for other ways out). Items queued by then
+// still run; items pushed afterwards are dropped.
 class GlobalQueue {
 public:
     static GlobalQueue& shared() {
         static auto* queue = [] {
             auto* made = new GlobalQueue;  // never destroyed, see above
-            std::atexit([] { shared().waitUntilIdle(std::chrono::seconds(2)); });
+            std::atexit([] { shared().shutDown(std::chrono::seconds(2)); });
             return made;
         }();
         return *queue;
     }
 
     void push(std::function<void()> work) {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        if (stopping_) {
+            lock.unlock();
+            return;  // `work` goes here, outside the lock
+        }
         items_.push_back(std::move(work));
         ++unfinished_;
         // Each queued item needs an idle worker of its own: one that was woken for an
         // earlier item but has not taken it yet is not free for this one.
-        if (items_.size() > static_cast<std::size_t>(idleWorkers_) && workers_ < maxWorkers) {
-            ++workers_;
-            std::thread([this] { runItems(); }).detach();
+        if (items_.size() > static_cast<std::size_t>(idleWorkers_) &&
+            runningWorkers_ < maxWorkers) {
+            ++runningWorkers_;
+            workers_.emplace_back([this] { runItems(); });
         }
         changed_.notify_all();
     }
@@ -98,9 +104,22 @@ public:
         changed_.wait(lock, [this] { return unfinished_ == 0; });
     }
 
-    void waitUntilIdle(std::chrono::milliseconds atMost) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, atMost, [this] { return unfinished_ == 0; });
+    // 1. Take no more items; the workers end once the queue is empty.
+    // 2. Wait up to `atMost` for them to end.
+    // 3. Join them all; or, when one is still running an item, none.
+    bool shutDown(std::chrono::milliseconds atMost) {
+        std::vector<std::thread> ended;
+        {
+            std::unique_lock lock(mutex_);
+            stopping_ = true;
+            changed_.notify_all();
+            if (!changed_.wait_for(lock, atMost, [this] { return runningWorkers_ == 0; }))
+                return false;
+            ended.swap(workers_);
+        }
+        for (std::thread& worker : ended)
+            worker.join();
+        return true;
     }
 
 private:
@@ -110,8 +129,10 @@ private:
         std::unique_lock lock(mutex_);
         for (;;) {
             ++idleWorkers_;
-            changed_.wait(lock, [this] { return !items_.empty(); });
+            changed_.wait(lock, [this] { return !items_.empty() || stopping_; });
             --idleWorkers_;
+            if (items_.empty())
+                break;
             std::function<void()> work = std::move(items_.front());
             items_.pop_front();
             lock.unlock();
@@ -121,14 +142,18 @@ private:
             --unfinished_;
             changed_.notify_all();
         }
+        --runningWorkers_;
+        changed_.notify_all();
     }
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::function<void()>> items_;
     int unfinished_ = 0;  // queued or running
-    int workers_ = 0;
+    std::vector<std::thread> workers_;
+    int runningWorkers_ = 0;
     int idleWorkers_ = 0;
+    bool stopping_ = false;
 };
 
 }  // namespace
@@ -151,6 +176,10 @@ void globalAsync(std::function<void()> work) {
 
 void waitForGlobalQueue() {
     GlobalQueue::shared().waitUntilIdle();
+}
+
+bool shutDownGlobalQueue(std::chrono::milliseconds atMost) {
+    return GlobalQueue::shared().shutDown(atMost);
 }
 
 }  // namespace talvex::dispatch

@@ -3,6 +3,7 @@
 // The two queues of the application: the main queue (the Qt event loop of the main
 // thread) and a global concurrent queue (a thread pool). Both run work items
 // asynchronously, in submission order per queue as far as the queue's nature allows.
+#include <chrono>
 #include <functional>
 
 namespace talvex::dispatch {
@@ -21,7 +22,13 @@ void globalAsync(std::function<void()> work);
 // True on the main thread of a running application (the thread of its event loop).
 bool isMainThread();
 
-// Blocks until every work item submitted to the global queue has finished (tests, exit).
+// Blocks until every work item submitted to the global queue has finished (tests).
 void waitForGlobalQueue();
+
+// Ends the global queue before the program's statics go: the items already queued
+// still run, later ones are dropped, and the workers are joined. False when an item
+// was still running after `atMost`: then no worker is joined, and the statics must not
+// be destroyed under it. Also run, with two seconds, by an exit handler.
+bool shutDownGlobalQueue(std::chrono::milliseconds atMost);
 
 }  // namespace talvex::dispatch

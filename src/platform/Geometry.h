@@ -1,10 +1,9 @@
 #pragma once
 
-// Plain geometry in points (double precision). Which coordinate space a value is in
-// is stated where it is used: screen (y up, origin bottom-left of the main display),
-// view (y up, origin bottom-left of the view) or global display (y down, origin
-// top-left of the main display). Conversions to and from X and Qt live in
-// platform/x11/DisplayGeometry.
+// Plain geometry (double precision). Which coordinate space a value is in is stated
+// where it is used: X root pixels (y down, origin top-left of the root window), Qt
+// points, or view coordinates (points, y up, origin bottom-left of the view), in which
+// the click-through rule is stated (app/CaptureGeometry).
 //
 // PixelRect is whole device pixels: X root pixels, image pixels (rows top first) or
 // drawable pixels, as its user says.

@@ -10,6 +10,7 @@
 
 #include "platform/DefaultsFile.h"
 #include "platform/DefaultsFileWatcher.h"
+#include "platform/SettingsWriter.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
 
@@ -40,7 +41,8 @@ struct WatchLink {
 
 // The file side of the store. Lock order: fileMutex, then the store's mutex_; the
 // store's mutex_ is never held during file I/O, so readers on other threads never wait
-// for a disk.
+// for a disk. Changes are saved by the store's writer thread (SettingsWriter); the
+// watcher's reload on the main thread does not wait for a save under way either.
 class UserDefaults::Persistence {
 public:
     enum class Reload { unchanged, changed, unsettled };
@@ -52,14 +54,17 @@ public:
     Persistence(UserDefaults& store, const std::filesystem::path& path)
         : store_(store), file_(path) {}
     ~Persistence() {
+        writer_.flush();
         stopWatching();
         flushHeldBack();
     }
 
     // Fills the persistent domain from the file; no signal.
     void load();
-    // Writes the persistent domain as it is now; called after each change.
-    void save();
+    // Has the persistent domain saved soon, off the calling thread; called after each
+    // change. flush() waits until those saves are done.
+    void save() { writer_.request(); }
+    void flush() { writer_.flush(); }
     // Adopts an outside change of the file (see UserDefaults::reloadFromDisk).
     Reload reload(bool settled);
     void startWatching();
@@ -90,6 +95,11 @@ private:
     bool refusalReported_ = false;
     UniqueFd replacedEmptyFile_;
     std::pair<std::int64_t, std::chrono::system_clock::time_point> replacedFileSeen_;
+    // Last: its thread saves until it is gone, and the rest must outlive that.
+    SettingsWriter writer_{[this] { saveNow(); }};
+
+    // Writes the persistent domain as it is now; on the writer's thread.
+    void saveNow();
 
     // The rest: caller holds fileMutex_.
     bool emptiedByOthers(const DefaultsFile::ReadResult& read) const;
@@ -124,7 +134,7 @@ void UserDefaults::Persistence::load() {
     otherValues = std::move(read.contents.otherValues);
 }
 
-void UserDefaults::Persistence::save() {
+void UserDefaults::Persistence::saveNow() {
     std::lock_guard fileLock(fileMutex_);
     const DefaultsFile::ReadResult read = file_.read();
     // 1. Anything but a regular file is left alone.
@@ -151,7 +161,10 @@ void UserDefaults::Persistence::save() {
 }
 
 UserDefaults::Persistence::Reload UserDefaults::Persistence::reload(bool settled) {
-    std::lock_guard fileLock(fileMutex_);
+    // A save under way: the file changes again at its end; look once it has settled.
+    std::unique_lock fileLock(fileMutex_, std::try_to_lock);
+    if (!fileLock.owns_lock())
+        return Reload::unsettled;
     if (auto edit = lateEdit()) {
         saveHeldBack_ = false;
         return adoptLocked(*edit) ? Reload::changed : Reload::unchanged;
@@ -449,6 +462,10 @@ void UserDefaults::removeObjectForKey(const std::string& key) {
     }
     persistence_->save();
     emitChange(key);
+}
+
+void UserDefaults::flush() {
+    persistence_->flush();
 }
 
 bool UserDefaults::reloadFromDisk(bool settled) {

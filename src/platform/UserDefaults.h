@@ -8,9 +8,13 @@
 // change. Reads and writes are safe from any thread; the signal is emitted on the
 // writing thread, so an observer living on another thread gets it queued.
 //
-// Durability: each write replaces the file atomically (see DefaultsFile); a write that
-// fails (a full disk, settings that would exceed DefaultsFile::maxFileSize) logs one
-// line, leaves the old file as it was, and the value stays in force in memory. A file
+// Durability: a write takes effect in memory at once and is saved by the store's own
+// thread (SettingsWriter): a burst of writes becomes one save, made once the burst has
+// paused for 100 ms and at most 400 ms after its first write; flush() and the
+// destructor wait for it (the application flushes as it quits). Each save replaces the
+// file atomically (see DefaultsFile); a save that fails (a full disk, settings that would
+// exceed DefaultsFile::maxFileSize) logs one line, leaves the old file as it was, and
+// the value stays in force in memory, to be saved with the next change. A file
 // that cannot be parsed, or is larger than the limit, is moved aside as
 // "defaults.json.corrupt-<timestamp>" (one log line) and the store starts from the
 // defaults. Anything but a regular file at the path (a FIFO, a device, also behind a
@@ -77,14 +81,18 @@ public:
     // Stores `value` under `key` durably, then emits valueChanged.
     void setIntegerForKey(std::int64_t value, const std::string& key);
     void removeObjectForKey(const std::string& key);
+    // Returns once every change made so far is saved, or its save failed and was logged,
+    // or it is held back for an outside edit under way (see below).
+    void flush();
 
     const std::filesystem::path& filePath() const { return file_; }
 
     // Re-reads the file after another process changed it; emits valueChanged for each
     // key whose value in force changed. A file that cannot be parsed is left alone
     // unless `settled` (its writer may be half-way through): the answer is then false,
-    // and the caller calls again once the file has stopped changing. A settled
-    // unreadable file is set aside and rewritten from the settings in force.
+    // and the caller calls again once the file has stopped changing; so too while a save
+    // of this store is under way. A settled unreadable file is set aside and rewritten
+    // from the settings in force.
     bool reloadFromDisk(bool settled = true);
 
 signals:

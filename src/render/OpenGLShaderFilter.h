@@ -36,6 +36,9 @@ public:
 
     virtual const char* vertexSource() const = 0;
     virtual const char* fragmentSource() const = 0;
+    // The fragment program for the draws while a colour is found (see isFinding), built
+    // with the same vertex program and attributes; none: the one program serves.
+    virtual const char* findingFragmentSource() const { return nullptr; }
     virtual std::int32_t attributeCount() const = 0;
     virtual const std::int32_t* attributeLocations() const = 0;
     virtual const char* const* attributeNames() const = 0;
@@ -53,6 +56,8 @@ public:
     virtual void setFoundColour(std::optional<Rgb> /*colour*/) {}
     // The settings the draws from now on follow (stripe switches, strength, find range).
     virtual void setLensSettings(const LensSettings& /*settings*/) {}
+    // Whether the draws from now on find a colour (and need the finding program).
+    virtual bool isFinding() const { return false; }
 };
 
 }  // namespace talvex

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -74,6 +75,21 @@ void main()
     gl_FragColor = texture2D(videoframe, coordinate);
 }
 )glsl";
+
+// The first error of each kind (GL_INVALID_ENUM … GL_OUT_OF_MEMORY, then any other)
+// in the process is logged, with what was done before it was found.
+void logFirstOfKind(GLenum error, const char* after) {
+    static std::atomic<std::uint32_t> logged{0};
+    const std::uint32_t kind = error >= GL_INVALID_ENUM && error <= GL_INVALID_FRAMEBUFFER_OPERATION
+                                   ? 1u << (error - GL_INVALID_ENUM)
+                                   : 1u << 31;
+    if (logged.fetch_or(kind) & kind)
+        return;
+    char line[128];
+    std::snprintf(line, sizeof line, "OpenGL error 0x%04x after %s; not reported again.",
+                  static_cast<unsigned>(error), after);
+    systemLog(line);
+}
 
 }  // namespace
 
@@ -166,6 +182,25 @@ void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
     plainFrame_ = built ? uniformLocation(built, "videoframe") : -1;
 }
 
+// The finding program shares the filter's vertex program and attributes. Built when a
+// colour is first found: most frames never need it.
+void PixelBufferRenderer::buildFindingProgram(OpenGLShaderFilter& shaderFilter) {
+    findingProgramTried_ = true;
+    const char* const source = shaderFilter.findingFragmentSource();
+    if (source == nullptr)
+        return;
+    GLuint built = 0;
+    buildProgram(shaderFilter.vertexSource(), source, shaderFilter.attributeCount(),
+                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), 0, nullptr,
+                 nullptr, &built);
+    findingProgram_ = built;
+    if (built == 0) {
+        systemLog("Error creating the program that finds a colour");
+        return;
+    }
+    findingFrame_ = uniformLocation(built, "videoframe");
+}
+
 void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     OpenGLShaderFilter& shaderFilter = filter();
     DrawingScope scope(*context_, detached_);
@@ -177,7 +212,7 @@ void PixelBufferRenderer::reshape(Rect bounds, double backingScale) {
     viewportWidth_ = truncatedPixels(bounds.width(), backingScale);
     viewportHeight_ = truncatedPixels(bounds.height(), backingScale);
     glViewport(0, 0, viewportWidth_, viewportHeight_);
-    collectGLErrors();
+    collectGLErrors("a reshape");
 }
 
 std::optional<PixelBufferRenderer::ImageBytes> PixelBufferRenderer::bytesOf(
@@ -314,7 +349,7 @@ void PixelBufferRenderer::draw(const Update& update, OpenGLShaderFilter& shaderF
     glUseProgram(plainProgram_);
     glUniform1i(plainFrame_, 0);
     drawQuads(update);
-    glUseProgram(program_);
+    glUseProgram(drawn_.program);
     glEnable(GL_BLEND);
     glBlendColor(0, 0, 0, static_cast<GLfloat>(std::max(strength, 0.0)));
     glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
@@ -402,7 +437,7 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0)
         return;
-    bindProgramAndPicture();
+    bindProgramAndPicture(shaderFilter);
 
     // Keep the previous picture for what cannot be uploaded as it is, and for an image
     // that is the picture on screen already.
@@ -430,13 +465,21 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     shown_.magnification = magnification;
 }
 
-// The program in use, reading the picture's texture from unit 0.
-void PixelBufferRenderer::bindProgramAndPicture() {
+// The program in use (the finding one while the filter finds a colour and it could be
+// built), reading the picture's texture from unit 0.
+void PixelBufferRenderer::bindProgramAndPicture(OpenGLShaderFilter& shaderFilter) {
+    drawn_ = {program_, frame_};
+    if (shaderFilter.isFinding()) {
+        if (!findingProgramTried_)
+            buildFindingProgram(shaderFilter);
+        if (findingProgram_ != 0)
+            drawn_ = {findingProgram_, findingFrame_};
+    }
     glDisable(GL_DEPTH_TEST);
-    glUseProgram(program_);
+    glUseProgram(drawn_.program);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textureName);
-    glUniform1i(frame_, 0);
+    glUniform1i(drawn_.frame, 0);
 }
 
 // The filter's per-draw constants and quad for a texture of width × height, the draw,
@@ -447,7 +490,7 @@ void PixelBufferRenderer::drawAndPresent(const Update& update, OpenGLShaderFilte
     shaderFilter.applyParametersForTextureOfWidth(width, height);
     draw(update, shaderFilter);
     present(update);
-    collectGLErrors();
+    collectGLErrors("drawing a frame");
     ++framesPresented_;
 }
 
@@ -456,7 +499,7 @@ void PixelBufferRenderer::redrawShownPicture() {
     DrawingScope scope(*context_, detached_);
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
-    bindProgramAndPicture();
+    bindProgramAndPicture(shaderFilter);
     drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
 }
 
@@ -502,6 +545,8 @@ void PixelBufferRenderer::reset() {
         program_ = 0;
         plainProgram_ = 0;
         plainProgramTried_ = false;
+        findingProgram_ = 0;
+        findingProgramTried_ = false;
         return;
     }
     deleteProgram();
@@ -526,10 +571,15 @@ void PixelBufferRenderer::detach() {
     context_->detach();
 }
 
-void PixelBufferRenderer::collectGLErrors() {
+void PixelBufferRenderer::collectGLErrors(const char* after) {
     // Each error flag is reported once and then cleared; a handful at most are set.
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i)
+    for (int i = 0; i < 16; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR)
+            break;
         ++glErrors_;
+        logFirstOfKind(error, after);
+    }
 }
 
 void PixelBufferRenderer::deleteProgram() {
@@ -540,6 +590,10 @@ void PixelBufferRenderer::deleteProgram() {
         glDeleteProgram(plainProgram_);
     plainProgram_ = 0;
     plainProgramTried_ = false;
+    if (findingProgram_ != 0)
+        glDeleteProgram(findingProgram_);
+    findingProgram_ = 0;
+    findingProgramTried_ = false;
 }
 
 }  // namespace talvex

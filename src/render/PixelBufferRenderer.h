@@ -18,7 +18,8 @@
 //
 // Threading contract:
 // - prepareOpenGL(), reshape(), reset() and detach(): the owner's thread (the main
-//   thread for a view). displayImage(): any one thread at a time (the capture thread).
+//   thread for a view); the destructor: see the last point. displayImage(): any one thread at a
+//   time (the capture thread).
 // - The context lock (GLContext::lock) guards every GL call and the fields program_,
 //   frame_, viewBounds_, backingScale_, detached_, the filter's state and what was
 //   handed to it (lensSettings_, foundColour_). Every
@@ -30,6 +31,12 @@
 // - The flags are atomics, read and written from any thread without the lock.
 // - After detach() nothing draws again: a capture still in flight when the view goes
 //   away returns without touching the drawable.
+// - The destructor runs on whichever thread lets go of the last reference: a capture
+//   thread, when the view replaced the renderer during its frame. No other thread can
+//   reach the renderer then. It detaches as detach() does, under the context lock
+//   (nothing is left to do when the owner detached it, as a view does before its
+//   window goes), and frees the context, current on no thread: every operation
+//   releases it before giving up the lock.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -54,7 +61,7 @@ public:
     static constexpr unsigned textureName = 13;
 
     PixelBufferRenderer(std::unique_ptr<GLContext> context, FilterFactory makeFilter);
-    // Detaches and deletes the program.
+    // Detaches and deletes the program; on any thread (see above).
     ~PixelBufferRenderer();
     PixelBufferRenderer(const PixelBufferRenderer&) = delete;
     PixelBufferRenderer& operator=(const PixelBufferRenderer&) = delete;
@@ -115,7 +122,8 @@ public:
     // device pixels all frames drew through the filter.
     std::uint64_t partialFrames() const { return partialFrames_; }
     std::uint64_t pixelsDrawn() const { return pixelsDrawn_; }
-    // How many errors OpenGL reported after reshapes and presented frames.
+    // How many errors OpenGL reported after reshapes and presented frames. The first of
+    // each kind in the process is also logged.
     std::uint64_t glErrors() const { return glErrors_; }
 
     std::atomic<bool> unhideOnNextDisplay{false};
@@ -166,6 +174,16 @@ private:
     unsigned plainProgram_ = 0;
     int plainFrame_ = -1;
     bool plainProgramTried_ = false;
+    // The program that finds a colour and its sampler, built on the first draw that
+    // finds (under the context lock).
+    unsigned findingProgram_ = 0;
+    int findingFrame_ = -1;
+    bool findingProgramTried_ = false;
+    // The program the current draw uses and its sampler (under the context lock).
+    struct DrawnProgram {
+        unsigned program = 0;
+        int frame = -1;
+    } drawn_;
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
@@ -199,7 +217,8 @@ private:
                              int magnification) const;
     void upload(const CapturedImage& image, const ImageBytes& bytes, const Update& update);
     void buildPlainProgram(OpenGLShaderFilter& shaderFilter);
-    void bindProgramAndPicture();
+    void buildFindingProgram(OpenGLShaderFilter& shaderFilter);
+    void bindProgramAndPicture(OpenGLShaderFilter& shaderFilter);
     void drawAndPresent(const Update& update, OpenGLShaderFilter& shaderFilter, std::size_t width,
                         std::size_t height, int magnification);
     void draw(const Update& update, OpenGLShaderFilter& shaderFilter);
@@ -210,8 +229,9 @@ private:
     void rememberShown(const CapturedImage& image, const ImageBytes& bytes, const Update& update,
                        std::shared_ptr<const CapturedImage> shared);
     void deleteProgram();
-    // Collects (and counts) the errors the current context has recorded.
-    void collectGLErrors();
+    // Collects (and counts) the errors the current context has recorded; `after` says
+    // what was done before, for the log.
+    void collectGLErrors(const char* after);
 };
 
 }  // namespace talvex

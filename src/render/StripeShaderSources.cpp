@@ -24,4 +24,8 @@ const char* const stripeVertexSource = stripeVertexText;
 // sampled (the trip into linear light and back returns the same value up to rounding).
 const char* const stripeFragmentSource = stripeFragmentText;
 
+// Finding tests every pixel's distance to the found colour in CIELAB, a few powers per
+// pixel: in a program of its own, so that the draws that find nothing never pay for it.
+const char* const stripeFindingFragmentSource = stripeFindingFragmentText;
+
 }  // namespace talvex

@@ -14,5 +14,7 @@ namespace talvex {
 
 extern const char* const stripeVertexSource;
 extern const char* const stripeFragmentSource;
+// The fragment program with Find a Colour built in, drawn only while a colour is found.
+extern const char* const stripeFindingFragmentSource;
 
 }  // namespace talvex

@@ -127,15 +127,16 @@ std::array<float, 8> TalvexFilter::magnifiedTextureVertices(int viewWidth, int v
     return {left, bottom, right, bottom, left, top, right, top};
 }
 
-// The program's uniforms, set on the program in use.
+// The finding program's uniforms, set on the program in use (the renderer has it in
+// use while a colour is found).
 void TalvexFilter::applyFinding() const {
+    if (!overrides_.find)
+        return;
     GLint program = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     if (program == 0)
         return;
-    glUniform1f(glGetUniformLocation(program, "finding"), overrides_.find ? 1.0f : 0.0f);
-    if (!overrides_.find)
-        return;
+    glUniform1f(glGetUniformLocation(program, "finding"), 1.0f);
     const std::array<float, 3> lab = cielab(*overrides_.find);
     glUniform3f(glGetUniformLocation(program, "findLab"), lab[0], lab[1], lab[2]);
     const FindNear near = overrides_.near ? *overrides_.near : settings_.findNear;
@@ -172,6 +173,9 @@ const char* TalvexFilter::vertexSource() const {
 }
 const char* TalvexFilter::fragmentSource() const {
     return stripeFragmentSource;
+}
+const char* TalvexFilter::findingFragmentSource() const {
+    return stripeFindingFragmentSource;
 }
 std::int32_t TalvexFilter::attributeCount() const {
     return 5;

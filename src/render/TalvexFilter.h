@@ -44,6 +44,7 @@ public:
 
     const char* vertexSource() const override;
     const char* fragmentSource() const override;
+    const char* findingFragmentSource() const override;
     std::int32_t attributeCount() const override;
     const std::int32_t* attributeLocations() const override;
     const char* const* attributeNames() const override;
@@ -52,6 +53,7 @@ public:
     void setMagnification(int factor) override { magnification_ = factor; }
     void setFoundColour(std::optional<Rgb> colour) override { overrides_.find = colour; }
     void setLensSettings(const LensSettings& settings) override { settings_ = settings; }
+    bool isFinding() const override { return overrides_.find.has_value(); }
     // A colour in CIELAB (L*, a*, b*; D65 white), as the stripe program works it out.
     static std::array<float, 3> cielab(Rgb colour);
 

@@ -16,10 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dispatch.h"
 #include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "talvex/FilterCommand.h"
+#include "talvex/ItemTable.h"
 #include "talvex/TXApplication.h"
 
 // Xlib last: its macros collide with Qt names.
@@ -58,7 +61,7 @@ QIcon windowIcon() {
 // Also the source of the manual page (help2man): "or:" continues the synopsis, the
 // paragraphs under a heading ending in a colon become sections or subsections, and an
 // item's text stays on its line, two spaces after it.
-constexpr const char* usage =
+constexpr const char* usageStart =
     "Usage: talvex [--help] [--version]\n"
     "  or:  talvex filter INPUT OUTPUT [--scale S] [--red N] [--green N] [--strength P]\n"
     "                    [--find #RRGGBB [--near W]] [--overwrite]\n"
@@ -76,24 +79,9 @@ constexpr const char* usage =
     "  filter      draw an image file of up to 40 megapixels through the stripe filter;\n"
     "              it will not replace INPUT without --overwrite (see talvex filter --help)\n"
     "\n"
-    "Keyboard shortcuts:\n"
-    "  Ctrl+R      show or hide the red stripes\n"
-    "  Ctrl+G      show or hide the green stripes\n"
-    "  Ctrl+1      slow refresh (10 frames a second)\n"
-    "  Ctrl+2      normal refresh (20 frames a second)\n"
-    "  Ctrl+3      fast refresh (50 frames a second)\n"
-    "  Ctrl+B      filter the area beneath the panel\n"
-    "  Ctrl+M      filter an area of the panel's size around the mouse pointer\n"
-    "  Ctrl+0      show the picture at its own size\n"
-    "  Ctrl++      magnify the picture more (up to 4 times)\n"
-    "  Ctrl+-      magnify the picture less\n"
-    "  Ctrl+C      copy the colour named last in the title (while Name Colours is on)\n"
-    "  Ctrl+H      hold the picture (again: back to the live picture)\n"
-    "  Ctrl+F      find a colour: click it in the picture (again, or Escape: stop)\n"
-    "  Ctrl+,      open the preferences\n"
-    "  F10         open the menus\n"
-    "  Ctrl+Q      quit\n"
-    "  Ctrl+Alt+L  show or hide the panel from any application (see the preferences)\n"
+    "Keyboard shortcuts:\n";
+// Then the shortcuts of the items table and the panel's key.
+constexpr const char* usageEnd =
     "\n"
     "Options:\n"
     "  --help      show this text\n"
@@ -103,6 +91,13 @@ constexpr const char* usage =
     "  ~/.config/Talvex/defaults.json                 the settings\n"
     "  ~/.config/autostart/org.talvex.Talvex.desktop  makes Talvex start at login\n"
     "Where XDG_CONFIG_HOME is set, it takes the place of ~/.config.\n";
+
+std::string usage() {
+    return usageStart + shortcutHelp() +
+           shortcutHelpLine("Ctrl+Alt+L",
+                            "show or hide the panel from any application (see the preferences)") +
+           usageEnd;
+}
 
 // A translation of the "URLs" table for the user's language, when one ships.
 void installTranslations(QApplication& app) {
@@ -185,6 +180,8 @@ QtMessageHandler toolkitMessageHandler = nullptr;
 void handleToolkitMessage(QtMsgType type, const QMessageLogContext& context,
                           const QString& message) {
     if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+        // That exit skips the settings store's destructor: its last save first.
+        UserDefaults::standard().flush();
         XErrorPolicy::exitForLostServer();
     }
     if (message.startsWith(QLatin1String("could not connect to display"))) {
@@ -222,7 +219,14 @@ int runLens(int argc, char** argv) {
         return 0;
     talvex.finishLaunching();
     QTimer::singleShot(startUpMemoryDelayMs, &releaseStartUpMemory);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The last changes are on the disk before anything else goes away.
+    UserDefaults::standard().flush();
+    // The captures end before the panel, the toolkit and the statics they use go.
+    if (!dispatch::shutDownGlobalQueue(std::chrono::seconds(2)))
+        systemLog(
+            "A screen capture was still running at quit; it is left to end with the process.");
+    return status;
 }
 
 }  // namespace
@@ -234,7 +238,7 @@ int applicationMain(int argc, char** argv) {
     }
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         }
         if (arg == "--version") {

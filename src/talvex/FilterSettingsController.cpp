@@ -7,7 +7,7 @@
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
-#include "talvex/Commands.h"
+#include "talvex/ItemTable.h"
 #include "ui_FilterSettingsController.h"
 
 namespace talvex {
@@ -76,8 +76,8 @@ void FilterSettingsController::fillMenus() {
         {Popup::area, ui_->areaMenu},
     };
     for (const auto& [popup, menu] : menus) {
-        const Command* previous = nullptr;
-        for (const Command& row : commands()) {
+        const ItemRow* previous = nullptr;
+        for (const ItemRow& row : itemRows()) {
             if (row.popup != popup)
                 continue;
             if (previous && previous->action != row.action)

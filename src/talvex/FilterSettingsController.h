@@ -5,7 +5,7 @@
 // The speed and area buttons show the value in force; they follow every change of
 // the store, wherever it was made, through the store's valueChanged signal.
 //
-// The pop-ups' items come from the command table and carry their value as a tag and
+// The pop-ups' items come from the items table and carry their value as a tag and
 // their action (see QtMenuItem); choosing one sends it to the MenuActionTarget that the application
 // installs, and each menu asks that target for its check marks every time it opens.
 #include <QWidget>

@@ -9,6 +9,7 @@
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
+#include "talvex/ActionTable.h"
 
 namespace talvex {
 
@@ -26,7 +27,7 @@ QMenu* addRoutedSubmenu(QMenu* parent, const QString& title, MenuActionTarget& t
 MainMenu::MainMenu(MenuActionTarget& target)
     : target_(target), menu_(std::make_unique<QMenu>(QStringLiteral("Talvex"))) {
     buildSubmenus();
-    addCommands();
+    addItems();
     openMenus_ = new QAction(QString::fromLatin1(openMenusTitle), menu_.get());
     openMenus_->setShortcut(QKeySequence(QString::fromLatin1(openMenusShortcut)));
     shortcutActions_.append(openMenus_);
@@ -80,8 +81,8 @@ QMenu* MainMenu::menuFor(MenuPlace place) {
     return nullptr;
 }
 
-void MainMenu::addCommands() {
-    for (const Command& row : commands()) {
+void MainMenu::addItems() {
+    for (const ItemRow& row : itemRows()) {
         QMenu* menu = menuFor(row.place);
         if (!menu || !row.title)
             continue;
@@ -94,12 +95,12 @@ void MainMenu::addCommands() {
     }
 }
 
-// Items with a check mark rule show a check box from the start, so that the values of
+// Items whose action has a check mark rule show a check box from the start, so that the values of
 // one setting line up whether or not one of them is in force.
-QAction* MainMenu::addItem(QMenu* menu, const Command& row) {
+QAction* MainMenu::addItem(QMenu* menu, const ItemRow& row) {
     QAction* item = menu->addAction(QString::fromUtf8(row.title));
     QtMenuItem::configure(item, row.action, row.tag);
-    item->setCheckable(row.isOn != nullptr);
+    item->setCheckable(actionRow(row.action)->isOn != nullptr);
     if (row.shortcut) {
         item->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         shortcutActions_.append(item);
@@ -114,7 +115,7 @@ QAction* MainMenu::addItem(QMenu* menu, const Command& row) {
 // afresh when the toggle fires (connected before the menu's routing sees it, so the
 // menu sends the fresh tag) and when the menu opens, so the store stays the only
 // source of truth and a toggle never carries a check mark.
-QAction* MainMenu::addStripeToggle(const Command& row) {
+QAction* MainMenu::addStripeToggle(const ItemRow& row) {
     auto* toggle = new QAction(QString::fromUtf8(row.title), stripes_);
     QtMenuItem::configure(toggle, row.action, row.tag);
     toggle->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
@@ -126,7 +127,7 @@ QAction* MainMenu::addStripeToggle(const Command& row) {
 }
 
 void MainMenu::flipStripeToggle(QAction* toggle) {
-    const char* key = QtMenuItem(toggle).action() == MenuAction::adoptTalvexSetting
+    const char* key = QtMenuItem(toggle).action() == MenuAction::adoptRedStripeSetting
                           ? keys::redStripesEnabled
                           : keys::greenStripesEnabled;
     const bool shown = UserDefaults::standard().integerForKey(key) != 0;

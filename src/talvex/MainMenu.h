@@ -5,12 +5,12 @@
 // the panel's title bar, a right-click on the title bar, F10 and the system-tray icon
 // all open, plus the keyboard shortcuts of the panel. Every item sends its command
 // through a MenuActionTarget and takes its check mark from it each time its menu opens.
-// The items, their titles, shortcuts and places come from the command table.
+// The items, their titles, shortcuts and places come from the items table (ItemTable).
 #include <QList>
 #include <QString>
 #include <memory>
 
-#include "talvex/Commands.h"
+#include "talvex/ItemTable.h"
 
 class QAction;
 class QMenu;
@@ -45,11 +45,11 @@ public:
 
 private:
     QMenu* menuFor(MenuPlace place);
-    QAction* addItem(QMenu* menu, const Command& row);
-    QAction* addStripeToggle(const Command& row);
+    QAction* addItem(QMenu* menu, const ItemRow& row);
+    QAction* addStripeToggle(const ItemRow& row);
     static void flipStripeToggle(QAction* toggle);
     void buildSubmenus();
-    void addCommands();
+    void addItems();
 
     MenuActionTarget& target_;
     std::unique_ptr<QMenu> menu_;

@@ -3,7 +3,7 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
-#include "talvex/Commands.h"
+#include "talvex/ItemTable.h"
 
 namespace talvex {
 

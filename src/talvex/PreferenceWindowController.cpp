@@ -9,7 +9,7 @@
 
 #include "app/QtMenuItem.h"
 #include "platform/UserDefaults.h"
-#include "talvex/Commands.h"
+#include "talvex/ItemTable.h"
 #include "talvex/PanelShortcut.h"
 #include "ui_PreferenceWindowController.h"
 
@@ -84,13 +84,13 @@ void PreferenceWindowController::showPanelShortcut() {
     ui_->panelShortcutStatus->setVisible(!status.isEmpty());
 }
 
-// The interface file lays the controls out; the command table gives each, by its
+// The interface file lays the controls out; the items table gives each, by its
 // object name, the action and the value it sends.
 void PreferenceWindowController::configureControls() {
-    for (const Command& row : commands()) {
-        if (!row.controlName)
+    for (const ItemRow& row : itemRows()) {
+        if (!row.control)
             continue;
-        if (auto* button = findChild<QAbstractButton*>(QLatin1String(row.controlName)))
+        if (auto* button = findChild<QAbstractButton*>(QLatin1String(row.control)))
             QtMenuItem::configure(button, row.action, row.tag);
     }
 }

@@ -2,7 +2,7 @@
 
 // The preferences window: the four settings as groups of radio buttons, and a check
 // box that starts Talvex at login. Each button takes the tag and action of its row
-// of the command table (see Commands, QtMenuItem), writes
+// of the items table (see ItemTable, QtMenuItem), writes
 // through the same MenuActionTarget and takes its checked state from the same
 // validation, redone on every change of the store. The colour names are a check box of
 // the same kind; the panel's shortcut is a key field with the key's state below it.

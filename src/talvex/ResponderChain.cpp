@@ -1,47 +1,55 @@
 #include "talvex/ResponderChain.h"
 
 #include "platform/UserDefaults.h"
-#include "talvex/Commands.h"
-#include "talvex/TXAppDelegate.h"
-#include "talvex/TXViewController.h"
+#include "talvex/ActionTable.h"
 
 namespace talvex {
 
-// A command sent while its row says it is disabled (a shortcut, which no menu validates
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+
+}  // namespace
+
+bool ResponderChain::isThere(Responder responder) const {
+    switch (responder) {
+        case Responder::appDelegate:
+            return true;
+        case Responder::viewController:
+            return viewController_ != nullptr;
+        case Responder::application:
+            return application_ != nullptr;
+    }
+    return false;
+}
+
+void ResponderChain::perform(const ActionRow& row, const MenuItem& sender) {
+    std::visit(Overloaded{
+                   [&](ActionRow::DelegateAction action) { action(delegate_, sender); },
+                   [&](ActionRow::PanelAction action) { action(*viewController_, sender); },
+                   [&](ActionRow::ApplicationAction action) { action(*application_, sender); },
+               },
+               row.perform);
+}
+
+// An action sent while its row says it is disabled (a shortcut, which no menu validates
 // first) is not performed.
 void ResponderChain::sendAction(const MenuItem& sender) {
-    const Command* row = commandFor(sender.action());
-    if (!row || (row->isEnabled && !row->isEnabled({UserDefaults::standard(), viewController_})))
+    const ActionRow* row = actionRow(sender.action());
+    if (!row || !isThere(row->responder()))
         return;
-    switch (row->responder()) {
-        case Responder::viewController:
-            if (viewController_)
-                viewController_->perform(sender);
-            return;
-        case Responder::appDelegate:
-            delegate_.perform(sender);
-            return;
-        case Responder::application:
-            if (application_)
-                row->onApplication(*application_, sender);
-            return;
-    }
+    if (row->isEnabled && !row->isEnabled({UserDefaults::standard(), viewController_}))
+        return;
+    perform(*row, sender);
 }
 
 bool ResponderChain::validateMenuItem(MenuItem& item) {
-    const Command* row = commandFor(item.action());
-    if (!row)
-        return false;
-    switch (row->responder()) {
-        case Responder::viewController:
-            return viewController_ && viewController_->validateMenuItem(item);
-        case Responder::appDelegate:
-            return delegate_.validateMenuItem(item);
-        case Responder::application:
-            return application_ &&
-                   validateCommand(item, Responder::application, {UserDefaults::standard()});
-    }
-    return false;
+    const ActionRow* row = actionRow(item.action());
+    return row && isThere(row->responder()) &&
+           validateAction(*row, item, {UserDefaults::standard(), viewController_});
 }
 
 }  // namespace talvex

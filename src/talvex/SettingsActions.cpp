@@ -1,7 +1,7 @@
 #include "talvex/SettingsActions.h"
 
 #include "settings/Settings.h"
-#include "talvex/Commands.h"
+#include "talvex/ItemTable.h"
 
 namespace talvex {
 
@@ -30,7 +30,7 @@ void adoptViewAreaSetting(const MenuItem& sender, UserDefaults& defaults) {
     defaults.setIntegerForKey(tag, keys::viewArea);
 }
 
-void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults) {
+void adoptRedStripeSetting(const MenuItem& sender, UserDefaults& defaults) {
     defaults.setIntegerForKey(sender.tag(), keys::redStripesEnabled);
 }
 
@@ -72,19 +72,6 @@ void adoptPanelShortcutSetting(const MenuItem& sender, UserDefaults& defaults) {
 
 void toggleNameColours(UserDefaults& defaults) {
     defaults.setIntegerForKey(nameColoursEnabled(defaults) ? 0 : 1, keys::nameColours);
-}
-
-bool appDelegateRespondsTo(MenuAction action) {
-    const Command* row = commandFor(action);
-    return row && row->responder() == Responder::appDelegate;
-}
-
-bool validateAppDelegateMenuItem(MenuItem& item, const UserDefaults& defaults) {
-    return validateCommand(item, Responder::appDelegate, {defaults});
-}
-
-bool validateViewControllerMenuItem(MenuItem& item, const UserDefaults& defaults) {
-    return validateCommand(item, Responder::viewController, {defaults});
 }
 
 }  // namespace talvex

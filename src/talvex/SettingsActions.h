@@ -1,12 +1,10 @@
 #pragma once
 
-// The menu commands that write the four settings, and the menu validation that puts
-// the check marks beside the values in force. Each command takes the sending item and
-// stores its tag; validation reads the store afresh every time, so a choice made in
-// one menu shows in every other the next time it opens.
+// The actions that write the settings. Each takes the sending item and stores its tag;
+// the check mark rules (ActionTable) read the store afresh every time a menu opens, so
+// a choice made in one menu shows in every other the next time it opens.
 //
-// Which responder answers each command, and with which check mark rule, is in the
-// rows of Commands; the rows call these. The store argument defaults to the standard
+// The rows of ActionTable call these. The store argument defaults to the standard
 // store; tests pass their own.
 #include "app/MenuItem.h"
 #include "platform/UserDefaults.h"
@@ -21,9 +19,10 @@ void adoptSpeedSetting(const MenuItem& sender, UserDefaults& defaults = UserDefa
 void adoptViewAreaSetting(const MenuItem& sender,
                           UserDefaults& defaults = UserDefaults::standard());
 
-// Store the tag, unchecked, under TalvexsEnabled / GreenStripesEnabled (1 shows the
-// stripes, 0 hides them; the filter receives whatever number is stored).
-void adoptTalvexSetting(const MenuItem& sender, UserDefaults& defaults = UserDefaults::standard());
+// Store the tag, unchecked, under the red / green stripe switch (1 shows the stripes, 0
+// hides them; the filter receives whatever number is stored).
+void adoptRedStripeSetting(const MenuItem& sender,
+                           UserDefaults& defaults = UserDefaults::standard());
 void adoptGreenStripeSetting(const MenuItem& sender,
                              UserDefaults& defaults = UserDefaults::standard());
 
@@ -50,16 +49,5 @@ void stepMagnification(const MenuItem& sender, UserDefaults& defaults = UserDefa
 // Stores the tag under FindNear when it is -1, 0 or 1 (FindNear); any other tag is ignored.
 void adoptFindNearSetting(const MenuItem& sender,
                           UserDefaults& defaults = UserDefaults::standard());
-
-// The actions the application delegate answers.
-bool appDelegateRespondsTo(MenuAction action);
-
-// Menu validation of the application delegate and of the main panel's view controller
-// (without its lens), by the rows of Commands: an item of the other responder's is
-// disabled and keeps its state. Returns whether the item is enabled.
-bool validateAppDelegateMenuItem(MenuItem& item,
-                                 const UserDefaults& defaults = UserDefaults::standard());
-bool validateViewControllerMenuItem(MenuItem& item,
-                                    const UserDefaults& defaults = UserDefaults::standard());
 
 }  // namespace talvex

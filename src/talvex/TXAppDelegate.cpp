@@ -7,29 +7,14 @@
 #include "about/KPAboutBox.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "render/TalvexFilter.h"
-#include "talvex/Commands.h"
-#include "talvex/SettingsActions.h"
 
 namespace talvex {
 
 void TXAppDelegate::applicationWillFinishLaunching() {
     TalvexFilter::registerDefaults();
     KPAboutBoxSetBackgroundColor(QColor::fromRgbF(0.85f, 0.90f, 0.90f, 1.0f));
-}
-
-void TXAppDelegate::adoptSpeedSetting(const MenuItem& sender) {
-    talvex::adoptSpeedSetting(sender);
-}
-
-void TXAppDelegate::adoptViewAreaSetting(const MenuItem& sender) {
-    talvex::adoptViewAreaSetting(sender);
-}
-
-bool TXAppDelegate::validateMenuItem(MenuItem& item) {
-    return validateCommand(item, Responder::appDelegate, {UserDefaults::standard()});
 }
 
 QString TXAppDelegate::feedbackURL() {
@@ -55,18 +40,6 @@ void TXAppDelegate::toggleStartAtLogin() {
     const bool done = entry.isInstalled() ? entry.remove(&error) : entry.install(&error);
     if (!done)
         systemLog("Start at Login: " + error);
-}
-
-bool TXAppDelegate::respondsTo(MenuAction action) const {
-    return appDelegateRespondsTo(action);
-}
-
-bool TXAppDelegate::perform(const MenuItem& sender) {
-    const Command* row = commandFor(sender.action());
-    if (!row || !row->onDelegate)
-        return false;
-    row->onDelegate(*this, sender);
-    return true;
 }
 
 }  // namespace talvex

@@ -2,8 +2,6 @@
 
 #include "platform/UserDefaults.h"
 #include "render/ColourNamer.h"
-#include "talvex/Commands.h"
-#include "talvex/SettingsActions.h"
 
 namespace talvex {
 
@@ -17,18 +15,10 @@ TXViewController::~TXViewController() {
     QObject::disconnect(foundColourShown_);
 }
 
-void TXViewController::adoptTalvexSetting(const MenuItem& sender) {
-    talvex::adoptTalvexSetting(sender);
-}
-
-void TXViewController::adoptGreenStripeSetting(const MenuItem& sender) {
-    talvex::adoptGreenStripeSetting(sender);
-}
-
 void TXViewController::toggleHoldPicture() {
     if (!view_)
         return;
-    view_->setHeld(!view_->held());
+    view_->scheduler().setHeld(!view_->scheduler().held());
     showTitle();
 }
 
@@ -51,7 +41,8 @@ void TXViewController::showTitle() {
     QWidget* panel = view_ ? view_->window() : nullptr;
     if (!panel)
         return;
-    QString title = view_->held() ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex");
+    QString title =
+        view_->scheduler().held() ? QStringLiteral("Talvex (held)") : QStringLiteral("Talvex");
     if (const std::optional<Rgb> found = view_->foundColour()) {
         title = QStringLiteral("finding: ") +
                 QString::fromStdString(ColourNamer::standard().describe(*found));
@@ -59,23 +50,6 @@ void TXViewController::showTitle() {
         title = QStringLiteral("Talvex: click the colour to find");
     }
     panel->setWindowTitle(title);
-}
-
-bool TXViewController::validateMenuItem(MenuItem& item) {
-    return validateCommand(item, Responder::viewController, {UserDefaults::standard(), this});
-}
-
-bool TXViewController::respondsTo(MenuAction action) const {
-    const Command* row = commandFor(action);
-    return row && row->responder() == Responder::viewController;
-}
-
-bool TXViewController::perform(const MenuItem& sender) {
-    const Command* row = commandFor(sender.action());
-    if (!row || !row->onPanel)
-        return false;
-    row->onPanel(*this, sender);
-    return true;
 }
 
 }  // namespace talvex

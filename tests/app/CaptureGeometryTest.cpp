@@ -9,23 +9,27 @@
 namespace talvex::capture {
 namespace {
 
+// Root pixels, y down; the halves are rounded in points, the odd point below the pointer.
 TEST(CaptureGeometry, PointerAreaIsCentredWithHalvesRoundedAwayFromZero) {
-    const Rect panel{10, 20, 301, 200};
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {1000, 500}), Rect(849, 400, 301, 200));
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::underWindow, {1000, 500}), panel);
+    const Rect view{10, 20, 301, 201};
+    const auto around = [&](Point p) { return viewAreaRect(view, ViewArea::mousePointer, p, 1); };
+    EXPECT_EQ(around({1000, 500}), Rect(849, 400, 301, 201));
+    EXPECT_EQ(viewAreaRect(view, ViewArea::underWindow, {1000, 500}, 1), view);
     // A negative pointer location keeps the same offsets.
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {-1000, -500}),
-              Rect(-1151, -600, 301, 200));
+    EXPECT_EQ(around({-1000, -500}), Rect(-1151, -600, 301, 201));
+    // At two pixels per point the same 301 x 201 points.
+    EXPECT_EQ(viewAreaRect({20, 40, 602, 402}, ViewArea::mousePointer, {2000, 1000}, 2),
+              Rect(1698, 800, 602, 402));
 }
 
-TEST(CaptureGeometry, PointerOnLeftOrBottomEdgeIsOverThePanelButNotOnRightOrTop) {
-    const Rect panel{100, 100, 300, 200};
-    const Rect centred = [&](Point p) { return Rect(p.x - 150, p.y - 100, 300, 200); }({400, 300});
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {100, 150}), panel);    // left edge
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {200, 100}), panel);    // bottom edge
-    EXPECT_EQ(viewAreaRect(panel, ViewArea::mousePointer, {400, 300}), centred);  // top-right
-    EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {400, 150}), panel);    // right edge
-    EXPECT_NE(viewAreaRect(panel, ViewArea::mousePointer, {200, 300}), panel);    // top edge
+TEST(CaptureGeometry, PointerOnLeftOrTopEdgeIsOverTheViewButNotOnRightOrBottom) {
+    const Rect view{100, 100, 300, 200};
+    const auto area = [&](Point p) { return viewAreaRect(view, ViewArea::mousePointer, p, 1); };
+    EXPECT_EQ(area({100, 150}), view);                      // left edge
+    EXPECT_EQ(area({200, 100}), view);                      // top edge
+    EXPECT_EQ(area({400, 300}), Rect(250, 200, 300, 200));  // bottom-right corner
+    EXPECT_NE(area({400, 150}), view);                      // right edge
+    EXPECT_NE(area({200, 300}), view);                      // bottom edge
 }
 
 // Odd and even sizes alike: the magnified capture is centred, every view pixel shows one
@@ -35,7 +39,7 @@ TEST(CaptureGeometry, AMagnifiedAreaIsCentredAndEachOfItsPixelsCoversFactorColum
     for (int side = 300; side <= 303; ++side) {
         for (int factor = 2; factor <= 4; ++factor) {
             const std::string where = std::to_string(side) + " at " + std::to_string(factor);
-            const Rect area = magnifiedRect({0, 0, double(side), double(side)}, factor);
+            const Rect area = magnifiedRect({0, 0, double(side), double(side)}, factor, 1);
             EXPECT_EQ(area.width(), (side + factor - 1) / factor) << where;
             EXPECT_LE(std::abs(area.x() + area.width() / 2 - side / 2.0), 0.5) << where;
             const PixelRect captured{int(area.x()), int(area.y()), int(area.width()),
@@ -53,13 +57,10 @@ TEST(CaptureGeometry, AMagnifiedAreaIsCentredAndEachOfItsPixelsCoversFactorColum
             EXPECT_LE(std::abs(middle - std::floor(side / 2.0)), 1) << where;
         }
     }
-    EXPECT_EQ(magnifiedRect({5, 6, 301, 200}, 1), Rect(5, 6, 301, 200));
-}
-
-TEST(CaptureGeometry, ScreenAreaTurnsIntoGlobalDisplayCoordinates) {
-    EXPECT_EQ(globalDisplayRect({100, 50, 300, 200}, 900), Rect(100, 650, 300, 200));
-    // A panel on a display above the main one has a negative global y.
-    EXPECT_EQ(globalDisplayRect({0, 1000, 300, 200}, 900), Rect(0, -300, 300, 200));
+    EXPECT_EQ(magnifiedRect({5, 6, 301, 200}, 1, 1), Rect(5, 6, 301, 200));
+    // Sizes in points at two pixels per point; the odd point left and below.
+    EXPECT_EQ(magnifiedRect({0, 0, 602, 406}, 2, 2), Rect(150, 102, 302, 204));
+    EXPECT_EQ(wholePixels({-0.4, 10.5, 99.6, 20.4}), (PixelRect{0, 11, 100, 20}));
 }
 
 TEST(CaptureGeometry, WindowNumbersOutsideThirtyTwoBitsAreRejectedWithTheirNumber) {
@@ -83,6 +84,8 @@ TEST(CaptureGeometry, ClicksPassOverThePictureExceptInTheBottomCornerSquares) {
     EXPECT_FALSE(ignoresMouseEvents(view, {200, 50}));  // outside: the panel takes clicks
     EXPECT_FALSE(ignoresMouseEvents(view, {-1, 50}));
     EXPECT_EQ(bottomRightGrip(view), Rect(192, 0, 8, 8));
+    // The pointer in root pixels turns into the view's points, y up.
+    EXPECT_EQ(pointInView({100, 200, 400, 200}, {150, 210}, 2), (Point{25, 95}));
 }
 
 }  // namespace

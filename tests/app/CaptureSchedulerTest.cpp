@@ -32,6 +32,12 @@ public:
         calls.push_back("capture");
     }
     void prepareTimer() override { ++timers; }
+    bool setTimerInterval(double seconds) override {
+        interval = seconds;
+        return hasTimer;
+    }
+    bool hasTimer = true;
+    double interval = 0;
     void setIgnoresMouseEvents(bool v) override { ignoring = v; }
 };
 
@@ -107,6 +113,38 @@ TEST(CaptureScheduler, RestingPointerCapturesOnEverySixthTickAMovingOneOnEach) {
     s.recaptureIfNeeded(bounds, {-5, -5}, {701, 300});
     s.recaptureIfNeeded(bounds, {-5, -5}, {702, 300});
     EXPECT_EQ(view.captures, 4);
+}
+
+// The timer slows to one tick per capture check while the next reason for a tick is
+// announced, and each slow tick then counts as six.
+TEST(CaptureScheduler, TheTimerRestsWhileTheNextReasonForATickIsAnnounced) {
+    RecordingView view;
+    CaptureScheduler s(view);
+    s.updateFromDefaults(RefreshSpeed::fast, ViewArea::underWindow);
+    s.tickDidEnd(false, {false, true});  // a capture was due: changes beneath don't count
+    EXPECT_FALSE(s.restingCadence());
+    s.tickDidEnd(true, {false, true});  // nothing changed, and the next change is announced
+    EXPECT_TRUE(s.restingCadence());
+    EXPECT_DOUBLE_EQ(view.interval, 0.12);
+    EXPECT_EQ(s.ticksPerTimerTick(), 6);
+    EXPECT_TRUE(s.resumeFullRate());
+    EXPECT_DOUBLE_EQ(view.interval, 0.02);
+    EXPECT_FALSE(s.resumeFullRate());  // already at the full rate: no extra tick
+
+    // Around the pointer only a resting pointer counts; a hidden panel never resumes.
+    s.updateFromDefaults(RefreshSpeed::fast, ViewArea::mousePointer);
+    s.tickDidEnd(true, {false, true});
+    EXPECT_FALSE(s.restingCadence());
+    s.tickDidEnd(false, {true, false});
+    EXPECT_TRUE(s.restingCadence());
+    s.setOccluded(true);
+    EXPECT_FALSE(s.resumeFullRate());
+    s.restartTimer();  // a new timer starts at the full rate
+    EXPECT_FALSE(s.restingCadence());
+
+    view.hasTimer = false;  // without a timer nothing slows down
+    s.setRestingCadence(true);
+    EXPECT_EQ(s.ticksPerTimerTick(), 1);
 }
 
 TEST(CaptureScheduler, EveryTickSetsClickThroughFromThePointer) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/FilteredView.h"
+#include "app/LensSource.h"
 #include "app/Window.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
@@ -32,6 +33,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace talvex {
 namespace {
@@ -214,15 +216,15 @@ private:
 // Lets a test hold captures in flight: every capture waits while the gate is closed.
 class CaptureGate {
 public:
-    std::unique_ptr<CapturedImage> capture(Rect rect, double scale, Rgb colour) {
+    std::unique_ptr<CapturedImage> capture(const PixelRect& area, Rgb colour) {
         std::unique_lock lock(mutex_);
         ++calls_;
         ++waiting_;
         changed_.notify_all();
         changed_.wait(lock, [this] { return open_; });
         --waiting_;
-        const auto w = static_cast<std::size_t>(rect.width() * scale);
-        const auto h = static_cast<std::size_t>(rect.height() * scale);
+        const auto w = static_cast<std::size_t>(area.width);
+        const auto h = static_cast<std::size_t>(area.height);
         std::vector<std::uint8_t> bytes(w * h * 4);
         for (std::size_t p = 0; p < w * h; ++p) {
             bytes[4 * p + 0] = static_cast<std::uint8_t>(colour.b);
@@ -296,15 +298,16 @@ protected:
         panel_->move(toPoints(content.x()) - inner.x(), toPoints(content.y()) - inner.y());
         panel_->show();
         panel_->raise();
-        EXPECT_TRUE(test::waitUntil(
-            [&] { return view_->hasDrawable() && view_->isVisible() && !view_->occluded(); }));
+        EXPECT_TRUE(test::waitUntil([&] {
+            return view_->hasDrawable() && view_->isVisible() && !view_->scheduler().occluded();
+        }));
         EXPECT_TRUE(test::waitUntil([&] { return !view_->capturing(); }));
         return *view_;
     }
 
     void useGate(Rgb colour) {
-        view_->setImageSource([gate = gate_, colour](Rect r, XWindowId, double s) {
-            return gate->capture(r, s, colour);
+        view_->setImageSource([gate = gate_, colour](const PixelRect& r, XWindowId) {
+            return gate->capture(r, colour);
         });
     }
 
@@ -369,8 +372,8 @@ TEST_F(FilteredViewTest, StripesFollowTheColoursBeneathAndThePanelNeverSeesItsel
         std::vector<std::pair<std::size_t, std::size_t>> sizes;
     };
     auto seen = std::make_shared<Seen>();
-    view.setImageSource([seen](Rect r, XWindowId id, double scale) {
-        auto image = WindowServer::shared().imageBelowWindow(r, id, scale);
+    view.setImageSource([seen](const PixelRect& r, XWindowId id) {
+        auto image = WindowServer::shared().imageBelowWindow(r, id);
         std::lock_guard lock(seen->mutex);
         if (image)
             seen->sizes.emplace_back(image->width(), image->height());
@@ -635,7 +638,7 @@ TEST_F(FilteredViewTest, FindingAColourKeepsItAndItsStripesAndGreysTheRest) {
 TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCaptured) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     std::atomic<std::int64_t> capturedId{-99};
-    view.setImageSource([&capturedId](Rect, XWindowId id, double) {
+    view.setImageSource([&capturedId](const PixelRect&, XWindowId id) {
         capturedId = id;
         return std::unique_ptr<CapturedImage>();
     });
@@ -660,7 +663,7 @@ TEST_F(FilteredViewTest, WindowNumbersOutsideThe32BitRangeAreLoggedAndNotCapture
 TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
     TestView view;
     int calls = 0;
-    view.setImageSource([&calls](Rect, XWindowId, double) {
+    view.setImageSource([&calls](const PixelRect&, XWindowId) {
         ++calls;
         return std::unique_ptr<CapturedImage>();
     });
@@ -677,14 +680,20 @@ TEST_F(FilteredViewTest, AViewOutsideAWindowNeverCaptures) {
 TEST_F(FilteredViewTest, WhileTheCompositorDrawsTheViewCapturesNothingAndNamesItsColour) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     std::atomic<int> calls{0};
-    view.setImageSource([&calls](Rect, XWindowId, double) {
+    view.setImageSource([&calls](const PixelRect&, XWindowId) {
         ++calls;
         return std::unique_ptr<CapturedImage>();
     });
     ASSERT_TRUE(waitForIdle());
     const int before = calls;
-    view.setCapturesSuspended(true);
-    view.setColourSource([] { return std::optional<talvex::Rgb>(talvex::Rgb{1, 2, 3}); });
+    struct DrawingLens : LensSource {
+        bool draws = true;
+        bool compositorDraws() const override { return draws; }
+        std::optional<talvex::Rgb> colourUnderPointer() const override {
+            return talvex::Rgb{1, 2, 3};
+        }
+    } lens;
+    view.setLensSource(&lens);
     view.redrawCaptureAsync();
     view.recaptureIfNeeded();
     dispatch::waitForGlobalQueue();
@@ -692,8 +701,7 @@ TEST_F(FilteredViewTest, WhileTheCompositorDrawsTheViewCapturesNothingAndNamesIt
     EXPECT_FALSE(view.capturing());
     EXPECT_EQ(view.capturedColourUnderPointer(), (talvex::Rgb{1, 2, 3}));
 
-    view.setCapturesSuspended(false);
-    view.setColourSource(nullptr);
+    lens.draws = false;
     view.redrawCaptureAsync();
     ASSERT_TRUE(waitForIdle());
     EXPECT_GT(calls, before);
@@ -718,10 +726,112 @@ TEST_F(FilteredViewTest, TheCaptureAreaFollowsTheServersPlacementOfThePanel) {
     TestView& view = showPanel(QRect(100, 120, 200, 100));
     x_.move(nativeWindowId(*panel_), 500, 300);  // no Qt event processed after this
     const QPoint root = x_.rootPosition(nativeWindowId(view));
-    const Rect expected = DisplayGeometry(WindowServer::shared().mainDisplayBounds(), scale_)
-                              .rootToScreen(Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
-    EXPECT_EQ(view.viewRectOnScreen(), expected);
+    EXPECT_EQ(view.viewRectInRootPixels(), Rect(root.x(), root.y(), pixelWidth(), pixelHeight()));
     EXPECT_GE(root.x(), 500);
+}
+
+// Two RandR monitors side by side over the test server's root, the right one primary
+// (so the main display does not hold the root's origin); the server's own again after.
+class TwoMonitors {
+public:
+    TwoMonitors() : dpy_(XOpenDisplay(nullptr)), root_(DefaultRootWindow(dpy_)) {
+        int major = 0, minor = 0;
+        if (!XRRQueryVersion(dpy_, &major, &minor) || major * 100 + minor < 105)
+            return;
+        XRRScreenResources* resources = XRRGetScreenResourcesCurrent(dpy_, root_);
+        output_ = resources && resources->noutput > 0 ? resources->outputs[0] : 0;
+        if (resources)
+            XRRFreeScreenResources(resources);
+        primaryBefore_ = XRRGetOutputPrimary(dpy_, root_);
+        define("TalvexLeft", left, 0);
+        define("TalvexRight", right, output_);
+        XRRSetOutputPrimary(dpy_, root_, output_);
+        XSync(dpy_, False);
+        ready_ = output_ != 0;
+    }
+    ~TwoMonitors() {
+        for (const char* name : {"TalvexLeft", "TalvexRight"})
+            XRRDeleteMonitor(dpy_, root_, XInternAtom(dpy_, name, False));
+        XRRSetOutputPrimary(dpy_, root_, primaryBefore_);
+        XCloseDisplay(dpy_);
+    }
+    bool ready() const { return ready_; }
+    static constexpr PixelRect left{0, 0, 960, 1080};
+    static constexpr PixelRect right{960, 0, 960, 1080};
+
+private:
+    void define(const char* name, const PixelRect& bounds, RROutput output) {
+        XRRMonitorInfo* monitor = XRRAllocateMonitor(dpy_, output ? 1 : 0);
+        monitor->name = XInternAtom(dpy_, name, False);
+        monitor->x = bounds.x;
+        monitor->y = bounds.y;
+        monitor->width = bounds.width;
+        monitor->height = bounds.height;
+        monitor->mwidth = bounds.width / 4;
+        monitor->mheight = bounds.height / 4;
+        if (output)
+            monitor->outputs[0] = output;
+        XRRSetMonitor(dpy_, root_, monitor);
+        XRRFreeMonitors(monitor);
+    }
+
+    Display* dpy_;
+    ::Window root_;
+    RROutput output_ = 0;
+    RROutput primaryBefore_ = 0;
+    bool ready_ = false;
+};
+
+// A panel on the monitor that is not the main display: the tick's capture area is the
+// view's own rectangle on the root, and around the pointer the area about the pointer
+// there, whichever monitor holds the main display (followed from RandR).
+TEST_F(FilteredViewTest, OnTwoMonitorsTheTicksAreaIsTheViewsPlaceOnTheRoot) {
+    const Rect wholeRoot = WindowServer::shared().mainDisplayBounds();
+    TwoMonitors monitors;
+    if (!monitors.ready())
+        GTEST_SKIP() << "no RandR 1.5 monitors";
+    ASSERT_TRUE(test::waitUntil([] {
+        return WindowServer::shared().mainDisplayBounds() == Rect(960, 0, 960, 1080);
+    })) << "the main display follows the layout, from "
+        << wholeRoot.width();
+    x_.solidWindow(0, 0, 1920, 1080, grey);
+    x_.solidWindow(100, 100, 700, 600, red);
+    TestView& view = showPanel(QRect(200, 300, 240, 160));
+    struct Seen {
+        std::mutex mutex;
+        std::vector<PixelRect> areas;
+    };
+    auto seen = std::make_shared<Seen>();
+    view.setImageSource([seen](const PixelRect& area, XWindowId id) {
+        std::lock_guard lock(seen->mutex);
+        seen->areas.push_back(area);
+        return WindowServer::shared().imageBelowWindow(area, id);
+    });
+    const auto lastArea = [&] {
+        std::lock_guard lock(seen->mutex);
+        return seen->areas.empty() ? PixelRect{} : seen->areas.back();
+    };
+    const QPoint origin = x_.rootPosition(nativeWindowId(view));
+    const PixelRect viewPixels{origin.x(), origin.y(), pixelWidth(), pixelHeight()};
+
+    x_.movePointer(QPoint(1400, 600));  // on the main display, off the panel
+    view.recaptureIfNeeded();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(lastArea(), viewPixels);
+    EXPECT_TRUE(test::waitUntil([&] { return viewShows(view, red); }));
+
+    UserDefaults::standard().setIntegerForKey(1, keys::viewArea);  // around the pointer
+    ASSERT_TRUE(
+        test::waitUntil([&] { return view.scheduler().viewArea() == ViewArea::mousePointer; }));
+    x_.movePointer(QPoint(1500, 500));
+    view.recaptureIfNeeded();
+    ASSERT_TRUE(waitForIdle());
+    const int halfWidth = static_cast<int>(nearest(view.width() * 0.5) * scale_);
+    const int belowPointer = static_cast<int>(nearest(view.height() * 0.5) * scale_);
+    EXPECT_EQ(lastArea(), (PixelRect{1500 - halfWidth, 500 + belowPointer - viewPixels.height,
+                                     viewPixels.width, viewPixels.height}));
+    EXPECT_TRUE(test::waitUntil([&] { return viewShows(view, grey); }));
+    UserDefaults::standard().removeObjectForKey(keys::viewArea);
 }
 
 // With the refresh timer running at the fast speed: a screen where nothing changes
@@ -782,7 +892,8 @@ TEST_F(FilteredViewTest, AroundThePointerThePictureFollowsTheDevice) {
     const auto shows = [&](Rgb colour) { return viewShows(*view, colour); };
     EXPECT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(green); }));
     EXPECT_TRUE(test::waitUntil([&] {
-        return std::abs(view->updateTimer()->timeInterval() - 6 * view->updateInterval()) < 1e-9;
+        return std::abs(view->updateTimer()->timeInterval() -
+                        6 * view->scheduler().updateInterval()) < 1e-9;
     }));
     x_.movePointer(QPoint(500, 800));
     EXPECT_TRUE(test::waitUntil([&] { return shows(grey); }));
@@ -805,7 +916,7 @@ TEST_F(FilteredViewTest, AHeldPictureStaysUntilLetGo) {
     const auto shows = [&](Rgb colour) { return viewShows(*view, colour); };
     ASSERT_TRUE(test::waitUntil([&] { return view->isVisible() && shows(grey); }));
 
-    view->setHeld(true);
+    view->scheduler().setHeld(true);
     const std::uint64_t captures = history.captures;
     x_.recolour(beneath, green);
     panel_->move(340, 320);
@@ -815,7 +926,7 @@ TEST_F(FilteredViewTest, AHeldPictureStaysUntilLetGo) {
     EXPECT_TRUE(shows(grey));
     EXPECT_EQ(history.captures, captures);
 
-    view->setHeld(false);
+    view->scheduler().setHeld(false);
     EXPECT_TRUE(test::waitUntil([&] { return shows(green); }, 3000));
 }
 
@@ -826,17 +937,17 @@ TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
     panel.setContentWidget(view);
     ASSERT_NE(view->updateTimer(), nullptr);
     EXPECT_TRUE(view->updateTimer()->isScheduled());
-    EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), view->updateInterval() / 10);
+    EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), view->scheduler().updateInterval() / 10);
 
     // Leaving the window stops the timer and following the window's signals.
     view->setParent(nullptr);
     EXPECT_EQ(view->updateTimer(), nullptr);
     emit panel.liveResizeStarted();
-    EXPECT_FALSE(view->resizingOrMoving());
+    EXPECT_FALSE(view->scheduler().resizingOrMoving());
     view->setParent(&panel);
     EXPECT_NE(view->updateTimer(), nullptr);
     emit panel.liveResizeStarted();
-    EXPECT_TRUE(view->resizingOrMoving());
+    EXPECT_TRUE(view->scheduler().resizingOrMoving());
     emit panel.liveResizeEnded();
 }
 
@@ -896,7 +1007,8 @@ TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
     panel.setContentWidget(view);
     for (const auto& [speed, interval] : {std::pair{-1, 0.1}, {1, 0.02}, {0, 0.05}}) {
         UserDefaults::standard().setIntegerForKey(speed, keys::refreshSpeed);
-        ASSERT_TRUE(test::waitUntil([&] { return view->updateInterval() == interval; }));
+        ASSERT_TRUE(
+            test::waitUntil([&] { return view->scheduler().updateInterval() == interval; }));
         EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), interval);
         EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), interval / 10);
     }
@@ -947,12 +1059,12 @@ TEST_F(FilteredViewThreaded, ARequestDuringACaptureIsDropped) {
     ASSERT_TRUE(gate_->waitForWaiting(1));
     EXPECT_TRUE(view.capturing());
     view.redrawCaptureAsync();
-    view.recaptureAsync();
+    view.redrawCaptureAsync();
     // Captures asked for from here on (an expose or a move the toolkit delivers later)
     // go to another source, so the gate counts only what was asked during the capture.
     const auto later = std::make_shared<CaptureGate>();
     view.setImageSource(
-        [later](Rect r, XWindowId, double s) { return later->capture(r, s, green); });
+        [later](const PixelRect& r, XWindowId) { return later->capture(r, green); });
     gate_->open();
     ASSERT_TRUE(waitForIdle());
     dispatch::waitForGlobalQueue();
@@ -1055,9 +1167,9 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
     emit panel->draggingStarted();
     emit panel->draggingEnded();
     auto freshCaptures = std::make_shared<std::atomic<int>>(0);
-    view.setImageSource([freshCaptures](Rect r, XWindowId, double s) {
+    view.setImageSource([freshCaptures](const PixelRect& r, XWindowId) {
         ++*freshCaptures;
-        return CaptureGate().capture(r, s, green);
+        return CaptureGate().capture(r, green);
     });
     // How many fresh captures there were when the view was shown again.
     struct ShowWatch : QObject {
@@ -1101,9 +1213,9 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     dispatch::waitForGlobalQueue();
     const auto countOn = [&view](bool missing) {
         auto calls = std::make_shared<std::atomic<int>>(0);
-        view.setImageSource([calls, missing](Rect r, XWindowId, double s) {
+        view.setImageSource([calls, missing](const PixelRect& r, XWindowId) {
             ++*calls;
-            return missing ? nullptr : CaptureGate().capture(r, s, green);
+            return missing ? nullptr : CaptureGate().capture(r, green);
         });
         return calls;
     };
@@ -1155,7 +1267,7 @@ TEST_F(FilteredViewThreaded, ResizingWhileTheCaptureThreadDrawsRaisesNoErrors) {
     const std::uint64_t xErrorsBefore = renderer->context().windowSystemErrors();
     // A new grey each time, so that no frame equals the last and every one is drawn.
     auto shade = std::make_shared<std::atomic<int>>(0);
-    view.setImageSource([shade](Rect, XWindowId, double) {
+    view.setImageSource([shade](const PixelRect&, XWindowId) {
         const std::vector<std::uint8_t> pixels(16 * 16 * 4,
                                                static_cast<std::uint8_t>(++*shade % 256));
         return std::make_unique<MemoryImage>(16, 16, 16 * 4, 32, pixels);
@@ -1189,8 +1301,8 @@ TEST_F(FilteredViewThreaded, SettingsWrittenOnAnotherThreadReachTheViewOnTheMain
         [] { UserDefaults::standard().setIntegerForKey(1, keys::refreshSpeed); });  // fast
     writer.join();
     // The timer belongs to the main thread: the change waits for its event loop.
-    EXPECT_DOUBLE_EQ(view->updateInterval(), 0.05);
-    EXPECT_TRUE(test::waitUntil([&] { return view->updateInterval() == 0.02; }));
+    EXPECT_DOUBLE_EQ(view->scheduler().updateInterval(), 0.05);
+    EXPECT_TRUE(test::waitUntil([&] { return view->scheduler().updateInterval() == 0.02; }));
     ASSERT_NE(view->updateTimer(), nullptr);
     EXPECT_DOUBLE_EQ(view->updateTimer()->timeInterval(), 0.02);
     UserDefaults::standard().removeObjectForKey(keys::refreshSpeed);

@@ -145,12 +145,14 @@ TEST(UserDefaults, RegisteredDefaultsAnswerUntilSomethingIsStoredAndAreNeverWrit
     store.setIntegerForKey(0, "TalvexsEnabled");
     EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 0);
     store.setIntegerForKey(2, "Other");
+    store.flush();
     const auto onDisk = parseFile(path);
     EXPECT_EQ(onDisk.values.size(), 2u);
     EXPECT_EQ(onDisk.values.count("Off") + onDisk.values.count("Four"), 0u);
 
     store.removeObjectForKey("TalvexsEnabled");
     EXPECT_EQ(store.integerForKey("TalvexsEnabled"), 1);
+    store.flush();
     EXPECT_EQ(parseFile(path).values.count("TalvexsEnabled"), 0u);
 }
 
@@ -182,12 +184,14 @@ TEST(UserDefaults, ValuesOfOtherTypesReadAsZeroAndSurviveLaterSaves) {
     EXPECT_FALSE(store.persistentValueForKey("RefreshSpeed").has_value());
 
     store.setIntegerForKey(0, "GreenStripesEnabled");
+    store.flush();
     auto onDisk = parseFile(path);
     EXPECT_EQ(onDisk.otherValues.at("RefreshSpeed").toString(), "fast");
     EXPECT_EQ(onDisk.otherValues.at("ViewArea").toDouble(), 1.5);
     EXPECT_EQ(onDisk.otherValues.at("Extra").toObject().value("a").toArray().size(), 2);
 
     store.setIntegerForKey(-1, "RefreshSpeed");
+    store.flush();
     onDisk = parseFile(path);
     EXPECT_EQ(onDisk.otherValues.count("RefreshSpeed"), 0u);
     EXPECT_EQ(std::get<std::int64_t>(onDisk.values.at("RefreshSpeed")), -1);
@@ -216,6 +220,7 @@ TEST(UserDefaults, DamagedFileIsSetAsideAndTheDefaultsUsed) {
         EXPECT_TRUE(readText(path.parent_path() / entries[0]) == damaged);
 
         store.setIntegerForKey(-1, "RefreshSpeed");
+        store.flush();
         EXPECT_EQ(UserDefaults(path).integerForKey("RefreshSpeed"), -1);
         EXPECT_TRUE(readText(path.parent_path() / entries[0]) == damaged);
     }
@@ -232,6 +237,7 @@ TEST(UserDefaults, WhatIsSavedStaysWithinTheSizeLimitSoItIsNeverSetAsideAgain) {
         QJsonDocument(QJsonObject{{"List", list}}).toJson(QJsonDocument::Compact).toStdString());
     UserDefaults store(path);
     store.setIntegerForKey(1, "ViewArea");
+    store.flush();
     EXPECT_LE(std::int64_t(fs::file_size(path)), DefaultsFile::maxFileSize);
     EXPECT_EQ(parseFile(path).otherValues.at("List").toArray().size(), 120000);
     EXPECT_FALSE(test::waitUntil([&] { return folderEntries(path.parent_path()).size() > 1; },
@@ -247,6 +253,7 @@ TEST(UserDefaults, WhatIsSavedStaysWithinTheSizeLimitSoItIsNeverSetAsideAgain) {
     UserDefaults growing(grows);
     testing::internal::CaptureStderr();
     growing.setIntegerForKey(1, "ViewArea");
+    growing.flush();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(log), 1) << log;
     EXPECT_EQ(growing.integerForKey("ViewArea"), 1);
@@ -264,6 +271,7 @@ TEST(UserDefaults, AnythingButARegularFileIsRefusedWithOneLineAndNeverWaitedFor)
         if (setup == "while running") {
             store = std::make_unique<UserDefaults>(path);
             store->setIntegerForKey(-1, "RefreshSpeed");
+            store->flush();
             fs::remove(path);
         }
         fs::create_directories(path.parent_path());
@@ -275,6 +283,7 @@ TEST(UserDefaults, AnythingButARegularFileIsRefusedWithOneLineAndNeverWaitedFor)
         if (!store)
             store = std::make_unique<UserDefaults>(path);
         store->setIntegerForKey(1, "ViewArea");
+        store->flush();
         EXPECT_FALSE(test::waitUntil([&] { return store->integerForKey("ViewArea") != 1; }, 300));
         const std::string log = testing::internal::GetCapturedStderr();
         EXPECT_EQ(lineCount(log), 1) << log;
@@ -292,6 +301,7 @@ TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChange
     writeText(path, "");
     auto store = std::make_unique<UserDefaults>(path);
     store->setIntegerForKey(-1, "RefreshSpeed");
+    store->flush();
     EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "-1");
 
     // Emptied, a long pause, then written: the session keeps its settings meanwhile, and
@@ -318,6 +328,7 @@ TEST(UserDefaults, EmptiedFileIsAnEditUnderWayThatNeitherResetsNorSwallowsChange
     EXPECT_TRUE(test::waitUntil([&] { return readText(path).empty(); }));
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(1));
     store->setIntegerForKey(2, "RefreshSpeed");
+    store->flush();
     EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "2");
     EXPECT_TRUE(writer.waitForFinished(5000));
     const std::map<std::string, UserDefaults::Value> late = {{"RefreshSpeed", std::int64_t{2}},
@@ -354,6 +365,7 @@ TEST(UserDefaults, FailedSaveLogsOneLineAndKeepsTheValueInForce) {
 
     testing::internal::CaptureStderr();
     store.setIntegerForKey(1, "ViewArea");
+    store.flush();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(log), 1) << log;
     EXPECT_EQ(store.integerForKey("ViewArea"), 1);
@@ -366,11 +378,13 @@ TEST(UserDefaults, SaveOnAFullDiskKeepsTheOldFileAndTheValueInMemory) {
     const fs::path path = disk.root() / "Talvex" / "defaults.json";
     UserDefaults store(path);
     store.setIntegerForKey(-1, "RefreshSpeed");
+    store.flush();
     const std::string before = readText(path);
     ASSERT_TRUE(disk.fill());
 
     testing::internal::CaptureStderr();
     store.setIntegerForKey(1, "RefreshSpeed");
+    store.flush();
     store.reloadFromDisk();  // what the watcher does after the failed attempt
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(log), 1) << log;
@@ -381,6 +395,7 @@ TEST(UserDefaults, SaveOnAFullDiskKeepsTheOldFileAndTheValueInMemory) {
 
     disk.drain();
     store.setIntegerForKey(2, "ViewArea");
+    store.flush();
     EXPECT_EQ(parseFile(path).values,
               (std::map<std::string, UserDefaults::Value>{{"RefreshSpeed", std::int64_t{1}},
                                                           {"ViewArea", std::int64_t{2}}}));
@@ -390,6 +405,7 @@ TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
     const fs::path path = freshSettingsPath();
     UserDefaults store(path);
     store.setIntegerForKey(0, "RefreshSpeed");
+    store.flush();
     ChangeCounter changes(store);
 
     // Two atomic saves in a row: the watch must follow the replaced file.
@@ -414,6 +430,7 @@ TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
     store.setIntegerForKey(4294967296LL, "ViewArea");
     test::waitUntil([] { return false; }, 300);
     EXPECT_EQ(changes.count, settled + 1);
+    store.flush();
     EXPECT_EQ(runTool({q(path), "get", "ViewArea"}), "4294967296");
     EXPECT_EQ(runTool({q(path), "get", "RefreshSpeed"}), "7");
 }
@@ -422,6 +439,7 @@ TEST(UserDefaults, OutsideEditWrittenInTwoPartsIsWaitedForAndMergedWithSessionCh
     const fs::path path = freshSettingsPath();
     UserDefaults store(path);
     store.setIntegerForKey(-1, "RefreshSpeed");
+    store.flush();
 
     testing::internal::CaptureStderr();
     const std::string edit = R"({"RefreshSpeed": 7, "ViewArea": 1})";
@@ -462,6 +480,7 @@ TEST(UserDefaults, FileDamagedWhileRunningIsSetAsideAndRewrittenFromTheSettingsI
     const fs::path path = freshSettingsPath();
     UserDefaults store(path);
     store.setIntegerForKey(-1, "RefreshSpeed");
+    store.flush();
 
     testing::internal::CaptureStderr();
     writeText(path, "{ half a hand edit");
@@ -479,6 +498,7 @@ TEST(UserDefaultsThreaded, SettingsFileIsNeverEmptyOrPartialWhileSaving) {
     const fs::path path = freshSettingsPath();
     UserDefaults store(path);
     store.setIntegerForKey(0, "Counter");
+    store.flush();
 
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, bad{0};
@@ -494,14 +514,35 @@ TEST(UserDefaultsThreaded, SettingsFileIsNeverEmptyOrPartialWhileSaving) {
             ++reads;
         }
     });
-    for (int i = 1; i <= 200; ++i)
+    for (int i = 1; i <= 200; ++i) {
         store.setIntegerForKey(i * 1000003LL, "Counter");
+        store.flush();
+    }
     done = true;
     reader.join();
 
     EXPECT_GT(reads, 0);
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(folderEntries(path.parent_path()), std::vector<std::string>{"defaults.json"});
+}
+
+TEST(UserDefaultsThreaded, AStoreStartingMeanwhileNeverRemovesTheFileOfASaveUnderWay) {
+    // Each store clears away the temporary files of interrupted saves as it starts.
+    const fs::path path = freshSettingsPath();
+    writeText(path, "{}");
+    const AtomicFileWriter writer(path);
+    std::atomic<bool> done{false};
+    std::thread starting([&] {
+        while (!done)
+            writer.removeStaleTemporaries();
+    });
+    int failed = 0;
+    std::string why;
+    for (int i = 0; i < 100; ++i)
+        failed += writer.write("{}", &why) ? 0 : 1;
+    done = true;
+    starting.join();
+    EXPECT_EQ(failed, 0) << why;
 }
 
 TEST(UserDefaultsThreaded, ReadsWhileWritingAndConcurrentWritersLeaveTheLatestStateOnDisk) {
@@ -520,7 +561,7 @@ TEST(UserDefaultsThreaded, ReadsWhileWritingAndConcurrentWritersLeaveTheLatestSt
         }
     });
     // Each round both threads write at the same moment; once both writes have returned,
-    // the file must hold both values, whichever save reached the disk last.
+    // a flush leaves both values in the file, whichever save reached the disk last.
     std::barrier sync(2);
     std::thread otherWriter([&] {
         for (int r = 1; r <= rounds; ++r) {
@@ -535,6 +576,7 @@ TEST(UserDefaultsThreaded, ReadsWhileWritingAndConcurrentWritersLeaveTheLatestSt
         sync.arrive_and_wait();
         store.setIntegerForKey(r, "TalvexsEnabled");
         sync.arrive_and_wait();
+        store.flush();
         const auto onDisk = parseFile(path).values;
         if (onDisk.at("TalvexsEnabled") != UserDefaults::Value(std::int64_t{r}) ||
             onDisk.at("GreenStripesEnabled") != UserDefaults::Value(std::int64_t{r}))

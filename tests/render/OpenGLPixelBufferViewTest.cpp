@@ -174,25 +174,33 @@ TEST_F(OpenGLPixelBufferViewTest, PartialUpdatesArePixelIdenticalToAFullRedraw) 
 
 class OpenGLPixelBufferViewThreaded : public OpenGLPixelBufferViewTest {};
 
+// The drawing thread keeps the last reference: the renderer and its GL context end
+// there, while the main thread makes a view and a context of its own.
 TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLeftAlone) {
-    std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
+    const std::weak_ptr<PixelBufferRenderer> watched = view_->renderer();
     const MemoryImage image = solidImage(200, 100, 255, 0, 0);
     std::atomic<int> frames{0};
+    std::atomic<bool> detachedAtEnd{false};
     // Joined also when an assertion below returns early (a joinable std::thread would
     // end the test program instead of reporting the failure).
-    std::jthread drawing([&](std::stop_token stop) {
+    std::jthread drawing([&, renderer = view_->renderer()](std::stop_token stop) mutable {
         while (!stop.stop_requested()) {
             renderer->displayImage(image, 1.0);
             ++frames;
         }
+        detachedAtEnd = renderer->isDetached();
+        renderer.reset();
     });
     ASSERT_TRUE(test::waitUntil([&] { return frames > 3; }));
     host_.reset();  // the view, its window and the host's window go away
     const int atDestruction = frames;
     ASSERT_TRUE(test::waitUntil([&] { return frames > atDestruction + 3; }));
+    EXPECT_FALSE(watched.expired());
     drawing.request_stop();
+    SetUp();
     drawing.join();
-    EXPECT_TRUE(renderer->isDetached());
+    EXPECT_TRUE(detachedAtEnd);
+    EXPECT_TRUE(watched.expired());
 }
 
 }  // namespace

@@ -196,6 +196,28 @@ private:
     TalvexFilter stripes_;
 };
 
+// An error OpenGL records is counted at every frame and logged the first time.
+TEST(PixelBufferRenderer, GLErrorsAreCountedAndEachKindLoggedOnce) {
+    TALVEX_REQUIRE_GL();
+    auto offscreen = Offscreen::create(8, 4);
+    ASSERT_TRUE(offscreen);
+    const MemoryImage image = imageOf(uniformPicture(8, 4, 0xff808080u));
+    testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 2; ++frame) {
+        {
+            ContextLock lock(offscreen->context());
+            glEnable(0x7fff);  // GL_INVALID_ENUM
+        }
+        offscreen->renderer().redrawRequired = true;
+        offscreen->renderer().displayImage(image, 1.0);
+    }
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(offscreen->renderer().glErrors(), 2u);
+    const auto first = log.find("OpenGL error 0x0500 after drawing a frame");
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find("OpenGL error", first + 1), std::string::npos) << log;
+}
+
 // A program that does not build is logged in the one line and nothing is drawn; the
 // mirror flag waits for the next reshape.
 TEST(PixelBufferRenderer, AFailedBuildLogsItsLineAndTheMirrorWaitsForTheReshape) {

@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 5 && std::strcmp(argv[2], "set") == 0) {
-        talvex::UserDefaults store(argv[1]);
+        // Kept until exit, as the program's own store is: the change must be saved as
+        // the process ends.
+        static talvex::UserDefaults store(argv[1]);
         store.setIntegerForKey(std::stoll(argv[4]), argv[3]);
         return 0;
     }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "platform/Dispatch.h"
 #include "support/TestEnvironment.h"
 
 int main(int argc, char** argv) {
@@ -19,5 +20,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    talvex::dispatch::shutDownGlobalQueue(std::chrono::seconds(2));
+    return status;
 }

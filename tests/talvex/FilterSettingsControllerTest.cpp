@@ -103,8 +103,8 @@ TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {
     EXPECT_EQ(controller->refreshSpeedButton()->menu(), controller->speedMenu());
     EXPECT_EQ(controller->viewAreaButton()->menu(), controller->areaMenu());
     EXPECT_EQ(itemsOf(controller->stripesMenu()),
-              (Items{{MenuAction::adoptTalvexSetting, 1},
-                     {MenuAction::adoptTalvexSetting, 0},
+              (Items{{MenuAction::adoptRedStripeSetting, 1},
+                     {MenuAction::adoptRedStripeSetting, 0},
                      {MenuAction::adoptGreenStripeSetting, 1},
                      {MenuAction::adoptGreenStripeSetting, 0},
                      {MenuAction::adoptStripeStrengthSetting, 25},
@@ -159,7 +159,7 @@ TEST_F(FilterSettingsControllerTest, CheckMarksAreComputedEachTimeAMenuOpens) {
     defaults.setIntegerForKey(3, keys::redStripesEnabled);
     defaults.setIntegerForKey(0, keys::greenStripesEnabled);
     QMenu* stripes = controller->stripesMenu();
-    EXPECT_TRUE(checkedTagsWhenOpened(stripes, MenuAction::adoptTalvexSetting).empty());
+    EXPECT_TRUE(checkedTagsWhenOpened(stripes, MenuAction::adoptRedStripeSetting).empty());
     EXPECT_EQ(checkedTagsWhenOpened(stripes, MenuAction::adoptGreenStripeSetting),
               std::vector<std::int64_t>{0});
 }

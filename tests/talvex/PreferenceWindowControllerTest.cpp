@@ -15,7 +15,7 @@
 #include "settings/Settings.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
-#include "talvex/Commands.h"
+#include "talvex/ActionTable.h"
 #include "talvex/PanelShortcut.h"
 #include "talvex/PreferenceWindowController.h"
 
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarget) {
     const Items all{
-        {MenuAction::adoptTalvexSetting, 0},          {MenuAction::adoptTalvexSetting, 1},
+        {MenuAction::adoptRedStripeSetting, 0},       {MenuAction::adoptRedStripeSetting, 1},
         {MenuAction::adoptGreenStripeSetting, 0},     {MenuAction::adoptGreenStripeSetting, 1},
         {MenuAction::adoptSpeedSetting, -1},          {MenuAction::adoptSpeedSetting, 0},
         {MenuAction::adoptSpeedSetting, 1},           {MenuAction::adoptViewAreaSetting, 0},
@@ -70,7 +70,7 @@ TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarge
     ASSERT_EQ(window.choices().size(), static_cast<qsizetype>(all.size()) + 5);
     for (const auto& [action, tag] : all) {
         QAbstractButton* button = choice(action, tag);
-        ASSERT_NE(button, nullptr) << commandName(action) << " " << tag;
+        ASSERT_NE(button, nullptr) << actionName(action) << " " << tag;
         // On the round mark: the window is not laid out, and a short label ("2×") does
         // not reach the middle of a button's first size.
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
@@ -94,7 +94,7 @@ TEST_F(PreferenceWindowControllerTest, ReflectsTheStoreAfterEveryChange) {
     defaults.setIntegerForKey(1, keys::findNear);
     EXPECT_EQ(checkedChoices(), (Items{{MenuAction::adoptSpeedSetting, -1},
                                        {MenuAction::adoptViewAreaSetting, 1},
-                                       {MenuAction::adoptTalvexSetting, 1},
+                                       {MenuAction::adoptRedStripeSetting, 1},
                                        {MenuAction::adoptGreenStripeSetting, 0},
                                        {MenuAction::adoptStripeStrengthSetting, 100},
                                        {MenuAction::adoptMagnificationSetting, 3},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/MenuActionTarget.h"
+#include "talvex/ActionTable.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex::test {
@@ -22,8 +23,8 @@ public:
                 return adoptSpeedSetting(sender, defaults_);
             case MenuAction::adoptViewAreaSetting:
                 return adoptViewAreaSetting(sender, defaults_);
-            case MenuAction::adoptTalvexSetting:
-                return adoptTalvexSetting(sender, defaults_);
+            case MenuAction::adoptRedStripeSetting:
+                return adoptRedStripeSetting(sender, defaults_);
             case MenuAction::adoptGreenStripeSetting:
                 return adoptGreenStripeSetting(sender, defaults_);
             case MenuAction::adoptStripeStrengthSetting:
@@ -43,14 +44,7 @@ public:
         }
     }
 
-    bool validateMenuItem(MenuItem& item) override {
-        const MenuAction action = item.action();
-        if (action == MenuAction::adoptTalvexSetting ||
-            action == MenuAction::adoptGreenStripeSetting) {
-            return validateViewControllerMenuItem(item, defaults_);
-        }
-        return validateAppDelegateMenuItem(item, defaults_);
-    }
+    bool validateMenuItem(MenuItem& item) override { return validateAction(item, {defaults_}); }
 
     std::vector<std::pair<MenuAction, std::int64_t>> sent;
 

@@ -9,7 +9,8 @@
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
-#include "talvex/Commands.h"
+#include "talvex/ActionTable.h"
+#include "talvex/ItemTable.h"
 #include "talvex/SettingsActions.h"
 
 namespace talvex {
@@ -27,13 +28,10 @@ protected:
 
     // Validates one item per tag, as opening a menu does; returns the checked tags.
     Tags checked(MenuAction action, Tags tags) {
-        const bool delegate =
-            action == MenuAction::adoptSpeedSetting || action == MenuAction::adoptViewAreaSetting;
         Tags on;
         for (auto tag : tags) {
             PlainMenuItem item(action, tag);
-            EXPECT_TRUE(delegate ? validateAppDelegateMenuItem(item, store)
-                                 : validateViewControllerMenuItem(item, store));
+            EXPECT_TRUE(validateAction(item, {store}));
             if (item.state() == ControlState::on)
                 on.push_back(tag);
         }
@@ -41,7 +39,7 @@ protected:
     }
     Tags checkedSpeed() { return checked(MenuAction::adoptSpeedSetting, {-1, 0, 1}); }
     Tags checkedArea() { return checked(MenuAction::adoptViewAreaSetting, {0, 1}); }
-    Tags checkedRed() { return checked(MenuAction::adoptTalvexSetting, {0, 1}); }
+    Tags checkedRed() { return checked(MenuAction::adoptRedStripeSetting, {0, 1}); }
     Tags checkedGreen() { return checked(MenuAction::adoptGreenStripeSetting, {0, 1}); }
 
     UserDefaults store;
@@ -88,6 +86,7 @@ TEST_F(SettingsActionsTest, SpeedAndAreaItemsOutsideTheSetWriteAndPostNothing) {
     for (std::int64_t tag : Tags{2, -1, 4294967297LL})
         adoptViewAreaSetting(PlainMenuItem(MenuAction::adoptViewAreaSetting, tag), store);
     EXPECT_EQ(changes, 0);
+    store.flush();
     EXPECT_FALSE(std::filesystem::exists(store.filePath()));
 }
 
@@ -100,12 +99,13 @@ TEST_F(SettingsActionsTest, ChoosingAValueStoresItPostsEachTimeAndChecksItInEver
 
     adoptSpeedSetting(PlainMenuItem(MenuAction::adoptSpeedSetting, 1), store);
     adoptViewAreaSetting(PlainMenuItem(MenuAction::adoptViewAreaSetting, 1), store);
-    adoptTalvexSetting(PlainMenuItem(MenuAction::adoptTalvexSetting, 0), store);
+    adoptRedStripeSetting(PlainMenuItem(MenuAction::adoptRedStripeSetting, 0), store);
     EXPECT_EQ(checkedSpeed(), Tags{1});
     EXPECT_EQ(checkedArea(), Tags{1});
     EXPECT_EQ(checkedRed(), Tags{0});
     EXPECT_EQ(checkedGreen(), Tags{1});
 
+    store.flush();  // as the program does when it quits
     UserDefaults relaunched(store.filePath());
     EXPECT_EQ(currentRefreshSpeed(relaunched), RefreshSpeed::fast);
     EXPECT_EQ(currentViewArea(relaunched), ViewArea::mousePointer);
@@ -123,7 +123,7 @@ TEST_F(SettingsActionsTest, StripeItemsStoreAnyTagUnchecked) {
 TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesToggle) {
     const auto checkedFor = [&](MenuAction action, std::int64_t tag) {
         PlainMenuItem item(action, tag);
-        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        EXPECT_TRUE(validateAction(item, {store}));
         return item.state() == ControlState::on;
     };
     EXPECT_EQ(currentPanelShortcut(store), defaultPanelShortcut);
@@ -144,7 +144,7 @@ TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesT
     // Copy Colour Name is enabled only while the names are on.
     const auto copyEnabled = [&] {
         PlainMenuItem copy(MenuAction::copyColourName, 0);
-        return validateCommand(copy, Responder::application, {store});
+        return validateAction(copy, {store});
     };
     EXPECT_FALSE(nameColoursEnabled(store));
     EXPECT_FALSE(copyEnabled());
@@ -160,7 +160,7 @@ TEST_F(SettingsActionsTest, TheShortcutIsCtrlAltLUntilOneIsStoredAndColourNamesT
 TEST_F(SettingsActionsTest, StripeStrengthTakesOnlyItsFourValuesAndFullIsTheDefault) {
     const auto checkedFor = [&](std::int64_t tag) {
         PlainMenuItem item(MenuAction::adoptStripeStrengthSetting, tag);
-        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        EXPECT_TRUE(validateAction(item, {store}));
         return item.state() == ControlState::on;
     };
     EXPECT_EQ(currentStripeStrength(store), 100);
@@ -179,7 +179,7 @@ TEST_F(SettingsActionsTest, StripeStrengthTakesOnlyItsFourValuesAndFullIsTheDefa
 TEST_F(SettingsActionsTest, MagnificationTakesOneToFourAndStepsStayWithinThem) {
     const auto magnifiedBy = [&](std::int64_t tag) {
         PlainMenuItem item(MenuAction::adoptMagnificationSetting, tag);
-        EXPECT_TRUE(validateAppDelegateMenuItem(item, store));
+        EXPECT_TRUE(validateAction(item, {store}));
         return item.state() == ControlState::on;
     };
     const auto step = [&](std::int64_t tag) {
@@ -205,22 +205,23 @@ TEST_F(SettingsActionsTest, MagnificationTakesOneToFourAndStepsStayWithinThem) {
     EXPECT_EQ(currentMagnification(store), 1) << "an odd stored value shows the picture as it is";
 }
 
-TEST_F(SettingsActionsTest, OtherActionsKeepTheirStateAndAreEnabledOnlyWhereAnswered) {
-    auto validate = [&](bool delegate, MenuAction action) {
+// Without a check rule an item keeps its state; without a row (none, a value outside
+// the enum) it is disabled; without a lens the lens's actions are.
+TEST_F(SettingsActionsTest, ActionsWithoutACheckRuleKeepTheirStateAndUnknownOnesAreDisabled) {
+    auto validate = [&](MenuAction action) {
         PlainMenuItem item(action, 1);
         item.setState(ControlState::on);
-        const bool enabled = delegate ? validateAppDelegateMenuItem(item, store)
-                                      : validateViewControllerMenuItem(item, store);
-        EXPECT_EQ(item.state(), ControlState::on);
+        const bool enabled = validateAction(item, {store});
+        EXPECT_EQ(item.state(), ControlState::on) << actionName(action);
         return enabled;
     };
-    EXPECT_TRUE(validate(true, MenuAction::sendFeedback));
-    EXPECT_TRUE(validate(true, MenuAction::openWebsite));
-    EXPECT_FALSE(validate(true, MenuAction::none));
-    EXPECT_FALSE(validate(true, MenuAction::adoptTalvexSetting));
-    EXPECT_FALSE(validate(true, MenuAction::orderFrontAboutBox));
-    EXPECT_FALSE(validate(false, MenuAction::adoptSpeedSetting));
-    EXPECT_FALSE(validate(false, MenuAction::none));
+    EXPECT_TRUE(validate(MenuAction::sendFeedback));
+    EXPECT_TRUE(validate(MenuAction::orderFrontAboutBox));
+    EXPECT_FALSE(validate(MenuAction::none));
+    EXPECT_FALSE(validate(MenuAction::endOfActions));
+    EXPECT_FALSE(validate(static_cast<MenuAction>(-3)));
+    PlainMenuItem hold(MenuAction::toggleHoldPicture, 0);
+    EXPECT_FALSE(validateAction(hold, {store}));
 }
 
 }  // namespace

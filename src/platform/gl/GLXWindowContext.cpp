@@ -11,6 +11,7 @@
 #include "platform/x11/LostServerCrashGuard.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
+#include "platform/x11/XErrorTrap.h"
 
 // Xlib and GLX last: their macros collide with names in other headers.
 #include <GL/glx.h>
@@ -67,6 +68,9 @@ GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
                                   GLX_CONTEXT_PROFILE_MASK_ARB,
                                   GLX_CONTEXT_COMPATIBILITY_PROFILE_BIT_ARB,
                                   None};
+        // A server that cannot make this profile answers with an error (read before
+        // the call returns): expected here, the plain way follows.
+        const XErrorTrap refusal(dpy);
         if (GLXContext c = create(dpy, config, nullptr, True, attributes))
             return c;
     }

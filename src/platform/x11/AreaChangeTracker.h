@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 #include "platform/x11/WindowStack.h"
 #include "platform/x11/XResource.h"
 

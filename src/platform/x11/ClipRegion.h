@@ -2,7 +2,7 @@
 
 // A set of pixels as Xlib keeps it (a list of rectangles, worked on in the client, no
 // server round trips), for tracking which parts of a capture each window still shows.
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 
 struct _XRegion;
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 #include "platform/x11/XWindowId.h"
 
 struct _XDisplay;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/Geometry.h"
-#include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/XWindowId.h"
 
 struct _XDisplay;

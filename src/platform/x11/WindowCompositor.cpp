@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <string>
 
 #include "platform/SystemLog.h"
 #include "platform/x11/CapturedXImage.h"
@@ -28,6 +29,11 @@ bool hasExtensions(Display* display) {
 
 bool hasAlpha(const XRenderPictFormat* format) {
     return format->type == PictTypeDirect && format->direct.alphaMask != 0;
+}
+
+// Where a shared-memory request failed, for the log.
+std::string sizeText(int width, int height) {
+    return "for a capture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
 // Xlib hands pixels over in the server's byte order; the view reads them as words in
@@ -84,8 +90,8 @@ bool WindowCompositor::initialise() {
     rootBackground_ = std::make_unique<RootBackground>(dpy_, root_, display_->screen());
     argb32_ = XRenderFindStandardFormat(dpy_, PictStandardARGB32);
     if (!XShmQueryExtension(dpy_)) {
-        sharedPixmaps_ = false;
-        sharedMemory_ = false;
+        sharedPixmaps_.turnOff();
+        sharedMemory_.turnOff();
         systemLog("The X server lacks MIT-SHM; captures are copied through the connection.");
     }
     return argb32_ != nullptr;
@@ -214,17 +220,28 @@ void WindowCompositor::freeRetiredBuffers() {
     std::erase_if(retired_, [](const auto& buffer) { return buffer.use_count() == 1; });
 }
 
-// Targets are kept between frames while the size stays.
+void WindowCompositor::refuseSharedPixmaps() {
+    sharedPixmaps_.failed("as a test asked");
+    retireTargets(targets_.begin(), targets_.end());
+}
+
+// Targets are kept between frames while the size stays. Shared-memory pixmaps the
+// server refused are asked for again now and then; meanwhile the targets are the
+// server's own.
 WindowCompositor::Target* WindowCompositor::prepareTarget(int width, int height) {
     if (!targets_.empty() &&
         (targets_.front()->width != width || targets_.front()->height != height)) {
         retireTargets(targets_.begin(), targets_.end());
     }
-    if (sharedPixmaps_) {
+    if (sharedPixmaps_.shouldTry()) {
+        if (!targets_.empty() && targets_.front()->pixmap) {
+            retireTargets(targets_.begin(), targets_.end());  // the server's, of the slow way
+        }
         if (Target* target = reusableSharedTarget(width, height)) {
+            sharedPixmaps_.succeeded();
             return target;
         }
-        sharedPixmaps_ = false;  // the server cannot; read back from now on
+        sharedPixmaps_.failed(sizeText(width, height));
         retireTargets(targets_.begin(), targets_.end());
     }
     return serverTarget(width, height);
@@ -352,10 +369,11 @@ void WindowCompositor::compositeLayer(const Target& target, const Layer& layer,
                      static_cast<unsigned>(part.height));
 }
 
-// A shared pixmap holds the picture as soon as the server has handled our requests;
-// a server pixmap is read back.
+// A shared pixmap (a target without a server pixmap of its own) holds the picture as
+// soon as the server has handled our requests; a server pixmap is read back, also when
+// its target keeps a shared buffer to read into.
 std::shared_ptr<XImageBuffer> WindowCompositor::finish(Target& target) {
-    if (target.buffer) {
+    if (!target.pixmap) {
         XSync(dpy_, False);
         return display_->lost() ? nullptr : target.buffer;
     }
@@ -364,12 +382,16 @@ std::shared_ptr<XImageBuffer> WindowCompositor::finish(Target& target) {
 
 // Into shared memory when the server can attach ours, else a copy through the socket.
 std::shared_ptr<XImageBuffer> WindowCompositor::readBack(Target& target) {
-    if (sharedMemory_ && !target.buffer) {
+    if (!target.buffer && sharedMemory_.shouldTry()) {
         target.buffer =
             XImageBuffer::createShared(display_, target.width, target.height, 32, visual32_);
-        sharedMemory_ = target.buffer != nullptr;
+        if (target.buffer) {
+            sharedMemory_.succeeded();
+        } else {
+            sharedMemory_.failed(sizeText(target.width, target.height));
+        }
     }
-    if (!sharedMemory_) {
+    if (!target.buffer) {
         return XImageBuffer::read(display_, target.pixmap.id(), target.width, target.height);
     }
     if (target.buffer.use_count() > 1) {

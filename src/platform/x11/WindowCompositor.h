@@ -22,9 +22,10 @@
 #include <vector>
 
 #include "platform/CapturedImage.h"
+#include "platform/Geometry.h"
 #include "platform/x11/AreaChangeTracker.h"
 #include "platform/x11/ClipRegion.h"
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/x11/FallbackRetry.h"
 #include "platform/x11/RootBackground.h"
 #include "platform/x11/ScreenLayout.h"
 #include "platform/x11/WindowStack.h"
@@ -43,6 +44,8 @@ class WindowCompositor {
 public:
     // Largest side of a capture, in pixels; X pixmaps stop at 32767.
     static constexpr int maximumSide = 16384;
+    // Shared memory the server refused is asked for again after this many captures.
+    static constexpr int capturesBetweenSharedMemoryTries = 250;
 
     // None when the server lacks Composite or Render.
     static std::unique_ptr<WindowCompositor> create(std::shared_ptr<XDisplay> display);
@@ -65,6 +68,12 @@ public:
 
     // The monitor layout, re-read whenever RandR reports a change.
     const ScreenLayout& layout();
+
+    // Whether captures are composed in shared memory now (else on the server and read
+    // back, after a refusal, until the next try).
+    bool composesInSharedMemory() const { return !sharedPixmaps_.isWaiting(); }
+    // Tests: goes on as if the server had just refused a shared-memory pixmap.
+    void refuseSharedPixmaps();
 
 private:
     // Where one frame is composed: a 32-bit pixmap and its picture. With shared-memory
@@ -117,8 +126,14 @@ private:
     std::unordered_map<VisualID, XRenderPictFormat*> formats_;
     XRenderPictFormat* argb32_ = nullptr;
     Visual* visual32_ = nullptr;
-    bool sharedPixmaps_ = true;
-    bool sharedMemory_ = true;
+    // Composing into a pixmap in shared memory; else into a server pixmap read back
+    // into shared memory; else read back through the connection.
+    FallbackRetry sharedPixmaps_{"Shared-memory pixmaps",
+                                 "captures are composed on the server and read back",
+                                 capturesBetweenSharedMemoryTries};
+    FallbackRetry sharedMemory_{"Shared-memory images",
+                                "captures are copied through the connection",
+                                capturesBetweenSharedMemoryTries};
     // Targets of the current size. Captured images may still hold a target's buffer;
     // a target is reused once nobody does (two suffice: one on screen, one filling).
     std::vector<std::unique_ptr<Target>> targets_;

@@ -17,7 +17,6 @@
 
 // Xlib last: its macros (None, Bool, Status) collide with Qt names.
 #include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
 
 namespace talvex {
 
@@ -38,8 +37,8 @@ WindowServer::WindowServer(const char* displayName)
         return;
     }
     inputShapes_ = InputShape::isSupported(control_->get());
-    followLayoutChanges();
-    // Opened at start-up where it can be (the main thread), not at the first tick.
+    // Opened at start-up where it can be (the main thread), not at the first tick;
+    // made elsewhere, the first question on the main thread opens them.
     (void)pointerWatch();
     compositor_ = WindowCompositor::create(capture_);
     if (!compositor_) {
@@ -61,31 +60,35 @@ bool WindowServer::isConnected() const {
     return control_ && compositor_ && !capture_->lost();
 }
 
-std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(Rect globalRect, XWindowId windowId,
-                                                              double scale) {
+std::unique_ptr<CapturedImage> WindowServer::imageBelowWindow(const PixelRect& area,
+                                                              XWindowId windowId) {
     std::lock_guard lock(captureMutex_);
     if (!compositor_ || capture_->lost()) {
         return nullptr;
     }
-    return compositor_->imageBelowWindow(captureRootPixels(globalRect, scale), windowId);
+    return compositor_->imageBelowWindow(area, windowId);
 }
 
-bool WindowServer::unchangedSinceLastCapture(Rect globalRect, XWindowId windowId, double scale) {
+bool WindowServer::unchangedSinceLastCapture(const PixelRect& area, XWindowId windowId) {
+    watchCaptureConnection();
     std::lock_guard lock(captureMutex_);
     if (!compositor_ || capture_->lost()) {
         return false;
     }
-    return compositor_->unchangedSinceLastCapture(captureRootPixels(globalRect, scale), windowId);
+    return compositor_->unchangedSinceLastCapture(area, windowId);
 }
 
-bool WindowServer::areaChangesAreAnnounced() const {
+bool WindowServer::areaChangesAreAnnounced() {
+    watchCaptureConnection();
     return captureEvents_ && !capture_->lost();
 }
 
+// Once, on the main thread (the notifier lives in the toolkit's loop).
 void WindowServer::watchCaptureConnection() {
-    if (!dispatch::isMainThread() || !compositor_->tracksChanges())
+    if (!compositor_ || !dispatch::isMainThread() || std::exchange(captureWatchTried_, true))
         return;
-    captureEvents_ = EventConnection::watch(capture_, [this] { readCaptureEvents(); });
+    if (compositor_->tracksChanges())
+        captureEvents_ = EventConnection::watch(capture_, [this] { readCaptureEvents(); });
 }
 
 // 1. A capture in progress reads the events itself: look again after a moment.
@@ -109,48 +112,12 @@ void WindowServer::readCaptureEvents() {
         emit areaDidChange();
 }
 
-// Under captureMutex_: global display points to root pixels, by the capture
-// connection's own (cached) monitor layout.
-PixelRect WindowServer::captureRootPixels(Rect globalRect, double scale) {
-    return DisplayGeometry(compositor_->layout().mainDisplayBounds(), scale)
-        .globalToRootPixels(globalRect);
-}
-
 Rect WindowServer::mainDisplayBounds() {
-    std::lock_guard lock(controlMutex_);
-    if (!controlUsable()) {
+    std::lock_guard lock(captureMutex_);
+    if (!compositor_ || capture_->lost()) {
         return {};
     }
-    readLayoutChanges();
-    if (!mainDisplay_) {
-        mainDisplay_ = ScreenLayout::query(control_->get(), control_->root()).mainDisplayBounds();
-    }
-    return *mainDisplay_;
-}
-
-// The layout is asked for at every refresh tick; it is queried once and again only
-// after RandR or the root window report a change (read without waiting on the control
-// connection, whose only events these are).
-void WindowServer::followLayoutChanges() {
-    Display* display = control_->get();
-    XSelectInput(display, control_->root(), StructureNotifyMask);
-    int eventBase = 0;
-    int errorBase = 0;
-    if (XRRQueryExtension(display, &eventBase, &errorBase)) {
-        XRRSelectInput(
-            display, control_->root(),
-            RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
-    }
-}
-
-void WindowServer::readLayoutChanges() {
-    Display* display = control_->get();
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        XRRUpdateConfiguration(&event);
-        mainDisplay_.reset();
-    }
+    return compositor_->layout().mainDisplayBounds();
 }
 
 Point WindowServer::pointerLocation() {

@@ -20,7 +20,6 @@
 
 #include "platform/CapturedImage.h"
 #include "platform/Geometry.h"
-#include "platform/x11/DisplayGeometry.h"
 #include "platform/x11/XWindowId.h"
 
 namespace talvex {
@@ -47,25 +46,23 @@ public:
     bool isConnected() const;
 
     // The image of all on-screen windows below the top-level window holding `windowId`,
-    // within `globalRect` (global display points: origin top-left of the main display,
-    // y down), at `scale` device pixels per point: round(size x scale) pixels, 32-bit
-    // B, G, R, A rows top first, alpha 255, whatever the server's depth (the server's
-    // renderer converts 15-, 16- and 24-bit windows alike). None when the rectangle lies off every
-    // monitor, the window is unknown, or the server fails.
-    std::unique_ptr<CapturedImage> imageBelowWindow(Rect globalRect, XWindowId windowId,
-                                                    double scale);
+    // within `area` (root pixels): 32-bit B, G, R, A rows top first, alpha 255, whatever
+    // the server's depth (the server's renderer converts 15-, 16- and 24-bit windows
+    // alike). None when the area lies off every monitor, the window is unknown, or the
+    // server fails.
+    std::unique_ptr<CapturedImage> imageBelowWindow(const PixelRect& area, XWindowId windowId);
 
-    // True when the last capture was of the same rectangle below the same window at the
-    // same scale and nothing in it can have changed since (DAMAGE and structure events);
-    // false whenever that is not known. Callers on any thread, as for captures.
-    bool unchangedSinceLastCapture(Rect globalRect, XWindowId windowId, double scale);
+    // True when the last capture was of the same area below the same window and nothing
+    // in it can have changed since (DAMAGE and structure events); false whenever that is
+    // not known. Callers on any thread, as for captures.
+    bool unchangedSinceLastCapture(const PixelRect& area, XWindowId windowId);
     // Main thread: true while the first change the server reports in the area of the
     // last capture will be emitted as areaDidChange() from the toolkit's loop, without
     // anybody asking. False without DAMAGE.
-    bool areaChangesAreAnnounced() const;
+    bool areaChangesAreAnnounced();
 
-    // The main display (see ScreenLayout) in root pixels; read again only after the
-    // server reports a change.
+    // The main display (see ScreenLayout) in root pixels. The monitor layout is kept in
+    // one place, the capture connection's, which follows RandR; none without it.
     Rect mainDisplayBounds();
     // The pointer in root pixels. On the toolkit's main thread it is followed from
     // device events (PointerWatch): a resting pointer costs no round trip.
@@ -106,9 +103,6 @@ signals:
 
 private:
     bool controlUsable() const;
-    PixelRect captureRootPixels(Rect globalRect, double scale);
-    void followLayoutChanges();
-    void readLayoutChanges();
     PointerWatch* pointerWatch();
     void watchCaptureConnection();
     void readCaptureEvents();
@@ -117,7 +111,6 @@ private:
     std::mutex controlMutex_;
     bool inputShapes_ = false;
     std::optional<bool> clickReplay_;  // none until asked
-    std::optional<Rect> mainDisplay_;  // none until asked for, and after a change
     std::optional<std::string> displayName_;
     std::unique_ptr<PointerWatch> pointerWatch_;  // opened on first use, main thread only
     bool pointerWatchTried_ = false;
@@ -126,9 +119,11 @@ private:
     std::mutex captureMutex_;
     std::unique_ptr<WindowCompositor> compositor_;
     // The capture connection's events are read from the toolkit's loop as they come
-    // (main thread only; none off it or without DAMAGE). While a capture holds
-    // captureMutex_, it reads them itself, and the loop looks again after a moment.
+    // (watched from the first question asked on the main thread, whichever thread made
+    // the server; none without DAMAGE). While a capture holds captureMutex_, it reads
+    // them itself, and the loop looks again after a moment. Main thread only.
     std::unique_ptr<EventConnection> captureEvents_;
+    bool captureWatchTried_ = false;
     static constexpr std::chrono::milliseconds captureBusyRetry{2};
 };
 

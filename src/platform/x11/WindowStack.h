@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 #include "platform/x11/XWindowId.h"
 
 struct _XDisplay;

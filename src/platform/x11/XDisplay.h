@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 #include "platform/x11/XWindowId.h"
 
 struct _XDisplay;

@@ -5,7 +5,9 @@
 // for a capture that races against windows coming and going. Our handler absorbs (and
 // counts) every error on the connections we adopted and hands errors on any other
 // connection to the handler that was installed before ours, so the toolkit's own
-// policy for its connection stays in force.
+// policy for its connection stays in force. Of the absorbed errors, those that a
+// vanishing window does not explain and that no XErrorTrap watches for are logged,
+// one line per kind (code and request) for the process.
 #include <cstdint>
 
 struct _XDisplay;
@@ -20,7 +22,8 @@ public:
     // ours goes back on top and chains to theirs.
     static void install();
 
-    // Errors on an adopted connection are absorbed and counted. A lost adopted
+    // Errors on an adopted connection are absorbed, counted and, when unexpected,
+    // logged once per kind. A lost adopted
     // connection ends the process (one line, status 1) when the server is gone, that is
     // when another adopted connection hung up too; alone, it logs one line and is
     // marked lost.
@@ -29,6 +32,10 @@ public:
 
     // Errors seen on an adopted connection so far (0 for others).
     static std::uint64_t errorCount(_XDisplay* display);
+    // While a trap watches an adopted connection (XErrorTrap), its errors are the
+    // watcher's to judge and none is logged. Calls pair; traps may nest.
+    static void beginTrap(_XDisplay* display);
+    static void endTrap(_XDisplay* display);
     // True once the server connection of an adopted display broke. No request may be
     // sent on it from then on, from any thread: Xlib keeps the display locked by the
     // thread that met the break, and any other thread's request blocks for ever.

@@ -9,6 +9,13 @@ namespace talvex {
 XErrorTrap::XErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);
     errorsBefore_ = XErrorPolicy::errorCount(display_);
+    XErrorPolicy::beginTrap(display_);
+}
+
+// Errors of the watched requests still on their way are read by failed(); a trap left
+// without asking lets the later ones be judged as anyone's.
+XErrorTrap::~XErrorTrap() {
+    XErrorPolicy::endTrap(display_);
 }
 
 bool XErrorTrap::failed() const {

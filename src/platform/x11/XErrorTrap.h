@@ -14,6 +14,9 @@ namespace talvex {
 class XErrorTrap {
 public:
     explicit XErrorTrap(_XDisplay* display);
+    ~XErrorTrap();
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
     bool failed() const;
 
 private:

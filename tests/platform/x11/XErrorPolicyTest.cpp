@@ -2,6 +2,9 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <string>
+
 #include "platform/gl/GLXWindowContext.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
@@ -46,6 +49,30 @@ TEST(XErrorPolicy, AbsorbsErrorsOnOwnConnectionsAndChainsOthers) {
     // Leave the chain as it was: our handler over the one the test found.
     XSetErrorHandler(before);
     XErrorPolicy::install();
+}
+
+// A vanished window explains BadWindow, and a trap's errors are its caller's; any
+// other error is a fault of ours: one line for each kind.
+TEST(XErrorPolicy, LogsEachKindOfUnexpectedErrorOnce) {
+    TALVEX_REQUIRE_DISPLAY();
+    auto own = XDisplay::open();
+    ASSERT_TRUE(own);
+    Display* dpy = own->get();
+    const Atom noSuchAtom = 0x7ffffff0;
+    testing::internal::CaptureStderr();
+    XMapWindow(dpy, noSuchWindow);
+    {
+        XErrorTrap trap(dpy);
+        XDeleteProperty(dpy, own->root(), noSuchAtom);
+        EXPECT_TRUE(trap.failed());
+    }
+    XDeleteProperty(dpy, own->root(), noSuchAtom);
+    XDeleteProperty(dpy, own->root(), noSuchAtom);
+    XSync(dpy, False);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(XErrorPolicy::errorCount(dpy), 4u);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("X error BadAtom (5) from request 19.0"), std::string::npos) << log;
 }
 
 // The GL connection is one of ours: an error on it (here, drawing into a window that

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/x11/DisplayGeometry.h"
+#include "platform/Geometry.h"
 
 namespace talvex::test {
 
