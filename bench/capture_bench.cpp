@@ -5,14 +5,16 @@
 // The "desktop" argument puts a full-screen window at the bottom (as desktops have),
 // which lets the capture skip everything below it; without it the background is
 // painted and every window composed.
-#include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
-#include "ShmRootReader.h"
 
 #include <cstdint>
 #include <vector>
 
 #include "platform/x11/WindowServer.h"
+
+// Xlib after Qt (WindowServer is a QObject): its macros (Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
+#include "ShmRootReader.h"
 
 namespace {
 

@@ -19,7 +19,6 @@
 #include "about/KPAboutBoxScrollView.h"
 #include "about/TextAreaFit.h"
 #include "platform/Bundle.h"
-#include "platform/NotificationCenter.h"
 #include "ui_KPAboutBox.h"
 
 namespace talvex {
@@ -173,9 +172,7 @@ Replacement versionLine(const Placeholder& at) {
 
 KPAboutBoxController::KPAboutBoxController() : form_(std::make_unique<Ui::KPAboutBox>()) {}
 
-KPAboutBoxController::~KPAboutBoxController() {
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+KPAboutBoxController::~KPAboutBoxController() = default;
 
 QWidget* KPAboutBoxController::window() {
     if (!window_)

@@ -22,7 +22,7 @@ public:
     // the same area below the same window; false when that is not known.
     virtual bool unchangedSinceLastCapture(const PixelRect&, XWindowId) { return false; }
     // Main thread: true while the first change beneath the last capture will be
-    // announced (WindowServer::areaDidChangeNotification) without anybody asking.
+    // announced (WindowServer::areaDidChange) without anybody asking.
     virtual bool changesAreAnnounced() { return false; }
 };
 

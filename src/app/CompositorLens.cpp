@@ -4,12 +4,10 @@
 #include <QLabel>
 
 #include "app/FilteredView.h"
-#include "app/LensSettings.h"
+#include "app/LensConfiguration.h"
 #include "app/Window.h"
 #include "platform/LensBus.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
 
 namespace talvex {
 
@@ -30,19 +28,13 @@ CompositorLens::CompositorLens(Window& panel, FilteredView& view, Desktop deskto
             [this](std::optional<Rgb> colour) { colour_ = colour; });
     panel.installEventFilter(this);
     view.installEventFilter(this);
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, nullptr, [this](const Notification&) {
-            QMetaObject::invokeMethod(this, [this] { sendSettings(); });
-        });
+    connect(&view, &FilteredView::lensSettingsChanged, this, &CompositorLens::sendSettings);
     // Finding, or picking the colour to find (the compositor then names the colour under
     // the pointer, which the click picks).
-    NotificationCenter::defaultCenter().addObserver(
-        this, FilteredView::foundColourDidChangeNotification, &view,
-        [this](const Notification&) { sendSettings(); });
+    connect(&view, &FilteredView::foundColourChanged, this, &CompositorLens::sendSettings);
 }
 
 CompositorLens::~CompositorLens() {
-    NotificationCenter::defaultCenter().removeObserver(this);
     if (attached_)
         bus_->detach();
 }
@@ -143,7 +135,7 @@ void CompositorLens::sendPicture() {
 void CompositorLens::sendSettings() {
     if (!attached_ || !view_)
         return;
-    bus_->configure(lens::settingsFor(UserDefaults::standard(), view_->scheduler().held(),
+    bus_->configure(lens::settingsFor(view_->lensSettings(), view_->scheduler().held(),
                                       view_->backingScaleFactor(), view_->foundColour(),
                                       view_->pickingColour()));
 }

@@ -15,11 +15,9 @@
 #include "app/X11Capture.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
-#include "platform/WindowNotifications.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
 
@@ -67,16 +65,13 @@ FilteredView::FilteredView(QWidget* parent)
       scheduler_(*this),
       captureSource_(std::make_shared<X11Capture>()) {
     installClickThroughHandler();
-    updateFromDefaults();
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, nullptr,
-        [this](const Notification&) { userDefaultsDidChange(); });
-    NotificationCenter::defaultCenter().addObserver(
-        this, WindowServer::pointerDidMoveNotification, &WindowServer::shared(),
-        [this](const Notification&) { resumeFullRate(); });
-    NotificationCenter::defaultCenter().addObserver(
-        this, WindowServer::areaDidChangeNotification, &WindowServer::shared(),
-        [this](const Notification&) { areaDidChange(); });
+    adoptLensSettings(LensSettings::read(UserDefaults::standard()));
+    connect(&UserDefaults::standard(), &UserDefaults::valueChanged, this,
+            &FilteredView::followStore);
+    connect(&WindowServer::shared(), &WindowServer::pointerDidMove, this,
+            &FilteredView::resumeFullRate);
+    connect(&WindowServer::shared(), &WindowServer::areaDidChange, this,
+            &FilteredView::areaDidChange);
     // Escape ends finding while the panel is active.
     stopFinding_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { findColour({}); });
     stopFinding_->setContext(Qt::WindowShortcut);
@@ -86,7 +81,6 @@ FilteredView::FilteredView(QWidget* parent)
 }
 
 FilteredView::~FilteredView() {
-    NotificationCenter::defaultCenter().removeObserver(this);
     updateTimer_.reset();
 }
 
@@ -94,9 +88,24 @@ std::unique_ptr<OpenGLShaderFilter> FilteredView::makeFilter() {
     return std::make_unique<TalvexFilter>();
 }
 
-void FilteredView::updateFromDefaults() {
-    magnification_ = currentMagnification();
-    scheduler_.updateFromDefaults(currentRefreshSpeed(), currentViewArea());
+void FilteredView::followStore() {
+    setLensSettings(LensSettings::read(UserDefaults::standard()));
+}
+
+void FilteredView::setLensSettings(const LensSettings& settings) {
+    if (settings == lensSettings_)
+        return;
+    adoptLensSettings(settings);
+    if (scheduler_.held())
+        renderer()->redrawShownPicture();
+    emit lensSettingsChanged(lensSettings_);
+}
+
+void FilteredView::adoptLensSettings(const LensSettings& settings) {
+    lensSettings_ = settings;
+    magnification_ = settings.magnification;
+    scheduler_.updateFromDefaults(settings.speed, settings.area);
+    renderer()->setLensSettings(settings);
 }
 
 void FilteredView::setCaptureSource(std::shared_ptr<CaptureSource> source) {
@@ -122,27 +131,6 @@ void FilteredView::drawRect() {
         renderer()->redrawShownPicture();
     else
         redrawCaptureAsync();
-}
-
-void FilteredView::userDefaultsDidChange() {
-    // The filter's switches may have changed: the picture is drawn again.
-    renderer()->redrawRequired = true;
-    // The store posts on the thread that wrote; timers, geometry and a held picture
-    // belong to the main thread.
-    if (dispatch::isMainThread()) {
-        adoptDefaults();
-        return;
-    }
-    dispatch::mainAsync([view = QPointer<FilteredView>(this)] {
-        if (view)
-            view->adoptDefaults();
-    });
-}
-
-void FilteredView::adoptDefaults() {
-    updateFromDefaults();
-    if (scheduler_.held())
-        renderer()->redrawShownPicture();
 }
 
 void FilteredView::prepareTimer() {
@@ -207,25 +195,25 @@ void FilteredView::viewDidMoveToWindow() {
         windowDidChangeOcclusionState();
 }
 
-void FilteredView::observeWindow(const void* window) {
-    auto& center = NotificationCenter::defaultCenter();
-    observedWindow_ = window;
-    center.addObserver(this, windowDidMoveNotification, window, [this](const Notification&) {
+// Only a Window tells of moves, resizes, drags, occlusion and scale.
+void FilteredView::observeWindow(QWidget* window) {
+    auto* panel = qobject_cast<Window*>(window);
+    if (!panel)
+        return;
+    observedWindow_ = panel;
+    connect(panel, &Window::moved, this, [this] {
         lastViewRect_.reset();  // found again by the next tick or capture request
         redrawCaptureAsync();
     });
-    center.addObserver(this, windowDidEndLiveResizeNotification, window,
-                       [this](const Notification&) { scheduler_.windowDidEndLiveResizeOrMove(); });
-    center.addObserver(
-        this, windowWillStartLiveResizeNotification, window,
-        [this](const Notification&) { scheduler_.windowWillStartLiveResizeOrMove(); });
-    center.addObserver(this, Window::willStartDragging(), window, [this](const Notification&) {
-        scheduler_.windowWillStartLiveResizeOrMove();
-    });
-    center.addObserver(this, Window::didEndDragging(), window,
-                       [this](const Notification&) { scheduler_.windowDidEndLiveResizeOrMove(); });
-    center.addObserver(this, windowDidChangeOcclusionStateNotification, window,
-                       [this](const Notification&) { windowDidChangeOcclusionState(); });
+    const auto pause = [this] { scheduler_.windowWillStartLiveResizeOrMove(); };
+    const auto resume = [this] { scheduler_.windowDidEndLiveResizeOrMove(); };
+    connect(panel, &Window::liveResizeStarted, this, pause);
+    connect(panel, &Window::liveResizeEnded, this, resume);
+    connect(panel, &Window::draggingStarted, this, pause);
+    connect(panel, &Window::draggingEnded, this, resume);
+    connect(panel, &Window::occlusionStateChanged, this,
+            &FilteredView::windowDidChangeOcclusionState);
+    connect(panel, &Window::backingScaleFactorChanged, this, &FilteredView::reshape);
 }
 
 void FilteredView::windowDidChangeOcclusionState() {
@@ -238,15 +226,8 @@ void FilteredView::windowDidChangeOcclusionState() {
 }
 
 void FilteredView::stopObservingWindow() {
-    if (!observedWindow_)
-        return;
-    auto& center = NotificationCenter::defaultCenter();
-    for (const std::string& name :
-         {std::string(windowDidMoveNotification), std::string(windowDidEndLiveResizeNotification),
-          std::string(windowWillStartLiveResizeNotification), Window::willStartDragging(),
-          Window::didEndDragging(), std::string(windowDidChangeOcclusionStateNotification)}) {
-        center.removeObserver(this, name, observedWindow_);
-    }
+    if (observedWindow_)
+        observedWindow_->disconnect(this);
     observedWindow_ = nullptr;
 }
 
@@ -287,7 +268,7 @@ Point FilteredView::placeShownAt(QPointF position) const {
 void FilteredView::startPickingColour() {
     pickingColour_ = true;
     setIgnoresMouseEvents(ignoreAsked_);  // the picture takes the next click
-    foundColourDidChange();
+    announceFoundColour();
 }
 
 void FilteredView::findColour(std::optional<Rgb> colour) {
@@ -299,12 +280,12 @@ void FilteredView::findColour(std::optional<Rgb> colour) {
         renderer()->redrawShownPicture();
     else
         redrawCaptureAsync();
-    foundColourDidChange();
+    announceFoundColour();
 }
 
-void FilteredView::foundColourDidChange() {
+void FilteredView::announceFoundColour() {
     stopFinding_->setEnabled(pickingColour_ || foundColour_);
-    NotificationCenter::defaultCenter().post(foundColourDidChangeNotification, this);
+    emit foundColourChanged();
 }
 
 void FilteredView::mousePressEvent(QMouseEvent* event) {

@@ -28,6 +28,7 @@
 #include "platform/Rgb.h"
 #include "platform/x11/XWindowId.h"
 #include "render/OpenGLPixelBufferView.h"
+#include "settings/LensSettings.h"
 #include "settings/Settings.h"
 
 class QShortcut;
@@ -59,12 +60,17 @@ public:
     // resize or a settings change; letting go captures afresh), occluded, view area.
     CaptureScheduler& scheduler() { return scheduler_; }
     const CaptureScheduler& scheduler() const { return scheduler_; }
-    // How many times the picture is enlarged (the stored setting, read with the others).
+    // How many times the picture is enlarged (of the lens settings).
     int magnification() const { return magnification_; }
     const Timer* updateTimer() const { return updateTimer_.get(); }
 
-    // Re-reads the refresh speed, the view area and the magnification (restarts the timer).
-    void updateFromDefaults();
+    // The settings the lens follows: read from the standard store when the view is made
+    // and again whenever a value there changes (on another thread, queued to this one).
+    // A change restarts the timer at its speed, takes the area and magnification, hands
+    // the value to the renderer (the next picture is drawn whole; a held one at once),
+    // and emits lensSettingsChanged.
+    const LensSettings& lensSettings() const { return lensSettings_; }
+    void setLensSettings(const LensSettings& settings);
 
     // One tick of the refresh timer: click-through, then maybe a capture.
     void recaptureIfNeeded();
@@ -100,14 +106,11 @@ public:
     // Find a Colour: after startPickingColour() the next press on the picture picks the
     // colour there, as captured, instead of passing through; from then on the picture
     // shows colours near it as usual and the rest dimmed grey, until findColour(none)
-    // (or Escape while the panel is active). Each change is posted as
-    // foundColourDidChangeNotification (object: this view).
+    // (or Escape while the panel is active). Each change emits foundColourChanged.
     void startPickingColour();
     void findColour(std::optional<Rgb> colour);
     bool pickingColour() const { return pickingColour_; }
     std::optional<Rgb> foundColour() const { return foundColour_; }
-    static constexpr const char* foundColourDidChangeNotification =
-        "TalvexFoundColourDidChangeNotification";
 
     // Where captures come from; the X11 capture by default.
     void setCaptureSource(std::shared_ptr<CaptureSource> source);
@@ -139,6 +142,12 @@ public:
     // window exists or without a window.
     virtual std::int64_t windowNumber() const;
 
+signals:
+    // Picking a colour to find began, or the colour found changed (pickingColour,
+    // foundColour).
+    void foundColourChanged();
+    void lensSettingsChanged(const talvex::LensSettings& settings);
+
 protected:
     void viewWillMoveToWindow(QWidget* newWindow) override;
     void viewDidMoveToWindow() override;
@@ -162,6 +171,7 @@ private:
     // that tick makes: one question to the server per tick.
     std::optional<Point> tickPointer_;
     QPointer<LensSource> lensSource_;
+    LensSettings lensSettings_;
     int magnification_ = 1;
     bool pickingColour_ = false;
     std::optional<Rgb> foundColour_;
@@ -176,19 +186,19 @@ private:
         Point target;
     };
     std::optional<PendingClick> pendingClick_;
-    // The window whose notifications are observed (the key they are posted with).
-    const void* observedWindow_ = nullptr;
+    // The panel whose signals the view follows.
+    QPointer<QWidget> observedWindow_;
 
-    void observeWindow(const void* window);
+    void observeWindow(QWidget* window);
     void stopObservingWindow();
-    void userDefaultsDidChange();
-    void adoptDefaults();
+    void followStore();
+    void adoptLensSettings(const LensSettings& settings);
     void windowDidChangeOcclusionState();
     void resumeFullRate();
     void areaDidChange();
     void firstPictureDrawn(std::uint64_t pausesBegun);
     void replayClick(Point target, unsigned button);
-    void foundColourDidChange();
+    void announceFoundColour();
 };
 
 }  // namespace talvex

@@ -11,9 +11,7 @@
 #include "app/ResizeGrip.h"
 #include "app/TitleBar.h"
 #include "app/TitleBarButton.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
-#include "platform/WindowNotifications.h"
 #include "platform/x11/MotifWmHints.h"
 #include "platform/x11/WindowVisibilityMonitor.h"
 
@@ -71,28 +69,12 @@ Window::~Window() {
     pausedDragTimer_.reset();
 }
 
-// The names are made once, on first use (thread-safe static initialisation), and live
-// for the rest of the process.
-const std::string& Window::willStartDragging() {
-    static const std::string name = "WindowWillStartDraggingNotification";
-    return name;
-}
-
-const std::string& Window::didEndDragging() {
-    static const std::string name = "WindowDidEndDraggingNotification";
-    return name;
-}
-
-void Window::post(const char* name) {
-    NotificationCenter::defaultCenter().post(name, static_cast<const void*>(this));
-}
-
 // --- Drag detection --------------------------------------------------------------
 
 void Window::mouseDragged(QMouseEvent* event) {
     if (!dragging_) {
         dragging_ = true;
-        NotificationCenter::defaultCenter().post(willStartDragging(), this);
+        emit draggingStarted();
     }
     startPauseTimer();
     if (moveOnDrag_)
@@ -108,7 +90,7 @@ void Window::startPauseTimer() {
 
 void Window::stoppedDragging() {
     dragging_ = false;
-    NotificationCenter::defaultCenter().post(didEndDragging(), this);
+    emit draggingEnded();
 }
 
 // Moved by us from the pointer's travel: handing the move to the window manager
@@ -318,7 +300,7 @@ void Window::zoom() {
 void Window::startLiveResize() {
     inLiveResize_ = true;
     resizeStartGeometry_ = frame();
-    post(windowWillStartLiveResizeNotification);
+    emit liveResizeStarted();
 }
 
 // The grip's corner follows the pointer; the opposite top corner stays put.
@@ -338,7 +320,7 @@ void Window::endLiveResize() {
     if (!inLiveResize_)
         return;
     inLiveResize_ = false;
-    post(windowDidEndLiveResizeNotification);
+    emit liveResizeEnded();
 }
 
 // --- Position, visibility, scale -------------------------------------------------
@@ -350,7 +332,7 @@ void Window::moveEvent(QMoveEvent* event) {
         placeSplitGrips();
     }
     if (event->pos() != event->oldPos())
-        post(windowDidMoveNotification);
+        emit moved();
 }
 
 std::int64_t Window::windowNumber() const {
@@ -430,7 +412,7 @@ void Window::updateOcclusionState() {
     if (state == occlusionState_)
         return;
     occlusionState_ = state;
-    post(windowDidChangeOcclusionStateNotification);
+    emit occlusionStateChanged();
 }
 
 void Window::updateBackingScaleFactor() {
@@ -439,7 +421,7 @@ void Window::updateBackingScaleFactor() {
     backingScaleFactor_ = scale;
     if (previous == 0 || previous == scale)
         return;
-    post(windowDidChangeBackingPropertiesNotification);
+    emit backingScaleFactorChanged();
     applyIgnoresMouseEvents();
 }
 

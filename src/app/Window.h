@@ -6,14 +6,11 @@
 // bottom corners of the content.
 //
 // Drag detection: every drag event of the panel goes through mouseDragged(). The first
-// one of a drag sets `dragging` and posts willStartDragging(); each one replaces the
-// one-shot pause timer, so the drag ends (stoppedDragging(), which posts
-// didEndDragging()) once no drag event has come for 0.2 seconds, not at the release.
+// one of a drag sets `dragging` and emits draggingStarted(); each one replaces the
+// one-shot pause timer, so the drag ends (stoppedDragging(), which emits
+// draggingEnded()) once no drag event has come for 0.2 seconds, not at the release.
 //
-// All notifications go to the default NotificationCenter, synchronously, on the main
-// thread, with this Window as object (register with the Window's address):
-// willStartDragging(), didEndDragging() and the window notifications of
-// platform/WindowNotifications.h (move, live resize, occlusion, backing properties).
+// Every signal is emitted on the main thread.
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
@@ -21,7 +18,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/Geometry.h"
@@ -52,9 +48,6 @@ public:
 
     explicit Window(QWidget* parent = nullptr);
     ~Window() override;
-
-    static const std::string& willStartDragging();
-    static const std::string& didEndDragging();
 
     bool dragging() const { return dragging_; }
     void setDragging(bool dragging) { dragging_ = dragging; }
@@ -121,6 +114,19 @@ public:
 signals:
     // The panel is about to close (close button, close(), orderOut()).
     void windowWillClose();
+    // A drag of the panel began, and ended (see above).
+    void draggingStarted();
+    void draggingEnded();
+    // The panel's position on screen changed.
+    void moved();
+    // A live resize began (a resize grip was pressed) and ended (it was released).
+    void liveResizeStarted();
+    void liveResizeEnded();
+    // occlusionState() changed: the panel became visible on screen, or stopped being
+    // visible (unmapped, minimised, or fully covered by other windows).
+    void occlusionStateChanged();
+    // The backing scale factor (device pixel ratio) changed.
+    void backingScaleFactorChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -152,7 +158,6 @@ private:
     void updateOcclusionState();
     void updateBackingScaleFactor();
     void applyIgnoresMouseEvents();
-    void post(const char* name);
 
     TitleBar* titleBar_;
     QPointer<QWidget> content_;

@@ -10,7 +10,6 @@
 
 #include "platform/DefaultsFile.h"
 #include "platform/DefaultsFileWatcher.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SettingsWriter.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
@@ -60,7 +59,7 @@ public:
         flushHeldBack();
     }
 
-    // Fills the persistent domain from the file; no notification.
+    // Fills the persistent domain from the file; no signal.
     void load();
     // Has the persistent domain saved soon, off the calling thread; called after each
     // change. flush() waits until those saves are done.
@@ -451,7 +450,7 @@ void UserDefaults::setIntegerForKey(std::int64_t value, const std::string& key) 
         persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
     persistence_->save();
-    postDidChange();
+    emitChange(key);
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
@@ -462,7 +461,7 @@ void UserDefaults::removeObjectForKey(const std::string& key) {
         persistence_->unsavedKeys[key] = ++persistence_->changeCount;
     }
     persistence_->save();
-    postDidChange();
+    emitChange(key);
 }
 
 void UserDefaults::flush() {
@@ -470,14 +469,45 @@ void UserDefaults::flush() {
 }
 
 bool UserDefaults::reloadFromDisk(bool settled) {
+    const std::map<std::string, std::int64_t> before = valuesInForce();
     const Persistence::Reload result = persistence_->reload(settled);
-    if (result == Persistence::Reload::changed)
-        postDidChange();
-    return result != Persistence::Reload::unsettled;
+    if (result != Persistence::Reload::changed)
+        return result != Persistence::Reload::unsettled;
+    const std::map<std::string, std::int64_t> after = valuesInForce();
+    // A key that went away reads as 0 now; one that came, as 0 before.
+    std::map<std::string, std::int64_t> changed;
+    for (const auto& [key, value] : after) {
+        auto old = before.find(key);
+        if ((old == before.end() ? 0 : old->second) != value)
+            changed[key] = value;
+    }
+    for (const auto& [key, value] : before) {
+        if (!after.count(key) && value != 0)
+            changed[key] = 0;
+    }
+    for (const auto& [key, value] : changed)
+        emit valueChanged(QString::fromStdString(key), value);
+    return true;
 }
 
-void UserDefaults::postDidChange() {
-    NotificationCenter::defaultCenter().post(didChangeNotification, this);
+std::map<std::string, std::int64_t> UserDefaults::valuesInForce() const {
+    std::map<std::string, std::int64_t> values;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [key, value] : registered_)
+            values[key] = 0;
+        for (const auto& [key, value] : persistent_)
+            values[key] = 0;
+        for (const auto& [key, value] : persistence_->otherValues)
+            values[key] = 0;
+    }
+    for (auto& [key, value] : values)
+        value = integerForKey(key);
+    return values;
+}
+
+void UserDefaults::emitChange(const std::string& key) {
+    emit valueChanged(QString::fromStdString(key), integerForKey(key));
 }
 
 }  // namespace talvex

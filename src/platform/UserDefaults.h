@@ -4,9 +4,9 @@
 //   1. the persistent domain: values the user stored, kept in a JSON file in the user's
 //      XDG config folder ($XDG_CONFIG_HOME/Talvex/, else ~/.config/Talvex/);
 //   2. the registration domain: registerDefaults(), in memory only, never written.
-// Every write posts "NSUserDefaultsDidChangeNotification" on the default notification
-// centre (object: the store), even when the value does not change. Reads and writes
-// are safe from any thread; the notification is delivered on the writing thread.
+// Every write emits valueChanged(key, value in force), even when the value does not
+// change. Reads and writes are safe from any thread; the signal is emitted on the
+// writing thread, so an observer living on another thread gets it queued.
 //
 // Durability: a write takes effect in memory at once and is saved by the store's own
 // thread (SettingsWriter): a burst of writes becomes one save, made once the burst has
@@ -25,7 +25,7 @@
 //
 // Outside changes: a store created while a QCoreApplication exists watches its file
 // from the main thread; a change written by another process is adopted and announced
-// with the same notification, delivered on the main thread. The store's own saves are
+// with the same signal, once per changed key, on the main thread. The store's own saves are
 // recognised and not announced twice. An outside change is merged with the changes
 // made here that the file does not hold yet; where both changed one key, this store's
 // value wins. A file that cannot be parsed after an outside change may still be being
@@ -37,7 +37,9 @@
 // is saved over it (and what a writer still holding the emptied file puts there later
 // is merged all the same), and a store that goes away saves what it held back. A file
 // already empty when the store is created is no edit under way. Destroy a store on the
-// main thread, not from inside one of its notifications.
+// main thread, not from inside one of its signals.
+#include <QObject>
+#include <QString>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -49,12 +51,12 @@
 
 namespace talvex {
 
-class UserDefaults {
+class UserDefaults : public QObject {
+    Q_OBJECT
+
 public:
     // A registered or stored value. A boolean reads as integer 1 (YES) or 0 (NO).
     using Value = std::variant<bool, std::int64_t>;
-
-    static constexpr const char* didChangeNotification = "NSUserDefaultsDidChangeNotification";
 
     // The process's store, backed by the default settings file.
     static UserDefaults& standard();
@@ -63,7 +65,7 @@ public:
 
     // A store backed by `file` (tests, tools). The file need not exist.
     explicit UserDefaults(std::filesystem::path file);
-    ~UserDefaults();
+    ~UserDefaults() override;
     UserDefaults(const UserDefaults&) = delete;
     UserDefaults& operator=(const UserDefaults&) = delete;
 
@@ -76,7 +78,7 @@ public:
     // JSON type there gives nothing).
     std::optional<Value> persistentValueForKey(const std::string& key) const;
 
-    // Stores `value` under `key` durably, then posts the change notification.
+    // Stores `value` under `key` durably, then emits valueChanged.
     void setIntegerForKey(std::int64_t value, const std::string& key);
     void removeObjectForKey(const std::string& key);
     // Returns once every change made so far is saved, or its save failed and was logged,
@@ -85,13 +87,17 @@ public:
 
     const std::filesystem::path& filePath() const { return file_; }
 
-    // Re-reads the file after another process changed it; posts the change notification
-    // when the settings in force changed. A file that cannot be parsed is left alone
+    // Re-reads the file after another process changed it; emits valueChanged for each
+    // key whose value in force changed. A file that cannot be parsed is left alone
     // unless `settled` (its writer may be half-way through): the answer is then false,
     // and the caller calls again once the file has stopped changing; so too while a save
     // of this store is under way. A settled unreadable file is set aside and rewritten
     // from the settings in force.
     bool reloadFromDisk(bool settled = true);
+
+signals:
+    // `key` now reads as `value` (integerForKey).
+    void valueChanged(const QString& key, qint64 value);
 
 private:
     class Persistence;
@@ -101,7 +107,9 @@ private:
     std::map<std::string, Value> persistent_;
     std::unique_ptr<Persistence> persistence_;
 
-    void postDidChange();
+    // Every key with a value in force, as integerForKey reads it.
+    std::map<std::string, std::int64_t> valuesInForce() const;
+    void emitChange(const std::string& key);
 };
 
 }  // namespace talvex

@@ -4,8 +4,6 @@
 #include <QEvent>
 #include <QGuiApplication>
 
-#include "platform/NotificationCenter.h"
-#include "platform/WindowNotifications.h"
 #include "platform/gl/GLXWindowContext.h"
 
 // Xlib last: its macros (None, Bool, Status) collide with Qt names.
@@ -45,7 +43,6 @@ OpenGLPixelBufferView::OpenGLPixelBufferView(FilterFactory makeFilter, QWidget* 
 }
 
 OpenGLPixelBufferView::~OpenGLPixelBufferView() {
-    NotificationCenter::defaultCenter().removeObserver(this);
     // Qt destroys the native window after this body; stop drawing into it first. The
     // context lock waits for a frame in flight to end.
     detachFromNativeWindow();
@@ -108,7 +105,6 @@ double OpenGLPixelBufferView::backingScaleFactor() const {
 void OpenGLPixelBufferView::viewWillMoveToWindow(QWidget* /*newWindow*/) {}
 
 void OpenGLPixelBufferView::viewDidMoveToWindow() {
-    observeBackingProperties(hostWindow());
     reshape();
 }
 
@@ -119,18 +115,6 @@ void OpenGLPixelBufferView::followWindowChange() {
     viewWillMoveToWindow(window);
     hostWindow_ = window;
     viewDidMoveToWindow();
-}
-
-void OpenGLPixelBufferView::observeBackingProperties(QWidget* window) {
-    auto& center = NotificationCenter::defaultCenter();
-    if (observedWindow_) {
-        center.removeObserver(this, windowDidChangeBackingPropertiesNotification, observedWindow_);
-    }
-    observedWindow_ = window;
-    if (!window)
-        return;
-    center.addObserver(this, windowDidChangeBackingPropertiesNotification, window,
-                       [this](const Notification&) { reshape(); });
 }
 
 bool OpenGLPixelBufferView::event(QEvent* event) {
@@ -184,6 +168,9 @@ std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::makeRenderer(
         renderer->unhideOnNextDisplay = renderer_->unhideOnNextDisplay.load();
         renderer->mirrorTransform = renderer_->mirrorTransform.load();
         renderer->pausesBegun = renderer_->pausesBegun.load();
+        // The filter draws by what the old one was handed.
+        renderer->setLensSettings(renderer_->lensSettings());
+        renderer->setFoundColour(renderer_->foundColour());
     }
     return renderer;
 }

@@ -122,9 +122,8 @@ private:
     // The native window no context could be made for: not tried again, since it would
     // fail (and say so) the same way.
     XWindowId failedWindow_ = 0;
-    // The top-level the view was last seen in, and the key its notifications carry.
+    // The top-level the view was last seen in.
     QPointer<QWidget> hostWindow_;
-    const void* observedWindow_ = nullptr;
     double reshapedScale_ = 0;
     // The drawable's size in pixels as the GL context last learnt it.
     QSize drawableSize_;
@@ -132,7 +131,6 @@ private:
     std::shared_ptr<PixelBufferRenderer> makeRenderer(std::unique_ptr<GLXWindowContext> context);
     void attachToNativeWindow();
     void detachFromNativeWindow();
-    void observeBackingProperties(QWidget* window);
     void renewDrawableSize();
     void replaceRenderer(std::shared_ptr<PixelBufferRenderer> renderer);
 };

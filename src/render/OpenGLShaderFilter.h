@@ -9,6 +9,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/Rgb.h"
+#include "settings/LensSettings.h"
 
 namespace talvex {
 
@@ -53,6 +54,8 @@ public:
     virtual void setMagnification(int /*factor*/) {}
     // The colour being found (none: nothing is), for the draws from now on.
     virtual void setFoundColour(std::optional<Rgb> /*colour*/) {}
+    // The settings the draws from now on follow (stripe switches, strength, find range).
+    virtual void setLensSettings(const LensSettings& /*settings*/) {}
     // Whether the draws from now on find a colour (and need the finding program).
     virtual bool isFinding() const { return false; }
 };

@@ -514,7 +514,26 @@ void PixelBufferRenderer::setFoundColour(std::optional<Rgb> colour) {
     OpenGLShaderFilter& shaderFilter = filter();
     std::lock_guard lock(*context_);
     shaderFilter.setFoundColour(colour);
+    foundColour_ = colour;
     redrawRequired = true;
+}
+
+void PixelBufferRenderer::setLensSettings(const LensSettings& settings) {
+    OpenGLShaderFilter& shaderFilter = filter();
+    std::lock_guard lock(*context_);
+    shaderFilter.setLensSettings(settings);
+    lensSettings_ = settings;
+    redrawRequired = true;
+}
+
+std::optional<Rgb> PixelBufferRenderer::foundColour() const {
+    std::lock_guard lock(*context_);
+    return foundColour_;
+}
+
+LensSettings PixelBufferRenderer::lensSettings() const {
+    std::lock_guard lock(*context_);
+    return lensSettings_;
 }
 
 void PixelBufferRenderer::reset() {

@@ -21,7 +21,8 @@
 //   thread for a view); the destructor: see the last point. displayImage(): any one thread at a
 //   time (the capture thread).
 // - The context lock (GLContext::lock) guards every GL call and the fields program_,
-//   frame_, viewBounds_, backingScale_, detached_ and the filter's state. Every
+//   frame_, viewBounds_, backingScale_, detached_, the filter's state and what was
+//   handed to it (lensSettings_, foundColour_). Every
 //   operation above takes it for itself: never call them with the lock held.
 //   program_, frame_ and detached_ are also atomics so that any thread may read them,
 //   and so are the frame and error counters.
@@ -90,6 +91,12 @@ public:
     // The colour the filter finds from the next draw on (none: nothing); the next image
     // is drawn even when it equals the last one.
     void setFoundColour(std::optional<Rgb> colour);
+    // The settings the filter draws by from the next draw on; the next image is drawn
+    // even when it equals the last one.
+    void setLensSettings(const LensSettings& settings);
+    // What was last handed over (a renderer that replaces this one starts from them).
+    std::optional<Rgb> foundColour() const;
+    LensSettings lensSettings() const;
     // Deletes the program (its handle becomes 0). Restores whatever context was current
     // on this thread before, or leaves none current.
     void reset();
@@ -157,6 +164,8 @@ private:
     FilterFactory makeFilter_;
     std::once_flag filterMade_;
     std::unique_ptr<OpenGLShaderFilter> filter_;
+    std::optional<Rgb> foundColour_;
+    LensSettings lensSettings_;
     std::unique_ptr<ViewState> view_;
     std::atomic<unsigned> program_{0};
     std::atomic<int> frame_{-1};

@@ -63,7 +63,7 @@ void TalvexFilter::prepareForView(const ShaderFilterView& view) {
 }
 
 void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::uint64_t height) {
-    // 1-2. Per-draw constants: the switches as the store has them now, and the scale.
+    // 1-2. Per-draw constants: the switches as last handed over, and the scale.
     glVertexAttrib1f(showred, static_cast<float>(redSetting()));
     glVertexAttrib1f(showgreen, static_cast<float>(greenSetting()));
     glVertexAttrib1f(scale, patternScale(scale_));
@@ -139,7 +139,7 @@ void TalvexFilter::applyFinding() const {
     glUniform1f(glGetUniformLocation(program, "finding"), 1.0f);
     const std::array<float, 3> lab = cielab(*overrides_.find);
     glUniform3f(glGetUniformLocation(program, "findLab"), lab[0], lab[1], lab[2]);
-    const FindNear near = overrides_.near ? *overrides_.near : currentFindNear();
+    const FindNear near = overrides_.near ? *overrides_.near : settings_.findNear;
     glUniform1f(glGetUniformLocation(program, "findRange"), static_cast<float>(findRange(near)));
 }
 
@@ -190,20 +190,20 @@ const char* const* TalvexFilter::attributeNames() const {
 double TalvexFilter::strength() const {
     const int percent = overrides_.strength && isStripeStrength(*overrides_.strength)
                             ? *overrides_.strength
-                            : currentStripeStrength();
+                            : settings_.strength;
     return percent / 100.0;
 }
 
 std::int64_t TalvexFilter::redSetting() const {
     if (overrides_.red)
         return *overrides_.red;
-    return UserDefaults::standard().integerForKey(keys::redStripesEnabled);
+    return settings_.redStripes;
 }
 
 std::int64_t TalvexFilter::greenSetting() const {
     if (overrides_.green)
         return *overrides_.green;
-    return UserDefaults::standard().integerForKey(keys::greenStripesEnabled);
+    return settings_.greenStripes;
 }
 
 }  // namespace talvex

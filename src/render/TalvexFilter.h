@@ -1,15 +1,16 @@
 #pragma once
 
 // The stripe filter: supplies the stripe programs and their attribute table, and per
-// frame the stripe switches (read from the user-defaults store every frame, so a
-// changed setting shows on the next frame), the backing scale factor and texture
-// coordinates that make the picture cover the view, centred, aspect kept, the excess
-// cut off equally on both sides, optionally mirrored left to right. A magnified picture
-// is sampled nearest, each texel a square of drawable pixels; while a colour is found,
-// the program's finding uniforms are set too (the range read from the store).
+// frame the stripe switches (as last handed over with setLensSettings, so a changed
+// setting shows on the next frame), the backing scale factor and texture coordinates
+// that make the picture cover the view, centred, aspect kept, the excess cut off
+// equally on both sides, optionally mirrored left to right. A magnified picture is
+// sampled nearest, each texel a square of drawable pixels; while a colour is found, the
+// program's finding uniforms are set too. The filter never reads the store.
 //
-// prepareForView() (main thread) and applyParametersForTextureOfWidth() (capture
-// thread) both run under the view's context lock; the filter has no lock of its own.
+// prepareForView(), setLensSettings() (main thread) and
+// applyParametersForTextureOfWidth() (capture thread) all run under the view's context
+// lock; the filter has no lock of its own.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -22,8 +23,8 @@ namespace talvex {
 
 class TalvexFilter final : public OpenGLShaderFilter {
 public:
-    // Fixed values for the stripe switches instead of the stored settings (the still-
-    // image mode's command-line options); an empty value reads the store.
+    // Fixed values that win over the settings handed over (the still-image mode's
+    // command-line options); an empty value takes the settings'.
     struct SwitchOverrides {
         std::optional<std::int64_t> red{};
         std::optional<std::int64_t> green{};
@@ -47,10 +48,11 @@ public:
     std::int32_t attributeCount() const override;
     const std::int32_t* attributeLocations() const override;
     const char* const* attributeNames() const override;
-    // The stored stripe strength (or the override) as a fraction.
+    // The stripe strength (the override, else the settings') as a fraction.
     double strength() const override;
     void setMagnification(int factor) override { magnification_ = factor; }
     void setFoundColour(std::optional<Rgb> colour) override { overrides_.find = colour; }
+    void setLensSettings(const LensSettings& settings) override { settings_ = settings; }
     bool isFinding() const override { return overrides_.find.has_value(); }
     // A colour in CIELAB (L*, a*, b*; D65 white), as the stripe program works it out.
     static std::array<float, 3> cielab(Rgb colour);
@@ -93,6 +95,7 @@ private:
     int magnification_ = 1;
     std::array<float, 8> passThroughTextureVertices_{};
     SwitchOverrides overrides_;
+    LensSettings settings_;
 
     std::int64_t redSetting() const;
     std::int64_t greenSetting() const;

@@ -17,17 +17,9 @@ RefreshSpeed currentRefreshSpeed(const UserDefaults& defaults) {
     }
 }
 
-RefreshSpeed currentRefreshSpeed() {
-    return currentRefreshSpeed(UserDefaults::standard());
-}
-
 ViewArea currentViewArea(const UserDefaults& defaults) {
     return defaults.integerForKey(keys::viewArea) == 1 ? ViewArea::mousePointer
                                                        : ViewArea::underWindow;
-}
-
-ViewArea currentViewArea() {
-    return currentViewArea(UserDefaults::standard());
 }
 
 bool isStripeStrength(std::int64_t percent) {
@@ -39,10 +31,6 @@ int currentStripeStrength(const UserDefaults& defaults) {
     return isStripeStrength(stored) ? static_cast<int>(stored) : 100;
 }
 
-int currentStripeStrength() {
-    return currentStripeStrength(UserDefaults::standard());
-}
-
 bool isMagnification(std::int64_t factor) {
     return factor >= 1 && factor <= largestMagnification;
 }
@@ -50,10 +38,6 @@ bool isMagnification(std::int64_t factor) {
 int currentMagnification(const UserDefaults& defaults) {
     const std::int64_t stored = defaults.integerForKey(keys::magnification);
     return isMagnification(stored) ? static_cast<int>(stored) : 1;
-}
-
-int currentMagnification() {
-    return currentMagnification(UserDefaults::standard());
 }
 
 FindNear currentFindNear(const UserDefaults& defaults) {
@@ -65,10 +49,6 @@ FindNear currentFindNear(const UserDefaults& defaults) {
         default:
             return FindNear::medium;
     }
-}
-
-FindNear currentFindNear() {
-    return currentFindNear(UserDefaults::standard());
 }
 
 double findRange(FindNear near) {

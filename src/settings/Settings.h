@@ -1,7 +1,8 @@
 #pragma once
 
-// The settings: keys, value sets and the reading rules every reader shares.
-// Nothing caches a setting: readers ask the store when they need a value.
+// The settings: keys, value sets and the reading rules every reader shares. Readers
+// ask the store again when it signals a change (UserDefaults::valueChanged); the lens
+// takes its settings as one value (LensSettings).
 #include <cstdint>
 
 namespace talvex {
@@ -35,22 +36,18 @@ enum class ViewArea : std::int64_t { underWindow = 0, mousePointer = 1 };
 
 // -1 gives slow, 1 fast, anything else (absent, 0, 7, ...) normal.
 RefreshSpeed currentRefreshSpeed(const UserDefaults& defaults);
-RefreshSpeed currentRefreshSpeed();  // the standard store
 // 1 gives mousePointer, anything else underWindow.
 ViewArea currentViewArea(const UserDefaults& defaults);
-ViewArea currentViewArea();
 
 // The stripe strength in percent: 25, 50 or 75 as stored, anything else (absent, 100,
 // 30, ...) 100, the full stripes.
 int currentStripeStrength(const UserDefaults& defaults);
-int currentStripeStrength();
 // True for the strengths a user can choose.
 bool isStripeStrength(std::int64_t percent);
 
 // The magnification: 2, 3 or 4 as stored, anything else (absent, 1, 0, 9, ...) 1, the
 // picture at its own size.
 int currentMagnification(const UserDefaults& defaults);
-int currentMagnification();
 inline constexpr int largestMagnification = 4;
 bool isMagnification(std::int64_t factor);
 
@@ -58,7 +55,6 @@ bool isMagnification(std::int64_t factor);
 enum class FindNear : std::int64_t { close = -1, medium = 0, wide = 1 };
 // -1 gives close, 1 wide, anything else (absent, 0, 5, ...) medium.
 FindNear currentFindNear(const UserDefaults& defaults);
-FindNear currentFindNear();
 // The largest CIELAB distance (ΔE*ab) that counts as found: 8, 16 or 30.
 double findRange(FindNear near);
 

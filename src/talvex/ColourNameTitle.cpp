@@ -6,8 +6,6 @@
 #include "app/FilteredView.h"
 #include "app/TitleBar.h"
 #include "app/Window.h"
-#include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/WindowServer.h"
@@ -20,19 +18,14 @@ namespace talvex {
 ColourNameTitle::ColourNameTitle(Window& panel, FilteredView& view, UserDefaults& defaults)
     : panel_(&panel), view_(&view), defaults_(defaults) {
     followDefaults();
-    // The store notifies on the writing thread; timers belong to the main thread.
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, &defaults_, [this](const Notification&) {
-            dispatch::mainAsync([this, alive = std::weak_ptr<const bool>(alive_)] {
-                if (alive.lock())
-                    followDefaults();
-            });
-        });
+    // Queued, also from the main thread: the timer is started or stopped after the
+    // write, on the main thread, whichever thread wrote.
+    QObject::connect(
+        &defaults_, &UserDefaults::valueChanged, &storeReceiver_, [this] { followDefaults(); },
+        Qt::QueuedConnection);
 }
 
-ColourNameTitle::~ColourNameTitle() {
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+ColourNameTitle::~ColourNameTitle() = default;
 
 void ColourNameTitle::followDefaults() {
     const bool on = nameColoursEnabled(defaults_);

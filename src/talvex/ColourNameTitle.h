@@ -10,6 +10,7 @@
 // The pointer is looked at every 0.05 s while the setting is on and the panel shows;
 // the picture only when the pointer moved or a new picture came (reading it waits for
 // a frame being drawn). Nothing runs while the setting is off. Main thread only.
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -75,8 +76,8 @@ private:
     std::optional<Rgb> named_;  // the colour whose name is in the title
     QString lastName_;
     std::optional<Rgb> lastColour_;
-    // Expires with this object: a notification handled later finds it gone.
-    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+    // Receives the store's signal on the main thread; with it go the calls still queued.
+    QObject storeReceiver_;
 };
 
 }  // namespace talvex

@@ -2,12 +2,9 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QMetaObject>
-#include <QThread>
 
 #include "app/MenuButton.h"
 #include "app/QtMenuItem.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 #include "talvex/ItemTable.h"
@@ -50,9 +47,7 @@ FilterSettingsController::FilterSettingsController(UserDefaults& defaults, QWidg
     refresh();
 }
 
-FilterSettingsController::~FilterSettingsController() {
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+FilterSettingsController::~FilterSettingsController() = default;
 
 MenuButton* FilterSettingsController::visionButton() const {
     return ui_->visionButton;
@@ -108,20 +103,10 @@ void FilterSettingsController::connectMenus() {
     }
 }
 
-// Any change of any key, by anyone, makes the buttons re-read the store.
+// Any change of any key, by anyone, makes the buttons re-read the store; a write on
+// another thread reaches them queued, on their own thread.
 void FilterSettingsController::observeDefaults() {
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, nullptr,
-        [this](const Notification&) { defaultsDidChange(); });
-}
-
-// The store notifies on the writing thread; widgets are only touched on their own.
-void FilterSettingsController::defaultsDidChange() {
-    if (QThread::currentThread() == thread()) {
-        refresh();
-    } else {
-        QMetaObject::invokeMethod(this, &FilterSettingsController::refresh, Qt::QueuedConnection);
-    }
+    connect(&defaults_, &UserDefaults::valueChanged, this, &FilterSettingsController::refresh);
 }
 
 void FilterSettingsController::refresh() {

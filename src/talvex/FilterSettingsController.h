@@ -3,7 +3,7 @@
 // The title-bar accessory ("WindowControls"): three menu buttons for the stripes, the
 // refresh speed and the filtered area, each with a pop-up menu of setting commands.
 // The speed and area buttons show the value in force; they follow every change of
-// the store, wherever it was made, through the store's change notification.
+// the store, wherever it was made, through the store's valueChanged signal.
 //
 // The pop-ups' items come from the items table and carry their value as a tag and
 // their action (see QtMenuItem); choosing one sends it to the MenuActionTarget that the application
@@ -51,7 +51,6 @@ private:
     void fillMenus();
     void connectMenus();
     void observeDefaults();
-    void defaultsDidChange();
 
     std::unique_ptr<Ui::FilterSettingsController> ui_;
     UserDefaults& defaults_;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/UserDefaults.h"
 #include "platform/gl/EGLHeadlessContext.h"
 #include "render/TalvexFilter.h"
 
@@ -45,7 +46,10 @@ OffscreenDrawing::OffscreenDrawing(std::unique_ptr<EGLHeadlessContext> context, 
               return std::make_unique<TalvexFilter>(overrides);
           }),
       size_(size),
-      scale_(options.scale) {}
+      scale_(options.scale) {
+    // What the options leave open is drawn by the user's settings.
+    renderer_.setLensSettings(LensSettings::read(UserDefaults::standard()));
+}
 
 std::optional<QImage> OffscreenDrawing::draw(std::shared_ptr<const MemoryImage> image,
                                              std::string& error) {

@@ -1,9 +1,5 @@
 #include "talvex/PanelShortcut.h"
 
-#include <QMetaObject>
-#include <QThread>
-
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
@@ -30,14 +26,11 @@ QString ownKeyText(const QKeySequence& keys, const std::string& command) {
 PanelShortcut::PanelShortcut(UserDefaults& defaults, const char* displayName, QObject* parent)
     : QObject(parent), defaults_(defaults), shortcut_([this] { emit pressed(); }, displayName) {
     grabStoredKey();
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, &defaults_,
-        [this](const Notification&) { followDefaults(); });
+    // A write on another thread reaches the grab queued: it belongs to this thread.
+    connect(&defaults_, &UserDefaults::valueChanged, this, &PanelShortcut::grabStoredKey);
 }
 
-PanelShortcut::~PanelShortcut() {
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+PanelShortcut::~PanelShortcut() = default;
 
 QKeySequence PanelShortcut::keySequence() const {
     return combination_ > 0 ? QKeySequence(combinationOf(combination_)) : QKeySequence();
@@ -65,16 +58,7 @@ QString PanelShortcut::statusText() const {
     return {};
 }
 
-// The store notifies on the writing thread; the grab belongs to the main thread.
-void PanelShortcut::followDefaults() {
-    if (QThread::currentThread() == thread()) {
-        grabStoredKey();
-    } else {
-        QMetaObject::invokeMethod(this, &PanelShortcut::grabStoredKey, Qt::QueuedConnection);
-    }
-}
-
-// Every write of any setting notifies: the key is grabbed again only when it changed.
+// Every write of any setting is signalled: the key is grabbed again only when it changed.
 void PanelShortcut::grabStoredKey() {
     const std::int64_t stored = currentPanelShortcut(defaults_);
     if (stored == combination_)

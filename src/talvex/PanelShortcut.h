@@ -7,8 +7,8 @@
 // from Talvex's own windows. The grab is given up when the setting changes and when
 // this goes.
 //
-// Threading: main thread. The store's notifications may come from any thread; they
-// are answered on the main thread.
+// Threading: main thread. The store's signal may come from any thread; it is
+// answered on the main thread (a queued connection).
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
@@ -48,7 +48,6 @@ signals:
     void changed();
 
 private:
-    void followDefaults();
     void grabStoredKey();
 
     UserDefaults& defaults_;

@@ -4,13 +4,10 @@
 #include <QEvent>
 #include <QKeySequenceEdit>
 #include <QLabel>
-#include <QMetaObject>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QThread>
 
 #include "app/QtMenuItem.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "talvex/ItemTable.h"
 #include "talvex/PanelShortcut.h"
@@ -19,6 +16,9 @@
 namespace talvex {
 
 PreferenceWindowController::PreferenceWindowController(QWidget* parent)
+    : PreferenceWindowController(UserDefaults::standard(), parent) {}
+
+PreferenceWindowController::PreferenceWindowController(UserDefaults& defaults, QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::PreferenceWindowController>()) {
     ui_->setupUi(this);
     configureControls();
@@ -39,12 +39,10 @@ PreferenceWindowController::PreferenceWindowController(QWidget* parent)
         if (keys.isEmpty() && !recordingKey_)
             sendPanelShortcut(keys);
     });
-    observeDefaults();
+    observeDefaults(defaults);
 }
 
-PreferenceWindowController::~PreferenceWindowController() {
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+PreferenceWindowController::~PreferenceWindowController() = default;
 
 void PreferenceWindowController::setMenuActionTarget(MenuActionTarget* target) {
     target_ = target;
@@ -112,7 +110,7 @@ QList<QAbstractButton*> PreferenceWindowController::choices() const {
     return result;
 }
 
-// The target writes the store and the store's notification refreshes the window; a
+// The target writes the store and the store's signal refreshes the window; a
 // choice that wrote nothing (no target, a value refused) is undone by the refresh too.
 void PreferenceWindowController::choose(QAbstractButton* choice) {
     if (target_)
@@ -152,19 +150,9 @@ bool PreferenceWindowController::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void PreferenceWindowController::observeDefaults() {
-    NotificationCenter::defaultCenter().addObserver(
-        this, UserDefaults::didChangeNotification, nullptr,
-        [this](const Notification&) { defaultsDidChange(); });
-}
-
-// The store notifies on the writing thread; widgets are only touched on their own.
-void PreferenceWindowController::defaultsDidChange() {
-    if (QThread::currentThread() == thread()) {
-        refresh();
-    } else {
-        QMetaObject::invokeMethod(this, &PreferenceWindowController::refresh, Qt::QueuedConnection);
-    }
+// A write on another thread reaches the controls queued, on their own thread.
+void PreferenceWindowController::observeDefaults(UserDefaults& defaults) {
+    connect(&defaults, &UserDefaults::valueChanged, this, &PreferenceWindowController::refresh);
 }
 
 }  // namespace talvex

@@ -24,13 +24,17 @@ class PreferenceWindowController;
 namespace talvex {
 
 class PanelShortcut;
+class UserDefaults;
 
 class PreferenceWindowController : public QWidget {
     Q_OBJECT
 
 public:
-    // A top-level window even when given a parent.
+    // A top-level window even when given a parent. The choices show the values in
+    // force again after every change of `defaults` (the standard store by default),
+    // the store the target reads.
     explicit PreferenceWindowController(QWidget* parent = nullptr);
+    explicit PreferenceWindowController(UserDefaults& defaults, QWidget* parent = nullptr);
     ~PreferenceWindowController() override;
 
     // Where the choices send their actions; not owned, may be nullptr.
@@ -52,15 +56,14 @@ public:
 
 protected:
     // Refreshes on activation: the start-at-login entry may have changed meanwhile
-    // (from the menu), and that change sends no notification.
+    // (from the menu), and that change emits no signal.
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void configureControls();
     void choose(QAbstractButton* choice);
-    void observeDefaults();
-    void defaultsDidChange();
+    void observeDefaults(UserDefaults& defaults);
     void sendPanelShortcut(const QKeySequence& keys);
     void showPanelShortcut();
 

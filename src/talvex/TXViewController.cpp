@@ -1,20 +1,18 @@
 #include "talvex/TXViewController.h"
 
-#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "render/ColourNamer.h"
 
 namespace talvex {
 
 TXViewController::TXViewController(FilteredView* view) : view_(view) {
-    if (view_) {
-        NotificationCenter::defaultCenter().addObserver(
-            this, FilteredView::foundColourDidChangeNotification, view_.data(),
-            [this](const Notification&) { showTitle(); });
-    }
+    if (view_)
+        foundColourShown_ =
+            QObject::connect(view_, &FilteredView::foundColourChanged, [this] { showTitle(); });
 }
 
 TXViewController::~TXViewController() {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    QObject::disconnect(foundColourShown_);
 }
 
 void TXViewController::toggleHoldPicture() {

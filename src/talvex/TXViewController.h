@@ -30,6 +30,7 @@ public:
 
 private:
     QPointer<FilteredView> view_;
+    QMetaObject::Connection foundColourShown_;
 
     void showTitle();
 };

@@ -79,7 +79,7 @@ TEST(CaptureScheduler, StartsAndEndsAreNotCountedAndOcclusionHoldsThePause) {
     EXPECT_TRUE(view.capturingDisabled);
     EXPECT_TRUE(s.occluded());
 
-    // An occlusion notification that still finds the window visible requests a capture.
+    // An occlusion change that still finds the window visible requests a capture.
     s.windowDidChangeOcclusionState(CaptureScheduler::occlusionStateVisible | 8);
     const int before = view.captures;
     s.windowDidChangeOcclusionState(CaptureScheduler::occlusionStateVisible);

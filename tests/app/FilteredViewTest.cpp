@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -22,10 +23,8 @@
 #include "app/Window.h"
 #include "platform/CapturedImage.h"
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Timer.h"
 #include "platform/UserDefaults.h"
-#include "platform/WindowNotifications.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
 #include "support/TestEnvironment.h"
@@ -940,14 +939,16 @@ TEST_F(FilteredViewTest, TheRefreshTimerLivesWhileTheViewIsInAWindow) {
     EXPECT_TRUE(view->updateTimer()->isScheduled());
     EXPECT_DOUBLE_EQ(view->updateTimer()->tolerance(), view->scheduler().updateInterval() / 10);
 
-    // Leaving the window stops the timer and every window observation.
-    const std::size_t registrations = NotificationCenter::defaultCenter().registrationCount();
+    // Leaving the window stops the timer and following the window's signals.
     view->setParent(nullptr);
     EXPECT_EQ(view->updateTimer(), nullptr);
-    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations - 7);
+    emit panel.liveResizeStarted();
+    EXPECT_FALSE(view->scheduler().resizingOrMoving());
     view->setParent(&panel);
     EXPECT_NE(view->updateTimer(), nullptr);
-    EXPECT_EQ(NotificationCenter::defaultCenter().registrationCount(), registrations);
+    emit panel.liveResizeStarted();
+    EXPECT_TRUE(view->scheduler().resizingOrMoving());
+    emit panel.liveResizeEnded();
 }
 
 // A tick turns the pointer's screen position into the view's y-up coordinates: near
@@ -994,8 +995,7 @@ TEST_F(FilteredViewTest, ATickPlacesThePointerInTheViewAndAPixelRatioChangeResha
 
     // A change of the window's pixel ratio reshapes the view (and so redraws it).
     view.renderer()->redrawRequired = false;
-    NotificationCenter::defaultCenter().post(windowDidChangeBackingPropertiesNotification,
-                                             panel_.get());
+    emit panel_->backingScaleFactorChanged();
     EXPECT_TRUE(view.renderer()->redrawRequired);
 }
 
@@ -1028,6 +1028,28 @@ TEST_F(FilteredViewTest, EachSpeedHasItsTimerAndASettingsChangeReplacesIt) {
 class FilteredViewThreaded : public FilteredViewTest {};
 
 namespace {
+
+// A setting written on another thread reaches the view on its own thread and from it
+// the renderer's filter and the view's followers, once; a write that changes nothing
+// of the lens reaches nobody.
+TEST_F(FilteredViewThreaded, AStoreChangeReachesTheFilterAndFollowersOnTheViewsThread) {
+    FilteredView view;
+    std::vector<int> announced;
+    QObject::connect(&view, &FilteredView::lensSettingsChanged, [&](const LensSettings& s) {
+        EXPECT_EQ(QThread::currentThread(), view.thread());
+        announced.push_back(s.strength);
+    });
+    std::thread([] { UserDefaults::standard().setIntegerForKey(50, keys::stripeStrength); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced, std::vector<int>{50});
+    EXPECT_EQ(view.renderer()->lensSettings().strength, 50);
+    EXPECT_DOUBLE_EQ(view.filter().strength(), 0.5);
+    UserDefaults::standard().setIntegerForKey(50, keys::stripeStrength);
+    UserDefaults::standard().setIntegerForKey(0, "NotALensSetting");
+    EXPECT_EQ(announced.size(), 1u);
+    UserDefaults::standard().removeObjectForKey(keys::stripeStrength);
+    UserDefaults::standard().removeObjectForKey("NotALensSetting");
+}
 
 TEST_F(FilteredViewThreaded, ARequestDuringACaptureIsDropped) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
@@ -1117,13 +1139,13 @@ TEST_F(FilteredViewThreaded, WindowsVanishingBeneathDuringCapturesDoNoHarm) {
 TEST_F(FilteredViewThreaded, AfterAPauseTheViewReappearsOnlyWithAFreshPicture) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     useGate(green);
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
     EXPECT_TRUE(view.isHidden());
     EXPECT_TRUE(view.capturingDisabled());
 
     gate_->close();
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    emit panel->draggingEnded();
     ASSERT_TRUE(gate_->waitForWaiting(1));
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.isHidden()) << "shown before the fresh picture";
@@ -1141,9 +1163,9 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
     gate_->close();
     view.redrawCaptureAsync();
     ASSERT_TRUE(gate_->waitForWaiting(1));
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
+    emit panel->draggingEnded();
     auto freshCaptures = std::make_shared<std::atomic<int>>(0);
     view.setImageSource([freshCaptures](const PixelRect& r, XWindowId) {
         ++*freshCaptures;
@@ -1170,15 +1192,15 @@ TEST_F(FilteredViewThreaded, ACaptureInFlightWhenAPauseComesAndGoesIsNeverShown)
 TEST_F(FilteredViewThreaded, APauseThatBeginsBeforeTheUnhideKeepsTheViewHidden) {
     TestView& view = showPanel(QRect(100, 100, 200, 120));
     useGate(green);
-    const void* panel = panel_.get();
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    Window* panel = panel_.get();
+    emit panel->draggingStarted();
+    emit panel->draggingEnded();
     ASSERT_TRUE(waitForIdle());
     // The un-hide is queued on the main thread; a new drag starts before it runs.
-    NotificationCenter::defaultCenter().post(Window::willStartDragging(), panel);
+    emit panel->draggingStarted();
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.isHidden());
-    NotificationCenter::defaultCenter().post(Window::didEndDragging(), panel);
+    emit panel->draggingEnded();
     ASSERT_TRUE(test::waitUntil([&] { return view.isVisible(); }));
 }
 
@@ -1199,7 +1221,7 @@ TEST_F(FilteredViewThreaded, RequestsCaptureOnlyWhileNotPausedAndAMissingImageIs
     };
     auto calls = countOn(true);
     testing::internal::CaptureStderr();
-    NotificationCenter::defaultCenter().post(windowDidMoveNotification, panel_.get());
+    emit panel_->moved();
     ASSERT_TRUE(waitForIdle());
     dispatch::waitForGlobalQueue();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a missing image is silent";

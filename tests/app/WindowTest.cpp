@@ -17,16 +17,15 @@
 #include "app/TitleBarButton.h"
 #include "app/WindowTestSupport.h"
 #include "platform/Timer.h"
-#include "platform/WindowNotifications.h"
 #include "support/TestEnvironment.h"
 
 namespace talvex {
 namespace {
 
-using test::NotificationRecorder;
 using test::sendDrag;
 using test::sendPress;
 using test::sendRelease;
+using test::SignalRecorder;
 using test::spin;
 using test::waitUntil;
 
@@ -51,13 +50,10 @@ TEST(WindowInitialState, NewPanelIsIdleWithNoPauseTimer) {
     EXPECT_EQ(window.pausedDragTimer(), nullptr);
     EXPECT_EQ(window.windowNumber(), 0);
     EXPECT_EQ(window.occlusionState() & Window::occlusionStateVisible, 0u);
-    EXPECT_EQ(Window::willStartDragging(), "WindowWillStartDraggingNotification");
-    EXPECT_EQ(Window::didEndDragging(), "WindowDidEndDraggingNotification");
-    EXPECT_EQ(&Window::willStartDragging(), &Window::willStartDragging());
 }
 
 TEST_F(WindowTest, DragOfManyEventsPostsOneStartBeforeTheMoveAndOneEndAfterThePause) {
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QPoint startPos = window.pos();
     const QPoint press = titleBarPoint();
     sendPress(window.titleBar(), press);
@@ -68,19 +64,17 @@ TEST_F(WindowTest, DragOfManyEventsPostsOneStartBeforeTheMoveAndOneEndAfterThePa
     }
     const qint64 lastDragAt = recorder.elapsedMs();
     sendRelease(window.titleBar(), press + QPoint(40, 24));
-    EXPECT_EQ(recorder.count(Window::didEndDragging()), 0) << "the release ended the drag";
+    EXPECT_EQ(recorder.count("draggingEnded"), 0) << "the release ended the drag";
     EXPECT_TRUE(window.dragging());
 
-    ASSERT_TRUE(waitUntil([&] { return recorder.count(Window::didEndDragging()) > 0; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("draggingEnded") > 0; }, 3000));
     spin(300);
-    const auto starts = recorder.named(Window::willStartDragging());
-    const auto ends = recorder.named(Window::didEndDragging());
+    const auto starts = recorder.named("draggingStarted");
+    const auto ends = recorder.named("draggingEnded");
     ASSERT_EQ(starts.size(), 1u);
     ASSERT_EQ(ends.size(), 1u);
-    EXPECT_EQ(starts[0].object, &window);
-    EXPECT_EQ(starts[0].windowPos, startPos) << "posted after the first move";
+    EXPECT_EQ(starts[0].windowPos, startPos) << "emitted after the first move";
     EXPECT_TRUE(starts[0].windowDragging);
-    EXPECT_EQ(ends[0].object, &window);
     EXPECT_FALSE(ends[0].windowDragging);
     EXPECT_GE(ends[0].atMs - lastDragAt, 190);
     EXPECT_FALSE(window.dragging());
@@ -91,19 +85,19 @@ TEST_F(WindowTest, DragOfManyEventsPostsOneStartBeforeTheMoveAndOneEndAfterThePa
 }
 
 TEST_F(WindowTest, RestingForThePauseEndsTheDragAndTheNextEventStartsANewOne) {
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QPoint press = titleBarPoint();
     sendPress(window.titleBar(), press);
     sendDrag(window.titleBar(), press + QPoint(2, 0));
     sendDrag(window.titleBar(), press + QPoint(4, 0));
-    ASSERT_TRUE(waitUntil([&] { return recorder.count(Window::didEndDragging()) == 1; }, 3000));
-    EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("draggingEnded") == 1; }, 3000));
+    EXPECT_EQ(recorder.count("draggingStarted"), 1);
 
     sendDrag(window.titleBar(), press + QPoint(6, 0));  // button still down
-    EXPECT_EQ(recorder.count(Window::willStartDragging()), 2);
+    EXPECT_EQ(recorder.count("draggingStarted"), 2);
     EXPECT_TRUE(window.dragging());
     sendRelease(window.titleBar(), press + QPoint(6, 0));
-    ASSERT_TRUE(waitUntil([&] { return recorder.count(Window::didEndDragging()) == 2; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("draggingEnded") == 2; }, 3000));
 }
 
 // Drags that start outside the title bar (a content widget leaving them to the window)
@@ -111,12 +105,12 @@ TEST_F(WindowTest, RestingForThePauseEndsTheDragAndTheNextEventStartsANewOne) {
 TEST_F(WindowTest, DragFromContentIsDetectedButDoesNotMoveThePanel) {
     auto* content = new QWidget;
     window.setContentWidget(content);
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QPoint startPos = window.pos();
     const QPoint press = content->mapToGlobal(QPoint(100, 60));
     sendPress(content, press);
     sendDrag(content, press + QPoint(30, 30));
-    EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
+    EXPECT_EQ(recorder.count("draggingStarted"), 1);
     EXPECT_EQ(window.pos(), startPos);
     sendRelease(content, press + QPoint(30, 30));
 }
@@ -134,20 +128,20 @@ TEST_F(WindowTest, OrderOutAndTheCloseButtonCloseThePanel) {
 }
 
 TEST_F(WindowTest, CornerGripsResizeLiveBetweenPressAndRelease) {
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QRect start = window.geometry();
     ResizeGrip* right = window.bottomRightGrip();
     QPoint press = gripPoint(right);
     sendPress(right, press);
-    EXPECT_EQ(recorder.count(windowWillStartLiveResizeNotification), 1);
+    EXPECT_EQ(recorder.count("liveResizeStarted"), 1);
     EXPECT_TRUE(window.inLiveResize());
     sendDrag(right, press + QPoint(15, 10));
     sendDrag(right, press + QPoint(30, 20));
     EXPECT_EQ(window.geometry(), start.adjusted(0, 0, 30, 20));
-    EXPECT_EQ(recorder.count(windowDidEndLiveResizeNotification), 0);
+    EXPECT_EQ(recorder.count("liveResizeEnded"), 0);
     sendRelease(right, press + QPoint(30, 20));
-    EXPECT_EQ(recorder.count(windowDidEndLiveResizeNotification), 1);
-    EXPECT_EQ(recorder.count(Window::willStartDragging()), 0) << "a resize is not a drag";
+    EXPECT_EQ(recorder.count("liveResizeEnded"), 1);
+    EXPECT_EQ(recorder.count("draggingStarted"), 0) << "a resize is not a drag";
     // The grip follows the window's corner.
     EXPECT_EQ(right->geometry().bottomRight(), window.contentRect().bottomRight());
 
@@ -159,8 +153,8 @@ TEST_F(WindowTest, CornerGripsResizeLiveBetweenPressAndRelease) {
     sendDrag(left, press + QPoint(-25, 5));
     sendRelease(left, press + QPoint(-25, 5));
     EXPECT_EQ(window.geometry(), before.adjusted(-25, 0, 0, 5));
-    EXPECT_EQ(recorder.count(windowWillStartLiveResizeNotification), 2);
-    EXPECT_EQ(recorder.count(windowDidEndLiveResizeNotification), 2);
+    EXPECT_EQ(recorder.count("liveResizeStarted"), 2);
+    EXPECT_EQ(recorder.count("liveResizeEnded"), 2);
 
     // Far past the minimum size, the window stops at it, top-right corner in place.
     const QRect last = window.geometry();
@@ -215,13 +209,12 @@ TEST_F(WindowTest, SplitPanelLeavesThePictureUncoveredAndStillResizesAndMoves) {
     EXPECT_EQ(right->geometry().bottomRight(), window.contentRect().bottomRight());
 }
 
-TEST_F(WindowTest, MovePostsDidMoveWithThePanelAsObject) {
-    NotificationRecorder recorder(window);
+TEST_F(WindowTest, MoveEmitsMoved) {
+    SignalRecorder recorder(window);
     window.move(window.pos() + QPoint(12, 7));
-    waitUntil([&] { return recorder.count(windowDidMoveNotification) > 0; }, 2000);
-    const auto moves = recorder.named(windowDidMoveNotification);
+    waitUntil([&] { return recorder.count("moved") > 0; }, 2000);
+    const auto moves = recorder.named("moved");
     ASSERT_GE(moves.size(), 1u);
-    EXPECT_EQ(moves[0].object, &window);
 }
 
 struct IgnoreCall {

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "app/Window.h"
-#include "platform/NotificationCenter.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 
@@ -32,25 +31,34 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPoint global, Qt::MouseButto
 }
 }  // namespace
 
-NotificationRecorder::NotificationRecorder(const Window& window) : window_(window) {
+SignalRecorder::SignalRecorder(const Window& window) : window_(window) {
     clock_.start();
-    NotificationCenter::defaultCenter().addObserver(
-        this, "", &window, [this](const Notification& n) {
-            posted_.push_back(
-                {n.name, n.object, clock_.elapsed(), window_.pos(), window_.dragging()});
-        });
+    const auto record = [this](const char* name) {
+        return [this, name] {
+            posted_.push_back({name, clock_.elapsed(), window_.pos(), window_.dragging()});
+        };
+    };
+    connections_ = {
+        QObject::connect(&window, &Window::draggingStarted, record("draggingStarted")),
+        QObject::connect(&window, &Window::draggingEnded, record("draggingEnded")),
+        QObject::connect(&window, &Window::moved, record("moved")),
+        QObject::connect(&window, &Window::liveResizeStarted, record("liveResizeStarted")),
+        QObject::connect(&window, &Window::liveResizeEnded, record("liveResizeEnded")),
+        QObject::connect(&window, &Window::occlusionStateChanged, record("occlusionStateChanged")),
+    };
 }
 
-NotificationRecorder::~NotificationRecorder() {
-    NotificationCenter::defaultCenter().removeObserver(this);
+SignalRecorder::~SignalRecorder() {
+    for (const QMetaObject::Connection& connection : connections_)
+        QObject::disconnect(connection);
 }
 
-int NotificationRecorder::count(const std::string& name) const {
+int SignalRecorder::count(const std::string& name) const {
     return static_cast<int>(named(name).size());
 }
 
-std::vector<PostedNotification> NotificationRecorder::named(const std::string& name) const {
-    std::vector<PostedNotification> found;
+std::vector<EmittedSignal> SignalRecorder::named(const std::string& name) const {
+    std::vector<EmittedSignal> found;
     for (const auto& p : posted_) {
         if (p.name == name)
             found.push_back(p);

@@ -1,10 +1,11 @@
 #pragma once
 
-// Helpers for the panel window tests: a recorder of the notifications a window posts,
+// Helpers for the panel window tests: a recorder of the signals a window emits,
 // synthetic mouse events, and running a test again on an X server of its own (for
 // tests that move the real pointer, stack windows or start a window manager, which
 // would disturb other tests sharing a display).
 #include <QElapsedTimer>
+#include <QObject>
 #include <QPoint>
 #include <QPointF>
 #include <QStringList>
@@ -21,30 +22,30 @@ class Window;
 
 namespace talvex::test {
 
-struct PostedNotification {
-    std::string name;
-    const void* object;
+struct EmittedSignal {
+    std::string name;     // the signal's
     qint64 atMs;          // since the recorder was made
-    QPoint windowPos;     // the window's position when it was posted
-    bool windowDragging;  // the window's `dragging` when it was posted
+    QPoint windowPos;     // the window's position when it was emitted
+    bool windowDragging;  // the window's `dragging` when it was emitted
 };
 
-class NotificationRecorder {
+class SignalRecorder {
 public:
-    explicit NotificationRecorder(const Window& window);
-    ~NotificationRecorder();
-    NotificationRecorder(const NotificationRecorder&) = delete;
-    NotificationRecorder& operator=(const NotificationRecorder&) = delete;
+    explicit SignalRecorder(const Window& window);
+    ~SignalRecorder();
+    SignalRecorder(const SignalRecorder&) = delete;
+    SignalRecorder& operator=(const SignalRecorder&) = delete;
 
     int count(const std::string& name) const;
-    std::vector<PostedNotification> named(const std::string& name) const;
+    std::vector<EmittedSignal> named(const std::string& name) const;
     qint64 elapsedMs() const { return clock_.elapsed(); }
     void clear() { posted_.clear(); }
 
 private:
     const Window& window_;
     QElapsedTimer clock_;
-    std::vector<PostedNotification> posted_;
+    std::vector<EmittedSignal> posted_;
+    std::vector<QMetaObject::Connection> connections_;
 };
 
 // Sends a left-button press, a drag move or a release at the global position `global`

@@ -13,7 +13,6 @@
 #include "app/TitleBar.h"
 #include "app/Window.h"
 #include "app/WindowTestSupport.h"
-#include "platform/WindowNotifications.h"
 #include "platform/x11/WindowServer.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
@@ -21,8 +20,8 @@
 namespace talvex {
 namespace {
 
-using test::NotificationRecorder;
 using test::runTool;
+using test::SignalRecorder;
 using test::spin;
 using test::waitUntil;
 
@@ -73,21 +72,20 @@ TEST(WindowXServer, RealDragOfTheTitleBarMovesThePanelWithOneStartAndOneEnd) {
         GTEST_SKIP() << "no xdotool";
     Window window;
     showPanel(window, QRect(100, 100, 300, 200));
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QPoint startPos = window.pos();
     const QPoint from = window.titleBar()->mapToGlobal(QPoint(150, 12));
 
     ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(120, 80), 12, 0.02)), 0);
     const qint64 releasedAt = recorder.elapsedMs();
-    ASSERT_TRUE(
-        waitUntil([&] { return recorder.count(Window::didEndDragging()) > 0; }, deadlineMs));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("draggingEnded") > 0; }, deadlineMs));
     spin(300);
-    EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
-    EXPECT_EQ(recorder.count(Window::didEndDragging()), 1);
-    EXPECT_EQ(recorder.named(Window::willStartDragging())[0].windowPos, startPos);
-    EXPECT_GE(recorder.named(Window::didEndDragging())[0].atMs, releasedAt + 100);
+    EXPECT_EQ(recorder.count("draggingStarted"), 1);
+    EXPECT_EQ(recorder.count("draggingEnded"), 1);
+    EXPECT_EQ(recorder.named("draggingStarted")[0].windowPos, startPos);
+    EXPECT_GE(recorder.named("draggingEnded")[0].atMs, releasedAt + 100);
     EXPECT_EQ(window.pos(), startPos + QPoint(120, 80));
-    EXPECT_GE(recorder.count(windowDidMoveNotification), 1);
+    EXPECT_GE(recorder.count("moved"), 1);
 }
 
 TEST(WindowXServer, GripAboveANativeContentViewTakesARealResize) {
@@ -99,14 +97,13 @@ TEST(WindowXServer, GripAboveANativeContentViewTakesARealResize) {
     content->setAttribute(Qt::WA_NativeWindow);  // an OpenGL view has an X window
     window.setContentWidget(content);
     showPanel(window, QRect(100, 100, 300, 200));
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QSize startSize = window.size();
     const QPoint from = window.bottomRightGrip()->mapToGlobal(QPoint(4, 4));
 
     ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(60, 40), 6, 0.03)), 0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.count(windowDidEndLiveResizeNotification) == 1; },
-                          deadlineMs));
-    EXPECT_EQ(recorder.count(windowWillStartLiveResizeNotification), 1);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("liveResizeEnded") == 1; }, deadlineMs));
+    EXPECT_EQ(recorder.count("liveResizeStarted"), 1);
     // The toolkit takes the last size from the server's reply.
     EXPECT_TRUE(waitUntil([&] { return window.size() == startSize + QSize(60, 40); }, deadlineMs))
         << window.size().width() << "x" << window.size().height();
@@ -120,26 +117,24 @@ TEST(WindowXServer, AResizeWhoseReleaseNeverArrivesEndsOnceTheButtonIsUp) {
         GTEST_SKIP() << "no xdotool";
     Window window;
     showPanel(window, QRect(100, 100, 300, 200));
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     const QPoint from = window.bottomRightGrip()->mapToGlobal(QPoint(4, 4));
     ASSERT_EQ(
         runTool("xdotool", {"mousemove", number(from.x()), number(from.y()), "mousedown", "1"}), 0);
-    ASSERT_TRUE(waitUntil(
-        [&] { return recorder.count(windowWillStartLiveResizeNotification) == 1; }, deadlineMs));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("liveResizeStarted") == 1; }, deadlineMs));
 
     ASSERT_EQ(runTool("xdotool", {"windowunmap", "--sync", number(window.windowNumber())}), 0);
     ASSERT_EQ(runTool("xdotool", {"mouseup", "1", "windowmap", number(window.windowNumber())}), 0);
-    EXPECT_TRUE(waitUntil([&] { return recorder.count(windowDidEndLiveResizeNotification) == 1; },
-                          deadlineMs));
+    EXPECT_TRUE(waitUntil([&] { return recorder.count("liveResizeEnded") == 1; }, deadlineMs));
     EXPECT_FALSE(window.bottomRightGrip()->isResizing());
 }
 
 TEST(WindowXServer, OcclusionFollowsCoveringAndUnmapping) {
     TALVEX_ON_PRIVATE_DISPLAY();
     Window window;
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     showPanel(window, QRect(200, 200, 300, 200));
-    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 1);
+    EXPECT_EQ(recorder.count("occlusionStateChanged"), 1);
 
     // With no window manager, a window mapped later lies above the panel.
     QWidget partial;
@@ -152,18 +147,18 @@ TEST(WindowXServer, OcclusionFollowsCoveringAndUnmapping) {
     cover.setGeometry(150, 150, 500, 400);
     cover.show();
     ASSERT_TRUE(waitUntil([&] { return !visible(window); }, deadlineMs));
-    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 2);
+    EXPECT_EQ(recorder.count("occlusionStateChanged"), 2);
 
     cover.hide();
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs));
-    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 3);
+    EXPECT_EQ(recorder.count("occlusionStateChanged"), 3);
 
     window.hide();
     EXPECT_FALSE(visible(window));
     window.show();
     ASSERT_TRUE(waitUntil([&] { return visible(window); }, deadlineMs));
     spin(200);
-    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), 5);
+    EXPECT_EQ(recorder.count("occlusionStateChanged"), 5);
 }
 
 // With the root's children redirected (as the capture does) the server reports no
@@ -209,7 +204,7 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
     WindowManager manager;
     ASSERT_TRUE(manager.start());
     Window window;
-    NotificationRecorder recorder(window);
+    SignalRecorder recorder(window);
     showPanel(window, QRect(200, 200, 300, 200));
 
     QWidget other;  // an ordinary window, shown later, over the panel's place
@@ -226,9 +221,8 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
         const QPoint start = test::xRootPosition(nativeWindowId(window));
         const QPoint from = start + window.titleBar()->mapTo(&window, QPoint(150, 12));
         ASSERT_EQ(runTool("xdotool", pressDragRelease(from, from + QPoint(-60, 40), 6, 0.02)), 0);
-        ASSERT_TRUE(
-            waitUntil([&] { return recorder.count(Window::didEndDragging()) == 1; }, deadlineMs));
-        EXPECT_EQ(recorder.count(Window::willStartDragging()), 1);
+        ASSERT_TRUE(waitUntil([&] { return recorder.count("draggingEnded") == 1; }, deadlineMs));
+        EXPECT_EQ(recorder.count("draggingStarted"), 1);
         EXPECT_TRUE(waitUntil(
             [&] { return test::xRootPosition(nativeWindowId(window)) == start + QPoint(-60, 40); },
             deadlineMs));
@@ -236,10 +230,10 @@ TEST(WindowXServer, UnderAWindowManagerThePanelStaysAboveAndMinimisingHidesIt) {
             << "toolkit has " << window.pos().x() << "," << window.pos().y();
     }
 
-    const int before = recorder.count(windowDidChangeOcclusionStateNotification);
+    const int before = recorder.count("occlusionStateChanged");
     window.showMinimized();
     ASSERT_TRUE(waitUntil([&] { return !visible(window); }, deadlineMs));
-    EXPECT_EQ(recorder.count(windowDidChangeOcclusionStateNotification), before + 1);
+    EXPECT_EQ(recorder.count("occlusionStateChanged"), before + 1);
     // Restoring while the window manager is still iconifying races with it.
     ASSERT_TRUE(waitUntil(
         [&] {

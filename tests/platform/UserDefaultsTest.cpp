@@ -16,13 +16,15 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/AtomicFileWriter.h"
 #include "platform/DefaultsFile.h"
 #include "platform/DefaultsFileWatcher.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDefaults.h"
 #include "support/SmallFileSystem.h"
@@ -33,16 +35,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Counts the change notifications one store posts, for as long as it lives.
+// Records the changes one store signals, for as long as it lives.
 class ChangeCounter {
 public:
+    using Change = std::pair<std::string, std::int64_t>;
+
     explicit ChangeCounter(const UserDefaults& store) {
-        NotificationCenter::defaultCenter().addObserver(this, UserDefaults::didChangeNotification,
-                                                        &store,
-                                                        [this](const Notification&) { ++count; });
+        connection_ = QObject::connect(&store, &UserDefaults::valueChanged,
+                                       [this](const QString& key, qint64 value) {
+                                           std::lock_guard lock(mutex_);
+                                           changes_.emplace_back(key.toStdString(), value);
+                                           ++count;
+                                       });
     }
-    ~ChangeCounter() { NotificationCenter::defaultCenter().removeObserver(this); }
+    ~ChangeCounter() { QObject::disconnect(connection_); }
     std::atomic<int> count{0};
+    std::vector<Change> changesSince(int first) {
+        std::lock_guard lock(mutex_);
+        return {changes_.begin() + first, changes_.end()};
+    }
+
+private:
+    QMetaObject::Connection connection_;
+    std::mutex mutex_;
+    std::vector<Change> changes_;
 };
 
 fs::path freshSettingsPath() {
@@ -101,14 +117,19 @@ QString q(const fs::path& p) {
     return QString::fromStdString(p.string());
 }
 
-TEST(UserDefaults, EveryWritePostsWithTheStoreAsObjectEvenWhenUnchanged) {
+TEST(UserDefaults, EveryWriteSignalsTheValueInForceEvenWhenUnchanged) {
     UserDefaults store(freshSettingsPath());
+    store.registerDefaults({{"RefreshSpeed", true}});
     ChangeCounter changes(store);
     store.setIntegerForKey(5, "RefreshSpeed");
     store.setIntegerForKey(5, "RefreshSpeed");
     store.removeObjectForKey("RefreshSpeed");
     store.removeObjectForKey("RefreshSpeed");
-    EXPECT_EQ(changes.count, 4);
+    using Changes = std::vector<ChangeCounter::Change>;
+    EXPECT_EQ(
+        changes.changesSince(0),
+        (Changes{
+            {"RefreshSpeed", 5}, {"RefreshSpeed", 5}, {"RefreshSpeed", 1}, {"RefreshSpeed", 1}}));
 }
 
 TEST(UserDefaults, RegisteredDefaultsAnswerUntilSomethingIsStoredAndAreNeverWritten) {
@@ -394,11 +415,15 @@ TEST(UserDefaults, ChangesFromAnotherProcessAreAdoptedAndAnnounced) {
     runTool({q(path), "set", "RefreshSpeed", "-1"});
     EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("RefreshSpeed") == -1; }));
 
-    // A hand edit rewriting the file in place.
+    // A hand edit rewriting the file in place: each key whose value changed, once.
     const int before = changes.count;
-    writeText(path, R"({"RefreshSpeed": 7})");
+    writeText(path, R"({"RefreshSpeed": 7, "ViewArea": 1, "Other": "text"})");
     EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("RefreshSpeed") == 7; }));
-    EXPECT_GT(changes.count, before);
+    using Changes = std::vector<ChangeCounter::Change>;
+    EXPECT_EQ(changes.changesSince(before), (Changes{{"RefreshSpeed", 7}, {"ViewArea", 1}}));
+    writeText(path, R"({"RefreshSpeed": 7})");
+    EXPECT_TRUE(test::waitUntil([&] { return store.integerForKey("ViewArea") == 0; }));
+    EXPECT_EQ(changes.changesSince(before + 2), (Changes{{"ViewArea", 0}}));
 
     // Our own saves are announced once, by the write itself, not again by the watcher.
     const int settled = changes.count;

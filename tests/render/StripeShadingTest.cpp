@@ -279,8 +279,9 @@ TEST(StripeShading, GreenAloneStaysOffTheRedDiagonals) {
 }
 
 // A stored stripe switch of 3 (what a stripe item tagged 3 stores) reaches the
-// programs unchanged: with nothing overriding the store, every pixel is the one for
-// R = 3, and the picture is not the one for R = 1.
+// programs unchanged through the settings read from the store: with nothing
+// overriding them, every pixel is the one for R = 3, and the picture is not the one
+// for R = 1.
 TEST(StripeShading, AStoredSwitchOfThreeIsDrawnAsThree) {
     TALVEX_REQUIRE_GL();
     struct StoredSwitches {
@@ -296,6 +297,7 @@ TEST(StripeShading, AStoredSwitchOfThreeIsDrawnAsThree) {
     const Picture in = scatteredPicture(64);
     auto offscreen = Offscreen::create(in.width, in.height);
     ASSERT_TRUE(offscreen);
+    offscreen->renderer().setLensSettings(LensSettings::read(UserDefaults::standard()));
     const Picture out = offscreen->draw(imageOf(in));
     int asThree = 0;
     int unlikeOne = 0;

@@ -86,23 +86,22 @@ protected:
     std::unique_ptr<ContextLock> lock_;
 };
 
-TEST_F(TalvexFilterFrame, ReadsTheSwitchesEveryFrameAndTheScaleAtReshape) {
-    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::redStripesEnabled), 1);
-    EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 1);
+TEST_F(TalvexFilterFrame, DrawsTheSwitchesLastHandedOverAndTheScaleAtReshape) {
     TalvexFilter filter;
     FakeView view;
     view.bounds_ = Rect(0, 0, 200, 100);
     view.scale_ = 2;
     filter.prepareForView(view);
 
-    UserDefaults::standard().setIntegerForKey(0, keys::redStripesEnabled);
+    filter.applyParametersForTextureOfWidth(400, 200);
+    EXPECT_EQ(attribute(3), 1.0f) << "both on before any settings come";
+    filter.setLensSettings({.redStripes = 0});
     filter.applyParametersForTextureOfWidth(400, 200);
     EXPECT_EQ(attribute(3), 0.0f);
     EXPECT_EQ(attribute(4), 1.0f);
     EXPECT_EQ(attribute(2), 2.0f);
 
-    UserDefaults::standard().setIntegerForKey(1, keys::redStripesEnabled);
-    UserDefaults::standard().setIntegerForKey(0, keys::greenStripesEnabled);
+    filter.setLensSettings({.redStripes = 1, .greenStripes = 0});
     view.mirror_ = true;  // reaches the filter only at the next prepareForView
     filter.applyParametersForTextureOfWidth(400, 200);
     EXPECT_EQ(attribute(3), 1.0f);
@@ -115,9 +114,10 @@ TEST_F(TalvexFilterFrame, ReadsTheSwitchesEveryFrameAndTheScaleAtReshape) {
     EXPECT_EQ(pointer, filter.passThroughTextureVertices().data());
 }
 
-TEST_F(TalvexFilterFrame, OverridesWinOverTheStoreAndAZeroScaleDrawsAsOne) {
+TEST_F(TalvexFilterFrame, OverridesWinOverTheSettingsAndAZeroScaleDrawsAsOne) {
     UserDefaults::standard().setIntegerForKey(1, keys::redStripesEnabled);
     TalvexFilter filter({.red = 0, .green = std::nullopt});
+    filter.setLensSettings(LensSettings::read(UserDefaults::standard()));
     filter.applyParametersForTextureOfWidth(400, 200);  // never prepared: no view yet
     EXPECT_EQ(attribute(3), 0.0f);
     EXPECT_EQ(attribute(4), 1.0f);

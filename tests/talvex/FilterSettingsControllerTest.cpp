@@ -10,7 +10,6 @@
 #include "SettingsMenuTarget.h"
 #include "app/MenuButton.h"
 #include "app/QtMenuItem.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
@@ -96,16 +95,6 @@ TEST_F(FilterSettingsControllerTest, AChangeOnAnotherThreadReachesTheButtonsOnTh
     writer.join();
     EXPECT_TRUE(
         test::waitUntil([&] { return speedImage(*controller) == "FastFrameRateTemplate.png"; }));
-}
-
-TEST_F(FilterSettingsControllerTest, StopsObservingWhenDestroyed) {
-    auto& centre = NotificationCenter::defaultCenter();
-    const auto before = centre.registrationCount();
-    auto controller = makeController();
-    EXPECT_GT(centre.registrationCount(), before);
-    controller.reset();
-    EXPECT_EQ(centre.registrationCount(), before);
-    defaults.setIntegerForKey(1, keys::refreshSpeed);  // nobody left to call
 }
 
 TEST_F(FilterSettingsControllerTest, MenusCarryTheSettingsActionsAndTags) {

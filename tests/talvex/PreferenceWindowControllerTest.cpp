@@ -53,7 +53,7 @@ protected:
 
     UserDefaults defaults{test::makeTempDir("preferences") / "defaults.json"};
     test::SettingsMenuTarget target{defaults};
-    PreferenceWindowController window;
+    PreferenceWindowController window{defaults};
 };
 
 TEST_F(PreferenceWindowControllerTest, EachChoiceWritesItsSettingThroughTheTarget) {

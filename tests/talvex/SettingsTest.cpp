@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/MenuItem.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
@@ -24,10 +23,8 @@ protected:
     SettingsActionsTest() : store(test::makeTempDir("settings") / "defaults.json") {
         store.registerDefaults(
             {{keys::redStripesEnabled, true}, {keys::greenStripesEnabled, true}});
-        NotificationCenter::defaultCenter().addObserver(this, UserDefaults::didChangeNotification,
-                                                        &store, [this](auto&) { ++changes; });
+        QObject::connect(&store, &UserDefaults::valueChanged, [this] { ++changes; });
     }
-    ~SettingsActionsTest() override { NotificationCenter::defaultCenter().removeObserver(this); }
 
     // Validates one item per tag, as opening a menu does; returns the checked tags.
     Tags checked(MenuAction action, Tags tags) {

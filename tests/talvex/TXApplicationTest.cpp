@@ -31,7 +31,6 @@
 #include "app/TitleBar.h"
 #include "app/TitleBarButton.h"
 #include "app/Window.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "settings/Settings.h"
@@ -177,10 +176,8 @@ TEST_F(Shell, CheckMarksFollowTheStoreWhereverItChangesAndOutOfRangeValuesReadAs
 
 TEST_F(Shell, TheChainRoutesEachCommandToItsResponderAndIgnoresOutOfRangeTags) {
     int changes = 0;
-    const int observer = 0;
-    NotificationCenter::defaultCenter().addObserver(&observer, UserDefaults::didChangeNotification,
-                                                    nullptr,
-                                                    [&](const Notification&) { ++changes; });
+    const QMetaObject::Connection counting = QObject::connect(
+        &UserDefaults::standard(), &UserDefaults::valueChanged, [&] { ++changes; });
     chain().sendAction(PlainMenuItem(MenuAction::adoptSpeedSetting, 2));
     chain().sendAction(PlainMenuItem(MenuAction::adoptViewAreaSetting, 5));
     EXPECT_EQ(changes, 0);
@@ -190,7 +187,7 @@ TEST_F(Shell, TheChainRoutesEachCommandToItsResponderAndIgnoresOutOfRangeTags) {
     chain().sendAction(PlainMenuItem(MenuAction::adoptSpeedSetting, -1));
     chain().sendAction(PlainMenuItem(MenuAction::adoptGreenStripeSetting, 0));
     EXPECT_EQ(changes, 2);
-    NotificationCenter::defaultCenter().removeObserver(&observer);
+    QObject::disconnect(counting);
     EXPECT_EQ(UserDefaults::standard().integerForKey(keys::refreshSpeed), -1);
     EXPECT_EQ(UserDefaults::standard().integerForKey(keys::greenStripesEnabled), 0);
 

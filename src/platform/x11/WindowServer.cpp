@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "platform/x11/ClickReplay.h"
 #include "platform/x11/EventConnection.h"
@@ -110,7 +109,7 @@ void WindowServer::readCaptureEvents() {
     if (lost)
         notifier->setEnabled(false);
     else if (news)
-        NotificationCenter::defaultCenter().post(areaDidChangeNotification, this);
+        emit areaDidChange();
 }
 
 Rect WindowServer::mainDisplayBounds() {
@@ -147,9 +146,7 @@ PointerWatch* WindowServer::pointerWatch() {
         pointerWatch_ = PointerWatch::open(displayName_ ? displayName_->c_str() : nullptr,
                                            PointerWatch::defaultWarpCheck);
         if (pointerWatch_) {
-            pointerWatch_->setMotionHandler([this] {
-                NotificationCenter::defaultCenter().post(pointerDidMoveNotification, this);
-            });
+            pointerWatch_->setMotionHandler([this] { emit pointerDidMove(); });
         }
     }
     return pointerWatch_.get();

@@ -9,6 +9,7 @@
 // serialised by captureMutex_, which the toolkit's loop also takes to read that
 // connection's events, never waiting for it); the other calls share a second connection
 // and are meant for the GUI thread. No X types appear here.
+#include <QObject>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -28,7 +29,9 @@ class PointerWatch;
 class WindowCompositor;
 class XDisplay;
 
-class WindowServer {
+class WindowServer : public QObject {
+    Q_OBJECT
+
 public:
     // The process's window server on $DISPLAY, connected on first use.
     static WindowServer& shared();
@@ -36,7 +39,7 @@ public:
     // Connects to the display named `displayName` (nullptr: $DISPLAY). When that
     // fails, every capture returns none and the queries return empty values.
     explicit WindowServer(const char* displayName = nullptr);
-    ~WindowServer();
+    ~WindowServer() override;
     WindowServer(const WindowServer&) = delete;
     WindowServer& operator=(const WindowServer&) = delete;
 
@@ -54,10 +57,9 @@ public:
     // not known. Callers on any thread, as for captures.
     bool unchangedSinceLastCapture(const PixelRect& area, XWindowId windowId);
     // Main thread: true while the first change the server reports in the area of the
-    // last capture will be posted as `areaDidChangeNotification` (object: this server)
-    // from the toolkit's loop, without anybody asking. False without DAMAGE.
+    // last capture will be emitted as areaDidChange() from the toolkit's loop, without
+    // anybody asking. False without DAMAGE.
     bool areaChangesAreAnnounced();
-    static constexpr const char* areaDidChangeNotification = "TalvexAreaDidChangeNotification";
 
     // The main display (see ScreenLayout) in root pixels. The monitor layout is kept in
     // one place, the capture connection's, which follows RandR; none without it.
@@ -69,9 +71,8 @@ public:
     // the next pointerLocation() asks the server.
     void pointerMayHaveMoved();
     // Main thread: true while the pointer is known to rest, and its next motion will
-    // be posted as `pointerDidMoveNotification` (object: this server).
+    // be emitted as pointerDidMove().
     bool pointerMotionIsAnnounced();
-    static constexpr const char* pointerDidMoveNotification = "TalvexPointerDidMoveNotification";
     // Whether the primary pointer button is held down, as the server sees it.
     bool primaryButtonDown();
     // The top-left corner of window `windowId` in root pixels, as the server has it
@@ -92,6 +93,13 @@ public:
     // pointer back where it is now. The window beneath `target` gets the click: a window
     // of ours there must let it pass (setIgnoresMouseEvents) until this returns.
     void replayClick(Point target, unsigned button);
+
+signals:
+    // Main thread, from the toolkit's loop: something changed in the area of the last
+    // capture (see areaChangesAreAnnounced), and the resting pointer moved (see
+    // pointerMotionIsAnnounced).
+    void areaDidChange();
+    void pointerDidMove();
 
 private:
     bool controlUsable() const;

@@ -5,12 +5,12 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <QObject>
 #include <atomic>
 #include <cerrno>
 #include <memory>
 #include <thread>
 
-#include "platform/NotificationCenter.h"
 #include "platform/x11/CapturedXImage.h"
 #include "platform/x11/WindowCompositor.h"
 #include "platform/x11/WindowServer.h"
@@ -211,9 +211,8 @@ TEST(WindowCapture, AChangeBeneathTheLastCaptureIsAnnouncedOncePerCapture) {
     WindowServer& server = *made;
     ASSERT_TRUE(server.areaChangesAreAnnounced());
     int announced = 0;
-    NotificationCenter::defaultCenter().addObserver(
-        &announced, WindowServer::areaDidChangeNotification, &server,
-        [&announced](const Notification&) { ++announced; });
+    const QMetaObject::Connection counting =
+        QObject::connect(&server, &WindowServer::areaDidChange, [&announced] { ++announced; });
     const PixelRect area{150, 150, 300, 100};
     Display* client = s.scene.display();
     const Window beneath = s.scene.makeWindow({160, 160, 50, 50}, red);
@@ -231,7 +230,7 @@ TEST(WindowCapture, AChangeBeneathTheLastCaptureIsAnnouncedOncePerCapture) {
         EXPECT_TRUE(test::waitUntil([&] { return announced == capture; }));
     }
     EXPECT_EQ(announced, 2);
-    NotificationCenter::defaultCenter().removeObserver(&announced);
+    QObject::disconnect(counting);
 }
 
 TEST(WindowCapture, BlendsTranslucentWindowsOverWhatLiesBelow) {

@@ -1,17 +1,16 @@
 #pragma once
 
-// What a compositor that draws the lens needs of the settings (Configure of
-// org.talvex.Lens1, docs/LENS-DBUS.md), read from the store as every reader does.
+// What a compositor that draws the lens is told of the settings (Configure of
+// org.talvex.Lens1, docs/LENS-DBUS.md).
 #include <QString>
 #include <QVariantMap>
 #include <cstdint>
 #include <optional>
 
 #include "platform/Rgb.h"
+#include "settings/LensSettings.h"
 
 namespace talvex {
-
-class UserDefaults;
 
 namespace lens {
 
@@ -21,7 +20,7 @@ namespace lens {
 // (d, ΔE*ab), picking (b). While `picking` a colour to find the picture takes the next
 // click, and the compositor reports the colour under the pointer (name-colours on),
 // since that click picks it.
-QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale,
+QVariantMap settingsFor(const LensSettings& settings, bool held, double scale,
                         std::optional<Rgb> found = {}, bool picking = false);
 
 // A Qt key combination (QKeyCombination::toCombined) as the accelerator text GNOME's

@@ -1,30 +1,27 @@
-#include "app/LensSettings.h"
+#include "app/LensConfiguration.h"
 
 #include <QKeyCombination>
 #include <QKeySequence>
 
-#include "platform/UserDefaults.h"
-#include "settings/Settings.h"
-
 namespace talvex::lens {
 
-QVariantMap settingsFor(const UserDefaults& defaults, bool held, double scale,
+QVariantMap settingsFor(const LensSettings& settings, bool held, double scale,
                         std::optional<Rgb> found, bool picking) {
     return {
-        {QStringLiteral("red-stripes"), defaults.integerForKey(keys::redStripesEnabled) != 0},
-        {QStringLiteral("green-stripes"), defaults.integerForKey(keys::greenStripesEnabled) != 0},
-        {QStringLiteral("strength"), currentStripeStrength(defaults) / 100.0},
-        {QStringLiteral("area"), currentViewArea(defaults) == ViewArea::mousePointer
+        {QStringLiteral("red-stripes"), settings.redStripes != 0},
+        {QStringLiteral("green-stripes"), settings.greenStripes != 0},
+        {QStringLiteral("strength"), settings.strength / 100.0},
+        {QStringLiteral("area"), settings.area == ViewArea::mousePointer
                                      ? QStringLiteral("pointer")
                                      : QStringLiteral("beneath")},
         {QStringLiteral("held"), held},
-        {QStringLiteral("name-colours"), picking || nameColoursEnabled(defaults)},
-        {QStringLiteral("shortcut"), accelerator(currentPanelShortcut(defaults))},
+        {QStringLiteral("name-colours"), picking || settings.nameColours},
+        {QStringLiteral("shortcut"), accelerator(settings.panelShortcut)},
         {QStringLiteral("scale"), scale > 0 ? scale : 1.0},
-        {QStringLiteral("magnification"), static_cast<uint>(currentMagnification(defaults))},
+        {QStringLiteral("magnification"), static_cast<uint>(settings.magnification)},
         {QStringLiteral("find-colour"),
          found ? QString::fromStdString(hexString(*found)) : QString()},
-        {QStringLiteral("find-range"), findRange(currentFindNear(defaults))},
+        {QStringLiteral("find-range"), findRange(settings.findNear)},
         {QStringLiteral("picking"), picking},
     };
 }

@@ -3,7 +3,7 @@
 #include <QKeyCombination>
 
 #include "app/CompositorLens.h"
-#include "app/LensSettings.h"
+#include "app/LensConfiguration.h"
 #include "app/LensSource.h"
 #include "platform/UserDefaults.h"
 #include "settings/Settings.h"
@@ -15,13 +15,13 @@ namespace {
 // What the compositor is told: the stored settings read by the shared rules (an odd
 // value reads as its default), the key as GNOME's accelerator text; and when the
 // compositor is asked at all.
-TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
+TEST(LensConfiguration, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     UserDefaults store(test::makeTempDir("lens") / "defaults.json");
     store.setIntegerForKey(0, keys::redStripesEnabled);
     store.setIntegerForKey(1, keys::greenStripesEnabled);
     store.setIntegerForKey(30, keys::stripeStrength);  // not a strength: full
     store.setIntegerForKey(1, keys::viewArea);
-    QVariantMap s = lens::settingsFor(store, true, 0);
+    QVariantMap s = lens::settingsFor(LensSettings::read(store), true, 0);
     EXPECT_EQ(s.value("red-stripes"), QVariant(false));
     EXPECT_EQ(s.value("green-stripes"), QVariant(true));
     EXPECT_EQ(s.value("strength"), QVariant(1.0));
@@ -32,7 +32,7 @@ TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     store.setIntegerForKey(75, keys::stripeStrength);
     store.setIntegerForKey(7, keys::viewArea);
     store.setIntegerForKey(0, keys::panelShortcut);
-    s = lens::settingsFor(store, false, 2);
+    s = lens::settingsFor(LensSettings::read(store), false, 2);
     EXPECT_EQ(s.value("strength"), QVariant(0.75));
     EXPECT_EQ(s.value("area"), QVariant(QStringLiteral("beneath")));
     EXPECT_EQ(s.value("shortcut"), QVariant(QString()));
@@ -45,15 +45,16 @@ TEST(LensSettings, SettingsKeyAndSessionAsTheCompositorGetsThem) {
     // under the pointer (the click picks it) though Name Colours is off.
     store.setIntegerForKey(3, keys::magnification);
     store.setIntegerForKey(-1, keys::findNear);
-    s = lens::settingsFor(store, false, 1, Rgb{0, 0x80, 0x80});
+    s = lens::settingsFor(LensSettings::read(store), false, 1, Rgb{0, 0x80, 0x80});
     EXPECT_EQ(s.value("magnification"), QVariant(3u));
     EXPECT_EQ(s.value("find-colour"), QVariant(QStringLiteral("#008080")));
     EXPECT_EQ(s.value("find-range"), QVariant(8.0));
-    s = lens::settingsFor(store, false, 1, {}, true);
+    s = lens::settingsFor(LensSettings::read(store), false, 1, {}, true);
     EXPECT_EQ(s.value("name-colours"), QVariant(true));
     EXPECT_EQ(s.value("picking"), QVariant(true));
     store.setIntegerForKey(9, keys::magnification);
-    EXPECT_EQ(lens::settingsFor(store, false, 1).value("magnification"), QVariant(1u));
+    EXPECT_EQ(lens::settingsFor(LensSettings::read(store), false, 1).value("magnification"),
+              QVariant(1u));
 
     const auto combined = [](QKeyCombination k) { return std::int64_t(k.toCombined()); };
     EXPECT_EQ(lens::accelerator(combined(Qt::SHIFT | Qt::META | Qt::Key_F5)),
