@@ -202,7 +202,7 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
     // Shared with the renderer, as the lens does: the next capture is compared in place.
     auto frame = [&] {
         std::shared_ptr<const CapturedImage> captured = server.imageBelowWindow(area, windowId);
-        renderer->displayImage(captured, 1.0);
+        renderer->displayImage(captured);
     };
     const auto presented = renderer->framesPresented();
     const auto partial = renderer->partialFrames();

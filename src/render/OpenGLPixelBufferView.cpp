@@ -85,8 +85,8 @@ void OpenGLPixelBufferView::renewDrawableSize() {
         context_->flushBuffer();
 }
 
-void OpenGLPixelBufferView::displayImage(const CapturedImage& image, double scale) {
-    renderer()->displayImage(image, scale);
+void OpenGLPixelBufferView::displayImage(const CapturedImage& image) {
+    renderer()->displayImage(image);
 }
 
 void OpenGLPixelBufferView::reset() {

@@ -61,9 +61,8 @@ public:
     // Brings the viewport and the filter's view parameters in line with the bounds and
     // the backing scale factor, under the context lock.
     void reshape();
-    // Uploads and draws one image (capture thread). `scale` does not influence the
-    // drawing.
-    void displayImage(const CapturedImage& image, double scale);
+    // Uploads and draws one image (capture thread).
+    void displayImage(const CapturedImage& image);
     // Deletes the program.
     void reset();
 

@@ -414,11 +414,11 @@ void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageB
     }
 }
 
-void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
+void PixelBufferRenderer::displayImage(const CapturedImage& image) {
     display(image, nullptr, 1);
 }
 
-void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image, double /*scale*/,
+void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image,
                                        int magnification) {
     if (image)
         display(*image, image, magnification);

@@ -75,14 +75,12 @@ public:
     // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA and
     // 16-bit 1-5-5-5 images are drawn; any other pixel size, an image whose bytes do not cover its
     // rows, a missing program or a detached renderer draw nothing and leave the previous picture.
-    // `scale` does not influence the drawing.
-    void displayImage(const CapturedImage& image, double scale);
+    void displayImage(const CapturedImage& image);
     // The same for an image the renderer may keep: the picture on screen is then
     // compared with the next one in place, without a copy of its bytes. A picture
     // captured for a lens that magnifies `magnification` times is drawn that many times
     // larger, centred (see OpenGLShaderFilter::setMagnification).
-    void displayImage(std::shared_ptr<const CapturedImage> image, double scale,
-                      int magnification = 1);
+    void displayImage(std::shared_ptr<const CapturedImage> image, int magnification = 1);
     // Draws the picture on screen again from its texture, whole, and presents it (a
     // held picture after an expose, a reshape or a change of the filter's settings).
     // Nothing when no picture has been shown.

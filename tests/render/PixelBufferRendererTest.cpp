@@ -113,7 +113,7 @@ TEST(PixelBufferRenderer, UndrawableImagesKeepThePreviousPictureAndFreeTheLock) 
         MemoryImage(0, 8, 32, 32, bytes),         // no width
     };
     for (const MemoryImage& image : undrawable) {
-        renderer.displayImage(image, 1.0);
+        renderer.displayImage(image);
         EXPECT_TRUE(lockIsFreeForAnotherThread(renderer.context()))
             << image.bitsPerPixel() << " bits, stride " << image.bytesPerRow();
     }
@@ -133,20 +133,6 @@ TEST(PixelBufferRenderer, ViewportIsTheTruncatedDeviceSize) {
     EXPECT_EQ(viewport[3], 100);
 }
 
-TEST(PixelBufferRenderer, ScaleArgumentDoesNotChangeThePicture) {
-    TALVEX_REQUIRE_GL();
-    auto offscreen = Offscreen::create(32, 32, 2);
-    ASSERT_TRUE(offscreen);
-    Picture in{32, 32, {}};
-    for (int n = 0; n < 32 * 32; ++n)
-        in.words.push_back(0xff000000u | (n * 2654435761u >> 8));
-    const MemoryImage image = imageOf(in);
-    offscreen->renderer().displayImage(image, 1.0);
-    const Picture atOne = offscreen->read();
-    offscreen->renderer().displayImage(image, 2.0);
-    EXPECT_EQ(offscreen->read().words, atOne.words);
-}
-
 TEST(PixelBufferRenderer, NothingIsDrawnAfterDetachOrWithoutAProgram) {
     TALVEX_REQUIRE_GL();
     auto offscreen = Offscreen::create(8, 8);
@@ -158,15 +144,15 @@ TEST(PixelBufferRenderer, NothingIsDrawnAfterDetachOrWithoutAProgram) {
     renderer.reset();
     EXPECT_EQ(renderer.program(), 0u);
     EXPECT_FALSE(offscreen->context().isCurrent());
-    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    renderer.displayImage(imageOf(greyRows(8, 8)));
     EXPECT_EQ(renderer.framesPresented(), 0u);
 
     renderer.prepareOpenGL();
-    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    renderer.displayImage(imageOf(greyRows(8, 8)));
     EXPECT_EQ(renderer.framesPresented(), 1u);
     renderer.detach();
     EXPECT_TRUE(renderer.isDetached());
-    renderer.displayImage(imageOf(greyRows(8, 8)), 1.0);
+    renderer.displayImage(imageOf(greyRows(8, 8)));
     renderer.reshape(Rect(0, 0, 8, 8), 1);
     EXPECT_EQ(renderer.framesPresented(), 1u);
 }
@@ -209,7 +195,7 @@ TEST(PixelBufferRenderer, GLErrorsAreCountedAndEachKindLoggedOnce) {
             glEnable(0x7fff);  // GL_INVALID_ENUM
         }
         offscreen->renderer().redrawRequired = true;
-        offscreen->renderer().displayImage(image, 1.0);
+        offscreen->renderer().displayImage(image);
     }
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(offscreen->renderer().glErrors(), 2u);
