@@ -231,10 +231,9 @@ std::optional<PixelBufferRenderer::ImageBytes> PixelBufferRenderer::bytesOf(
 }
 
 bool PixelBufferRenderer::isDrawable(const CapturedImage& image, const ImageBytes& bytes) const {
-    const std::size_t bitsPerPixel = image.bitsPerPixel();
-    if (bitsPerPixel != 32 && bitsPerPixel != 16)
+    if (image.bitsPerPixel() != 32)
         return false;
-    const std::size_t pixelBytes = bitsPerPixel / 8;
+    const std::size_t pixelBytes = 4;
     const std::size_t width = image.width();
     const std::size_t height = image.height();
     const std::size_t bytesPerRow = image.bytesPerRow();
@@ -316,12 +315,9 @@ PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const Captured
 
 void PixelBufferRenderer::upload(const CapturedImage& image, const ImageBytes& bytes,
                                  const Update& update) {
-    const std::size_t bitsPerPixel = image.bitsPerPixel();
-    const GLenum type =
-        bitsPerPixel == 32 ? GL_UNSIGNED_INT_8_8_8_8_REV : GL_UNSIGNED_SHORT_1_5_5_5_REV;
+    const GLenum type = GL_UNSIGNED_INT_8_8_8_8_REV;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH,
-                  static_cast<GLint>(image.bytesPerRow() / (bitsPerPixel / 8)));
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(image.bytesPerRow() / 4));
     if (update.whole) {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width()),
                      static_cast<GLsizei>(image.height()), 0, GL_BGRA, type, bytes.data);

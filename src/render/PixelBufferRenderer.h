@@ -72,8 +72,8 @@ public:
     // sets the viewport to the bounds in device pixels (truncated).
     void reshape(Rect bounds, double backingScale);
     // Uploads the image unchanged as a texture and draws it through the filter, then
-    // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA and
-    // 16-bit 1-5-5-5 images are drawn; any other pixel size, an image whose bytes do not cover its
+    // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA
+    // images are drawn; any other pixel size, an image whose bytes do not cover its
     // rows, a missing program or a detached renderer draw nothing and leave the previous picture.
     void displayImage(const CapturedImage& image);
     // The same for an image the renderer may keep: the picture on screen is then
