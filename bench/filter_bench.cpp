@@ -135,7 +135,6 @@ private:
     public:
         FixedView(int width, int height) : bounds_(0, 0, width, height) {}
         Rect bounds() const override { return bounds_; }
-        bool mirrorTransform() const override { return false; }
         double backingScaleFactor() const override { return 1; }
 
     private:

@@ -182,7 +182,6 @@ std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::makeRenderer(
         // A capture in flight belongs to the old renderer and clears its own flag.
         renderer->capturingDisabled = renderer_->capturingDisabled.load();
         renderer->unhideOnNextDisplay = renderer_->unhideOnNextDisplay.load();
-        renderer->mirrorTransform = renderer_->mirrorTransform.load();
         renderer->pausesBegun = renderer_->pausesBegun.load();
     }
     return renderer;

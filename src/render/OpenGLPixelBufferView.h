@@ -88,9 +88,6 @@ public:
     }
     bool capturing() const { return renderer_->capturing; }
     void setCapturing(bool v) { renderer_->capturing = v; }
-    // Takes effect at the next reshape.
-    bool mirrorTransform() const { return renderer_->mirrorTransform; }
-    void setMirrorTransform(bool v) { renderer_->mirrorTransform = v; }
 
 protected:
     // Notices a change of the view's top-level window (reparenting, first show) and runs

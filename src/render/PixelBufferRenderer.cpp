@@ -93,21 +93,17 @@ void logFirstOfKind(GLenum error, const char* after) {
 
 }  // namespace
 
-// The view as the filter sees it: the snapshot of the last reshape and the live mirror
-// flag.
+// The view as the filter sees it: the snapshot of the last reshape.
 class PixelBufferRenderer::ViewState final : public ShaderFilterView {
 public:
-    explicit ViewState(const std::atomic<bool>& mirror) : mirror_(mirror) {}
     void set(Rect bounds, double scale) {
         bounds_ = bounds;
         scale_ = scale;
     }
     Rect bounds() const override { return bounds_; }
-    bool mirrorTransform() const override { return mirror_; }
     double backingScaleFactor() const override { return scale_; }
 
 private:
-    const std::atomic<bool>& mirror_;
     Rect bounds_;
     double scale_ = 0;
 };
@@ -116,7 +112,7 @@ PixelBufferRenderer::PixelBufferRenderer(std::unique_ptr<GLContext> context,
                                          FilterFactory makeFilter)
     : context_(std::move(context)),
       makeFilter_(std::move(makeFilter)),
-      view_(std::make_unique<ViewState>(mirrorTransform)) {}
+      view_(std::make_unique<ViewState>()) {}
 
 PixelBufferRenderer::~PixelBufferRenderer() {
     detach();
@@ -297,8 +293,8 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     return update;
 }
 
-// Image rows run top first, drawable rows bottom first; a mirrored picture runs right
-// to left. Magnified, texel t covers drawable pixels t × m - cut ... (t + 1) × m - cut.
+// Image rows run top first, drawable rows bottom first. Magnified, texel t covers drawable pixels t
+// × m - cut ... (t + 1) × m - cut.
 PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const CapturedImage& image,
                                               int magnification) const {
     const int m = magnification;
@@ -306,9 +302,8 @@ PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const Captured
     const int top = r.y * m - TalvexFilter::magnifiedOffset(viewportHeight_, image.height(), m);
     const int width = r.width * m;
     const int height = r.height * m;
-    const int x = mirrorTransform ? viewportWidth_ - (left + width) : left;
     const int y = viewportHeight_ - (top + height);
-    const PixelRect grown{x - drawMargin, y - drawMargin, width + 2 * drawMargin,
+    const PixelRect grown{left - drawMargin, y - drawMargin, width + 2 * drawMargin,
                           height + 2 * drawMargin};
     return grown.intersected({0, 0, viewportWidth_, viewportHeight_});
 }

@@ -120,7 +120,6 @@ public:
     std::atomic<bool> unhideOnNextDisplay{false};
     std::atomic<bool> capturingDisabled{false};
     std::atomic<bool> capturing{false};
-    std::atomic<bool> mirrorTransform{false};
     // Set by whatever changes the drawing but not the capture (a reshape, the filter's
     // settings, the view shown again): the next image is drawn even when its pixels
     // equal the last one's.
