@@ -144,8 +144,7 @@ private:
     GLuint build(const char* fragmentSource) {
         GLuint program = 0;
         buildProgram(filter_.vertexSource(), fragmentSource, filter_.attributeCount(),
-                     filter_.attributeNames(), filter_.attributeLocations(), 0, nullptr, nullptr,
-                     &program);
+                     filter_.attributeNames(), filter_.attributeLocations(), &program);
         return program;
     }
 

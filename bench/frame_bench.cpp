@@ -220,8 +220,7 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
         const char* names[] = {"position", "texturecoordinate"};
         const GLint locations[] = {0, 1};
         GLuint program = 0;
-        talvex::buildProgram(passThroughVertex, passThroughFragment, 2, names, locations, 0,
-                             nullptr, nullptr, &program);
+        talvex::buildProgram(passThroughVertex, passThroughFragment, 2, names, locations, &program);
         glUseProgram(program);
         glUniform1i(talvex::uniformLocation(program, "videoframe"), 0);
         renderer->filter().applyParametersForTextureOfWidth(w, h);

@@ -145,7 +145,7 @@ void PixelBufferRenderer::prepareOpenGL() {
     GLuint built = 0;
     buildProgram(shaderFilter.vertexSource(), shaderFilter.fragmentSource(),
                  shaderFilter.attributeCount(), shaderFilter.attributeNames(),
-                 shaderFilter.attributeLocations(), 0, nullptr, nullptr, &built);
+                 shaderFilter.attributeLocations(), &built);
     program_ = built;
     if (built == 0) {
         systemLog("Error creating the program");
@@ -172,8 +172,7 @@ void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
     if (locations[0] < 0 || locations[1] < 0)
         return;
     GLuint built = 0;
-    buildProgram(plainVertexSource, plainFragmentSource, 2, names, locations, 0, nullptr, nullptr,
-                 &built);
+    buildProgram(plainVertexSource, plainFragmentSource, 2, names, locations, &built);
     plainProgram_ = built;
     plainFrame_ = built ? uniformLocation(built, "videoframe") : -1;
 }
@@ -187,8 +186,7 @@ void PixelBufferRenderer::buildFindingProgram(OpenGLShaderFilter& shaderFilter) 
         return;
     GLuint built = 0;
     buildProgram(shaderFilter.vertexSource(), source, shaderFilter.attributeCount(),
-                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), 0, nullptr,
-                 nullptr, &built);
+                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), &built);
     findingProgram_ = built;
     if (built == 0) {
         systemLog("Error creating the program that finds a colour");
