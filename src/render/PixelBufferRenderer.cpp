@@ -275,7 +275,7 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     const CapturedImage& image, const ImageBytes& bytes, int magnification) {
     const bool redraw = redrawRequired.exchange(false);
     if (redraw || !hasShownGeometry(image))
-        return Update{};
+        return Update::everything();
     const ChangedArea changed = ChangedArea::between(
         {shown_.bytes, bytes.data, static_cast<int>(image.width()),
          static_cast<int>(image.height()), image.bytesPerRow(), image.bitsPerPixel() / 8});
@@ -284,7 +284,7 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     const double pixels = static_cast<double>(image.width()) * static_cast<double>(image.height());
     if (!canUpdatePart(image, magnification) ||
         static_cast<double>(changed.area()) > mostOfThePicture * pixels)
-        return Update{};
+        return Update::everything();
     Update update{false, changed.rects(), {}};
     for (const PixelRect& r : update.imageRects)
         update.drawableRects.push_back(drawableRectOf(r, image, magnification));
@@ -489,7 +489,8 @@ void PixelBufferRenderer::redrawShownPicture() {
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
     bindProgramAndPicture(shaderFilter);
-    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
+    drawAndPresent(Update::everything(), shaderFilter, shown_.width, shown_.height,
+                   shown_.magnification);
 }
 
 std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {

@@ -148,6 +148,7 @@ private:
         bool whole = true;
         std::vector<PixelRect> imageRects;
         std::vector<PixelRect> drawableRects;
+        static Update everything() { return {}; }
     };
 
     std::unique_ptr<GLContext> context_;
