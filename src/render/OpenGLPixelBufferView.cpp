@@ -1,15 +1,11 @@
 #include "render/OpenGLPixelBufferView.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <QEvent>
-#include <QGuiApplication>
 
 #include "platform/NotificationCenter.h"
 #include "platform/WindowNotifications.h"
 #include "platform/gl/GLXWindowContext.h"
-
-// Xlib last: its macros (None, Bool, Status) collide with Qt names.
-#include <X11/Xlib.h>
+#include "platform/x11/XDisplay.h"
 
 namespace talvex {
 
@@ -24,14 +20,6 @@ public:
     bool isCurrent() const override { return false; }
     void flushBuffer() override {}
 };
-
-// The toolkit creates its windows asynchronously on its own connection; our context
-// uses another connection, which must find the window already on the server.
-void syncToolkitConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 && x11->display())
-        XSync(x11->display(), False);
-}
 
 }  // namespace
 
@@ -200,6 +188,8 @@ void OpenGLPixelBufferView::attachToNativeWindow() {
         return;
     detachFromNativeWindow();
 
+    // The toolkit creates its windows asynchronously on its own connection; our
+    // context uses another, which must find the window already on the server.
     syncToolkitConnection();
     auto context = GLXWindowContext::create(window);
     if (!context) {
