@@ -40,7 +40,6 @@ public:
     void showWindow();
 
     QLabel* iconView() const;
-    void setIconView(QLabel* view);
     about_internal::KPAboutBoxScrollView* textView() const;
     void setTextView(about_internal::KPAboutBoxScrollView* view);
 
@@ -55,7 +54,6 @@ private:
     QTextDocumentFragment templateText_;
 
     void loadWindow();
-    void prepareTitleBar();
     void fitTextAreaToWindow();
     void showTextBelowIcon(int top);
     void centerWindow();

@@ -99,10 +99,6 @@ void FilteredView::updateFromDefaults() {
     scheduler_.updateFromDefaults(currentRefreshSpeed(), currentViewArea());
 }
 
-void FilteredView::setCaptureSource(std::shared_ptr<CaptureSource> source) {
-    captureSource_ = std::move(source);
-}
-
 void FilteredView::setLensSource(LensSource* source) {
     lensSource_ = source;
 }

@@ -109,8 +109,6 @@ public:
     static constexpr const char* foundColourDidChangeNotification =
         "TalvexFoundColourDidChangeNotification";
 
-    // Where captures come from; the X11 capture by default.
-    void setCaptureSource(std::shared_ptr<CaptureSource> source);
     // A source without change tracking, asked on every capture.
     void setImageSource(ImageSource source);
     const CaptureWorker::History& captureHistory() const { return *history_; }
