@@ -43,9 +43,6 @@ public:
     about_internal::KPAboutBoxScrollView* textView() const;
     void setTextView(about_internal::KPAboutBoxScrollView* view);
 
-protected:
-    virtual void windowDidLoad();
-
 private:
     std::unique_ptr<Ui::KPAboutBox> form_;
     std::unique_ptr<QWidget> window_;
@@ -54,6 +51,7 @@ private:
     QTextDocumentFragment templateText_;
 
     void loadWindow();
+    void windowDidLoad();
     void fitTextAreaToWindow();
     void showTextBelowIcon(int top);
     void centerWindow();
