@@ -30,7 +30,6 @@ public:
 
     // The about window, loaded from the form (and prepared) on the first call.
     QWidget* window();
-    bool isWindowLoaded() const { return window_ != nullptr; }
 
     // Fills the text view from the template.
     void updateText();

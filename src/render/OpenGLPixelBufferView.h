@@ -87,7 +87,6 @@ public:
         renderer_->capturingDisabled = v;
     }
     bool capturing() const { return renderer_->capturing; }
-    void setCapturing(bool v) { renderer_->capturing = v; }
 
 protected:
     // Notices a change of the view's top-level window (reparenting, first show) and runs

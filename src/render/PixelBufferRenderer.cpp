@@ -436,10 +436,8 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     if (magnification != shown_.magnification)
         redrawRequired = true;
     const std::optional<Update> update = updateFor(image, *bytes, magnification);
-    if (!update) {
-        ++framesUnchanged_;
+    if (!update)
         return;
-    }
 
     // The pixels go to OpenGL unchanged; the packed type does the unpacking.
     upload(image, *bytes, *update);

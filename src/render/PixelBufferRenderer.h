@@ -106,9 +106,6 @@ public:
     bool isDetached() const;
     // How many frames displayImage() has drawn and presented.
     std::uint64_t framesPresented() const { return framesPresented_; }
-    // How many images displayImage() left undrawn because they equalled the picture on
-    // screen.
-    std::uint64_t framesUnchanged() const { return framesUnchanged_; }
     // Of the frames presented, how many redrew only part of the picture, and how many
     // device pixels all frames drew through the filter.
     std::uint64_t partialFrames() const { return partialFrames_; }
@@ -176,7 +173,6 @@ private:
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
-    std::atomic<std::uint64_t> framesUnchanged_{0};
     std::atomic<std::uint64_t> partialFrames_{0};
     std::atomic<std::uint64_t> pixelsDrawn_{0};
     // The viewport in drawable pixels (under the context lock).
