@@ -135,7 +135,6 @@ private:
     public:
         FixedView(int width, int height) : bounds_(0, 0, width, height) {}
         Rect bounds() const override { return bounds_; }
-        bool mirrorTransform() const override { return false; }
         double backingScaleFactor() const override { return 1; }
 
     private:
@@ -145,8 +144,7 @@ private:
     GLuint build(const char* fragmentSource) {
         GLuint program = 0;
         buildProgram(filter_.vertexSource(), fragmentSource, filter_.attributeCount(),
-                     filter_.attributeNames(), filter_.attributeLocations(), 0, nullptr, nullptr,
-                     &program);
+                     filter_.attributeNames(), filter_.attributeLocations(), &program);
         return program;
     }
 

@@ -202,7 +202,7 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
     // Shared with the renderer, as the lens does: the next capture is compared in place.
     auto frame = [&] {
         std::shared_ptr<const CapturedImage> captured = server.imageBelowWindow(area, windowId);
-        renderer->displayImage(captured, 1.0);
+        renderer->displayImage(captured);
     };
     const auto presented = renderer->framesPresented();
     const auto partial = renderer->partialFrames();
@@ -220,8 +220,7 @@ Result measure(Backdrop& backdrop, int w, int h, int runs) {
         const char* names[] = {"position", "texturecoordinate"};
         const GLint locations[] = {0, 1};
         GLuint program = 0;
-        talvex::buildProgram(passThroughVertex, passThroughFragment, 2, names, locations, 0,
-                             nullptr, nullptr, &program);
+        talvex::buildProgram(passThroughVertex, passThroughFragment, 2, names, locations, &program);
         glUseProgram(program);
         glUniform1i(talvex::uniformLocation(program, "videoframe"), 0);
         renderer->filter().applyParametersForTextureOfWidth(w, h);

@@ -35,6 +35,10 @@ if git -C "$TALVEX_ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   stray="$(cd "$TALVEX_ROOT" && git ls-files | grep -v / |
     grep -vxE '\.clang-format|\.gitignore|CMakeLists\.txt|README\.md' || true)"
   [ -z "$stray" ] || { echo "Stray files at the repository root: $stray" >&2; exit 1; }
+  # Xlib stays in the X11 platform sources (and the GLX context).
+  xlib="$(cd "$TALVEX_ROOT" && git grep -lE '#include <X11/' -- src ':!src/platform/x11' \
+    ':!src/platform/gl' || true)"
+  [ -z "$xlib" ] || { echo "X11 headers outside src/platform/x11: $xlib" >&2; exit 1; }
 fi
 
 build="$TALVEX_ROOT/build-test"

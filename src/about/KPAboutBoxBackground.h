@@ -28,7 +28,6 @@ public:
     // Dark when the palette draws light text on a darker window colour.
     bool isDark() const;
     bool isOpaque() const { return !isDark(); }
-    bool mouseDownCanMoveWindow() const { return true; }
 
 protected:
     bool event(QEvent* event) override;

@@ -184,10 +184,6 @@ QLabel* KPAboutBoxController::iconView() const {
     return iconView_;
 }
 
-void KPAboutBoxController::setIconView(QLabel* view) {
-    iconView_ = view;
-}
-
 KPAboutBoxScrollView* KPAboutBoxController::textView() const {
     return textView_;
 }

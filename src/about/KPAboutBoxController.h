@@ -30,7 +30,6 @@ public:
 
     // The about window, loaded from the form (and prepared) on the first call.
     QWidget* window();
-    bool isWindowLoaded() const { return window_ != nullptr; }
 
     // Fills the text view from the template.
     void updateText();
@@ -40,12 +39,8 @@ public:
     void showWindow();
 
     QLabel* iconView() const;
-    void setIconView(QLabel* view);
     about_internal::KPAboutBoxScrollView* textView() const;
     void setTextView(about_internal::KPAboutBoxScrollView* view);
-
-protected:
-    virtual void windowDidLoad();
 
 private:
     std::unique_ptr<Ui::KPAboutBox> form_;
@@ -55,7 +50,7 @@ private:
     QTextDocumentFragment templateText_;
 
     void loadWindow();
-    void prepareTitleBar();
+    void windowDidLoad();
     void fitTextAreaToWindow();
     void showTextBelowIcon(int top);
     void centerWindow();

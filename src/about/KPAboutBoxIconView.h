@@ -14,8 +14,6 @@ class KPAboutBoxIconView : public QLabel {
 public:
     explicit KPAboutBoxIconView(QWidget* parent = nullptr);
 
-    bool mouseDownCanMoveWindow() const { return true; }
-
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

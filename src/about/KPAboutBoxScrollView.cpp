@@ -36,16 +36,8 @@ void KPAboutBoxScrollView::scrollToPoint(const QPoint& point) {
     verticalScrollBar()->setValue(point.y());
 }
 
-void KPAboutBoxScrollView::setScrollerStyle(QStyle* style) {
-    const QPoint origin = scrollPosition();
-    restoringPosition_ = true;
-    setStyle(style);
-    restoringPosition_ = false;
-    scrollToPoint(origin);
-}
-
 bool KPAboutBoxScrollView::event(QEvent* event) {
-    if (event->type() != QEvent::StyleChange || restoringPosition_) {
+    if (event->type() != QEvent::StyleChange) {
         return QTextBrowser::event(event);
     }
     const QPoint origin = scrollPosition();

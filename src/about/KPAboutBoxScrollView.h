@@ -26,14 +26,8 @@ public:
     QPoint scrollPosition() const;
     void scrollToPoint(const QPoint& point);
 
-    // Applies `style` (not owned) and scrolls back to where the text was.
-    void setScrollerStyle(QStyle* style);
-
 protected:
     bool event(QEvent* event) override;
-
-private:
-    bool restoringPosition_ = false;
 };
 
 }  // namespace talvex::about_internal

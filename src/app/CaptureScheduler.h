@@ -53,8 +53,6 @@ public:
     void setHeld(bool value);
     ViewArea viewArea() const { return viewArea_; }
     std::int64_t counter() const { return counter_; }
-    Point lastMouseLocation() const { return lastMouseLocation_; }
-    void setLastMouseLocation(Point p) { lastMouseLocation_ = p; }
 
     // Re-reads speed and view area: the interval is assigned (and the timer replaced)
     // even when it has not changed.

@@ -87,7 +87,7 @@ void CaptureWorker::run(const Request& request) {
         return;
 
     // Shared: the renderer keeps the picture on screen to compare the next one with.
-    renderer.displayImage(image, 1.0, request.magnification);
+    renderer.displayImage(image, request.magnification);
     if (abandonIfPaused(request, clearCapturingAtEnd))
         return;
     if (!renderer.unhideOnNextDisplay || !request.firstPictureDrawn)

@@ -108,10 +108,6 @@ void FilteredView::adoptLensSettings(const LensSettings& settings) {
     renderer()->setLensSettings(settings);
 }
 
-void FilteredView::setCaptureSource(std::shared_ptr<CaptureSource> source) {
-    captureSource_ = std::move(source);
-}
-
 void FilteredView::setLensSource(LensSource* source) {
     lensSource_ = source;
 }

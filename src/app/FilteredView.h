@@ -112,8 +112,6 @@ public:
     bool pickingColour() const { return pickingColour_; }
     std::optional<Rgb> foundColour() const { return foundColour_; }
 
-    // Where captures come from; the X11 capture by default.
-    void setCaptureSource(std::shared_ptr<CaptureSource> source);
     // A source without change tracking, asked on every capture.
     void setImageSource(ImageSource source);
     const CaptureWorker::History& captureHistory() const { return *history_; }

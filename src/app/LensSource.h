@@ -35,9 +35,6 @@ public:
     // it decides what the user is told to install when no compositor draws the lens.
     enum class Desktop { gnome, plasma, other };
     static Desktop desktopOf(const QProcessEnvironment& environment);
-    static bool isGnomeSession(const QProcessEnvironment& environment) {
-        return desktopOf(environment) == Desktop::gnome;
-    }
 
     // True while the compositor draws the picture (the view captures nothing).
     virtual bool compositorDraws() const = 0;

@@ -13,7 +13,6 @@ public:
 
     TitleBarButton(Kind kind, QWidget* parent = nullptr);
     Kind kind() const { return kind_; }
-    bool isHovered() const { return hovered_; }
     QSize sizeHint() const override;
 
 protected:

@@ -50,7 +50,6 @@ public:
     ~Window() override;
 
     bool dragging() const { return dragging_; }
-    void setDragging(bool dragging) { dragging_ = dragging; }
     // The timer that ends the current drag; none before the first drag event.
     const Timer* pausedDragTimer() const { return pausedDragTimer_.get(); }
 
@@ -91,7 +90,6 @@ public:
     // the rectangle the panel occupies, split or not; the content keeps its place in it
     // (below the top-level's own area while split).
     void setSplit(bool split);
-    bool isSplit() const { return split_; }
     QRect frame() const { return split_ ? frame_ : geometry(); }
 
     // The X window id of the panel's top-level window; 0 before it exists.

@@ -1,9 +1,8 @@
 #pragma once
 
 // An image as the window server hands it over: rows top first at `bytesPerRow`
-// stride, 32-bit BGRA (bytes blue, green, red, alpha) or 16-bit 1-5-5-5 (blue in bits
-// 0-4, green 5-9, red 10-14, alpha bit 15), little-endian. Other pixel sizes exist
-// (and are not drawn). Borrowed by the display for one call.
+// stride, 32-bit BGRA (bytes blue, green, red, alpha). Other pixel sizes exist (and are
+// not drawn). Borrowed by the display for one call.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

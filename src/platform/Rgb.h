@@ -16,8 +16,8 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-// Pixel `x` of a row laid out as CapturedImage describes: 32-bit BGRA, or 16-bit
-// 1-5-5-5 (each 5-bit channel widened to 8 bits); none for other pixel sizes.
+// Pixel `x` of a row laid out as CapturedImage describes (32-bit BGRA); none for other
+// pixel sizes.
 std::optional<Rgb> pixelOfRow(const std::uint8_t* row, std::size_t x, std::size_t bitsPerPixel);
 
 // "#A51C24": upper-case hexadecimal, red first.

@@ -1,13 +1,9 @@
 #include "render/OpenGLPixelBufferView.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <QEvent>
-#include <QGuiApplication>
 
 #include "platform/gl/GLXWindowContext.h"
-
-// Xlib last: its macros (None, Bool, Status) collide with Qt names.
-#include <X11/Xlib.h>
+#include "platform/x11/XDisplay.h"
 
 namespace talvex {
 
@@ -22,14 +18,6 @@ public:
     bool isCurrent() const override { return false; }
     void flushBuffer() override {}
 };
-
-// The toolkit creates its windows asynchronously on its own connection; our context
-// uses another connection, which must find the window already on the server.
-void syncToolkitConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 && x11->display())
-        XSync(x11->display(), False);
-}
 
 }  // namespace
 
@@ -82,8 +70,8 @@ void OpenGLPixelBufferView::renewDrawableSize() {
         context_->flushBuffer();
 }
 
-void OpenGLPixelBufferView::displayImage(const CapturedImage& image, double scale) {
-    renderer()->displayImage(image, scale);
+void OpenGLPixelBufferView::displayImage(const CapturedImage& image) {
+    renderer()->displayImage(image);
 }
 
 void OpenGLPixelBufferView::reset() {
@@ -166,7 +154,6 @@ std::shared_ptr<PixelBufferRenderer> OpenGLPixelBufferView::makeRenderer(
         // A capture in flight belongs to the old renderer and clears its own flag.
         renderer->capturingDisabled = renderer_->capturingDisabled.load();
         renderer->unhideOnNextDisplay = renderer_->unhideOnNextDisplay.load();
-        renderer->mirrorTransform = renderer_->mirrorTransform.load();
         renderer->pausesBegun = renderer_->pausesBegun.load();
         // The filter draws by what the old one was handed.
         renderer->setLensSettings(renderer_->lensSettings());
@@ -188,6 +175,8 @@ void OpenGLPixelBufferView::attachToNativeWindow() {
         return;
     detachFromNativeWindow();
 
+    // The toolkit creates its windows asynchronously on its own connection; our
+    // context uses another, which must find the window already on the server.
     syncToolkitConnection();
     auto context = GLXWindowContext::create(window);
     if (!context) {

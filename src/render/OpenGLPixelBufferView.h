@@ -61,9 +61,8 @@ public:
     // Brings the viewport and the filter's view parameters in line with the bounds and
     // the backing scale factor, under the context lock.
     void reshape();
-    // Uploads and draws one image (capture thread). `scale` does not influence the
-    // drawing.
-    void displayImage(const CapturedImage& image, double scale);
+    // Uploads and draws one image (capture thread).
+    void displayImage(const CapturedImage& image);
     // Deletes the program.
     void reset();
 
@@ -88,10 +87,6 @@ public:
         renderer_->capturingDisabled = v;
     }
     bool capturing() const { return renderer_->capturing; }
-    void setCapturing(bool v) { renderer_->capturing = v; }
-    // Takes effect at the next reshape.
-    bool mirrorTransform() const { return renderer_->mirrorTransform; }
-    void setMirrorTransform(bool v) { renderer_->mirrorTransform = v; }
 
 protected:
     // Notices a change of the view's top-level window (reparenting, first show) and runs

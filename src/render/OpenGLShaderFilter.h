@@ -19,7 +19,6 @@ public:
     virtual ~ShaderFilterView() = default;
     // Bounds of the view in points (only width and height matter to filters).
     virtual Rect bounds() const = 0;
-    virtual bool mirrorTransform() const = 0;
     // Backing scale factor of the view's window (device pixels per point); 0 without window.
     virtual double backingScaleFactor() const = 0;
 };
@@ -28,7 +27,7 @@ class OpenGLShaderFilter {
 public:
     virtual ~OpenGLShaderFilter() = default;
 
-    // Copies bounds, mirror flag and backing scale; touches no GL state.
+    // Copies bounds and backing scale; touches no GL state.
     virtual void prepareForView(const ShaderFilterView& view) = 0;
     // Sets the vertex inputs for one draw of a texture of width × height pixels.
     // Needs the program in use and a current context.

@@ -93,21 +93,17 @@ void logFirstOfKind(GLenum error, const char* after) {
 
 }  // namespace
 
-// The view as the filter sees it: the snapshot of the last reshape and the live mirror
-// flag.
+// The view as the filter sees it: the snapshot of the last reshape.
 class PixelBufferRenderer::ViewState final : public ShaderFilterView {
 public:
-    explicit ViewState(const std::atomic<bool>& mirror) : mirror_(mirror) {}
     void set(Rect bounds, double scale) {
         bounds_ = bounds;
         scale_ = scale;
     }
     Rect bounds() const override { return bounds_; }
-    bool mirrorTransform() const override { return mirror_; }
     double backingScaleFactor() const override { return scale_; }
 
 private:
-    const std::atomic<bool>& mirror_;
     Rect bounds_;
     double scale_ = 0;
 };
@@ -116,7 +112,7 @@ PixelBufferRenderer::PixelBufferRenderer(std::unique_ptr<GLContext> context,
                                          FilterFactory makeFilter)
     : context_(std::move(context)),
       makeFilter_(std::move(makeFilter)),
-      view_(std::make_unique<ViewState>(mirrorTransform)) {}
+      view_(std::make_unique<ViewState>()) {}
 
 PixelBufferRenderer::~PixelBufferRenderer() {
     detach();
@@ -149,7 +145,7 @@ void PixelBufferRenderer::prepareOpenGL() {
     GLuint built = 0;
     buildProgram(shaderFilter.vertexSource(), shaderFilter.fragmentSource(),
                  shaderFilter.attributeCount(), shaderFilter.attributeNames(),
-                 shaderFilter.attributeLocations(), 0, nullptr, nullptr, &built);
+                 shaderFilter.attributeLocations(), &built);
     program_ = built;
     if (built == 0) {
         systemLog("Error creating the program");
@@ -176,8 +172,7 @@ void PixelBufferRenderer::buildPlainProgram(OpenGLShaderFilter& shaderFilter) {
     if (locations[0] < 0 || locations[1] < 0)
         return;
     GLuint built = 0;
-    buildProgram(plainVertexSource, plainFragmentSource, 2, names, locations, 0, nullptr, nullptr,
-                 &built);
+    buildProgram(plainVertexSource, plainFragmentSource, 2, names, locations, &built);
     plainProgram_ = built;
     plainFrame_ = built ? uniformLocation(built, "videoframe") : -1;
 }
@@ -191,8 +186,7 @@ void PixelBufferRenderer::buildFindingProgram(OpenGLShaderFilter& shaderFilter) 
         return;
     GLuint built = 0;
     buildProgram(shaderFilter.vertexSource(), source, shaderFilter.attributeCount(),
-                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), 0, nullptr,
-                 nullptr, &built);
+                 shaderFilter.attributeNames(), shaderFilter.attributeLocations(), &built);
     findingProgram_ = built;
     if (built == 0) {
         systemLog("Error creating the program that finds a colour");
@@ -231,10 +225,9 @@ std::optional<PixelBufferRenderer::ImageBytes> PixelBufferRenderer::bytesOf(
 }
 
 bool PixelBufferRenderer::isDrawable(const CapturedImage& image, const ImageBytes& bytes) const {
-    const std::size_t bitsPerPixel = image.bitsPerPixel();
-    if (bitsPerPixel != 32 && bitsPerPixel != 16)
+    if (image.bitsPerPixel() != 32)
         return false;
-    const std::size_t pixelBytes = bitsPerPixel / 8;
+    const std::size_t pixelBytes = 4;
     const std::size_t width = image.width();
     const std::size_t height = image.height();
     const std::size_t bytesPerRow = image.bytesPerRow();
@@ -282,7 +275,7 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     const CapturedImage& image, const ImageBytes& bytes, int magnification) {
     const bool redraw = redrawRequired.exchange(false);
     if (redraw || !hasShownGeometry(image))
-        return Update{};
+        return Update::everything();
     const ChangedArea changed = ChangedArea::between(
         {shown_.bytes, bytes.data, static_cast<int>(image.width()),
          static_cast<int>(image.height()), image.bytesPerRow(), image.bitsPerPixel() / 8});
@@ -291,15 +284,15 @@ std::optional<PixelBufferRenderer::Update> PixelBufferRenderer::updateFor(
     const double pixels = static_cast<double>(image.width()) * static_cast<double>(image.height());
     if (!canUpdatePart(image, magnification) ||
         static_cast<double>(changed.area()) > mostOfThePicture * pixels)
-        return Update{};
+        return Update::everything();
     Update update{false, changed.rects(), {}};
     for (const PixelRect& r : update.imageRects)
         update.drawableRects.push_back(drawableRectOf(r, image, magnification));
     return update;
 }
 
-// Image rows run top first, drawable rows bottom first; a mirrored picture runs right
-// to left. Magnified, texel t covers drawable pixels t × m - cut ... (t + 1) × m - cut.
+// Image rows run top first, drawable rows bottom first. Magnified, texel t covers drawable pixels t
+// × m - cut ... (t + 1) × m - cut.
 PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const CapturedImage& image,
                                               int magnification) const {
     const int m = magnification;
@@ -307,21 +300,17 @@ PixelRect PixelBufferRenderer::drawableRectOf(const PixelRect& r, const Captured
     const int top = r.y * m - TalvexFilter::magnifiedOffset(viewportHeight_, image.height(), m);
     const int width = r.width * m;
     const int height = r.height * m;
-    const int x = mirrorTransform ? viewportWidth_ - (left + width) : left;
     const int y = viewportHeight_ - (top + height);
-    const PixelRect grown{x - drawMargin, y - drawMargin, width + 2 * drawMargin,
+    const PixelRect grown{left - drawMargin, y - drawMargin, width + 2 * drawMargin,
                           height + 2 * drawMargin};
     return grown.intersected({0, 0, viewportWidth_, viewportHeight_});
 }
 
 void PixelBufferRenderer::upload(const CapturedImage& image, const ImageBytes& bytes,
                                  const Update& update) {
-    const std::size_t bitsPerPixel = image.bitsPerPixel();
-    const GLenum type =
-        bitsPerPixel == 32 ? GL_UNSIGNED_INT_8_8_8_8_REV : GL_UNSIGNED_SHORT_1_5_5_5_REV;
+    const GLenum type = GL_UNSIGNED_INT_8_8_8_8_REV;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH,
-                  static_cast<GLint>(image.bytesPerRow() / (bitsPerPixel / 8)));
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(image.bytesPerRow() / 4));
     if (update.whole) {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width()),
                      static_cast<GLsizei>(image.height()), 0, GL_BGRA, type, bytes.data);
@@ -414,11 +403,11 @@ void PixelBufferRenderer::rememberShown(const CapturedImage& image, const ImageB
     }
 }
 
-void PixelBufferRenderer::displayImage(const CapturedImage& image, double /*scale*/) {
+void PixelBufferRenderer::displayImage(const CapturedImage& image) {
     display(image, nullptr, 1);
 }
 
-void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image, double /*scale*/,
+void PixelBufferRenderer::displayImage(std::shared_ptr<const CapturedImage> image,
                                        int magnification) {
     if (image)
         display(*image, image, magnification);
@@ -447,10 +436,8 @@ void PixelBufferRenderer::display(const CapturedImage& image,
     if (magnification != shown_.magnification)
         redrawRequired = true;
     const std::optional<Update> update = updateFor(image, *bytes, magnification);
-    if (!update) {
-        ++framesUnchanged_;
+    if (!update)
         return;
-    }
 
     // The pixels go to OpenGL unchanged; the packed type does the unpacking.
     upload(image, *bytes, *update);
@@ -500,7 +487,8 @@ void PixelBufferRenderer::redrawShownPicture() {
     if (!scope.canDraw() || program_ == 0 || !shown_.bytes)
         return;
     bindProgramAndPicture(shaderFilter);
-    drawAndPresent(Update{}, shaderFilter, shown_.width, shown_.height, shown_.magnification);
+    drawAndPresent(Update::everything(), shaderFilter, shown_.width, shown_.height,
+                   shown_.magnification);
 }
 
 std::optional<Rgb> PixelBufferRenderer::capturedColourAt(std::size_t x, std::size_t y) {

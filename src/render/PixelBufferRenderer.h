@@ -73,17 +73,15 @@ public:
     // sets the viewport to the bounds in device pixels (truncated).
     void reshape(Rect bounds, double backingScale);
     // Uploads the image unchanged as a texture and draws it through the filter, then
-    // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA and
-    // 16-bit 1-5-5-5 images are drawn; any other pixel size, an image whose bytes do not cover its
+    // presents the frame (only what changed, where the context allows; see above). 32-bit BGRA
+    // images are drawn; any other pixel size, an image whose bytes do not cover its
     // rows, a missing program or a detached renderer draw nothing and leave the previous picture.
-    // `scale` does not influence the drawing.
-    void displayImage(const CapturedImage& image, double scale);
+    void displayImage(const CapturedImage& image);
     // The same for an image the renderer may keep: the picture on screen is then
     // compared with the next one in place, without a copy of its bytes. A picture
     // captured for a lens that magnifies `magnification` times is drawn that many times
     // larger, centred (see OpenGLShaderFilter::setMagnification).
-    void displayImage(std::shared_ptr<const CapturedImage> image, double scale,
-                      int magnification = 1);
+    void displayImage(std::shared_ptr<const CapturedImage> image, int magnification = 1);
     // Draws the picture on screen again from its texture, whole, and presents it (a
     // held picture after an expose, a reshape or a change of the filter's settings).
     // Nothing when no picture has been shown.
@@ -115,9 +113,6 @@ public:
     bool isDetached() const;
     // How many frames displayImage() has drawn and presented.
     std::uint64_t framesPresented() const { return framesPresented_; }
-    // How many images displayImage() left undrawn because they equalled the picture on
-    // screen.
-    std::uint64_t framesUnchanged() const { return framesUnchanged_; }
     // Of the frames presented, how many redrew only part of the picture, and how many
     // device pixels all frames drew through the filter.
     std::uint64_t partialFrames() const { return partialFrames_; }
@@ -129,7 +124,6 @@ public:
     std::atomic<bool> unhideOnNextDisplay{false};
     std::atomic<bool> capturingDisabled{false};
     std::atomic<bool> capturing{false};
-    std::atomic<bool> mirrorTransform{false};
     // Set by whatever changes the drawing but not the capture (a reshape, the filter's
     // settings, the view shown again): the next image is drawn even when its pixels
     // equal the last one's.
@@ -158,6 +152,7 @@ private:
         bool whole = true;
         std::vector<PixelRect> imageRects;
         std::vector<PixelRect> drawableRects;
+        static Update everything() { return {}; }
     };
 
     std::unique_ptr<GLContext> context_;
@@ -187,7 +182,6 @@ private:
     std::atomic<bool> detached_{false};
     int maxTextureSize_ = 0;
     std::atomic<std::uint64_t> framesPresented_{0};
-    std::atomic<std::uint64_t> framesUnchanged_{0};
     std::atomic<std::uint64_t> partialFrames_{0};
     std::atomic<std::uint64_t> pixelsDrawn_{0};
     // The viewport in drawable pixels (under the context lock).

@@ -24,18 +24,17 @@ bool isNamed(const GLchar* name) {
     return name != nullptr && name[0] != '\0';
 }
 
-}  // namespace
-
-GLint compileShader(GLenum type, GLsizei count, const GLchar* const* sources, GLuint* shader) {
+// Creates a shader object of `type` and stores its handle in `shader` before compiling:
+// the caller deletes it whatever the outcome.
+GLint compileShader(GLenum type, const GLchar* source, GLuint* shader) {
     *shader = glCreateShader(type);
-    glShaderSource(*shader, count, sources, nullptr);
+    glShaderSource(*shader, 1, &source, nullptr);
     glCompileShader(*shader);
     GLint status = 0;
     glGetShaderiv(*shader, GL_COMPILE_STATUS, &status);
     if (status == 0) {
         report("Failed to compile shader:\n");
-        for (GLsizei i = 0; i < count; ++i)
-            report(sources[i]);
+        report(source);
     }
     return status;
 }
@@ -49,14 +48,7 @@ GLint linkProgram(GLuint program) {
     return status;
 }
 
-GLint validateProgram(GLuint program) {
-    glValidateProgram(program);
-    GLint status = 0;
-    glGetProgramiv(program, GL_VALIDATE_STATUS, &status);
-    if (status == 0)
-        reportNumbered("Failed to validate program %d", program);
-    return status;
-}
+}  // namespace
 
 GLint uniformLocation(GLuint program, const GLchar* name) {
     return glGetUniformLocation(program, name);
@@ -64,15 +56,14 @@ GLint uniformLocation(GLuint program, const GLchar* name) {
 
 GLint buildProgram(const GLchar* vertexSource, const GLchar* fragmentSource, GLsizei attributeCount,
                    const GLchar* const* attributeNames, const GLint* attributeLocations,
-                   GLsizei uniformCount, const GLchar* const* uniformNames, GLint* uniformLocations,
                    GLuint* program) {
     // 1-3. Both stages are compiled and attached even when one fails, so that every
     // failure is reported.
     const GLuint made = glCreateProgram();
     GLuint vertexShader = 0;
     GLuint fragmentShader = 0;
-    GLint status = compileShader(GL_VERTEX_SHADER, 1, &vertexSource, &vertexShader);
-    status *= compileShader(GL_FRAGMENT_SHADER, 1, &fragmentSource, &fragmentShader);
+    GLint status = compileShader(GL_VERTEX_SHADER, vertexSource, &vertexShader);
+    status *= compileShader(GL_FRAGMENT_SHADER, fragmentSource, &fragmentShader);
     glAttachShader(made, vertexShader);
     glAttachShader(made, fragmentShader);
 
@@ -84,15 +75,10 @@ GLint buildProgram(const GLchar* vertexSource, const GLchar* fragmentSource, GLs
         }
     }
 
-    // 5-6. Link (also after a failed compile) and hand out the results on success.
+    // 5-6. Link (also after a failed compile) and hand out the program on success.
     status *= linkProgram(made);
-    if (status != 0) {
-        for (GLsizei i = 0; i < uniformCount; ++i) {
-            if (isNamed(uniformNames[i]))
-                uniformLocations[i] = uniformLocation(made, uniformNames[i]);
-        }
+    if (status != 0)
         *program = made;
-    }
 
     // 7. The linked program keeps its attached shaders alive until it goes.
     if (vertexShader != 0)

@@ -58,7 +58,6 @@ void TalvexFilter::registerDefaults() {
 
 void TalvexFilter::prepareForView(const ShaderFilterView& view) {
     viewBounds_ = view.bounds();
-    mirror_ = view.mirrorTransform();
     scale_ = view.backingScaleFactor();
 }
 
@@ -78,10 +77,10 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     if (magnification_ > 1) {
         passThroughTextureVertices_ = magnifiedTextureVertices(
             drawablePixels(viewBounds_.width(), scale_),
-            drawablePixels(viewBounds_.height(), scale_), mirror_, width, height, magnification_);
+            drawablePixels(viewBounds_.height(), scale_), width, height, magnification_);
     } else {
         passThroughTextureVertices_ =
-            textureVertices(viewBounds_.width(), viewBounds_.height(), mirror_, width, height);
+            textureVertices(viewBounds_.width(), viewBounds_.height(), width, height);
     }
     if (magnification_ > 1)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -91,15 +90,13 @@ void TalvexFilter::applyParametersForTextureOfWidth(std::uint64_t width, std::ui
     glEnableVertexAttribArray(texturecoordinate);
 }
 
-std::array<float, 8> TalvexFilter::textureVertices(double viewWidth, double viewHeight, bool mirror,
+std::array<float, 8> TalvexFilter::textureVertices(double viewWidth, double viewHeight,
                                                    std::uint64_t width, std::uint64_t height) {
     const VisibleFraction v = visibleFraction(viewWidth, viewHeight, width, height);
-    float left = static_cast<float>((1 - v.e) / 2);
-    float right = static_cast<float>((1 + v.e) / 2);
+    const float left = static_cast<float>((1 - v.e) / 2);
+    const float right = static_cast<float>((1 + v.e) / 2);
     const float top = static_cast<float>((1 - v.f) / 2);
     const float bottom = static_cast<float>((1 + v.f) / 2);
-    if (mirror)
-        std::swap(left, right);
     // Lower left, lower right, upper left, upper right.
     return {left, bottom, right, bottom, left, top, right, top};
 }
@@ -110,20 +107,18 @@ int TalvexFilter::magnifiedOffset(int viewPixels, std::uint64_t texturePixels, i
 }
 
 std::array<float, 8> TalvexFilter::magnifiedTextureVertices(int viewWidth, int viewHeight,
-                                                            bool mirror, std::uint64_t width,
+                                                            std::uint64_t width,
                                                             std::uint64_t height, int factor) {
     if (viewWidth <= 0 || viewHeight <= 0 || width == 0 || height == 0 || factor < 1)
-        return textureVertices(0, 0, mirror, width, height);
+        return textureVertices(0, 0, width, height);
     const double spanX = static_cast<double>(width) * factor;
     const double spanY = static_cast<double>(height) * factor;
     const int offsetX = magnifiedOffset(viewWidth, width, factor);
     const int offsetY = magnifiedOffset(viewHeight, height, factor);
-    float left = static_cast<float>(offsetX / spanX);
-    float right = static_cast<float>((offsetX + viewWidth) / spanX);
+    const float left = static_cast<float>(offsetX / spanX);
+    const float right = static_cast<float>((offsetX + viewWidth) / spanX);
     const float top = static_cast<float>(offsetY / spanY);
     const float bottom = static_cast<float>((offsetY + viewHeight) / spanY);
-    if (mirror)
-        std::swap(left, right);
     return {left, bottom, right, bottom, left, top, right, top};
 }
 

@@ -4,9 +4,9 @@
 // frame the stripe switches (as last handed over with setLensSettings, so a changed
 // setting shows on the next frame), the backing scale factor and texture coordinates
 // that make the picture cover the view, centred, aspect kept, the excess cut off
-// equally on both sides, optionally mirrored left to right. A magnified picture is
-// sampled nearest, each texel a square of drawable pixels; while a colour is found, the
-// program's finding uniforms are set too. The filter never reads the store.
+// equally on both sides. A magnified picture is sampled nearest, each texel a square of
+// drawable pixels; while a colour is found, the finding program's uniforms are set too.
+// The filter never reads the store.
 //
 // prepareForView(), setLensSettings() (main thread) and
 // applyParametersForTextureOfWidth() (capture thread) all run under the view's context
@@ -64,12 +64,12 @@ public:
     // The (s, t) pair of each quad corner for a view of viewWidth × viewHeight points
     // and a texture of width × height pixels (t = 0 is the picture's top row). A view
     // or texture without area shows the whole texture.
-    static std::array<float, 8> textureVertices(double viewWidth, double viewHeight, bool mirror,
+    static std::array<float, 8> textureVertices(double viewWidth, double viewHeight,
                                                 std::uint64_t width, std::uint64_t height);
     // The same for a picture magnified `factor` times: each texel covers factor × factor
     // of the view's viewWidth × viewHeight drawable pixels, the texture centred (see
     // magnifiedOffset).
-    static std::array<float, 8> magnifiedTextureVertices(int viewWidth, int viewHeight, bool mirror,
+    static std::array<float, 8> magnifiedTextureVertices(int viewWidth, int viewHeight,
                                                          std::uint64_t width, std::uint64_t height,
                                                          int factor);
     // The drawable pixels of a texture of `texturePixels` magnified `factor` times that
@@ -90,7 +90,6 @@ public:
 
 private:
     Rect viewBounds_;
-    bool mirror_ = false;
     double scale_ = 0;
     int magnification_ = 1;
     std::array<float, 8> passThroughTextureVertices_{};

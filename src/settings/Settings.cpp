@@ -77,10 +77,6 @@ double refreshInterval(RefreshSpeed speed) {
     return intervals[1];
 }
 
-double refreshTolerance(RefreshSpeed speed) {
-    return refreshInterval(speed) / 10;
-}
-
 std::int64_t currentPanelShortcut(const UserDefaults& defaults) {
     const auto stored = defaults.persistentValueForKey(keys::panelShortcut);
     if (!stored)

@@ -58,9 +58,8 @@ FindNear currentFindNear(const UserDefaults& defaults);
 // The largest CIELAB distance (ΔE*ab) that counts as found: 8, 16 or 30.
 double findRange(FindNear near);
 
-// Timer interval and tolerance (seconds) for a speed: 0.1/0.05/0.02, tolerance a tenth.
+// Timer interval (seconds) for a speed: 0.1/0.05/0.02.
 double refreshInterval(RefreshSpeed speed);
-double refreshTolerance(RefreshSpeed speed);
 
 // The key that shows and hides the panel from anywhere, as a Qt key combination
 // (QKeyCombination::toCombined): Ctrl+Alt+L until one is stored; a stored 0 is none.

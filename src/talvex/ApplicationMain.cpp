@@ -26,9 +26,6 @@
 #include "talvex/ItemTable.h"
 #include "talvex/TXApplication.h"
 
-// Xlib last: its macros collide with Qt names.
-#include <X11/Xlib.h>
-
 namespace talvex {
 
 namespace {
@@ -199,7 +196,7 @@ int runLens(int argc, char** argv) {
         return 1;
     }
     // Capture and drawing talk to the X server from worker threads.
-    XInitThreads();
+    prepareThreads();
     lensDisplay = displayName(argc, argv);
     if (!canOpenDisplay()) {
         return 1;

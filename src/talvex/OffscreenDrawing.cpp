@@ -57,7 +57,7 @@ std::optional<QImage> OffscreenDrawing::draw(std::shared_ptr<const MemoryImage> 
     renderer_.reshape(
         Rect(0, 0, pointsForPixels(size_.width(), scale_), pointsForPixels(size_.height(), scale_)),
         scale_);
-    renderer_.displayImage(std::move(image), 1.0);
+    renderer_.displayImage(std::move(image));
     if (renderer_.framesPresented() == 0) {
         error = "no usable OpenGL: the image could not be drawn (too large?)";
         return std::nullopt;

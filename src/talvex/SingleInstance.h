@@ -29,8 +29,6 @@ public:
     // one has then been asked to come forward (when it answers in time).
     bool claim();
 
-    // The socket's path; empty when there is no private folder to put it in.
-    QString serverName() const { return serverName_; }
     QString lockFileName() const;
 
     // The user's private folder for the lock and the socket: $XDG_RUNTIME_DIR when it

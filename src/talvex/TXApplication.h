@@ -53,11 +53,6 @@ public:
     PreferenceWindowController* showPreferences();
     // The key that shows and hides the panel from anywhere; none before launch.
     PanelShortcut* panelShortcut() const { return panelShortcut_.get(); }
-    // The colour names in the panel's title; none before launch.
-    ColourNameTitle* colourNames() const { return colourNames_.get(); }
-    // Where the panel's picture comes from (the compositor on a Wayland session); none
-    // before launch.
-    LensSource* lensSource() const { return lensSource_.get(); }
     // Puts the name of the colour last under the pointer on the clipboard, if any.
     void copyColourName();
     // Finds the colour last named in the title (Name Colours on).

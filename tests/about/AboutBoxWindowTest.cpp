@@ -170,7 +170,7 @@ TEST(AboutBoxWindow, StyleChangeKeepsTheScrollPosition) {
     std::unique_ptr<QStyle> windows(QStyleFactory::create("Windows"));
     std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
     ASSERT_TRUE(windows && fusion);
-    view.setScrollerStyle(windows.get());
+    view.setStyle(windows.get());
     QApplication::processEvents();
     EXPECT_EQ(scroll->value(), 300);
     view.setStyle(fusion.get());

@@ -30,15 +30,6 @@ TEST(CapturedColour, IsThePixelBeforeTheStripesInEitherLayout) {
     }
     EXPECT_FALSE(renderer.capturedColourAt(width, 0));
     EXPECT_FALSE(renderer.capturedColourAt(0, height));
-
-    // 16-bit 1-5-5-5: each channel widened to 8 bits.
-    const std::uint16_t packed = 0x8000 | 31 << 10 | 16 << 5 | 1;
-    std::vector<std::uint8_t> bytes;
-    for (int p = 0; p < width * height; ++p)
-        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(packed & 0xff),
-                                   static_cast<std::uint8_t>(packed >> 8)});
-    offscreen->draw(MemoryImage(width, height, width * 2, 16, bytes));
-    EXPECT_EQ(renderer.capturedColourAt(7, 9), (Rgb{255, 132, 8}));
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ std::unique_ptr<Offscreen> Offscreen::create(int width, int height, double scale
 }
 
 Picture Offscreen::draw(const CapturedImage& image) {
-    renderer_->displayImage(image, 1.0);
+    renderer_->displayImage(image);
     return read();
 }
 

@@ -84,7 +84,7 @@ protected:
         const MemoryImage image =
             solidImage(static_cast<int>(view_->width() * s), static_cast<int>(view_->height() * s),
                        128, 128, 128, 12);
-        view_->displayImage(image, 1.0);
+        view_->displayImage(image);
     }
 
     int nonGreyPixels() {
@@ -148,7 +148,7 @@ TEST_F(OpenGLPixelBufferViewTest, PartialUpdatesArePixelIdenticalToAFullRedraw) 
             }
         }
         image = MemoryImage(w, h, w * 4, 32, bytes);
-        view_->displayImage(image, 1.0);
+        view_->displayImage(image);
     };
     std::shared_ptr<PixelBufferRenderer> renderer = view_->renderer();
     paint(0, 0, w, h, 1);  // everything: a full frame
@@ -162,7 +162,7 @@ TEST_F(OpenGLPixelBufferViewTest, PartialUpdatesArePixelIdenticalToAFullRedraw) 
     const std::vector<unsigned long> partial = windowPixels(view_->winId(), w, h);
 
     renderer->redrawRequired = true;
-    view_->displayImage(image, 1.0);
+    view_->displayImage(image);
     const std::vector<unsigned long> full = windowPixels(view_->winId(), w, h);
     ASSERT_EQ(partial.size(), static_cast<std::size_t>(w * h));
     ASSERT_EQ(full.size(), partial.size());
@@ -185,7 +185,7 @@ TEST_F(OpenGLPixelBufferViewThreaded, AViewDestroyedWhileAnotherThreadDrawsIsLef
     // end the test program instead of reporting the failure).
     std::jthread drawing([&, renderer = view_->renderer()](std::stop_token stop) mutable {
         while (!stop.stop_requested()) {
-            renderer->displayImage(image, 1.0);
+            renderer->displayImage(image);
             ++frames;
         }
         detachedAtEnd = renderer->isDetached();

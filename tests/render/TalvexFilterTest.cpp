@@ -24,26 +24,25 @@ void expectPairs(const Pairs& got, const Pairs& expected) {
 }
 
 TEST(TalvexFilterCoordinates, CoverTheViewCentredWithAspectKept) {
-    // Same aspect: the whole texture; the mirror swaps left and right only.
-    expectPairs(TalvexFilter::textureVertices(200, 100, false, 400, 200), {0, 1, 1, 1, 0, 0, 1, 0});
-    expectPairs(TalvexFilter::textureVertices(200, 100, true, 400, 200), {1, 1, 0, 1, 1, 0, 0, 0});
+    // Same aspect: the whole texture.
+    expectPairs(TalvexFilter::textureVertices(200, 100, 400, 200), {0, 1, 1, 1, 0, 0, 1, 0});
     // Wide view, square texture: a centred half of the height.
-    expectPairs(TalvexFilter::textureVertices(200, 100, false, 400, 400),
+    expectPairs(TalvexFilter::textureVertices(200, 100, 400, 400),
                 {0, 0.75f, 1, 0.75f, 0, 0.25f, 1, 0.25f});
     // Tall view, square texture: a centred half of the width.
-    expectPairs(TalvexFilter::textureVertices(100, 200, false, 400, 400),
+    expectPairs(TalvexFilter::textureVertices(100, 200, 400, 400),
                 {0.25f, 1, 0.75f, 1, 0.25f, 0, 0.75f, 0});
     // Ratios equal only up to rounding still give the whole texture.
-    expectPairs(TalvexFilter::textureVertices(1201.0 / 3, 801.0 / 3, false, 1201, 801),
+    expectPairs(TalvexFilter::textureVertices(1201.0 / 3, 801.0 / 3, 1201, 801),
                 {0, 1, 1, 1, 0, 0, 1, 0});
 }
 
 TEST(TalvexFilterCoordinates, ViewOrTextureWithoutAreaShowsTheWholeTexture) {
     const Pairs whole = {0, 1, 1, 1, 0, 0, 1, 0};
-    expectPairs(TalvexFilter::textureVertices(0, 0, false, 400, 200), whole);
-    expectPairs(TalvexFilter::textureVertices(200, 0, false, 400, 200), whole);
-    expectPairs(TalvexFilter::textureVertices(NAN, 100, false, 400, 200), whole);
-    expectPairs(TalvexFilter::textureVertices(200, 100, false, 0, 200), whole);
+    expectPairs(TalvexFilter::textureVertices(0, 0, 400, 200), whole);
+    expectPairs(TalvexFilter::textureVertices(200, 0, 400, 200), whole);
+    expectPairs(TalvexFilter::textureVertices(NAN, 100, 400, 200), whole);
+    expectPairs(TalvexFilter::textureVertices(200, 100, 0, 200), whole);
     EXPECT_EQ(TalvexFilter::patternScale(2), 2.0f);
     EXPECT_EQ(TalvexFilter::patternScale(0), 1.0f);
     EXPECT_EQ(TalvexFilter::patternScale(-2), 1.0f);
@@ -53,10 +52,8 @@ TEST(TalvexFilterCoordinates, ViewOrTextureWithoutAreaShowsTheWholeTexture) {
 class FakeView : public ShaderFilterView {
 public:
     Rect bounds() const override { return bounds_; }
-    bool mirrorTransform() const override { return mirror_; }
     double backingScaleFactor() const override { return scale_; }
     Rect bounds_;
-    bool mirror_ = false;
     double scale_ = 0;
 };
 
@@ -102,7 +99,6 @@ TEST_F(TalvexFilterFrame, DrawsTheSwitchesLastHandedOverAndTheScaleAtReshape) {
     EXPECT_EQ(attribute(2), 2.0f);
 
     filter.setLensSettings({.redStripes = 1, .greenStripes = 0});
-    view.mirror_ = true;  // reaches the filter only at the next prepareForView
     filter.applyParametersForTextureOfWidth(400, 200);
     EXPECT_EQ(attribute(3), 1.0f);
     EXPECT_EQ(attribute(4), 0.0f);

@@ -254,9 +254,6 @@ int EGLHeadlessContext::width() const {
 int EGLHeadlessContext::height() const {
     return state_->height;
 }
-bool EGLHeadlessContext::usesFramebufferObject() const {
-    return state_->framebuffer != 0;
-}
 
 std::vector<std::uint8_t> EGLHeadlessContext::readPixelsBGRA() {
     ContextLock lock(*this);

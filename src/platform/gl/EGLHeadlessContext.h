@@ -37,7 +37,6 @@ public:
 
     int width() const;
     int height() const;
-    bool usesFramebufferObject() const;
 
     // The drawable's pixels, top row first, 4 bytes per pixel in the captured-image
     // layout (blue, green, red, alpha), rows packed (stride 4 × width). Takes the

@@ -236,10 +236,6 @@ void GLXWindowContext::detach() {
         XSync(state_->display->get(), False);
 }
 
-bool GLXWindowContext::isDoubleBuffered() const {
-    return state_->doubleBuffered;
-}
-
 std::uint64_t GLXWindowContext::windowSystemErrors() const {
     return XErrorPolicy::errorCount(state_->display->get());
 }

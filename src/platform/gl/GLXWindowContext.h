@@ -39,7 +39,6 @@ public:
 
     // Stops all use of the window. Call under the context lock, from any thread.
     void detach();
-    bool isDoubleBuffered() const;
 
 private:
     struct State;

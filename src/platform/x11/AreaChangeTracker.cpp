@@ -4,8 +4,7 @@
 
 namespace talvex {
 
-AreaChangeTracker::AreaChangeTracker(Display* display)
-    : dpy_(display), root_(DefaultRootWindow(display)) {
+AreaChangeTracker::AreaChangeTracker(Display* display) : dpy_(display) {
     int errorBase = 0;
     if (!XDamageQueryExtension(dpy_, &damageEventBase_, &errorBase))
         damageEventBase_ = -1;

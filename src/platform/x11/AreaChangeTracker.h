@@ -58,7 +58,6 @@ private:
     void forgetDestroyed(std::uint32_t window);
 
     Display* dpy_;
-    Window root_;
     int damageEventBase_ = -1;
     std::unordered_map<std::uint32_t, XResource> damages_;
     bool captured_ = false;

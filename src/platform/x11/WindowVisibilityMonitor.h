@@ -34,7 +34,6 @@ public:
     // as the starting point; call it before the window is first mapped so that no
     // change is missed.
     void watch(XWindowId windowId);
-    XWindowId watchedWindow() const { return window_; }
     bool isVisible() const { return viewable_ && !fullyObscured_ && !covered_; }
 
 private:

@@ -1,10 +1,13 @@
 #include "platform/x11/XDisplay.h"
 
-#include <X11/Xlib.h>
-
+#include <QtGui/qguiapplication_platform.h>
+#include <QGuiApplication>
 #include <mutex>
 
 #include "platform/x11/XErrorPolicy.h"
+
+// Xlib last: its macros (None, Bool, Status) collide with Qt names.
+#include <X11/Xlib.h>
 
 namespace talvex {
 
@@ -76,6 +79,16 @@ PointerState queryPointer(Display* display, XWindowId root) {
     XQueryPointer(display, root, &rootReturned, &child, &state.rootX, &state.rootY, &windowX,
                   &windowY, &state.buttonsAndModifiers);
     return state;
+}
+
+void prepareThreads() {
+    XInitThreads();
+}
+
+void syncToolkitConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->display())
+        XSync(x11->display(), False);
 }
 
 }  // namespace talvex

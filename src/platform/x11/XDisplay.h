@@ -40,6 +40,15 @@ private:
     _XDisplay* display_;
 };
 
+// Puts Xlib in threaded mode (XInitThreads). Call before the process opens any
+// connection, the toolkit's included.
+void prepareThreads();
+
+// Waits until the server has handled every request the toolkit sent on its own
+// connection: a window the toolkit created asynchronously is then on the server for
+// our other connections to find. Nothing without a toolkit connection.
+void syncToolkitConnection();
+
 // The size of window `window` as (0, 0, width, height); none when it is gone.
 std::optional<PixelRect> windowSize(_XDisplay* display, XWindowId window);
 
