@@ -163,6 +163,11 @@ bool isMainThread() {
     return app && QThread::currentThread() == app->thread();
 }
 
+void prepareMainQueue() {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        mainQueue(app);
+}
+
 void mainAsync(std::function<void()> work) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)

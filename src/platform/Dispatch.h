@@ -11,6 +11,11 @@ namespace talvex::dispatch {
 // Runs `work` on the main thread, in a later pass of the event loop.
 void mainAsync(std::function<void()> work);
 
+// Makes the main queue on the main thread, right after the application object: made
+// first by a worker's mainAsync, the queue's object would be written there and read by
+// the main thread through Qt's event queue alone, whose lock ThreadSanitizer cannot see.
+void prepareMainQueue();
+
 // The most worker threads the global queue runs at once. A new worker starts while
 // the queued items outnumber the idle workers, so an item waits only while this many
 // are busy.

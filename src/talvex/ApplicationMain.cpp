@@ -204,6 +204,7 @@ int runLens(int argc, char** argv) {
     toolkitMessageHandler = qInstallMessageHandler(&handleToolkitMessage);
     limitMallocArenas();
     QApplication app(argc, argv);
+    dispatch::prepareMainQueue();
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.talvex.Talvex"));

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    talvex::dispatch::prepareMainQueue();
     const int status = RUN_ALL_TESTS();
     talvex::dispatch::shutDownGlobalQueue(std::chrono::seconds(2));
     return status;
