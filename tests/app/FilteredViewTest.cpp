@@ -27,6 +27,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/x11/WindowServer.h"
 #include "render/TalvexFilter.h"
+#include "support/RandrMonitor.h"
 #include "support/TestEnvironment.h"
 
 // Xlib last: its macros collide with Qt names.
@@ -743,8 +744,8 @@ public:
         if (resources)
             XRRFreeScreenResources(resources);
         primaryBefore_ = XRRGetOutputPrimary(dpy_, root_);
-        define("TalvexLeft", left, 0);
-        define("TalvexRight", right, output_);
+        test::defineMonitor(dpy_, "TalvexLeft", left, 0);
+        test::defineMonitor(dpy_, "TalvexRight", right, output_);
         XRRSetOutputPrimary(dpy_, root_, output_);
         XSync(dpy_, False);
         ready_ = output_ != 0;
@@ -760,21 +761,6 @@ public:
     static constexpr PixelRect right{960, 0, 960, 1080};
 
 private:
-    void define(const char* name, const PixelRect& bounds, RROutput output) {
-        XRRMonitorInfo* monitor = XRRAllocateMonitor(dpy_, output ? 1 : 0);
-        monitor->name = XInternAtom(dpy_, name, False);
-        monitor->x = bounds.x;
-        monitor->y = bounds.y;
-        monitor->width = bounds.width;
-        monitor->height = bounds.height;
-        monitor->mwidth = bounds.width / 4;
-        monitor->mheight = bounds.height / 4;
-        if (output)
-            monitor->outputs[0] = output;
-        XRRSetMonitor(dpy_, root_, monitor);
-        XRRFreeMonitors(monitor);
-    }
-
     Display* dpy_;
     ::Window root_;
     RROutput output_ = 0;

@@ -6,6 +6,7 @@
 
 #include "platform/x11/ScreenLayout.h"
 #include "support/PrivateXServer.h"
+#include "support/RandrMonitor.h"
 
 // Xlib last: its macros collide with other names.
 #include <X11/Xlib.h>
@@ -13,26 +14,6 @@
 
 namespace talvex {
 namespace {
-
-// Defines monitor `name` over `bounds` (root pixels), made of `output` (None: no
-// output).
-void setMonitor(Display* display, const char* name, PixelRect bounds, RROutput output) {
-    RROutput outputs[1] = {output};
-    XRRMonitorInfo* monitor = XRRAllocateMonitor(display, output == None ? 0 : 1);
-    monitor->name = XInternAtom(display, name, False);
-    monitor->primary = False;
-    monitor->x = bounds.x;
-    monitor->y = bounds.y;
-    monitor->width = bounds.width;
-    monitor->height = bounds.height;
-    monitor->mwidth = bounds.width / 4;
-    monitor->mheight = bounds.height / 4;
-    if (output != None)
-        monitor->outputs[0] = outputs[0];
-    XRRSetMonitor(display, DefaultRootWindow(display), monitor);
-    XRRFreeMonitors(monitor);
-    XSync(display, False);
-}
 
 // Xvfb's one output ("screen"), whose own monitor covers the whole root until a
 // defined monitor takes the output over.
@@ -61,8 +42,8 @@ TEST(ScreenLayout, TheMainDisplayIsThePrimaryElseTheMonitorAtTheOrigin) {
     const unsigned long root = DefaultRootWindow(display);
     const PixelRect origin{0, 0, 640, 400};
     const PixelRect rightBelow{640, 400, 640, 400};
-    setMonitor(display, "RightBelow", rightBelow, onlyOutput(display));
-    setMonitor(display, "Origin", origin, None);
+    test::defineMonitor(display, "RightBelow", rightBelow, onlyOutput(display));
+    test::defineMonitor(display, "Origin", origin, None);
 
     ScreenLayout layout = ScreenLayout::query(display, root);
     ASSERT_EQ(layout.monitors().size(), 2u);
