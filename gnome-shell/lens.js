@@ -24,12 +24,10 @@
 //     above      at the picture, clipped: clones of the windows above the panel
 //                (Talvex's own menus), drawn again over the lens, unstriped
 //     catcher    over the picture but its bottom grip rows, reactive only while the
-//                picture is magnified, on the shells where the extension passes the
-//                picture's clicks itself (43-44): it takes the clicks there, and each is
-//                made again by a virtual pointer at the place the picture shows (on 48
-//                the click made again never reaches the Wayland window there, though
-//                the pointer does: later shells leave magnified clicks passing straight
-//                through)
+//                picture is magnified: it takes the clicks there, and each is made
+//                again by a virtual pointer at the place the picture shows, with the
+//                panel's surface out of picking meanwhile (the program's own input
+//                region cannot be trusted over the catcher)
 
 const BUS_NAME = 'org.talvex.Lens';
 const OBJECT_PATH = '/org/talvex/Lens';
@@ -228,7 +226,6 @@ class Lens {
         this._root.add_child(this._catcher);
         this._replaying = false;
         this._virtualPointer = null;
-        this._mapsClicks = !SHELL_KEEPS_X11_INPUT_REGION;
         // The desktop background: clones of background actors of our own, hidden, made
         // by the shell's own background managers (one per monitor). Not clones of the
         // shell's backgrounds: those draw only what mutter found unobscured on the stage
@@ -430,15 +427,26 @@ class Lens {
     // the panel's surface stops taking part in picking, and the pointer is picked again.
     // Later shells keep the region, and have no way to pick again at once (a surface
     // made reactive again would go on missing the clicks until the next frame). While
-    // the program picks a colour to find, the picture takes the click.
+    // the program picks a colour to find, the picture takes the click. While a click is
+    // made again the surface stays out of picking on every shell: the program sets its
+    // region from where the X server last saw the pointer, and the server sees nothing
+    // of a pointer over the catcher, so the region may still take the whole panel (as
+    // when the pointer last left through the title bar).
     _updateClickThrough() {
-        if (SHELL_KEEPS_X11_INPUT_REGION)
+        const actor = this._panel && this._panel.get_compositor_private();
+        const surface = actor ? actor.get_first_child() : null;
+        if (this._replaying) {
+            this._setPassClicks(surface);
             return;
+        }
+        if (SHELL_KEEPS_X11_INPUT_REGION) {
+            this._setPassClicks(null);
+            return;
+        }
         const [x, y] = global.get_pointer();
         const pass = this._root.visible && this._pictureStage && !this._settings['picking'] &&
             passesClicks(this._pictureStage, x, y);
-        const actor = this._panel && this._panel.get_compositor_private();
-        this._setPassClicks(pass && actor ? actor.get_first_child() : null);
+        this._setPassClicks(pass ? surface : null);
     }
 
     // Magnified, a click on the picture goes to the place the picture shows there: the
@@ -450,7 +458,10 @@ class Lens {
         if (!picture || this._replaying)
             return;
         const [mx, my] = shownPlace(picture, x - picture.x, y - picture.y, this._magnification());
+        // The panel's surface leaves picking before the catcher does, so that no pick
+        // meets the panel over the picture, and comes back after it.
         this._replaying = true;
+        this._updateClickThrough();
         this._updateCatcher();
         if (!this._virtualPointer) {
             this._virtualPointer = Clutter.get_default_backend().get_default_seat()
@@ -470,6 +481,7 @@ class Lens {
             () => {
                 this._replaying = false;
                 this._updateCatcher();
+                this._updateClickThrough();
             },
         ];
         const next = () => {
@@ -495,8 +507,7 @@ class Lens {
     // is the program's) nor while a click is made again.
     _updateCatcher() {
         const picture = this._pictureStage;
-        const takes = this._mapsClicks && Boolean(picture) && this._root.visible &&
-            this._magnification() > 1 &&
+        const takes = Boolean(picture) && this._root.visible && this._magnification() > 1 &&
             !this._settings['picking'] && !this._replaying;
         if (picture) {
             this._catcher.set_position(picture.x, picture.y);
@@ -514,8 +525,11 @@ class Lens {
         this._surface = surface;
         if (surface)
             surface.reactive = false;
-        const seat = Clutter.get_default_backend().get_default_seat();
-        global.stage.repick_device(seat.get_pointer());
+        // Gone in 48, where an actor that stops being reactive is picked again at once.
+        if (global.stage.repick_device) {
+            const seat = Clutter.get_default_backend().get_default_seat();
+            global.stage.repick_device(seat.get_pointer());
+        }
     }
 
     _queueUpdate() {
