@@ -35,6 +35,21 @@ void main()
 }
 )glsl";
 
+// The least a program that weighs colours in linear light costs: the sampled colour
+// taken into linear light, moved halfway to white (as a band moves it) and brought back
+// with a square root, which is cheaper than the stripe program's way back. No bands and
+// no weights: what it costs above a pass-through draw, every stripe draw pays too.
+const char* const linearLightTripFragmentSource = R"glsl(
+uniform sampler2D videoframe;
+varying vec2 coordinate;
+void main()
+{
+    vec4 sampled = texture2D(videoframe, coordinate);
+    vec3 linear = mix(pow(sampled.rgb, vec3(1.8)), vec3(1.0), 0.5);
+    gl_FragColor = vec4(sqrt(linear), sampled.a);
+}
+)glsl";
+
 // A hue sweep across and a brightness ramp down: every band meets reds, greens and
 // everything between.
 std::vector<std::uint8_t> sweepImage(int width, int height) {
@@ -84,6 +99,7 @@ public:
         stripe_ =
             build(filter_.isFinding() ? filter_.findingFragmentSource() : filter_.fragmentSource());
         passThrough_ = build(passThroughFragmentSource);
+        linearLightTrip_ = build(linearLightTripFragmentSource);
         FixedView view(width, height);
         filter_.prepareForView(view);
         glViewport(0, 0, width, height);
@@ -101,9 +117,10 @@ public:
             return;
         glDeleteProgram(stripe_);
         glDeleteProgram(passThrough_);
+        glDeleteProgram(linearLightTrip_);
     }
 
-    bool ready() const { return stripe_ != 0 && passThrough_ != 0; }
+    bool ready() const { return stripe_ != 0 && passThrough_ != 0 && linearLightTrip_ != 0; }
 
     void upload() {
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -128,6 +145,7 @@ public:
 
     GLuint stripe() const { return stripe_; }
     GLuint passThrough() const { return passThrough_; }
+    GLuint linearLightTrip() const { return linearLightTrip_; }
     double megapixels() const { return width_ * static_cast<double>(height_) / 1e6; }
 
 private:
@@ -154,10 +172,10 @@ private:
     TalvexFilter filter_;
     std::unique_ptr<EGLHeadlessContext> context_;
     std::unique_ptr<ContextLock> lock_;
-    GLuint stripe_ = 0, passThrough_ = 0;
+    GLuint stripe_ = 0, passThrough_ = 0, linearLightTrip_ = 0;
 };
 
-enum class Step { upload, stripeDraw, passThroughDraw, readBack };
+enum class Step { upload, stripeDraw, passThroughDraw, linearLightTripDraw, readBack };
 
 void run(benchmark::State& state, Step step,
          TalvexFilter::SwitchOverrides switches = TalvexFilter::SwitchOverrides{1, 1},
@@ -178,6 +196,9 @@ void run(benchmark::State& state, Step step,
                 break;
             case Step::passThroughDraw:
                 stage.draw(stage.passThrough());
+                break;
+            case Step::linearLightTripDraw:
+                stage.draw(stage.linearLightTrip());
                 break;
             case Step::readBack:
                 stage.readBack();
@@ -223,6 +244,9 @@ void StripeDrawFindingAllTeal(benchmark::State& state) {
 void PassThroughDraw(benchmark::State& state) {
     run(state, Step::passThroughDraw);
 }
+void LinearLightTripDraw(benchmark::State& state) {
+    run(state, Step::linearLightTripDraw);
+}
 void ReadBack(benchmark::State& state) {
     run(state, Step::readBack);
 }
@@ -234,6 +258,7 @@ BENCHMARK(StripeDrawFinding)->Apply(sizes);
 BENCHMARK(StripeDrawAllTeal)->Apply(sizes);
 BENCHMARK(StripeDrawFindingAllTeal)->Apply(sizes);
 BENCHMARK(PassThroughDraw)->Apply(sizesAndSamplings);
+BENCHMARK(LinearLightTripDraw)->Apply(sizesAndSamplings);
 BENCHMARK(ReadBack)->Apply(sizes);
 
 }  // namespace

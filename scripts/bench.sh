@@ -32,7 +32,7 @@ done
 if [ "$skip_build" = 0 ]; then
   configure "$build" -DCMAKE_BUILD_TYPE=Release -DTALVEX_BUILD_BENCH=ON
   cmake --build "$build" -j"$JOBS" --target talvex filter_bench capture_bench frame_bench \
-    lens_load scene_window pointer_mover >/dev/null
+    lens_load scene_window pointer_mover gl_memory_floor >/dev/null
 fi
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
@@ -60,8 +60,8 @@ runs = [{b["name"].replace("/real_time", ""): b["real_time"]
 med = {k: statistics.median(run[k] for run in runs) for k in runs[0]}
 ratio = lambda a, b: statistics.median(run[a] / run[b] for run in runs)
 print("\n| size | sampling | upload | stripe draw | pass-through draw | stripe / pass-through "
-      "| red 3, green 1 | read-back | stripe throughput |")
-print("|---|---|---|---|---|---|---|---|---|")
+      "| linear-light trip / pass-through | red 3, green 1 | read-back | stripe throughput |")
+print("|---|---|---|---|---|---|---|---|---|---|")
 for nearest, sampling in ((0, "linear"), (1, "nearest")):
     for w, h in ((400, 300), (1200, 800), (1920, 1080)):
         key = lambda name, n=nearest: med[f"{name}/{w}/{h}/{n}"]
@@ -69,6 +69,7 @@ for nearest, sampling in ((0, "linear"), (1, "nearest")):
         print(f"| {w}×{h} | {sampling} | {key('Upload', 0):.2f} | {stripe:.2f} "
               f"| {key('PassThroughDraw'):.2f} "
               f"| {ratio(f'StripeDraw/{w}/{h}/{nearest}', f'PassThroughDraw/{w}/{h}/{nearest}'):.2f}× "
+              f"| {ratio(f'LinearLightTripDraw/{w}/{h}/{nearest}', f'PassThroughDraw/{w}/{h}/{nearest}'):.2f}× "
               f"| {key('StripeDrawUnequalSwitches'):.2f} "
               f"| {key('ReadBack', 0):.2f} | {w * h / 1e3 / stripe:.1f} MP/s |")
 EOF
@@ -181,16 +182,19 @@ export build
 if wanted memory; then
 echo "### Memory (\`talvex\` itself, Private_Dirty 15 s after start over a static screen; load $(load))"
 echo
-echo "| view | each run | median |"
-echo "|---|---|---|"
+echo "| view | each run | median | floor: one textured quad, the window's visual | floor: a visual without depth and stencil |"
+echo "|---|---|---|---|---|"
+median() { printf '%s\n' "$@" | sort -n | sed -n "$(((runs + 1) / 2))p"; }
 for size in "400 300" "1200 800"; do
   set -- $size
-  values=()
+  values=() floor=() bare=()
   for i in $(seq "$runs"); do
     values+=("$(run_with_display bash -c "program_memory $1 $2")")
+    floor+=("$(run_with_display "$build/bench/gl_memory_floor" "$1" "$2")")
+    bare+=("$(run_with_display "$build/bench/gl_memory_floor" "$1" "$2" no-depth)")
   done
-  printf '| %s×%s | %s kB | %s kB |\n' "$1" "$2" "${values[*]}" \
-    "$(printf '%s\n' "${values[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
+  printf '| %s×%s | %s kB | %s kB | %s kB | %s kB |\n' "$1" "$2" "${values[*]}" \
+    "$(median "${values[@]}")" "$(median "${floor[@]}")" "$(median "${bare[@]}")"
 done
 echo
 fi
