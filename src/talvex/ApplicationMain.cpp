@@ -186,6 +186,12 @@ void handleToolkitMessage(QtMsgType type, const QMessageLogContext& context,
         sayNoDisplay();
         _exit(1);
     }
+    // A server that is going away makes the toolkit's requests fail (a shared-memory
+    // segment for a window's backing store, say): the farewell line says it once.
+    if (context.category && std::strcmp(context.category, "qt.qpa.xcb") == 0 &&
+        toolkitServerHungUp()) {
+        return;
+    }
     if (toolkitMessageHandler) {
         toolkitMessageHandler(type, context, message);
     }

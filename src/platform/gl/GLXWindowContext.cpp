@@ -1,7 +1,5 @@
 #include "platform/gl/GLXWindowContext.h"
 
-#include <poll.h>
-
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -97,12 +95,6 @@ PFNGLXCOPYSUBBUFFERMESAPROC copySubBufferFunction(Display* dpy, int screen) {
         glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
 }
 
-// The server closed its end of the connection (read from the socket, not asked for).
-bool peerHungUp(Display* dpy) {
-    pollfd descriptor{ConnectionNumber(dpy), POLLRDHUP, 0};
-    return poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR));
-}
-
 }  // namespace
 
 struct GLXWindowContext::State {
@@ -129,7 +121,7 @@ std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
         return nullptr;
     Display* dpy = state->display->get();
     const LostServerCrashGuard guard(dpy);
-    const auto gone = [&] { return state->display->lost() || peerHungUp(dpy); };
+    const auto gone = [&] { return state->display->lost() || serverHungUp(dpy); };
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(dpy, window, &attributes) || !attributes.visual || gone())
         return nullptr;

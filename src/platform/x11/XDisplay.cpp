@@ -1,5 +1,7 @@
 #include "platform/x11/XDisplay.h"
 
+#include <poll.h>
+
 #include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <mutex>
@@ -85,10 +87,29 @@ void prepareThreads() {
     XInitThreads();
 }
 
-void syncToolkitConnection() {
+namespace {
+
+Display* toolkitDisplay() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 && x11->display())
-        XSync(x11->display(), False);
+    return x11 ? x11->display() : nullptr;
+}
+
+}  // namespace
+
+void syncToolkitConnection() {
+    if (Display* dpy = toolkitDisplay())
+        XSync(dpy, False);
+}
+
+bool serverHungUp(Display* display) {
+    pollfd descriptor{ConnectionNumber(display), POLLRDHUP, 0};
+    return poll(&descriptor, 1, 0) > 0 &&
+           (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool toolkitServerHungUp() {
+    Display* dpy = toolkitDisplay();
+    return dpy && serverHungUp(dpy);
 }
 
 }  // namespace talvex

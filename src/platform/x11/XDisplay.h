@@ -49,6 +49,13 @@ void prepareThreads();
 // our other connections to find. Nothing without a toolkit connection.
 void syncToolkitConnection();
 
+// True when the server closed its end of `display`'s connection (read from the socket,
+// not asked for): Xlib will find it broken at its next read.
+bool serverHungUp(_XDisplay* display);
+
+// The same for the toolkit's own connection; false without one.
+bool toolkitServerHungUp();
+
 // The size of window `window` as (0, 0, width, height); none when it is gone.
 std::optional<PixelRect> windowSize(_XDisplay* display, XWindowId window);
 
