@@ -20,6 +20,7 @@
 #include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
+#include "platform/gl/GLXWindowContext.h"
 #include "platform/x11/XDisplay.h"
 #include "platform/x11/XErrorPolicy.h"
 #include "talvex/FilterCommand.h"
@@ -171,6 +172,24 @@ bool canOpenDisplay() {
     return false;
 }
 
+// The toolkit's arguments, with the visual its windows get: one whose GL configuration
+// has no depth or stencil buffer where the server has one (the lens's own drawable then
+// costs the software renderer one full-size buffer less). A visual the user chose stays.
+std::vector<char*> toolkitArguments(int argc, char** argv) {
+    std::vector<char*> arguments(argv, argv + argc);
+    static std::string visualOption = "-visual";
+    static std::string visualId;
+    if (!toolkitOption(argc, argv, "-visual")) {
+        if (const unsigned long visual = GLXWindowContext::leanVisual(lensDisplay.c_str())) {
+            visualId = std::to_string(visual);
+            arguments.push_back(visualOption.data());
+            arguments.push_back(visualId.data());
+        }
+    }
+    arguments.push_back(nullptr);
+    return arguments;
+}
+
 // The toolkit ends the process in lines of its own when its X connection breaks, or
 // when the server went between our look and its own; ours replace them, and the
 // process ends before the exit handlers can talk to a dead server.
@@ -209,7 +228,9 @@ int runLens(int argc, char** argv) {
     }
     toolkitMessageHandler = qInstallMessageHandler(&handleToolkitMessage);
     limitMallocArenas();
-    QApplication app(argc, argv);
+    std::vector<char*> arguments = toolkitArguments(argc, argv);
+    int argumentCount = static_cast<int>(arguments.size()) - 1;
+    QApplication app(argumentCount, arguments.data());
     dispatch::prepareMainQueue();
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));

@@ -17,6 +17,7 @@
 #include "SettingsMenuTarget.h"
 #include "ShellTestSupport.h"
 #include "platform/UserDefaults.h"
+#include "platform/gl/GLXWindowContext.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/MainMenu.h"
@@ -269,6 +270,23 @@ TEST(ShellProcess, InAWaylandSessionTheLensRunsOnX11AndSaysWhatItCannotSee) {
     XClient x(server.name());
     ASSERT_NE(waitForPanel(x, talvex), 0u) << describe(talvex);
     EXPECT_EQ(linesContaining(talvex.output(), QStringLiteral("only X11 windows")), 1);
+}
+
+// Where the server offers one, the panel's windows get a visual whose GL configuration
+// has no depth or stencil buffer (a software renderer would allocate them whole).
+TEST(ShellProcess, ThePanelDrawsThroughAVisualWithoutDepthOrStencil) {
+    REQUIRE_PRIVATE_X_SERVER(server);
+    const unsigned long lean =
+        GLXWindowContext::leanVisual(server.name().toLocal8Bit().constData());
+    if (lean == 0)
+        GTEST_SKIP() << "no such visual on this server";
+    const auto config = test::makeTempDir("talvex-shell");
+    ChildProcess talvex(server.name(), config);
+    talvex.start(test::talvexProgram());
+    XClient x(server.name());
+    const std::uint64_t panel = waitForPanel(x, talvex);
+    ASSERT_NE(panel, 0u) << describe(talvex);
+    EXPECT_EQ(x.visualOf(panel), lean);
 }
 
 // A server that dies takes the lens with it at once, and a start on the next server

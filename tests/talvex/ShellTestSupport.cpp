@@ -251,6 +251,13 @@ QRect XClient::rootGeometry(std::uint64_t window) {
     return QRect(x, y, attributes.width, attributes.height);
 }
 
+unsigned long XClient::visualOf(std::uint64_t window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_, window, &attributes) || !attributes.visual)
+        return 0;
+    return XVisualIDFromVisual(attributes.visual);
+}
+
 void XClient::sendRootMessage(std::uint64_t window, const char* type, const long (&data)[5]) {
     XEvent event{};
     event.xclient.type = ClientMessage;

@@ -72,6 +72,8 @@ public:
     std::vector<std::uint64_t> rootStacking();
     // The window's area in root coordinates.
     QRect rootGeometry(std::uint64_t window);
+    // The id of the window's visual; 0 when it is gone.
+    unsigned long visualOf(std::uint64_t window);
 
     // An ordinary application window of this client: mapped, then activated the way a
     // pager or task bar activates a window.

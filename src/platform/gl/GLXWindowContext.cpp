@@ -53,6 +53,31 @@ GLXFBConfig configForVisual(Display* dpy, int screen, VisualID visual, bool& dou
     return best;
 }
 
+// The visual of `config` matches the default visual in everything the toolkit's
+// drawing relies on: depth, class and colour masks.
+bool sameLayoutAsDefault(Display* dpy, GLXFBConfig config) {
+    std::unique_ptr<XVisualInfo, XFreeDeleter> info(glXGetVisualFromFBConfig(dpy, config));
+    const int screen = DefaultScreen(dpy);
+    const Visual* standard = DefaultVisual(dpy, screen);
+    return info && info->depth == DefaultDepth(dpy, screen) && info->c_class == TrueColor &&
+           standard->c_class == TrueColor && info->red_mask == standard->red_mask &&
+           info->green_mask == standard->green_mask && info->blue_mask == standard->blue_mask;
+}
+
+bool drawsWithoutAncillaryBuffers(Display* dpy, GLXFBConfig config) {
+    for (int attribute : {GLX_DEPTH_SIZE, GLX_STENCIL_SIZE, GLX_ACCUM_RED_SIZE, GLX_SAMPLES}) {
+        int value = 0;
+        glXGetFBConfigAttrib(dpy, config, attribute, &value);
+        if (value != 0)
+            return false;
+    }
+    int doubleBuffered = 0, drawable = 0, render = 0;
+    glXGetFBConfigAttrib(dpy, config, GLX_DOUBLEBUFFER, &doubleBuffered);
+    glXGetFBConfigAttrib(dpy, config, GLX_DRAWABLE_TYPE, &drawable);
+    glXGetFBConfigAttrib(dpy, config, GLX_RENDER_TYPE, &render);
+    return doubleBuffered && (drawable & GLX_WINDOW_BIT) && (render & GLX_RGBA_BIT);
+}
+
 GLXContext createCompatibilityContext(Display* dpy, GLXFBConfig config) {
     using CreateContextAttribs =
         GLXContext (*)(Display*, GLXFBConfig, GLXContext, Bool, const int*);
@@ -145,6 +170,30 @@ std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
     if (state->doubleBuffered)
         state->copySubBuffer = copySubBufferFunction(dpy, XScreenNumberOfScreen(attributes.screen));
     return std::unique_ptr<GLXWindowContext>(new GLXWindowContext(std::move(state)));
+}
+
+unsigned long GLXWindowContext::leanVisual(const char* displayName) {
+    const auto display = XDisplay::open(displayName);
+    if (!display)
+        return 0;
+    Display* dpy = display->get();
+    // The driver loads here: a server going away now ends the process as it does later.
+    const LostServerCrashGuard guard(dpy);
+    const auto gone = [&] { return display->lost() || serverHungUp(dpy); };
+    int errorBase = 0, eventBase = 0;
+    if (!glXQueryExtension(dpy, &errorBase, &eventBase) || gone())
+        return 0;
+    int count = 0;
+    std::unique_ptr<GLXFBConfig, XFreeDeleter> configs(
+        glXGetFBConfigs(dpy, DefaultScreen(dpy), &count));
+    for (int i = 0; i < count && configs && !gone(); ++i) {
+        GLXFBConfig c = configs.get()[i];
+        int visual = 0;
+        glXGetFBConfigAttrib(dpy, c, GLX_VISUAL_ID, &visual);
+        if (visual != 0 && drawsWithoutAncillaryBuffers(dpy, c) && sameLayoutAsDefault(dpy, c))
+            return static_cast<unsigned long>(visual);
+    }
+    return 0;
 }
 
 GLXWindowContext::GLXWindowContext(std::unique_ptr<State> state) : state_(std::move(state)) {}
