@@ -414,6 +414,11 @@ click_through() {
     read -r -t 10 _ <&"${clicker[0]}"
   done
   wait_for "the split panel moved by its title bar" program_at 600 400
+  # The grips follow the frame as windows of their own: press once one lies there.
+  grip_under() { xwininfo -root -tree | awk -v px="$1" -v py="$2" '/ 8x8\+/ {
+    split($NF, at, "+"); if (px >= at[2] && px < at[2] + 8 && py >= at[3] && py < at[3] + 8) found = 1 }
+    END { exit !found }'; }
+  wait_for "the grip at the moved frame's corner" grip_under 994 604
   for step in "994 604 down" "1004 614 move" "1014 624 move" "1014 624 up"; do
     echo "$step" >&"${clicker[1]}"
     read -r -t 10 _ <&"${clicker[0]}"
