@@ -182,7 +182,7 @@ export build
 if wanted memory; then
 echo "### Memory (\`talvex\` itself, Private_Dirty 15 s after start over a static screen; load $(load))"
 echo
-echo "| view | each run | median | floor: one textured quad, the window's visual | floor: a visual without depth and stencil |"
+echo "| view | each run | median | floor: one textured quad, the default visual | floor: the same, a visual without depth and stencil |"
 echo "|---|---|---|---|---|"
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(((runs + 1) / 2))p"; }
 for size in "400 300" "1200 800"; do
