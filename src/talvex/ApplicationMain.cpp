@@ -164,23 +164,24 @@ void sayNoDisplay() {
 
 // The toolkit aborts, in several lines, when the display does not open; one line here
 // before it starts instead.
-bool canOpenDisplay() {
-    if (!lensDisplay.empty() && XDisplay::open(lensDisplay.c_str())) {
-        return true;
-    }
-    sayNoDisplay();
-    return false;
+// A connection to the lens's display, which the start-up's questions share; none (and
+// the line that says so) when it cannot be opened.
+std::shared_ptr<XDisplay> openLensDisplay() {
+    auto display = lensDisplay.empty() ? nullptr : XDisplay::open(lensDisplay.c_str());
+    if (!display)
+        sayNoDisplay();
+    return display;
 }
 
 // The toolkit's arguments, with the visual its windows get: one whose GL configuration
 // has no depth or stencil buffer where the server has one (the lens's own drawable then
 // costs the software renderer one full-size buffer less). A visual the user chose stays.
-std::vector<char*> toolkitArguments(int argc, char** argv) {
+std::vector<char*> toolkitArguments(int argc, char** argv, XDisplay& display) {
     std::vector<char*> arguments(argv, argv + argc);
     static std::string visualOption = "-visual";
     static std::string visualId;
     if (!toolkitOption(argc, argv, "-visual")) {
-        if (const unsigned long visual = GLXWindowContext::leanVisual(lensDisplay.c_str())) {
+        if (const unsigned long visual = GLXWindowContext::leanVisual(display)) {
             visualId = std::to_string(visual);
             arguments.push_back(visualOption.data());
             arguments.push_back(visualId.data());
@@ -223,12 +224,14 @@ int runLens(int argc, char** argv) {
     // Capture and drawing talk to the X server from worker threads.
     prepareThreads();
     lensDisplay = displayName(argc, argv);
-    if (!canOpenDisplay()) {
+    auto probe = openLensDisplay();
+    if (!probe) {
         return 1;
     }
     toolkitMessageHandler = qInstallMessageHandler(&handleToolkitMessage);
     limitMallocArenas();
-    std::vector<char*> arguments = toolkitArguments(argc, argv);
+    std::vector<char*> arguments = toolkitArguments(argc, argv, *probe);
+    probe.reset();
     int argumentCount = static_cast<int>(arguments.size()) - 1;
     QApplication app(argumentCount, arguments.data());
     dispatch::prepareMainQueue();

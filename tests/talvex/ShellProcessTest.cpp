@@ -18,6 +18,7 @@
 #include "ShellTestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/gl/GLXWindowContext.h"
+#include "platform/x11/XDisplay.h"
 #include "settings/Settings.h"
 #include "support/TestEnvironment.h"
 #include "talvex/MainMenu.h"
@@ -276,8 +277,9 @@ TEST(ShellProcess, InAWaylandSessionTheLensRunsOnX11AndSaysWhatItCannotSee) {
 // has no depth or stencil buffer (a software renderer would allocate them whole).
 TEST(ShellProcess, ThePanelDrawsThroughAVisualWithoutDepthOrStencil) {
     REQUIRE_PRIVATE_X_SERVER(server);
-    const unsigned long lean =
-        GLXWindowContext::leanVisual(server.name().toLocal8Bit().constData());
+    const auto display = XDisplay::open(server.name().toLocal8Bit().constData());
+    ASSERT_TRUE(display);
+    const unsigned long lean = GLXWindowContext::leanVisual(*display);
     if (lean == 0)
         GTEST_SKIP() << "no such visual on this server";
     const auto config = test::makeTempDir("talvex-shell");

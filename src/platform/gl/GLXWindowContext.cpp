@@ -172,14 +172,11 @@ std::unique_ptr<GLXWindowContext> GLXWindowContext::create(XWindowId window) {
     return std::unique_ptr<GLXWindowContext>(new GLXWindowContext(std::move(state)));
 }
 
-unsigned long GLXWindowContext::leanVisual(const char* displayName) {
-    const auto display = XDisplay::open(displayName);
-    if (!display)
-        return 0;
-    Display* dpy = display->get();
+unsigned long GLXWindowContext::leanVisual(XDisplay& display) {
+    Display* dpy = display.get();
     // The driver loads here: a server going away now ends the process as it does later.
     const LostServerCrashGuard guard(dpy);
-    const auto gone = [&] { return display->lost() || serverHungUp(dpy); };
+    const auto gone = [&] { return display.lost() || serverHungUp(dpy); };
     int errorBase = 0, eventBase = 0;
     if (!glXQueryExtension(dpy, &errorBase, &eventBase) || gone())
         return 0;

@@ -18,6 +18,8 @@
 
 namespace talvex {
 
+class XDisplay;
+
 class GLXWindowContext final : public GLContext {
 public:
     // A context for `window` (an X window id). None when the window's visual has no
@@ -25,10 +27,10 @@ public:
     static std::unique_ptr<GLXWindowContext> create(XWindowId window);
     // A visual of the default visual's depth, class and colour masks whose GL
     // configuration is double buffered without depth, stencil, accumulation or
-    // multisample buffers, on the display named `displayName`; 0 when the server has
+    // multisample buffers, on `display`'s server; 0 when the server has
     // none (or no GLX). A software renderer allocates those buffers at the window's full
     // size, and the lens draws flat quads: windows of this visual spare the memory.
-    static unsigned long leanVisual(const char* displayName);
+    static unsigned long leanVisual(XDisplay& display);
     ~GLXWindowContext() override;
 
     bool makeCurrent() override;
